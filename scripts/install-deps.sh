@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs, and only when one is missing.
+set -euo pipefail
+
+packages=(
+    build-essential cmake
+    qtbase5-dev libqt5serialport5-dev libqt5serialbus5-dev libqt5serialbus5-plugins
+    qttools5-dev-tools qttools5-dev
+    libbenchmark-dev
+    xvfb xauth fonts-wqy-microhei
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+echo "Installing missing packages: ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+    sudo=sudo
+else
+    sudo=
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq "${missing[@]}"

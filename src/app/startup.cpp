@@ -1,0 +1,87 @@
+#include "startup.h"
+
+#include "log/destinationfactory.h"
+#include "log/logger.h"
+#include "settings/appconfig.h"
+#include "ui/relayindex.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFont>
+#include <QPalette>
+#include <QTextCodec>
+#include <QTranslator>
+
+void Startup::loadLanguage(QApplication &app)
+{
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+    auto *translator = new QTranslator(&app);
+    QLOG_INFO() << "loading language...";
+    if (AppConfig::readChineseLanguage()) {
+        if (translator->load(QStringLiteral("cn"), QStringLiteral(":/resource/language")))
+            app.installTranslator(translator);
+    }
+}
+
+void Startup::registerMetaTypes()
+{
+    qRegisterMetaType<RelayIndex>("RelayIndex");
+}
+
+void Startup::setUpLogger()
+{
+    using namespace QsLogging;
+    Logger &logger = Logger::instance();
+    logger.setLoggingLevel(TraceLevel);
+    const QString logPath = QCoreApplication::applicationDirPath() + QStringLiteral("/logs.txt");
+    logger.addDestination(DestinationFactory::MakeFileDestination(logPath, EnableLogRotation,
+                                                                  20971520, 2));
+    logger.addDestination(DestinationFactory::MakeDebugOutputDestination());
+}
+
+void Startup::logBanner()
+{
+    const char *const rule
+        = "--------------------------------------------------------------------------";
+    QLOG_INFO() << "!";
+    QLOG_INFO() << "!";
+    QLOG_INFO() << "!";
+    QLOG_INFO() << rule;
+    QLOG_INFO() << "ZELKOR Upper Computer";
+    QLOG_INFO() << "V1.03.12";
+    QLOG_INFO() << buildDate() << " " << buildTime();
+    QLOG_INFO() << rule;
+    QLOG_INFO() << "main: application start!";
+}
+
+void Startup::substituteFonts()
+{
+    QFont::insertSubstitutions(QStringLiteral("Microsoft YaHei"),
+                               { QStringLiteral("WenQuanYi Micro Hei"),
+                                 QStringLiteral("Noto Sans CJK SC"), QStringLiteral("SimHei") });
+}
+
+void Startup::loadStyleSheet(QApplication &app)
+{
+    QLOG_INFO() << "loading css file...";
+    QFile file(QStringLiteral(":/resource/flatwhite.css"));
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray content = file.readAll();
+    // The sheet is Latin-1 text that ends at the first NUL byte, if it has one.
+    const QString styleSheet = QString::fromLatin1(
+        content.constData(), int(qstrnlen(content.constData(), uint(content.size()))));
+    app.setPalette(QPalette(QColor(styleSheet.mid(20, 7))));
+    app.setStyleSheet(styleSheet);
+    file.close();
+}
+
+const char *Startup::buildDate()
+{
+    return __DATE__;
+}
+
+const char *Startup::buildTime()
+{
+    return __TIME__;
+}

@@ -1,0 +1,7 @@
+#include "destination.h"
+
+namespace QsLogging {
+
+Destination::~Destination() = default;
+
+} // namespace QsLogging

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+// config.txt beside the executable: an INI file with the keys "language", "title" and
+// "product" at top level. Nobody keeps it open; each reader opens it, reads or repairs one key
+// and lets it go, so a value read as invalid is written back as its default at once.
+class AppConfig
+{
+public:
+    static QString filePath();
+
+    // True when "language" (lower-cased) is "1"; anything else is rewritten to "0".
+    static bool readChineseLanguage();
+    // The "title" value; an empty one is rewritten to "ZELKOR_Upper_Computer".
+    static QString readTitle();
+    // True when "product" is "1"; anything else is rewritten to "0".
+    static bool readProductEntry();
+
+    static QString version();
+    // "<title> <version>", the main window's title.
+    static QString windowTitle();
+};

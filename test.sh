@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with AddressSanitizer and UndefinedBehaviorSanitizer, and
+# runs every test through ctest. Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+./scripts/install-deps.sh
+
+build=build-test
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DUPPER_SANITIZE=ON -DUPPER_BUILD_BENCH=OFF
+cmake --build "$build" -j "$(nproc)"
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
