@@ -2,6 +2,7 @@
 
 #include "log/logger.h"
 #include "resource/resources.h"
+#include "signals/signalvalues.h"
 #include "ui/mainwidger.h"
 
 #include <QApplication>
@@ -19,6 +20,9 @@ int main(int argc, char *argv[])
     Startup::logBanner();
     Startup::substituteFonts();
     Startup::loadStyleSheet(app);
+
+    QLOG_INFO() << "loading signal...";
+    SignalValues::instance();
 
     QLOG_INFO() << "loading view...";
     auto *window = new MainWidger;
