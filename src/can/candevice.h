@@ -1,0 +1,111 @@
+#pragma once
+
+#include "controlcan.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+
+#include <memory>
+
+class ControlCanApi;
+class QTimer;
+
+// The USB-CAN adapter: opens and configures one channel of one adapter through the nine
+// ControlCAN operations, polls it every 5 ms and hands each received frame on as newData(), and
+// transmits single frames, re-initialising the adapter once when a transmission fails.
+//
+// Threads: made in the GUI thread, then moved to the CAN worker thread; from then on every
+// slot, the poll timer and every ControlCAN call run in the worker thread. Other threads reach
+// it only through queued meta-calls by slot name (open and close blocking, writeData queued),
+// so transmissions keep their call order. newData() is emitted in the worker thread.
+//
+// The provider of the ControlCAN operations is ControlCanFactory's choice unless one is given;
+// tests give a fake. The CAN-bus substitute runs a local event loop while it connects, so slot
+// calls queued meanwhile can arrive in the middle of init(); see init() for what they do then.
+class CanDevice : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int PollIntervalMs = 5;
+    static constexpr int ReceiveBufferFrames = 100;
+    static constexpr int MaxDataLength = 8;
+    // A repeated adapter error is logged again after this long, not on every poll.
+    static constexpr int RepeatedErrorLogIntervalMs = 1000;
+
+    // Device-type codes the program offers.
+    static constexpr int TypeUsbCan1 = 3;
+    static constexpr int TypeUsbCan2 = 4;
+    static constexpr int TypeUsbCanE = 20;
+    static constexpr int TypeUsbCan2E = 21;
+
+    explicit CanDevice(QObject *parent = nullptr);
+    // A null api means the factory's choice.
+    explicit CanDevice(std::shared_ptr<ControlCanApi> api, QObject *parent = nullptr);
+    // Performs close().
+    ~CanDevice() override;
+
+    std::shared_ptr<ControlCanApi> api() const { return m_api; }
+    // Swaps the provider (null: the factory's choice); closes the adapter of the previous one
+    // first. Call it from the thread the device works in.
+    void setApi(std::shared_ptr<ControlCanApi> api);
+
+    // For tests, from the device's thread.
+    bool isOpen() const { return m_open; }
+    bool isPolling() const;
+
+    // Timing0 and Timing1 of the USBCAN1/2 init record for a bit rate in kbit/s.
+    struct BusTiming
+    {
+        std::uint8_t timing0;
+        std::uint8_t timing1;
+    };
+    static BusTiming busTiming(int baud);
+    // The VCI_SetReference value of USBCAN_E/2E for a bit rate in kbit/s.
+    static std::uint32_t bitRateReference(int baud);
+
+public slots:
+    // close(), then init() with these settings; 0 and polling on success, -1 otherwise.
+    int open(int canTypeId, int canId, bool isExtern, int canChannel, int baud);
+    // Closes the adapter if it is open and stops polling.
+    void close();
+    // Sends one frame; dropped silently while closed, refused (Warn) beyond 8 data bytes.
+    void writeData(ulong id, QByteArray data);
+    // The poll.
+    void OnTimeout();
+
+signals:
+    // One received frame: data is always the 8 bytes of the frame's data field.
+    void newData(ulong id, QByteArray data, ulong timeStamp);
+
+private:
+    int init();
+    int openAndStartAdapter();
+    void closeAdapter();
+    void reportAdapterError(std::uint32_t errorCode);
+
+    std::shared_ptr<ControlCanApi> m_api;
+    QTimer *m_pollTimer = nullptr;
+
+    int m_deviceType = TypeUsbCan2;
+    int m_deviceIndex = 0;
+    bool m_isExtern = false;
+    int m_channel = 0;
+    int m_baud = 250;
+    bool m_open = false;
+    std::uint32_t m_filterCode = 0;
+    std::uint32_t m_filterMask = 0xFFFFFFFFu;
+    // Never set by the program; with the all-pass mask any mode lets every identifier through.
+    std::uint8_t m_filterMode = 0;
+    VCI_INIT_CONFIG m_initConfig {};
+
+    // Re-entrancy guards for the substitute's connection wait (see init()).
+    bool m_initRunning = false;
+    bool m_closedDuringInit = false;
+
+    // The last adapter error logged, and when: a stuck error would otherwise fill the log at
+    // 200 lines a second.
+    std::uint32_t m_loggedErrorCode = 0;
+    QElapsedTimer m_errorLoggedAt;
+};
