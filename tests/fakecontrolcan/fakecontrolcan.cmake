@@ -10,7 +10,8 @@
 # The test also gets this folder on its include path, for fakecontrolcanclient.h.
 include_guard(GLOBAL)
 
-set(UPPER_FAKE_CONTROLCAN_DIR ${CMAKE_CURRENT_LIST_DIR})
+# Cached: the include is guarded globally, so later test folders only see the cache.
+set(UPPER_FAKE_CONTROLCAN_DIR ${CMAKE_CURRENT_LIST_DIR} CACHE INTERNAL "")
 
 function(upper_add_fake_controlcan test)
     cmake_parse_arguments(FAKE "" "OUTPUT_NAME" "DEFINITIONS" ${ARGN})

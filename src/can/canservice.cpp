@@ -1,0 +1,583 @@
+#include "canservice.h"
+
+#include "can/candevice.h"
+#include "log/logger.h"
+#include "settings/thresholdsetting.h"
+#include "signals/signalvalues.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QMetaObject>
+#include <QThread>
+#include <QTime>
+#include <QTimer>
+
+#include <initializer_list>
+
+namespace {
+
+// Command codes, the second byte of the identifier.
+enum CommandCode : quint8 {
+    SetDeviceIdCode = 0x00,
+    SetRelayCode = 0x10,
+    HistoryCountCode = 0x44,
+    HistoryTransferCode = 0x45,
+    ClearHistoryCode = 0x46,
+    SetTimeCode = 0x83,
+    WriteBatteryCodeCode = 0xA0,
+    WriteModelCodeCode = 0xA1,
+    ReadTimeCode = 0xE0,
+    ReadVersionCode = 0xE1,
+    ReadHardwareCode = 0xE2,
+    ReadBatteryCodeCode = 0xE4,
+    ReadModelCodeCode = 0xE5,
+    WriteParameterCode = 0xF0,
+    ReadParameterCode = 0xF1,
+};
+
+constexpr quint32 PriorityBits = 0x18000000u;
+// Every battery listens on this destination for a new device number, whatever its own.
+constexpr quint32 SetDeviceIdRequestId = 0x18001F80u;
+// Sub-commands of the history transfer and the energy counter.
+constexpr quint8 TransferStart = 0x01;
+constexpr quint8 TransferStop = 0x02;
+constexpr quint8 TransferStopAck = 0xFF;
+constexpr quint8 ClearEnergyParamId = 0xD2;
+constexpr quint8 Acknowledged = 0x01;
+constexpr int LastHistorySequence = 11;
+constexpr int HistoryBytesPerFrame = 7;
+constexpr int FrameDataSize = 8;
+
+// The identifier's top 16 bits, which tell the reply frames apart.
+constexpr quint32 codeKey(quint8 code)
+{
+    return (PriorityBits >> 16) | code;
+}
+
+quint32 requestId(quint8 code, quint8 devId)
+{
+    return PriorityBits | (quint32(code) << 16) | (quint32(devId) << 8) | CanService::HostAddress;
+}
+
+quint32 replyId(quint8 code, quint8 devId)
+{
+    return PriorityBits | (quint32(code) << 16) | (quint32(CanService::HostAddress) << 8) | devId;
+}
+
+bool isDeviceInRange(uint devId)
+{
+    return devId < uint(CanService::DeviceCount);
+}
+
+quint8 byteAt(const QByteArray &data, int index)
+{
+    return quint8(data.at(index));
+}
+
+quint32 bigEndian32(const QByteArray &data, int start)
+{
+    return (quint32(byteAt(data, start)) << 24) | (quint32(byteAt(data, start + 1)) << 16)
+        | (quint32(byteAt(data, start + 2)) << 8) | quint32(byteAt(data, start + 3));
+}
+
+void appendBigEndian32(QByteArray &data, quint32 value)
+{
+    data.append(char((value >> 24) & 0xFF));
+    data.append(char((value >> 16) & 0xFF));
+    data.append(char((value >> 8) & 0xFF));
+    data.append(char(value & 0xFF));
+}
+
+QByteArray bytes(std::initializer_list<quint8> values)
+{
+    QByteArray data;
+    for (quint8 value : values)
+        data.append(char(value));
+    return data;
+}
+
+QString frameLine(const QString &format, quint32 id, const QByteArray &data)
+{
+    return format.arg(QTime::currentTime().toString(QStringLiteral("hh:mm:ss:zzz")),
+        QStringLiteral("%1").arg(id, 8, 16, QLatin1Char('0')),
+        QString::fromLatin1(data.toHex(' ')));
+}
+
+} // namespace
+
+CanService *CanService::instance()
+{
+    static CanService *const service = [] {
+        auto *created = new CanService(new CanDevice);
+        // The service itself is never destroyed. Its worker thread must still not outlive the
+        // application object: the adapter's sockets and timers would then be served by a thread
+        // whose Qt is being torn down. The program ends by exit() and never gets here; tests
+        // and tools that let their application object go do.
+        qAddPostRoutine(&CanService::stopWorkerThread);
+        return created;
+    }();
+    return service;
+}
+
+void CanService::stopWorkerThread()
+{
+    QThread *thread = instance()->m_thread;
+    thread->quit();
+    thread->wait();
+}
+
+CanService::CanService(CanDevice *device, QObject *parent)
+    : QObject(parent)
+    , m_settings(new ThresholdSetting(this))
+    , m_records(DeviceCount)
+    , m_thread(new QThread(this))
+    , m_device(device)
+    , m_rtcTimer(new QTimer(this))
+    , m_upgradeTimer(new QTimer(this))
+{
+    qRegisterMetaType<CanService::UpgradeState>();
+
+    m_thread->setObjectName(QStringLiteral("CanWorker"));
+    m_thread->start(QThread::InheritPriority);
+    m_device->moveToThread(m_thread);
+    // The adapter has no parent: it must die in its own thread, as the thread ends.
+    connect(m_thread, &QThread::finished, m_device, &QObject::deleteLater);
+
+    // The signal store is connected first, so for every frame it has registered the battery
+    // (and announced a reconnect) before the service looks at the frame.
+    SignalValues *store = SignalValues::instance();
+    connect(m_device, &CanDevice::newData, store, &SignalValues::OnNewCanFrame);
+    connect(store, &SignalValues::deviceReconnect, this, &CanService::OnDeviceReconnect);
+    connect(m_device, &CanDevice::newData, this, &CanService::OnNewCanFrame);
+
+    m_upgradeTimer->setObjectName(QStringLiteral("upgradeTimer"));
+    m_upgradeTimer->setInterval(UpgradeTickMs);
+    connect(m_upgradeTimer, &QTimer::timeout, this, &CanService::OnUpgradeTimerTimeOut);
+    m_rtcTimer->setObjectName(QStringLiteral("rtcSyncTimer"));
+    m_rtcTimer->setInterval(RtcSyncIntervalMs);
+    connect(m_rtcTimer, &QTimer::timeout, this, &CanService::OnUpdateRTCDevs);
+}
+
+CanService::~CanService()
+{
+    m_thread->quit();
+    m_thread->wait();
+}
+
+int CanService::initService(int canTypeId, int canId, bool isExtern, int canChannel, int baud)
+{
+    int result = -1;
+    const bool invoked = QMetaObject::invokeMethod(m_device, "open", Qt::BlockingQueuedConnection,
+        Q_RETURN_ARG(int, result), Q_ARG(int, canTypeId), Q_ARG(int, canId), Q_ARG(bool, isExtern),
+        Q_ARG(int, canChannel), Q_ARG(int, baud));
+    if (!invoked || result < 0) {
+        QLOG_WARN() << "CanService::initService: failed to open can device.";
+        return -1;
+    }
+    return 0;
+}
+
+void CanService::closeService()
+{
+    QMetaObject::invokeMethod(m_device, "close", Qt::BlockingQueuedConnection);
+    SignalValues::instance()->OnCanDeviceClose();
+}
+
+void CanService::sendFrame(ulong id, const QByteArray &data)
+{
+    QMetaObject::invokeMethod(
+        m_device, "writeData", Qt::QueuedConnection, Q_ARG(ulong, id), Q_ARG(QByteArray, data));
+}
+
+int CanService::waitForReply(const ReplyPattern &pattern)
+{
+    m_pendingReplies.append(pattern);
+    for (int cycle = 0; cycle < ReplyWaitCycles; ++cycle) {
+        // Careful: this runs every pending event of the GUI thread, so any slot of this service
+        // or of a page may run here, send its own command and start a wait of its own inside
+        // this one. Nothing held across this call may be assumed unchanged afterwards.
+        QEventLoop loop;
+        auto *cycleTimer = new QTimer(&loop);
+        cycleTimer->setSingleShot(true);
+        connect(cycleTimer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        cycleTimer->start(ReplyWaitCycleMs);
+        loop.exec();
+        // The reply is only noticed at the end of a cycle. The string reads rely on this: parts
+        // that arrive in the same cycle as the awaited last part still count.
+        if (!m_pendingReplies.contains(pattern))
+            return Success;
+    }
+    m_pendingReplies.removeOne(pattern);
+    return NoReply;
+}
+
+void CanService::OnNewCanFrame(ulong id, const QByteArray &data, ulong timeStamp)
+{
+    Q_UNUSED(timeStamp)
+    // The adapter hands over 29-bit identifiers with all eight data bytes, whatever the length
+    // code. Anything else did not come from it: dropped whole, so that it can neither spoil a
+    // record nor end a wait with content that was never stored.
+    if (quint64(id) > 0xFFFFFFFFull || data.size() < FrameDataSize)
+        return;
+    const auto frameId = quint32(id);
+    // Content first: when the waiting operation finds its pattern gone, the record must
+    // already hold the reply.
+    processCanFrame(frameId, data);
+    for (int i = 0; i < m_pendingReplies.size(); ++i) {
+        if (m_pendingReplies.at(i).matches(frameId, data)) {
+            m_pendingReplies.removeAt(i);
+            break;
+        }
+    }
+}
+
+// data holds at least FrameDataSize bytes (OnNewCanFrame).
+void CanService::processCanFrame(quint32 id, const QByteArray &data)
+{
+    const uint devId = id & 0xFFu;
+    if (!isDeviceInRange(devId)) {
+        QLOG_DEBUG() << "CanService::processCanFrame: recv too large slave number:" << devId;
+        return;
+    }
+    DeviceRecord &record = m_records[int(devId)];
+
+    switch (id >> 16) {
+    case codeKey(HistoryTransferCode): {
+        const int sequence = byteAt(data, 0);
+        if (sequence < LastHistorySequence) {
+            if (sequence == 0)
+                record.historyRecords.append(QByteArray(DeviceRecord::HistoryRecordSize, '\0'));
+            // Without a record begun, the frame belongs to a transfer that was under way before
+            // the list was emptied; it is dropped.
+            if (record.historyRecords.isEmpty())
+                break;
+            record.historyRecords.last().replace(sequence * HistoryBytesPerFrame,
+                HistoryBytesPerFrame, data.mid(1, HistoryBytesPerFrame));
+        } else if (sequence == LastHistorySequence) {
+            if (record.historyRecords.isEmpty())
+                break;
+            QByteArray &current = record.historyRecords.last();
+            current[DeviceRecord::HistoryRecordSize - 1] = data.at(1);
+            // A copy: a receiver may start a new transfer, and so empty the list, while it runs.
+            const QByteArray complete = current;
+            emit newData(uchar(devId), complete);
+        }
+        // Other sequence numbers, the stop acknowledgement 0xFF among them, carry no record.
+        break;
+    }
+    case codeKey(HistoryCountCode):
+        record.historyEventCount = bigEndian32(data, 0);
+        break;
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+        processUpgradeReply(id, data);
+        return;
+    case codeKey(ReadTimeCode): {
+        // Taken as signed bytes: a month, day or time byte of 0x80 and up makes the clock
+        // invalid instead of some plausible-looking time.
+        const QDate date(2000 + qint8(data.at(1)), qint8(data.at(2)), qint8(data.at(3)));
+        const QTime time(qint8(data.at(4)), qint8(data.at(5)), qint8(data.at(6)));
+        record.clock = QDateTime(date, time, Qt::LocalTime);
+        break;
+    }
+    case codeKey(ReadVersionCode):
+        record.firmwareVersion.storePart(
+            byteAt(data, 0), data.mid(1, DeviceRecord::VersionPartSize));
+        break;
+    case codeKey(ReadBatteryCodeCode):
+        record.batteryCode.storePart(byteAt(data, 0), data.mid(1, DeviceRecord::CodePartSize));
+        break;
+    case codeKey(ReadModelCodeCode):
+        record.modelCode.storePart(byteAt(data, 0), data.mid(1, DeviceRecord::CodePartSize));
+        break;
+    case codeKey(ReadParameterCode): {
+        const int index = m_settings->indexOfParam(byteAt(data, 0));
+        if (index >= 0) {
+            const quint32 wire = bigEndian32(data, 1);
+            record.parameterValues[index] = qint32(wire - m_settings->items().at(index).offset);
+        }
+        break;
+    }
+    case codeKey(ReadHardwareCode):
+        break;
+    default:
+        return;
+    }
+    QLOG_DEBUG() << recvLine(id, data);
+}
+
+void CanService::processUpgradeReply(quint32 id, const QByteArray &data)
+{
+    // Answers are only of interest to the step they belong to; with no upgrade running there is
+    // none. The step machine itself is not in place yet.
+    Q_UNUSED(id)
+    Q_UNUSED(data)
+}
+
+int CanService::setRelay(uchar devId, uchar relay, uchar on)
+{
+    sendFrame(requestId(SetRelayCode, devId), bytes({ relay, on, 0, 0, 0, 0, 0, 0 }));
+    return Success;
+}
+
+int CanService::setDeviceId(uchar newId)
+{
+    sendFrame(SetDeviceIdRequestId, bytes({ newId }));
+    // The battery answers under its new number.
+    return waitForReply(ReplyPattern::forReply(replyId(SetDeviceIdCode, newId), Acknowledged));
+}
+
+int CanService::setDeviceTime(uchar devId, const QDateTime &time)
+{
+    const QDateTime local = time.toLocalTime();
+    const QDate date = local.date();
+    const QTime clock = local.time();
+    sendFrame(requestId(SetTimeCode, devId),
+        bytes({ quint8(date.year() - 2000), quint8(date.month()), quint8(date.day()),
+            quint8(clock.hour()), quint8(clock.minute()), quint8(clock.second()) }));
+    return waitForReply(ReplyPattern::forReply(replyId(SetTimeCode, devId), Acknowledged));
+}
+
+int CanService::readDeviceTime(uchar devId, QDateTime &time)
+{
+    if (isUpgrading())
+        return Upgrading;
+    sendFrame(requestId(ReadTimeCode, devId), bytes({ 0x01, 0x10 }));
+    if (waitForReply(ReplyPattern::forReply(replyId(ReadTimeCode, devId))) != Success)
+        return NoReply;
+    // A reply from a number above 27 ends the wait but has nowhere to be stored.
+    if (!isDeviceInRange(devId))
+        return Incomplete;
+    time = m_records.at(devId).clock;
+    return Success;
+}
+
+int CanService::readPartedField(
+    uchar devId, quint8 code, PartedField DeviceRecord::*field, QByteArray &out)
+{
+    if (isUpgrading())
+        return Upgrading;
+    if (!isDeviceInRange(devId))
+        return NoReply;
+    PartedField &parts = m_records[devId].*field;
+    parts.clearParts();
+    sendFrame(requestId(code, devId), QByteArray());
+    // The battery sends its parts in order, so the last part closes the answer; holes show in
+    // the mask once the wait is over.
+    const ReplyPattern lastPart
+        = ReplyPattern::forReply(replyId(code, devId), quint8(parts.partCount()));
+    if (waitForReply(lastPart) != Success)
+        return NoReply;
+    // The record may have been touched by nested operations during the wait; read it afresh.
+    const PartedField &received = m_records.at(devId).*field;
+    if (!received.isComplete())
+        return Incomplete;
+    out = received.bytes();
+    return Success;
+}
+
+int CanService::readFirmwareVersion(uchar devId, QByteArray &version)
+{
+    return readPartedField(devId, ReadVersionCode, &DeviceRecord::firmwareVersion, version);
+}
+
+int CanService::readBatteryCode(uchar devId, QByteArray &code)
+{
+    return readPartedField(devId, ReadBatteryCodeCode, &DeviceRecord::batteryCode, code);
+}
+
+int CanService::readModelCode(uchar devId, QByteArray &code)
+{
+    return readPartedField(devId, ReadModelCodeCode, &DeviceRecord::modelCode, code);
+}
+
+int CanService::writeCode(uchar devId, quint8 code, const QByteArray &text)
+{
+    for (int part = 1; part <= DeviceRecord::CodeParts; ++part) {
+        QByteArray frame(1 + DeviceRecord::CodePartSize, '\0');
+        frame[0] = char(part);
+        const int start = (part - 1) * DeviceRecord::CodePartSize;
+        for (int i = 0; i < DeviceRecord::CodePartSize && start + i < text.size(); ++i)
+            frame[1 + i] = text.at(start + i);
+        sendFrame(requestId(code, devId), frame);
+    }
+    return waitForReply(ReplyPattern::forReply(replyId(code, devId), Acknowledged));
+}
+
+int CanService::writeBatteryCode(uchar devId, const QByteArray &code)
+{
+    return writeCode(devId, WriteBatteryCodeCode, code);
+}
+
+int CanService::writeModelCode(uchar devId, const QByteArray &code)
+{
+    return writeCode(devId, WriteModelCodeCode, code);
+}
+
+int CanService::readParameter(uchar devId, uchar paramId, int &value)
+{
+    if (isUpgrading())
+        return Upgrading;
+    const quint32 id = requestId(ReadParameterCode, devId);
+    const QByteArray request = bytes({ paramId });
+    sendFrame(id, request);
+    QLOG_DEBUG() << sendLine(id, request);
+    if (waitForReply(ReplyPattern::forReply(replyId(ReadParameterCode, devId), paramId)) != Success)
+        return NoReply;
+    if (!isDeviceInRange(devId))
+        return Incomplete;
+    // An id outside the table has no stored position; it reads as 0.
+    const int index = m_settings->indexOfParam(paramId);
+    value = index >= 0 ? m_records.at(devId).parameterValues.at(index) : 0;
+    return Success;
+}
+
+int CanService::writeParameter(uchar devId, uchar paramId, int value)
+{
+    // The BMS keeps unsigned registers; the offset lifts signed display values (temperatures)
+    // into them, wrapping at 32 bits like the BMS does.
+    const int index = m_settings->indexOfParam(paramId);
+    const quint32 wire = index >= 0 ? quint32(value) + m_settings->items().at(index).offset : 0u;
+    const quint32 id = requestId(WriteParameterCode, devId);
+    QByteArray request = bytes({ paramId });
+    appendBigEndian32(request, wire);
+    sendFrame(id, request);
+    QLOG_DEBUG() << sendLine(id, request);
+    return waitForReply(
+        ReplyPattern::forReply(replyId(WriteParameterCode, devId), paramId, Acknowledged));
+}
+
+int CanService::clearHistoryEnergy(uchar devId)
+{
+    // Clearing the energy counter is a parameter write to a reserved id, without offset.
+    const quint32 id = requestId(WriteParameterCode, devId);
+    const QByteArray request = bytes({ ClearEnergyParamId, 0, 0, 0, 0 });
+    sendFrame(id, request);
+    QLOG_DEBUG() << sendLine(id, request);
+    return waitForReply(ReplyPattern::forReply(
+        replyId(WriteParameterCode, devId), ClearEnergyParamId, Acknowledged));
+}
+
+int CanService::readHistoryEventCount(uchar devId, uint &count)
+{
+    // Not refused during an upgrade: the history page's count does not disturb the boot loader.
+    sendFrame(requestId(HistoryCountCode, devId), bytes({ 0x01 }));
+    if (waitForReply(ReplyPattern::forReply(replyId(HistoryCountCode, devId))) != Success)
+        return NoReply;
+    if (!isDeviceInRange(devId))
+        return Incomplete;
+    count = m_records.at(devId).historyEventCount;
+    return Success;
+}
+
+int CanService::startHistoryEventTransfer(uchar devId)
+{
+    if (!isDeviceInRange(devId))
+        return NoReply;
+    m_records[devId].historyRecords.clear();
+    sendFrame(requestId(HistoryTransferCode, devId), bytes({ 0x01, TransferStart }));
+    return Success;
+}
+
+int CanService::stopHistoryEventTransfer(uchar devId)
+{
+    sendFrame(requestId(HistoryTransferCode, devId), bytes({ 0x01, TransferStop }));
+    return waitForReply(
+        ReplyPattern::forReply(replyId(HistoryTransferCode, devId), TransferStopAck));
+}
+
+int CanService::clearHistoryEvents(uchar devId)
+{
+    sendFrame(requestId(ClearHistoryCode, devId), bytes({ 0x01, 0x01 }));
+    return waitForReply(ReplyPattern::forReply(replyId(ClearHistoryCode, devId), Acknowledged));
+}
+
+bool CanService::isRtcSyncPending(uchar devId) const
+{
+    return m_rtcDevs.contains(devId);
+}
+
+DeviceRecord CanService::deviceRecord(uchar devId) const
+{
+    return isDeviceInRange(devId) ? m_records.at(devId) : DeviceRecord();
+}
+
+void CanService::OnDeviceReconnect(uchar devId)
+{
+    if (!isDeviceInRange(devId))
+        return;
+    if (!m_rtcDevs.contains(devId))
+        m_rtcDevs.append(devId);
+    if (!m_rtcTimer->isActive())
+        m_rtcTimer->start();
+}
+
+void CanService::OnUpdateRTCDevs()
+{
+    // Each setDeviceTime() waits, and batteries keep coming online meanwhile: OnDeviceReconnect
+    // runs inside the waits and adds to m_rtcDevs. The pass therefore walks a copy taken now;
+    // newcomers are left to the next pass, which the timer still running guarantees.
+    if (m_rtcPassRunning)
+        return;
+    m_rtcPassRunning = true;
+    const QList<uchar> pass = m_rtcDevs;
+    for (uchar devId : pass) {
+        if (!m_rtcDevs.contains(devId))
+            continue;
+        if (setDeviceTime(devId, QDateTime::currentDateTime()) == Success) {
+            QLOG_INFO() << "CanService::OnUpdateRTCDevs: PC time sync to device success:"
+                        << int(devId);
+            m_rtcDevs.removeAll(devId);
+        }
+    }
+    m_rtcPassRunning = false;
+    if (m_rtcDevs.isEmpty())
+        m_rtcTimer->stop();
+}
+
+int CanService::startUpgrading(
+    const QStringList &s19Data, uint chkSum, const QByteArray &bootVersion)
+{
+    m_s19Data = s19Data;
+    m_chkSum = chkSum;
+    m_bootVersion = bootVersion;
+    m_lineIndex = 0;
+    m_tickCount = 0;
+    m_retryCount = 0;
+    m_nextSendTick = 1;
+    m_upgradeState = US_REQUEST_BOOT;
+    m_upgradeTimer->start();
+    return 0;
+}
+
+void CanService::stopUpgrading()
+{
+    m_upgradeState = US_IDLE;
+    m_tickCount = 0;
+    m_retryCount = 0;
+    m_upgradeTimer->stop();
+}
+
+void CanService::OnUpgradeTimerTimeOut()
+{
+    ++m_tickCount;
+    // The upgrade steps are not driven yet; an idle service only has to let the timer go.
+    if (m_upgradeState == US_IDLE) {
+        m_upgradeTimer->stop();
+        m_tickCount = 0;
+        m_retryCount = 0;
+    }
+}
+
+QString CanService::sendLine(quint32 id, const QByteArray &data)
+{
+    return frameLine(tr("%1 Send: id: 0x%2; data: %3."), id, data);
+}
+
+QString CanService::recvLine(quint32 id, const QByteArray &data)
+{
+    return frameLine(tr("%1 Recv: id: 0x%2; data: %3."), id, data);
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "can/partedfield.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QVector>
+
+// The last replies of one BMS, kept by the CAN service for the whole run. Replies are stored
+// here as they arrive, whoever asked; a waiting operation reads its answer from here once its
+// reply pattern is gone, so the record is filled before the wait ends.
+struct DeviceRecord
+{
+    static constexpr int VersionSize = 15;
+    static constexpr int VersionPartSize = 7;
+    static constexpr int VersionParts = 3;
+    static constexpr int CodeSize = 32;
+    static constexpr int CodePartSize = 6;
+    static constexpr int CodeParts = 6;
+    static constexpr int ParameterCount = 81;
+    static constexpr int HistoryRecordSize = 78;
+
+    QDateTime clock; // local time; invalid until the BMS first answers a clock read
+    PartedField firmwareVersion { VersionSize, VersionPartSize, VersionParts };
+    PartedField batteryCode { CodeSize, CodePartSize, CodeParts };
+    PartedField modelCode { CodeSize, CodePartSize, CodeParts };
+    // Display values, one per position of the parameter table.
+    QVector<qint32> parameterValues = QVector<qint32>(ParameterCount, 0);
+    quint32 historyEventCount = 0;
+    // Records of the current history transfer; the last one may still be under construction.
+    QList<QByteArray> historyRecords;
+};

@@ -1,0 +1,213 @@
+// The whole CAN stack as the program builds it: CanService::instance() makes its adapter, whose
+// provider is the fake vendor library beside this executable, loaded by the program's own
+// loader. The test plays the batteries by queueing frames in the fake and reading what it was
+// given to transmit. The command protocol in detail is tst_canservice's business, one seam
+// higher; this one proves the layers meet.
+
+#include "support/capturedestination.h"
+
+#include "can/canservice.h"
+#include "can/controlcanlibrary.h"
+#include "fakecontrolcanclient.h"
+#include "log/logger.h"
+#include "signals/framekey.h"
+#include "signals/signalindex.h"
+#include "signals/signalvalues.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTimer>
+#include <QtTest>
+
+#include <cstring>
+#include <memory>
+
+using namespace QsLogging;
+
+namespace {
+
+VCI_CAN_OBJ frame(std::uint32_t id, const QByteArray &data)
+{
+    VCI_CAN_OBJ record {};
+    record.ID = id;
+    record.ExternFlag = 1;
+    record.DataLen = 8;
+    std::memcpy(record.Data, data.constData(), size_t(qMin(data.size(), 8)));
+    return record;
+}
+
+QString text(const VCI_CAN_OBJ &record)
+{
+    return QStringLiteral("%1 ext=%2 len=%3: %4")
+        .arg(record.ID, 8, 16, QLatin1Char('0'))
+        .arg(record.ExternFlag)
+        .arg(record.DataLen)
+        .arg(QString::fromLatin1(
+            QByteArray(reinterpret_cast<const char *>(record.Data), record.DataLen).toHex(' ')));
+}
+
+} // namespace
+
+class TestCanServiceStack : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+
+    void instanceIsSingleAndOpensTheAdapter();
+    void parameterRoundTripOverTheVendorBoundary();
+    void clockOfABatteryComingOnlineIsSet();
+    void closingTakesEveryBatteryOffline();
+
+private:
+    QStringList transmitted() const;
+    int transmittedWithId(std::uint32_t id) const;
+
+    std::unique_ptr<FakeControlCanClient> m_fake;
+    int m_sentBefore = 0;
+    int m_closedBefore = 0;
+    QSharedPointer<CaptureDestination> m_capture;
+};
+
+void TestCanServiceStack::initTestCase()
+{
+    const QString settingDir = QCoreApplication::applicationDirPath() + QStringLiteral("/setting");
+    QVERIFY(QDir().mkpath(settingDir));
+    QFile::remove(settingDir + QStringLiteral("/threshold.cfg"));
+    QVERIFY(QFile::copy(QStringLiteral(UPPER_SOURCE_DIR "/tests/canservice/data/threshold.cfg"),
+        settingDir + QStringLiteral("/threshold.cfg")));
+
+    m_fake.reset(new FakeControlCanClient(QCoreApplication::applicationDirPath() + QLatin1Char('/')
+        + ControlCanLibrary::platformFileName()));
+    QVERIFY2(m_fake->isLoaded(), qPrintable(m_fake->errorString()));
+    m_fake->reset();
+
+    m_capture.reset(new CaptureDestination);
+    Logger::instance().addDestination(m_capture);
+    Logger::instance().setLoggingLevel(TraceLevel);
+    SignalValues::instance();
+}
+
+void TestCanServiceStack::init()
+{
+    // The fake's records run on from test to test, as the adapter stays open.
+    m_sentBefore = m_fake->transmittedCount();
+    m_closedBefore = m_fake->calls(FAKE_CLOSE_DEVICE);
+}
+
+void TestCanServiceStack::cleanupTestCase()
+{
+    // The service is never destroyed; leave its adapter idle for the process's end.
+    CanService::instance()->closeService();
+    Logger::instance().removeDestination(m_capture);
+}
+
+QStringList TestCanServiceStack::transmitted() const
+{
+    QStringList lines;
+    for (int i = m_sentBefore; i < m_fake->transmittedCount(); ++i)
+        lines.append(text(m_fake->transmitted(i)));
+    return lines;
+}
+
+int TestCanServiceStack::transmittedWithId(std::uint32_t id) const
+{
+    int count = 0;
+    for (int i = m_sentBefore; i < m_fake->transmittedCount(); ++i)
+        count += m_fake->transmitted(i).ID == id ? 1 : 0;
+    return count;
+}
+
+void TestCanServiceStack::instanceIsSingleAndOpensTheAdapter()
+{
+    CanService *service = CanService::instance();
+    QVERIFY(service);
+    QCOMPARE(CanService::instance(), service);
+    // The program's loader found the fake beside the executable.
+    const QString libraryPath = QCoreApplication::applicationDirPath() + QLatin1Char('/')
+        + ControlCanLibrary::platformFileName();
+    QVERIFY(!m_capture->lines()
+                 .filter(QStringLiteral("ControlCanFactory::create: using"))
+                 .filter(libraryPath)
+                 .isEmpty());
+
+    QCOMPARE(service->initService(4, 0, true, 0, 250), 0);
+    FakeCall open {};
+    QVERIFY(m_fake->lastCall(FAKE_OPEN_DEVICE, &open));
+    QCOMPARE(open.deviceType, 4u);
+    QCOMPARE(open.deviceIndex, 0u);
+    QVERIFY(m_fake->calls(FAKE_START_CAN) >= 1);
+
+    m_fake->failNext(FAKE_OPEN_DEVICE);
+    m_capture->clear();
+    QCOMPARE(service->initService(4, 0, true, 0, 250), -1);
+    QVERIFY(m_capture->lines().contains(
+        QStringLiteral("WARN |CanService::initService: failed to open can device. ")));
+    QCOMPARE(service->initService(4, 0, true, 0, 250), 0);
+}
+
+void TestCanServiceStack::parameterRoundTripOverTheVendorBoundary()
+{
+    CanService *service = CanService::instance();
+    // Replies queued before the command are received at the adapter's next poll, by which
+    // time the command is already waiting for them.
+    m_fake->queueReceive(frame(0x18F08003, QByteArray::fromHex("0901000000000000")));
+    QCOMPARE(service->writeParameter(3, 9, 25), 0);
+
+    m_fake->queueReceive(frame(0x18F18003, QByteArray::fromHex("0900000041000000")));
+    int value = 0;
+    QCOMPARE(service->readParameter(3, 9, value), 0);
+    QCOMPARE(value, 25);
+
+    m_fake->queueReceive(frame(0x18838003, QByteArray::fromHex("0100000000000000")));
+    QCOMPARE(service->setDeviceTime(3, QDateTime(QDate(2022, 1, 19), QTime(10, 20, 30))), 0);
+
+    QCOMPARE(transmitted(),
+        QStringList({ "18f00380 ext=1 len=5: 09 00 00 00 41", "18f10380 ext=1 len=1: 09",
+            "18830380 ext=1 len=6: 16 01 13 0a 14 1e" }));
+}
+
+void TestCanServiceStack::clockOfABatteryComingOnlineIsSet()
+{
+    CanService *service = CanService::instance();
+    const uchar devId = 6;
+    // The battery answers its clock request as soon as it sees it, from inside the service's
+    // wait.
+    QTimer battery;
+    battery.setInterval(5);
+    connect(&battery, &QTimer::timeout, this, [&] {
+        if (transmittedWithId(0x18830680) == 0)
+            return;
+        battery.stop();
+        m_fake->queueReceive(frame(0x18838006, QByteArray::fromHex("0100000000000000")));
+    });
+    battery.start();
+
+    // A moving life counter, then a status other than offline.
+    m_fake->queueReceive({ frame(FrameKey::identifier(FrameKey::PackInfo, devId),
+                               QByteArray::fromHex("00000000000000a5")),
+        frame(FrameKey::identifier(FrameKey::PackStatus, devId),
+            QByteArray::fromHex("0000000000000002")) });
+    QTRY_VERIFY_WITH_TIMEOUT(service->isRtcSyncPending(devId), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(!service->isRtcSyncPending(devId), 5000);
+    QCOMPARE(transmittedWithId(0x18830680), 1);
+    QCOMPARE(SignalValues::instance()->value(devId, Signal::SysStatus).toUInt(), 2u);
+    QVERIFY(m_capture->lines().contains(
+        QStringLiteral("INFO |CanService::OnUpdateRTCDevs: PC time sync to device success: 6 ")));
+}
+
+void TestCanServiceStack::closingTakesEveryBatteryOffline()
+{
+    CanService::instance()->closeService();
+    QCOMPARE(m_fake->calls(FAKE_CLOSE_DEVICE), m_closedBefore + 1);
+    for (int devId = 0; devId < CanService::DeviceCount; ++devId)
+        QCOMPARE(SignalValues::instance()->value(devId, Signal::SysStatus).toInt(), 3);
+    QCOMPARE(CanService::instance()->initService(4, 0, true, 0, 250), 0);
+}
+
+QTEST_GUILESS_MAIN(TestCanServiceStack)
+#include "tst_canservicestack.moc"
