@@ -1,0 +1,23 @@
+#include "bmssimulator.h"
+#include "simoptions.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("bms-sim"));
+
+    SimOptions options;
+    QString error;
+    if (!SimOptions::parse(app, &options, &error)) {
+        std::fprintf(stderr, "bms-sim: %s\n", qPrintable(error));
+        return 2;
+    }
+    BmsSimulator simulator(options);
+    if (!simulator.start())
+        return 1;
+    return app.exec();
+}

@@ -1,0 +1,326 @@
+#include "simbattery.h"
+
+#include "simoptions.h"
+
+#include "settings/thresholdsetting.h"
+#include "signals/abstractsignalvalue.h"
+#include "signals/framekey.h"
+#include "signals/signalindex.h"
+
+#include <QRandomGenerator>
+#include <QTimer>
+#include <QtEndian>
+
+namespace {
+
+// Command codes, the second byte of the identifier.
+enum Code : quint8 {
+    SetDeviceId = 0x00,
+    SetRelay = 0x10,
+    HistoryCount = 0x44,
+    HistoryTransfer = 0x45,
+    HistoryClear = 0x46,
+    SetTime = 0x83,
+    WriteBatteryCode = 0xA0,
+    WriteModelCode = 0xA1,
+    ReadTime = 0xE0,
+    ReadFirmwareVersion = 0xE1,
+    ReadBatteryCode = 0xE4,
+    ReadModelCode = 0xE5,
+    WriteParameter = 0xF0,
+    ReadParameter = 0xF1,
+};
+
+constexpr quint8 ClearHistoryEnergyId = 0xD2;
+constexpr int ModelTickMs = 100;
+constexpr int FastBroadcastMs = 200;
+constexpr int SlowBroadcastMs = 500;
+constexpr int StatisticsBroadcastMs = 3000;
+// One history record (twelve frames) per tick keeps a transfer well within the host's poll.
+constexpr int TransferTickMs = 5;
+
+QByteArray padded(QByteArray data)
+{
+    data.resize(8);
+    return data;
+}
+
+QByteArray fixedField(const QByteArray &text, int size)
+{
+    QByteArray field = text.left(size);
+    field.append(QByteArray(size - field.size(), '\0'));
+    return field;
+}
+
+} // namespace
+
+SimBattery::SimBattery(quint8 devId, const SimOptions &options,
+    const AbstractSignalValue &catalogue, const ThresholdSetting &parameters, QObject *parent)
+    : QObject(parent)
+    , m_devId(devId)
+    , m_options(options)
+    , m_catalogue(catalogue)
+    , m_parameters(parameters)
+    , m_pack(options.seed * 97 + devId)
+    , m_history(devId, options.seed * 131 + devId)
+    , m_clockSetTo(QDateTime(QDate(2021, 1, 1), QTime(0, 0)))
+    , m_clockSetAt(QDateTime::currentDateTime())
+    , m_firmwareVersion(fixedField("ZK-BMS V2.3.07", 15))
+    , m_batteryCode(fixedField(QByteArray("QM2024") + QByteArray::number(100000 + devId), 32))
+    , m_modelCode(fixedField("ZK-LFP-16S100AH", 32))
+{
+    for (const ThresholdSettingItem &item : parameters.items())
+        m_parameterWire.insert(quint8(item.paramId), quint32(item.defaultValue) + item.offset);
+    applyLimits();
+
+    const auto every = [this](int ms, void (SimBattery::*slot)()) {
+        auto *timer = new QTimer(this);
+        connect(timer, &QTimer::timeout, this, slot);
+        timer->start(ms);
+    };
+    every(ModelTickMs, &SimBattery::OnModelTick);
+    every(FastBroadcastMs, &SimBattery::OnFastBroadcast);
+    every(SlowBroadcastMs, &SimBattery::OnSlowBroadcast);
+    every(StatisticsBroadcastMs, &SimBattery::OnStatisticsBroadcast);
+
+    m_transferTimer = new QTimer(this);
+    m_transferTimer->setInterval(TransferTickMs);
+    connect(m_transferTimer, &QTimer::timeout, this, &SimBattery::OnTransferTick);
+}
+
+QDateTime SimBattery::clock() const
+{
+    return m_clockSetTo.addMSecs(m_clockSetAt.msecsTo(QDateTime::currentDateTime()));
+}
+
+void SimBattery::OnModelTick()
+{
+    m_pack.advance(m_options.speed * ModelTickMs / 1000.0);
+    // Every alarm or protection the pack raises goes into its history log.
+    for (int g = 0; g < PackModel::GroupCount; ++g) {
+        const int level = m_pack.level(PackModel::Group(g));
+        if (level > m_loggedLevels[size_t(g)])
+            m_history.append(clock(), m_pack, HistoryLog::faultId(g, level), quint8(level));
+        m_loggedLevels[size_t(g)] = level;
+    }
+}
+
+QHash<int, double> SimBattery::broadcastValues() const
+{
+    QHash<int, double> values = m_pack.signalValues();
+    const QDateTime now = clock();
+    values[Signal::RtcYear] = now.date().year();
+    values[Signal::RtcMonth] = now.date().month();
+    values[Signal::RtcDay] = now.date().day();
+    values[Signal::RtcHour] = now.time().hour();
+    values[Signal::RtcMinute] = now.time().minute();
+    values[Signal::RtcSecond] = now.time().second();
+    values[Signal::LifeCounter] = m_lifeCounter;
+    if (m_options.appliesTo(m_devId)) {
+        for (auto it = m_options.forcedSignals.cbegin(); it != m_options.forcedSignals.cend(); ++it)
+            values[it.key()] = it.value();
+    }
+    return values;
+}
+
+void SimBattery::sendFrame(quint32 frameKey, const QHash<int, double> &values)
+{
+    emit broadcast(FrameKey::identifier(frameKey, m_devId), m_catalogue.encode(frameKey, values));
+}
+
+void SimBattery::OnFastBroadcast()
+{
+    if (!(m_options.freezeLife && m_options.appliesTo(m_devId)))
+        ++m_lifeCounter;
+    const QHash<int, double> values = broadcastValues();
+    for (quint32 key : { FrameKey::PackStatus, FrameKey::AlarmLevels, FrameKey::Faults,
+             FrameKey::Relays, FrameKey::PackInfo, FrameKey::CellVoltExtremes })
+        sendFrame(key, values);
+}
+
+void SimBattery::OnSlowBroadcast()
+{
+    const QHash<int, double> values = broadcastValues();
+    for (quint32 key : { FrameKey::Capacity, FrameKey::TempExtremes, FrameKey::Clock,
+             FrameKey::Temperatures, FrameKey::CellVolts1to4, FrameKey::CellVolts5to8,
+             FrameKey::CellVolts9to12, FrameKey::CellVolts13to16, FrameKey::CellVolts17to20,
+             FrameKey::CellVolts21to24, FrameKey::CellVolts25to28, FrameKey::CellVolts29to32 })
+        sendFrame(key, values);
+}
+
+void SimBattery::OnStatisticsBroadcast()
+{
+    const QHash<int, double> values = broadcastValues();
+    for (quint32 key : { FrameKey::Values32, FrameKey::Date, FrameKey::LifetimeTotals,
+             FrameKey::LifetimeCounts, FrameKey::LifetimeHours1, FrameKey::LifetimeHours2,
+             FrameKey::Flags5, FrameKey::Flags6 })
+        sendFrame(key, values);
+}
+
+void SimBattery::sendReply(quint8 code, const QByteArray &data)
+{
+    emit reply(0x18000000u | (quint32(code) << 16) | 0x8000u | m_devId, padded(data), m_replyGroup);
+}
+
+void SimBattery::answerParts(quint8 code, const QByteArray &field, int partCount, int partSize)
+{
+    for (int part = 1; part <= partCount; ++part) {
+        QByteArray data(1, char(part));
+        data.append(field.mid((part - 1) * partSize, partSize));
+        sendReply(code, data);
+    }
+}
+
+void SimBattery::handleRequest(quint32 id, const QByteArray &data)
+{
+    const quint8 code = quint8(id >> 16);
+    const auto byte = [&data](int i) { return i < data.size() ? quint8(data.at(i)) : quint8(0); };
+    ++m_replyGroup;
+
+    switch (code) {
+    case SetDeviceId:
+        if (data.size() >= 1 && byte(0) <= 27) {
+            m_devId = byte(0);
+            m_history.setDevId(m_devId);
+            sendReply(code, QByteArray(1, 0x01));
+        }
+        break;
+    case SetRelay:
+        m_pack.setRelay(byte(0), byte(1) != 0);
+        break;
+    case SetTime:
+        if (data.size() >= 6) {
+            const QDateTime time(QDate(2000 + byte(0), byte(1), byte(2)),
+                QTime(byte(3), byte(4), byte(5)));
+            if (time.isValid()) {
+                m_clockSetTo = time;
+                m_clockSetAt = QDateTime::currentDateTime();
+            }
+            sendReply(code, QByteArray(1, 0x01));
+        }
+        break;
+    case ReadTime: {
+        const QDateTime now = clock();
+        QByteArray answer(1, 0x01);
+        for (int part : { now.date().year() - 2000, now.date().month(), now.date().day(),
+                 now.time().hour(), now.time().minute(), now.time().second() })
+            answer.append(char(part));
+        sendReply(code, answer);
+        break;
+    }
+    case ReadFirmwareVersion:
+        answerParts(code, m_firmwareVersion, 3, 7);
+        break;
+    case ReadBatteryCode:
+        answerParts(code, m_batteryCode, 6, 6);
+        break;
+    case ReadModelCode:
+        answerParts(code, m_modelCode, 6, 6);
+        break;
+    case WriteBatteryCode:
+    case WriteModelCode: {
+        const int part = byte(0);
+        if (part < 1 || part > 6)
+            break;
+        QByteArray &pending = m_codeBeingWritten[code - WriteBatteryCode];
+        if (part == 1)
+            pending = QByteArray(36, '\0');
+        if (pending.size() != 36)
+            break;
+        pending.replace((part - 1) * 6, 6, padded(data.mid(1)).left(6));
+        if (part == 6) {
+            (code == WriteBatteryCode ? m_batteryCode : m_modelCode) = pending.left(32);
+            pending.clear();
+            sendReply(code, QByteArray(1, 0x01));
+        }
+        break;
+    }
+    case ReadParameter: {
+        QByteArray answer(1, char(byte(0)));
+        answer.append(5 - 1, '\0');
+        qToBigEndian(m_parameterWire.value(byte(0)), answer.data() + 1);
+        sendReply(code, answer);
+        break;
+    }
+    case WriteParameter: {
+        if (data.size() < 5)
+            break;
+        const quint8 paramId = byte(0);
+        if (paramId == ClearHistoryEnergyId)
+            m_pack.clearHistoryEnergy();
+        else
+            writeParameter(paramId, qFromBigEndian<quint32>(data.constData() + 1));
+        QByteArray answer(1, char(paramId));
+        answer.append(char(0x01));
+        sendReply(code, answer);
+        break;
+    }
+    case HistoryCount: {
+        QByteArray answer(4, '\0');
+        qToBigEndian(quint32(m_history.count()), answer.data());
+        sendReply(code, answer);
+        break;
+    }
+    case HistoryTransfer:
+        if (byte(1) == 0x01) {
+            m_transferNext = 0;
+            m_transferTimer->start();
+        } else if (byte(1) == 0x02) {
+            m_transferNext = -1;
+            m_transferTimer->stop();
+            sendReply(code, QByteArray(1, char(0xFF)));
+        }
+        break;
+    case HistoryClear:
+        m_history.clear();
+        sendReply(code, QByteArray(1, 0x01));
+        break;
+    default:
+        break;
+    }
+}
+
+void SimBattery::writeParameter(quint8 paramId, quint32 wireValue)
+{
+    if (!m_parameterWire.contains(paramId))
+        return;
+    m_parameterWire[paramId] = wireValue;
+    applyLimits();
+}
+
+void SimBattery::applyLimits()
+{
+    // The twelve protection groups of the parameter set, six rows each: ALARM, ALM Recover,
+    // ALM Delay, PROTECTION, PROT Recover, PROT Delay.
+    const QList<ThresholdSettingItem> &items = m_parameters.items();
+    for (int group = 0; group < PackModel::GroupCount; ++group) {
+        const auto display = [&](int row) {
+            const ThresholdSettingItem &item = items.at(group * 6 + row);
+            return double(qint32(m_parameterWire.value(quint8(item.paramId)) - item.offset));
+        };
+        if (items.size() < (group + 1) * 6)
+            return;
+        m_pack.setLimits(PackModel::Group(group), { display(0), display(1), display(3), display(4) });
+    }
+}
+
+void SimBattery::OnTransferTick()
+{
+    if (m_transferNext < 0 || m_transferNext >= m_history.count()) {
+        m_transferTimer->stop();
+        m_transferNext = -1;
+        return;
+    }
+    QByteArray record = m_history.record(m_transferNext++);
+    if (m_options.appliesTo(m_devId) && m_options.badCrc > 0
+        && QRandomGenerator::global()->generateDouble() < m_options.badCrc)
+        record[HistoryLog::RecordSize - 1] = char(record.at(HistoryLog::RecordSize - 1) ^ 0x5A);
+
+    ++m_replyGroup;
+    // Eleven frames of seven bytes, then the record's last byte alone.
+    for (int sequence = 0; sequence <= 11; ++sequence) {
+        QByteArray data(1, char(sequence));
+        data.append(record.mid(sequence * 7, sequence < 11 ? 7 : 1));
+        sendReply(HistoryTransfer, data);
+    }
+}

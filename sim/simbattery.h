@@ -1,0 +1,77 @@
+#pragma once
+
+#include "historylog.h"
+#include "packmodel.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
+#include <QObject>
+
+class AbstractSignalValue;
+class QTimer;
+class ThresholdSetting;
+struct SimOptions;
+
+// One BMS on the bus: broadcasts its pack's values and answers the host's commands from the
+// battery's side. Frames leave through broadcast() and reply(); the simulator decides whether
+// and when they reach the bus.
+class SimBattery : public QObject
+{
+    Q_OBJECT
+
+public:
+    SimBattery(quint8 devId, const SimOptions &options, const AbstractSignalValue &catalogue,
+        const ThresholdSetting &parameters, QObject *parent = nullptr);
+
+    quint8 devId() const { return m_devId; }
+    const PackModel &pack() const { return m_pack; }
+
+    // A command frame from the host (identifier 0x18 | code | destination | 0x80) addressed
+    // to this battery, or to 0x1F for the set-device-number command.
+    void handleRequest(quint32 id, const QByteArray &data);
+
+signals:
+    void broadcast(quint32 id, const QByteArray &data);
+    // replyGroup numbers the frames of one answer, so that a dropped answer is dropped whole.
+    void reply(quint32 id, const QByteArray &data, int replyGroup);
+
+private slots:
+    void OnModelTick();
+    void OnFastBroadcast();
+    void OnSlowBroadcast();
+    void OnStatisticsBroadcast();
+    void OnTransferTick();
+
+private:
+    void sendFrame(quint32 frameKey, const QHash<int, double> &values);
+    void sendReply(quint8 code, const QByteArray &data);
+    void answerParts(quint8 code, const QByteArray &field, int partCount, int partSize);
+    void writeParameter(quint8 paramId, quint32 wireValue);
+    void applyLimits();
+    QDateTime clock() const;
+    QHash<int, double> broadcastValues() const;
+
+    quint8 m_devId;
+    const SimOptions &m_options;
+    const AbstractSignalValue &m_catalogue;
+    const ThresholdSetting &m_parameters;
+    PackModel m_pack;
+    HistoryLog m_history;
+
+    // The BMS clock: the time it was last set to, and when (in PC time).
+    QDateTime m_clockSetTo;
+    QDateTime m_clockSetAt;
+
+    QByteArray m_firmwareVersion;
+    QByteArray m_batteryCode;
+    QByteArray m_modelCode;
+    QByteArray m_codeBeingWritten[2];
+    QHash<quint8, quint32> m_parameterWire; // paramId -> wire value
+
+    quint8 m_lifeCounter = 0;
+    int m_replyGroup = 0;
+    std::array<int, PackModel::GroupCount> m_loggedLevels {};
+    int m_transferNext = -1; // next record of a running transfer, -1 when none runs
+    QTimer *m_transferTimer = nullptr;
+};

@@ -1,0 +1,126 @@
+#include "simoptions.h"
+
+#include "can/canbusconfig.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+namespace {
+
+bool parseIdList(const QString &text, QList<int> *ids, QString *error)
+{
+    ids->clear();
+    for (const QString &part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const int id = part.trimmed().toInt(&ok);
+        if (!ok || id < 0 || id > 27) {
+            *error = QStringLiteral("device numbers are 0 to 27: %1").arg(part);
+            return false;
+        }
+        if (!ids->contains(id))
+            ids->append(id);
+    }
+    return true;
+}
+
+bool parseShare(const QString &text, double *share, QString *error)
+{
+    bool ok = false;
+    *share = text.toDouble(&ok);
+    if (!ok || *share < 0.0 || *share > 1.0) {
+        *error = QStringLiteral("a share is a number from 0 to 1: %1").arg(text);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool SimOptions::parse(const QCoreApplication &app, SimOptions *options, QString *error)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Plays battery management systems on a CAN bus: broadcasts their live values and answers "
+        "the host's commands."));
+    parser.addHelpOption();
+    const QCommandLineOption plugin(QStringLiteral("plugin"),
+        QStringLiteral("QtSerialBus plugin (default: canbus.ini beside the program, else virtualcan)."),
+        QStringLiteral("name"));
+    const QCommandLineOption interfaceName(QStringLiteral("interface"),
+        QStringLiteral("Bus interface, e.g. can0 or tcp://127.0.0.1:35500/can0."), QStringLiteral("name"));
+    const QCommandLineOption packs(QStringLiteral("packs"),
+        QStringLiteral("Device numbers of the batteries to play (default 1,2,3,12)."), QStringLiteral("list"),
+        QStringLiteral("1,2,3,12"));
+    const QCommandLineOption speed(QStringLiteral("speed"),
+        QStringLiteral("Simulated seconds per real second for charge and discharge (default 30)."),
+        QStringLiteral("factor"), QStringLiteral("30"));
+    const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Random seed (default 1)."),
+        QStringLiteral("n"), QStringLiteral("1"));
+    const QCommandLineOption faultPacks(QStringLiteral("fault-packs"),
+        QStringLiteral("Inject the faults below into these batteries only (default: all)."),
+        QStringLiteral("list"));
+    const QCommandLineOption dropReplies(QStringLiteral("drop-replies"),
+        QStringLiteral("Share of replies never sent, 0 to 1."), QStringLiteral("share"));
+    const QCommandLineOption replyDelay(QStringLiteral("reply-delay"),
+        QStringLiteral("Send every reply this many milliseconds late."), QStringLiteral("ms"));
+    const QCommandLineOption badCrc(QStringLiteral("bad-crc"),
+        QStringLiteral("Share of history records sent with a wrong CRC, 0 to 1."), QStringLiteral("share"));
+    const QCommandLineOption freezeLife(QStringLiteral("freeze-life"),
+        QStringLiteral("Never move the life counter (the host then judges the battery offline)."));
+    const QCommandLineOption silentAfter(QStringLiteral("silent-after"),
+        QStringLiteral("Go silent this many seconds after start ..."), QStringLiteral("s"));
+    const QCommandLineOption silentFor(QStringLiteral("silent-for"),
+        QStringLiteral("... for this many seconds (default: for good)."), QStringLiteral("s"));
+    const QCommandLineOption force(QStringLiteral("force"),
+        QStringLiteral("Broadcast signals with fixed values, e.g. 35=1,16=2 (signal index=value)."),
+        QStringLiteral("list"));
+    const QCommandLineOption verbose(QStringLiteral("verbose"),
+        QStringLiteral("Print every request received and every reply sent."));
+    parser.addOptions({ plugin, interfaceName, packs, speed, seed, faultPacks, dropReplies,
+        replyDelay, badCrc, freezeLife, silentAfter, silentFor, force, verbose });
+    parser.process(app);
+
+    const CanBusConfig config = CanBusConfig::besideExecutable();
+    options->plugin = parser.isSet(plugin) ? parser.value(plugin) : config.plugin();
+    options->interfaceName
+        = parser.isSet(interfaceName) ? parser.value(interfaceName) : config.interfaceName();
+    if (!parseIdList(parser.value(packs), &options->packs, error))
+        return false;
+    if (options->packs.isEmpty()) {
+        *error = QStringLiteral("no battery to play");
+        return false;
+    }
+    options->speed = parser.value(speed).toDouble();
+    if (options->speed <= 0.0) {
+        *error = QStringLiteral("the speed must be above 0");
+        return false;
+    }
+    options->seed = parser.value(seed).toUInt();
+    options->verbose = parser.isSet(verbose);
+    options->freezeLife = parser.isSet(freezeLife);
+    if (parser.isSet(faultPacks) && !parseIdList(parser.value(faultPacks), &options->faultPacks, error))
+        return false;
+    if (parser.isSet(dropReplies) && !parseShare(parser.value(dropReplies), &options->dropReplies, error))
+        return false;
+    if (parser.isSet(badCrc) && !parseShare(parser.value(badCrc), &options->badCrc, error))
+        return false;
+    if (parser.isSet(replyDelay))
+        options->replyDelayMs = qMax(0, parser.value(replyDelay).toInt());
+    if (parser.isSet(silentAfter)) {
+        options->silentAfterS = parser.value(silentAfter).toDouble();
+        options->silentForS = parser.isSet(silentFor) ? parser.value(silentFor).toDouble() : 1e12;
+    }
+    for (const QString &pair : parser.value(force).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QStringList parts = pair.split(QLatin1Char('='));
+        bool indexOk = false;
+        bool valueOk = false;
+        const int index = parts.value(0).toInt(&indexOk);
+        const double value = parts.value(1).toDouble(&valueOk);
+        if (parts.size() != 2 || !indexOk || !valueOk || index < 0 || index > 209) {
+            *error = QStringLiteral("--force takes signal index=value pairs: %1").arg(pair);
+            return false;
+        }
+        options->forcedSignals.insert(index, value);
+    }
+    return true;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class QCoreApplication;
+
+// What the simulator plays and which faults it injects, from its command line.
+struct SimOptions
+{
+    QString plugin;
+    QString interfaceName;
+    QList<int> packs;
+    // Simulated seconds per real second for the battery model (the clocks run in real time).
+    double speed = 30.0;
+    bool verbose = false;
+    quint32 seed = 1;
+
+    // Fault injection; applies to the packs in faultPacks, or to every pack when it is empty.
+    QList<int> faultPacks;
+    double dropReplies = 0.0; // share of replies never sent
+    int replyDelayMs = 0; // every reply is sent this late
+    double badCrc = 0.0; // share of history records sent with a wrong CRC
+    bool freezeLife = false; // the life counter never moves
+    double silentAfterS = -1.0; // stop sending anything after this many seconds ...
+    double silentForS = 0.0; // ... for this long
+    QHash<int, double> forcedSignals; // signal index -> value, broadcast whatever the model says
+
+    bool appliesTo(int pack) const { return faultPacks.isEmpty() || faultPacks.contains(pack); }
+
+    // Parses the application's arguments; on a bad argument prints why and returns false.
+    static bool parse(const QCoreApplication &app, SimOptions *options, QString *error);
+};

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "support/simprocess.h"
+
+#include "can/canservice.h"
+#include "log/logger.h"
+#include "signals/signalindex.h"
+#include "signals/signalvalues.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+// What every end-to-end test does first: the parameter set beside the executable, the
+// simulator on the test's own bus, and the bus opened through the program's own service.
+namespace E2e {
+
+// USBCAN2 as the navigation bar would open it: device 0, extended ids, channel 0, 250 kbit/s.
+inline int openBus()
+{
+    return CanService::instance()->initService(4, 0, true, 0, 250);
+}
+
+inline bool placeParameterSet()
+{
+    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/setting");
+    QDir().mkpath(folder);
+    const QString target = folder + QStringLiteral("/threshold.cfg");
+    QFile::remove(target);
+    return QFile::copy(QStringLiteral(UPPER_SOURCE_DIR "/dist/setting/threshold.cfg"), target);
+}
+
+// Starts the simulator with these arguments and opens the bus; the stores then fill in.
+inline bool startAndOpen(SimProcess &sim, const QStringList &arguments)
+{
+    QsLogging::Logger::instance().setLoggingLevel(QsLogging::InfoLevel);
+    if (!placeParameterSet() || !sim.start(arguments))
+        return false;
+    return openBus() == 0;
+}
+
+inline bool waitForDevices(const QList<uchar> &devices, int timeoutMs = 10000)
+{
+    return QTest::qWaitFor([&devices] {
+        for (uchar devId : devices) {
+            if (!SignalValues::instance()->knownDevices().contains(devId))
+                return false;
+        }
+        return true;
+    }, timeoutMs);
+}
+
+inline int status(int devId)
+{
+    return SignalValues::instance()->value(devId, Signal::SysStatus).toInt();
+}
+
+} // namespace E2e

@@ -1,0 +1,59 @@
+#include "e2efixture.h"
+
+#include <QSignalSpy>
+
+// A battery that falls silent goes offline, and comes back with its clock set again.
+class TestE2eOffline : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void silentBatteryGoesOfflineAndComesBack();
+
+private:
+    SimProcess m_sim { 35711 };
+};
+
+void TestE2eOffline::initTestCase()
+{
+    QVERIFY(E2e::startAndOpen(m_sim,
+        { "--packs", "5,6", "--fault-packs", "5", "--silent-after", "3", "--silent-for", "4" }));
+    QVERIFY(E2e::waitForDevices({ 5, 6 }));
+}
+
+void TestE2eOffline::silentBatteryGoesOfflineAndComesBack()
+{
+    SignalValues *store = SignalValues::instance();
+    CanService *service = CanService::instance();
+    QTRY_VERIFY_WITH_TIMEOUT(E2e::status(5) != 3, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(!service->isRtcSyncPending(5), 5000);
+
+    // Battery 5 falls silent three seconds after the simulator started.
+    const auto lifeCounterStands = [store] {
+        const uint before = store->value(5, Signal::LifeCounter).toUInt();
+        QTest::qWait(600);
+        return before == store->value(5, Signal::LifeCounter).toUInt();
+    };
+    QVERIFY(QTest::qWaitFor(lifeCounterStands, 8000));
+
+    // Ten ticks of the offline timer without a life-counter change, then the offline status.
+    // The ticks are driven here, faster than the timer's own, with frames served in between
+    // so that battery 6, which keeps talking, stays online.
+    for (int tick = 0; tick <= SignalValues::StaleTicks; ++tick) {
+        store->OnTimerTimeout();
+        QTest::qWait(50);
+    }
+    QCOMPARE(E2e::status(5), 3);
+    QVERIFY(E2e::status(6) != 3);
+
+    // Silence ends; the moving life counter and the next status frame bring it back.
+    QSignalSpy reconnects(store, &SignalValues::deviceReconnect);
+    QTRY_VERIFY_WITH_TIMEOUT(E2e::status(5) != 3, 10000);
+    QVERIFY(reconnects.contains({ QVariant::fromValue(uchar(5)) }));
+    // Coming back online queues it for a clock setting, which the service then does.
+    QTRY_VERIFY_WITH_TIMEOUT(!service->isRtcSyncPending(5), 5000);
+}
+
+QTEST_GUILESS_MAIN(TestE2eOffline)
+#include "tst_e2e_offline.moc"

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QStringList>
+#include <QtTest>
+
+// Runs bms-sim as a separate process on a virtual CAN bus of the test's own, and points the
+// program's CAN adapter at the same bus through canbus.ini beside the test executable. Each
+// test executable uses its own port, so that ctest -j runs them side by side.
+//
+//   SimProcess sim(35710);
+//   QVERIFY(sim.start({ "--packs", "1,2" }));   // before CanService::instance()
+class SimProcess
+{
+public:
+    explicit SimProcess(int port)
+        : m_interface(QStringLiteral("tcp://127.0.0.1:%1/can0").arg(port))
+    {
+    }
+    ~SimProcess() { stop(); }
+
+    QString interfaceName() const { return m_interface; }
+
+    // Writes canbus.ini and starts the simulator; true once it has joined the bus.
+    bool start(const QStringList &arguments)
+    {
+        QFile ini(QCoreApplication::applicationDirPath() + QStringLiteral("/canbus.ini"));
+        if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return false;
+        ini.write("plugin=virtualcan\ninterface=" + m_interface.toUtf8() + "\n");
+        ini.close();
+
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        m_process.start(QStringLiteral(BMS_SIM_PATH),
+            QStringList { QStringLiteral("--interface"), m_interface } + arguments);
+        if (!m_process.waitForStarted(5000))
+            return false;
+        return QTest::qWaitFor([this] {
+            m_output += m_process.readAll();
+            return m_output.contains("bms-sim: playing batteries")
+                || m_process.state() == QProcess::NotRunning;
+        }, 10000) && m_process.state() == QProcess::Running;
+    }
+
+    void stop()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000))
+            m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+
+    QByteArray output()
+    {
+        m_output += m_process.readAll();
+        return m_output;
+    }
+
+private:
+    QString m_interface;
+    QProcess m_process;
+    QByteArray m_output;
+};
