@@ -8,4 +8,324 @@
         <translation>小时</translation>
     </message>
 </context>
+<context>
+    <name>UiActiveEvent</name>
+    <message>
+        <source>UpperComputer</source>
+        <translation>上位机</translation>
+    </message>
+    <message>
+        <source>BAT ID: %1</source>
+        <translation>电池编号: %1</translation>
+    </message>
+    <message>
+        <source>(L2 Error)</source>
+        <translation>(二级故障)</translation>
+    </message>
+    <message>
+        <source>(L1 Error)</source>
+        <translation>(一级故障)</translation>
+    </message>
+    <message>
+        <source>(Error)</source>
+        <translation>(故障)</translation>
+    </message>
+</context>
+<context>
+    <name>UiBaseInfo</name>
+    <message>
+        <source>STATUS</source>
+        <translation>状态</translation>
+    </message>
+    <message>
+        <source>Static</source>
+        <translation>静置</translation>
+    </message>
+    <message>
+        <source>Max Cell Volt</source>
+        <translation>最高单体电压</translation>
+    </message>
+    <message>
+        <source>Min Cell Volt</source>
+        <translation>最低单体电压</translation>
+    </message>
+    <message>
+        <source>Max Temp</source>
+        <translation>最高温度</translation>
+    </message>
+    <message>
+        <source>Min Temp</source>
+        <translation>最低温度</translation>
+    </message>
+    <message>
+        <source>Charging</source>
+        <translation>充电中</translation>
+    </message>
+    <message>
+        <source>Discharging</source>
+        <translation>放电中</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>离线</translation>
+    </message>
+    <message>
+        <source>%1℃</source>
+        <translation>%1℃</translation>
+    </message>
+</context>
+<context>
+    <name>UiBmuInfo</name>
+    <message>
+        <source>Cell_0%1</source>
+        <translation>电芯_0%1</translation>
+    </message>
+    <message>
+        <source>Cell_%1</source>
+        <translation>电芯_%1</translation>
+    </message>
+    <message>
+        <source>Temp_%1</source>
+        <translation>温度_%1</translation>
+    </message>
+    <message>
+        <source>Module_%1</source>
+        <translation>模块_%1</translation>
+    </message>
+    <message>
+        <source>%1V</source>
+        <translation>%1V</translation>
+    </message>
+    <message>
+        <source>%1℃</source>
+        <translation>%1℃</translation>
+    </message>
+</context>
+<context>
+    <name>UiMainLeft</name>
+    <message>
+        <source>GENERAL</source>
+        <translation>常规</translation>
+    </message>
+    <message>
+        <source>HISTORY</source>
+        <translation>历史</translation>
+    </message>
+    <message>
+        <source>SETTINGS</source>
+        <translation>设置</translation>
+    </message>
+    <message>
+        <source>BASE INFO</source>
+        <translation>基本信息</translation>
+    </message>
+    <message>
+        <source>PARALLEL INFO</source>
+        <translation>并机信息</translation>
+    </message>
+    <message>
+        <source>HISTORY DATA</source>
+        <translation>历史数据</translation>
+    </message>
+    <message>
+        <source>LOGS HISTORY</source>
+        <translation>历史记录</translation>
+    </message>
+    <message>
+        <source>PARAMETER</source>
+        <translation>参数设置</translation>
+    </message>
+    <message>
+        <source>FIRMWARE</source>
+        <translation>固件升级</translation>
+    </message>
+    <message>
+        <source>MANUFACTURE</source>
+        <translation>生产</translation>
+    </message>
+    <message>
+        <source>TYPE</source>
+        <translation>类型</translation>
+    </message>
+    <message>
+        <source>OPEN CAN-BUS</source>
+        <translation>打开CAN总线</translation>
+    </message>
+    <message>
+        <source>CLOSE CAN-BUS</source>
+        <translation>关闭CAN总线</translation>
+    </message>
+    <message>
+        <source>Info</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>open can failed!</source>
+        <translation>打开CAN失败！</translation>
+    </message>
+</context>
+<context>
+    <name>UiMainTop</name>
+    <message>
+        <source>PROTECTION</source>
+        <translation>保护</translation>
+    </message>
+    <message>
+        <source>ALARM</source>
+        <translation>告警</translation>
+    </message>
+    <message>
+        <source>COM
+Ports</source>
+        <translation>COM
+串口</translation>
+    </message>
+    <message>
+        <source>BAT
+ID</source>
+        <translation>电池
+编号</translation>
+    </message>
+    <message>
+        <source>Cell Over Voltage</source>
+        <translation>单体过压</translation>
+    </message>
+    <message>
+        <source>Cell Under Voltage</source>
+        <translation>单体欠压</translation>
+    </message>
+    <message>
+        <source>System Over Voltage</source>
+        <translation>系统过压</translation>
+    </message>
+    <message>
+        <source>System Under Voltage</source>
+        <translation>系统欠压</translation>
+    </message>
+    <message>
+        <source>Voltage Differential</source>
+        <translation>压差过大</translation>
+    </message>
+    <message>
+        <source>Charge Hight Temp</source>
+        <translation>充电高温</translation>
+    </message>
+    <message>
+        <source>Discharge Hight Temp</source>
+        <translation>放电高温</translation>
+    </message>
+    <message>
+        <source>Charge Low Temp</source>
+        <translation>充电低温</translation>
+    </message>
+    <message>
+        <source>Discharge Low Temp</source>
+        <translation>放电低温</translation>
+    </message>
+    <message>
+        <source>Temp Differential</source>
+        <translation>温差过大</translation>
+    </message>
+    <message>
+        <source>Charge Over Current</source>
+        <translation>充电过流</translation>
+    </message>
+    <message>
+        <source>Discharge Over Current</source>
+        <translation>放电过流</translation>
+    </message>
+    <message>
+        <source>AFE-OV</source>
+        <translation>AFE过压</translation>
+    </message>
+    <message>
+        <source>AFE-UV</source>
+        <translation>AFE欠压</translation>
+    </message>
+    <message>
+        <source>Address Duplicate</source>
+        <translation>地址重复</translation>
+    </message>
+    <message>
+        <source>Internal CAN Communication Error</source>
+        <translation>内部CAN通信故障</translation>
+    </message>
+    <message>
+        <source>External CAN Communication Error</source>
+        <translation>外部CAN通信故障</translation>
+    </message>
+    <message>
+        <source>RS485 Communication Error</source>
+        <translation>RS485通信故障</translation>
+    </message>
+    <message>
+        <source>Cell Voltage Wire Break</source>
+        <translation>单体电压采集线断线</translation>
+    </message>
+    <message>
+        <source>Temp Wire Break</source>
+        <translation>温度采集线断线</translation>
+    </message>
+    <message>
+        <source>AFE Communication Error</source>
+        <translation>AFE通信故障</translation>
+    </message>
+</context>
+<context>
+    <name>UiPackVoltageStatus</name>
+    <message>
+        <source>ID_%1</source>
+        <translation>ID_%1</translation>
+    </message>
+    <message>
+        <source>static</source>
+        <translation>静置</translation>
+    </message>
+    <message>
+        <source>Static</source>
+        <translation>静置</translation>
+    </message>
+    <message>
+        <source>Charge</source>
+        <translation>充电</translation>
+    </message>
+    <message>
+        <source>Discharge</source>
+        <translation>放电</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>离线</translation>
+    </message>
+</context>
+<context>
+    <name>UiParallelInfo</name>
+    <message>
+        <source>Voltage(V)</source>
+        <translation>电压(V)</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>状态</translation>
+    </message>
+</context>
+<context>
+    <name>UiRelayStatus</name>
+    <message>
+        <source>PRE-CHG</source>
+        <translation>预充</translation>
+    </message>
+    <message>
+        <source>DISCHARGE</source>
+        <translation>放电</translation>
+    </message>
+    <message>
+        <source>CHARGE</source>
+        <translation>充电</translation>
+    </message>
+    <message>
+        <source>MAIN-2nd</source>
+        <translation>主继电器2</translation>
+    </message>
+</context>
 </TS>

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QDialog>
+#include <QList>
+#include <QStringList>
+
+class QLabel;
+class QTimer;
+
+// The list of one battery's active faults, opened from the top bar's counters. It keeps
+// showing the battery that was selected when it opened and refreshes every second while open.
+//
+// Level-2 faults (protections) and active flags come first, then an empty line, then the
+// level-1 faults (alarms), so the conditions that stop the pack are read first.
+class UiActiveEvent : public QDialog
+{
+    Q_OBJECT
+public:
+    static constexpr int RefreshIntervalMs = 1000;
+
+    // names holds the level names in level-list order followed by the flag names in flag-list
+    // order.
+    UiActiveEvent(int devId, const QList<int> &levelSignals, const QList<int> &flagSignals,
+        const QStringList &names, QWidget *parent = nullptr);
+
+    int devId() const { return m_devId; }
+    QString eventText() const;
+
+public slots:
+    void OnTimerTimeout();
+
+private:
+    int m_devId = 0;
+    QStringList m_names;
+    QList<int> m_levelSignals;
+    QList<int> m_flagSignals;
+    QLabel *m_list = nullptr;
+    QTimer *m_timer = nullptr;
+};

@@ -1,0 +1,5 @@
+#include "uilogin.h"
+
+UiLogin::UiLogin(QWidget *parent)
+    : QWidget(parent)
+{ }

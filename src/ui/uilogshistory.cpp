@@ -1,0 +1,5 @@
+#include "uilogshistory.h"
+
+UiLogsHistory::UiLogsHistory(QWidget *parent)
+    : QWidget(parent)
+{ }

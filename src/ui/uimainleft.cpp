@@ -1,0 +1,186 @@
+#include "uimainleft.h"
+
+#include "can/canservice.h"
+#include "log/logger.h"
+#include "settings/appconfig.h"
+#include "uilefttreecategory.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const int EntryHeight = 40;
+const int CanButtonHeight = 40;
+
+const char *const GeneralIcon
+    = "QLabel{border-image: url(:/resource/Icon/general.png);border: 0px;border-radius: "
+      "0px;min-width: 25px;max-width: 25px;min-height: 41px;max-height: 41px;}";
+const char *const HistoryIcon
+    = "QLabel{border-image: url(:/resource/Icon/history.png);border: 0px;border-radius: "
+      "0px;min-width: 41px;max-width: 41px;min-height: 34px;max-height: 34px;}";
+const char *const SettingsIcon
+    = "QLabel{border-image: url(:/resource/Icon/settings.png);border: 0px;border-radius: "
+      "0px;min-width: 40px;max-width: 40px;min-height: 39px;max-height: 39px;}";
+
+} // namespace
+
+UiMainLeft::UiMainLeft(QWidget *parent)
+    : QFrame(parent)
+{
+    setFixedWidth(BarWidth);
+
+    auto *general = new UiLeftTreeCategory(QLatin1String(GeneralIcon), tr("GENERAL"), this);
+    auto *history = new UiLeftTreeCategory(QLatin1String(HistoryIcon), tr("HISTORY"), this);
+    auto *settings = new UiLeftTreeCategory(QLatin1String(SettingsIcon), tr("SETTINGS"), this);
+
+    const QStringList texts = { tr("BASE INFO"), tr("PARALLEL INFO"), tr("HISTORY DATA"),
+        tr("LOGS HISTORY"), tr("PARAMETER"), tr("FIRMWARE"), tr("MANUFACTURE") };
+    m_group = new QButtonGroup(this);
+    for (int id = 0; id < EntryCount; ++id) {
+        auto *button = new QPushButton(texts.at(id), this);
+        button->setFixedHeight(EntryHeight);
+        button->setStyleSheet(entryStyle(false));
+        m_group->addButton(button, id);
+    }
+    m_group->button(BaseInfo)->setObjectName(QStringLiteral("MainLeftButton"));
+
+    m_typeLabel = new QLabel(tr("TYPE"), this);
+    m_typeLabel->setObjectName(QStringLiteral("MainLeftCanTypeLabel"));
+    m_typeCombo = new QComboBox(this);
+    m_typeCombo->setObjectName(QStringLiteral("MainLeftCanTypeCombox"));
+    m_typeCombo->addItems({ QStringLiteral("USBCAN1"), QStringLiteral("USBCAN2"),
+        QStringLiteral("USBCAN_E"), QStringLiteral("USBCAN_2E") });
+    m_typeCombo->setCurrentIndex(1);
+
+    m_openCan = new QPushButton(tr("OPEN CAN-BUS"), this);
+    m_openCan->setObjectName(QStringLiteral("MainLeftOpenCan"));
+    m_openCan->setFixedHeight(CanButtonHeight);
+    m_openCan->setStyleSheet(openCanStyle(false));
+    m_closeCan = new QPushButton(tr("CLOSE CAN-BUS"), this);
+    m_closeCan->setObjectName(QStringLiteral("MainLeftCloseCan"));
+    m_closeCan->setFixedHeight(CanButtonHeight);
+
+    auto *typeRow = new QHBoxLayout;
+    typeRow->setSpacing(0);
+    typeRow->addWidget(m_typeLabel);
+    typeRow->addWidget(m_typeCombo, 1);
+
+    // MANUFACTURE stays hidden either way; "product" only decides whether it is laid out.
+    m_hasManufactureEntry = AppConfig::readProductEntry();
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(general);
+    layout->addWidget(m_group->button(BaseInfo));
+    layout->addWidget(m_group->button(ParallelInfo));
+    layout->addWidget(history);
+    layout->addWidget(m_group->button(HistoryData));
+    layout->addWidget(m_group->button(LogsHistory));
+    layout->addWidget(settings);
+    layout->addWidget(m_group->button(Parameter));
+    layout->addWidget(m_group->button(Firmware));
+    if (m_hasManufactureEntry)
+        layout->addWidget(m_group->button(Manufacture));
+    layout->addStretch();
+    layout->addLayout(typeRow);
+    layout->addWidget(m_openCan);
+    layout->addWidget(m_closeCan);
+
+    m_group->button(ParallelInfo)->hide();
+    history->hide();
+    m_group->button(HistoryData)->hide();
+    m_group->button(LogsHistory)->hide();
+    m_group->button(Manufacture)->hide();
+
+    connect(m_group, &QButtonGroup::idClicked, this, &UiMainLeft::OnClickButton);
+    connect(m_openCan, &QPushButton::clicked, this, &UiMainLeft::Slot_openCanBusClicked);
+    connect(m_closeCan, &QPushButton::clicked, this, &UiMainLeft::Slot_closeCanBusClicked);
+
+    OnClickButton(BaseInfo);
+}
+
+UiMainLeft::~UiMainLeft()
+{
+    Slot_closeCanBusClicked();
+}
+
+int UiMainLeft::deviceTypeForIndex(int index)
+{
+    switch (index) {
+    case 0:
+        return 3; // USBCAN1
+    case 1:
+        return 4; // USBCAN2
+    case 2:
+        return 20; // USBCAN_E
+    case 3:
+        return 21; // USBCAN_2E
+    default:
+        return 4;
+    }
+}
+
+QString UiMainLeft::entryStyle(bool selected)
+{
+    return QStringLiteral("QPushButton{font: normal normal 15px \"Microsoft YaHei\";text-align: "
+                          "right;color: black;background-color: %1;border: 0px;border-radius: "
+                          "0px;}")
+        .arg(selected ? QStringLiteral("#93fee7") : QStringLiteral("white"));
+}
+
+QString UiMainLeft::openCanStyle(bool busOpen)
+{
+    // Red text is the only sign in the window that the bus is open.
+    const QString color = busOpen ? QStringLiteral("color: red;") : QString();
+    return QStringLiteral("QPushButton{font: normal normal 15px \"Microsoft YaHei\";%1border: 0px;"
+                          "border-radius: 10px;background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
+                          "stop:0 #a0a0a0, stop:0.5 #c0c0c0, stop:1 #a0a0a0);}"
+                          "QPushButton:hover{background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
+                          "stop:0 #c0c0c0, stop:0.5 #a0a0a0, stop:1 #c0c0c0);}")
+        .arg(color);
+}
+
+QAbstractButton *UiMainLeft::entryButton(int id) const
+{
+    return m_group->button(id);
+}
+
+void UiMainLeft::OnClickButton(int index)
+{
+    emit changeStackWidget(index);
+    const QList<QAbstractButton *> buttons = m_group->buttons();
+    for (QAbstractButton *button : buttons)
+        button->setStyleSheet(entryStyle(m_group->id(button) == index));
+}
+
+void UiMainLeft::Slot_openCanBusClicked()
+{
+    const int deviceType = deviceTypeForIndex(m_typeCombo->currentIndex());
+    const int result = CanService::instance()->initService(deviceType, 0, true, 0, BaudKbps);
+    if (result < 0) {
+        QMessageBox::information(
+            this, tr("Info"), tr("open can failed!"), QMessageBox::Yes, QMessageBox::Yes);
+        QLOG_WARN() << "UiMainLeft::Slot_openCanBusClicked: failed to open can.";
+        return;
+    }
+    QLOG_INFO() << "UiMainLeft::Slot_openCanBusClicked: can opened.";
+    setBusOpen(true);
+}
+
+void UiMainLeft::Slot_closeCanBusClicked()
+{
+    CanService::instance()->closeService();
+    setBusOpen(false);
+    QLOG_INFO() << "UiMainLeft::Slot_closeCanBusClicked: can closed.";
+}
+
+void UiMainLeft::setBusOpen(bool open)
+{
+    m_busOpen = open;
+    m_openCan->setStyleSheet(openCanStyle(open));
+}

@@ -1,0 +1,216 @@
+#include "uimaintop.h"
+
+#include "signals/alarmset.h"
+#include "signals/signalvalues.h"
+#include "uiactiveevent.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QDateTime>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSerialPortInfo>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+const int GroupSpacing = 50;
+const int ClockSpacing = 20;
+
+QLabel *makeLabel(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setFont(QFont(QStringLiteral("Microsoft YaHei"), 10));
+    return label;
+}
+
+} // namespace
+
+UiMainTop::UiMainTop(QWidget *parent)
+    : QWidget(parent)
+    , m_levelSignals(AlarmSet::levelSignals())
+    , m_flagSignals(AlarmSet::flagSignals())
+{
+    const QFont comboFont(QStringLiteral("Microsoft YaHei"), 16);
+
+    m_home = new QPushButton(this);
+    m_home->setObjectName(QStringLiteral("TopWidgetHomeButton"));
+    m_login = new QPushButton(this);
+    m_login->setObjectName(QStringLiteral("TopWidgetLoginButton"));
+
+    m_comPorts = new QComboBox(this);
+    m_comPorts->setFont(comboFont);
+    m_comPorts->setFixedSize(ComPortComboWidth, ComboHeight);
+    m_batteries = new QComboBox(this);
+    m_batteries->setFont(comboFont);
+    m_batteries->setFixedHeight(ComboHeight);
+    m_batteries->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+
+    m_protect = new QPushButton(QStringLiteral("12"), this);
+    m_protect->setObjectName(QStringLiteral("MainTopProtect"));
+    m_alarm = new QPushButton(this);
+    m_alarm->setObjectName(QStringLiteral("MainTopAlarm"));
+
+    m_date = makeLabel(QString(), this);
+    m_time = makeLabel(QString(), this);
+
+    auto *counters = new QGridLayout;
+    counters->addWidget(makeLabel(tr("PROTECTION"), this), 0, 0);
+    counters->addWidget(m_protect, 0, 1);
+    counters->addWidget(makeLabel(tr("ALARM"), this), 1, 0);
+    counters->addWidget(m_alarm, 1, 1);
+
+    auto *clock = new QVBoxLayout;
+    clock->addWidget(m_date);
+    clock->addWidget(m_time);
+
+    auto *layout = new QHBoxLayout(this);
+    layout->addWidget(m_home);
+    layout->addSpacing(GroupSpacing);
+    layout->addWidget(m_login);
+    layout->addSpacing(GroupSpacing);
+    layout->addWidget(makeLabel(tr("COM\nPorts"), this));
+    layout->addWidget(m_comPorts);
+    layout->addSpacing(GroupSpacing);
+    layout->addWidget(makeLabel(tr("BAT\nID"), this));
+    layout->addWidget(m_batteries);
+    layout->addStretch();
+    layout->addLayout(counters);
+    layout->addSpacing(ClockSpacing);
+    layout->addLayout(clock);
+
+    connect(m_home, &QPushButton::clicked, this, &UiMainTop::homeClicked);
+    connect(m_login, &QPushButton::clicked, this, &UiMainTop::loginClicked);
+    connect(m_comPorts, &QComboBox::currentTextChanged, this, &UiMainTop::comPortChanged);
+    connect(m_protect, &QPushButton::clicked, this, &UiMainTop::OnShowActiveAlarm);
+    connect(m_alarm, &QPushButton::clicked, this, &UiMainTop::OnShowActiveAlarm);
+    connect(SignalValues::instance(), &SignalValues::newDeviceId, this, &UiMainTop::OnNewDeviceId);
+    // The battery selector's own signal is connected by OnNewDeviceId once it holds batteries.
+
+    m_timer = new QTimer(this);
+    m_timer->setInterval(TickIntervalMs);
+    connect(m_timer, &QTimer::timeout, this, &UiMainTop::OnTimerTimeout);
+    m_timer->start();
+}
+
+int UiMainTop::currentDeviceId() const
+{
+    return m_batteries->currentText().toInt();
+}
+
+QStringList UiMainTop::alarmNames() const
+{
+    return {
+        // Levels
+        tr("Cell Over Voltage"),
+        tr("Cell Under Voltage"),
+        tr("System Over Voltage"),
+        tr("System Under Voltage"),
+        tr("Voltage Differential"),
+        tr("Charge Hight Temp"),
+        tr("Discharge Hight Temp"),
+        tr("Charge Low Temp"),
+        tr("Discharge Low Temp"),
+        tr("Temp Differential"),
+        tr("Charge Over Current"),
+        tr("Discharge Over Current"),
+        // Flags
+        tr("AFE-OV"),
+        tr("AFE-UV"),
+        tr("Address Duplicate"),
+        tr("Internal CAN Communication Error"),
+        tr("External CAN Communication Error"),
+        tr("RS485 Communication Error"),
+        tr("Cell Voltage Wire Break"),
+        tr("Temp Wire Break"),
+        tr("AFE Communication Error"),
+    };
+}
+
+void UiMainTop::OnNewDeviceId(uchar devId)
+{
+    QList<int> ids;
+    for (int i = 0; i < m_batteries->count(); ++i)
+        ids.append(m_batteries->itemText(i).toInt());
+    if (ids.contains(devId))
+        return;
+    ids.append(devId);
+    std::sort(ids.begin(), ids.end());
+
+    // Rebuilding the list must not look like a choice of the user's.
+    const QString current = m_batteries->currentText();
+    disconnect(m_batteries, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+        &UiMainTop::Slot_batteryIdChanged);
+    m_batteries->clear();
+    for (int id : qAsConst(ids))
+        m_batteries->addItem(QStringLiteral("%1").arg(id, 2, 10, QLatin1Char('0')));
+    m_batteries->setCurrentText(current);
+    connect(m_batteries, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+        &UiMainTop::Slot_batteryIdChanged);
+}
+
+void UiMainTop::updateProtect()
+{
+    const int count = AlarmSet::protectionCount(
+        *SignalValues::instance(), currentDeviceId(), m_levelSignals, m_flagSignals);
+    m_protect->setText(QString::number(count));
+}
+
+void UiMainTop::updateAlarm()
+{
+    const int count
+        = AlarmSet::alarmCount(*SignalValues::instance(), currentDeviceId(), m_levelSignals);
+    m_alarm->setText(QString::number(count));
+}
+
+void UiMainTop::Slot_batteryIdChanged(int /*iIdx*/)
+{
+    // The remembered id is updated only by the tick, which therefore announces this id once
+    // more; the pages take the same id twice without harm.
+    emit Sig_SetCurrentBmsId(m_batteries->currentText().toUInt());
+}
+
+void UiMainTop::OnTimerTimeout()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    m_date->setText(now.toString(QStringLiteral("yyyy-MM-dd")));
+    m_time->setText(now.toString(QStringLiteral("hh:mm:ss")));
+
+    updateProtect();
+    updateAlarm();
+
+    const uint bmsId = m_batteries->currentText().toUInt();
+    if (int(bmsId) != m_lastBmsId) {
+        m_lastBmsId = int(bmsId);
+        emit Sig_SetCurrentBmsId(bmsId);
+    }
+
+    refreshComPorts();
+}
+
+void UiMainTop::OnShowActiveAlarm()
+{
+    UiActiveEvent dialog(currentDeviceId(), m_levelSignals, m_flagSignals, alarmNames(), this);
+    dialog.exec();
+}
+
+void UiMainTop::refreshComPorts()
+{
+    // Rebuilding the list under an open drop-down would move the entries under the user's
+    // pointer; the next tick catches up once it is closed.
+    if (m_comPorts->view()->isVisible())
+        return;
+
+    const QString current = m_comPorts->currentText();
+    m_comPorts->clear();
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &port : ports)
+        m_comPorts->addItem(port.portName());
+    // Selecting it again tells the firmware page the port once more, as the last emission.
+    m_comPorts->setCurrentText(current);
+}

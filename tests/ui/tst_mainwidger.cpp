@@ -1,0 +1,286 @@
+#include "resource/resources.h"
+#include "settings/appconfig.h"
+#include "signals/framekey.h"
+#include "signals/signalindex.h"
+#include "ui/mainwidger.h"
+#include "ui/uibaseinfo.h"
+#include "ui/uifirmware.h"
+#include "ui/uihistorydata.h"
+#include "ui/uilogin.h"
+#include "ui/uilogo.h"
+#include "ui/uilogshistory.h"
+#include "ui/uimainleft.h"
+#include "ui/uimaintop.h"
+#include "ui/uimanufacturing.h"
+#include "ui/uiparallelinfo.h"
+#include "ui/uiparameter.h"
+#include "uitestsupport.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QtTest>
+
+class TestMainWidger : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void sizeForAvailableArea_data();
+    void sizeForAvailableArea();
+    void clampedSize_data();
+    void clampedSize();
+    void opensAtTheSizeForThePrimaryScreen();
+    void resizingBeyondTheLimitIsClamped();
+    void maximisedWindowGetsTheOpeningSize();
+    void titleFromConfig();
+    void defaultTitleIsWrittenBack();
+    void pagesInStackOrder();
+    void homeAndLoginButtons();
+    void navigationEntriesSwitchTheStack();
+    void loginShowsTheParameterPage();
+    void selectedBatteryReachesEveryPage();
+    void firstTickAnnouncesIdZeroToThePages();
+    void comPortReachesTheFirmwarePage();
+    void emptySelectorAndVanishedBattery();
+    void openAndCloseTheVirtualBus();
+};
+
+void TestMainWidger::initTestCase()
+{
+    Resources::init();
+    // A virtual CAN bus of this test's own, should anything open the bus.
+    QFile ini(QCoreApplication::applicationDirPath() + QStringLiteral("/canbus.ini"));
+    QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ini.write("plugin=virtualcan\ninterface=tcp://127.0.0.1:35531/can0\n");
+    SignalValues::instance();
+}
+
+void TestMainWidger::init()
+{
+    QFile::remove(AppConfig::filePath());
+}
+
+void TestMainWidger::sizeForAvailableArea_data()
+{
+    QTest::addColumn<QRect>("area");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("1366 x 728 opens at 1346 x 688") << QRect(0, 0, 1366, 728) << QSize(1346, 688);
+    QTest::newRow("an area away from the origin") << QRect(100, 40, 1366, 728) << QSize(1346, 688);
+    QTest::newRow("full HD gets the full size") << QRect(0, 0, 1920, 1040) << QSize(1641, 973);
+    QTest::newRow("1641 x 973 is just big enough") << QRect(0, 0, 1641, 973) << QSize(1641, 973);
+    QTest::newRow("one pixel too narrow") << QRect(0, 0, 1640, 1040) << QSize(1620, 1000);
+    QTest::newRow("one pixel too low") << QRect(0, 0, 1920, 972) << QSize(1900, 932);
+}
+
+void TestMainWidger::sizeForAvailableArea()
+{
+    QFETCH(QRect, area);
+    QFETCH(QSize, size);
+    QCOMPARE(MainWidger::sizeForAvailableArea(area), size);
+}
+
+void TestMainWidger::clampedSize_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QSize>("clamped");
+    QTest::newRow("small stays") << QSize(1000, 700) << QSize(1000, 700);
+    QTest::newRow("the limit stays") << QSize(1641, 973) << QSize(1641, 973);
+    QTest::newRow("1642 wide is cut") << QSize(1642, 700) << QSize(1641, 700);
+    QTest::newRow("974 high is cut") << QSize(1000, 974) << QSize(1000, 973);
+    QTest::newRow("both are cut") << QSize(2560, 1440) << QSize(1641, 973);
+}
+
+void TestMainWidger::clampedSize()
+{
+    QFETCH(QSize, size);
+    QFETCH(QSize, clamped);
+    QCOMPARE(MainWidger::clampedSize(size), clamped);
+}
+
+void TestMainWidger::opensAtTheSizeForThePrimaryScreen()
+{
+    MainWidger window;
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    QCOMPARE(window.size(), MainWidger::sizeForAvailableArea(area));
+    QVERIFY(window.findChild<QScrollArea *>());
+}
+
+void TestMainWidger::resizingBeyondTheLimitIsClamped()
+{
+    MainWidger window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    window.resize(1800, 1000);
+    QTRY_COMPARE(window.size(), QSize(1641, 973));
+    window.resize(1000, 1200);
+    QTRY_COMPARE(window.size(), QSize(1000, 973));
+    window.resize(900, 600);
+    QTRY_COMPARE(window.size(), QSize(900, 600));
+}
+
+void TestMainWidger::maximisedWindowGetsTheOpeningSize()
+{
+    MainWidger window;
+    window.resize(600, 400);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.setWindowState(Qt::WindowMaximized);
+    const QSize opening
+        = MainWidger::sizeForAvailableArea(QGuiApplication::primaryScreen()->availableGeometry());
+    QTRY_COMPARE(window.size(), opening);
+}
+
+void TestMainWidger::titleFromConfig()
+{
+    QSettings(AppConfig::filePath(), QSettings::IniFormat).setValue("title", "Pack A");
+    MainWidger window;
+    QCOMPARE(window.windowTitle(), QStringLiteral("Pack A V1.03.12"));
+}
+
+void TestMainWidger::defaultTitleIsWrittenBack()
+{
+    MainWidger window;
+    QCOMPARE(window.windowTitle(), QStringLiteral("ZELKOR_Upper_Computer V1.03.12"));
+    QCOMPARE(QSettings(AppConfig::filePath(), QSettings::IniFormat).value("title").toString(),
+        QStringLiteral("ZELKOR_Upper_Computer"));
+}
+
+void TestMainWidger::pagesInStackOrder()
+{
+    MainWidger window;
+    QStackedWidget *stack = window.stack();
+    QCOMPARE(stack->count(), int(MainWidger::PageCount));
+    QVERIFY(qobject_cast<UiBaseInfo *>(stack->widget(0)));
+    QVERIFY(qobject_cast<UiParallelInfo *>(stack->widget(1)));
+    QVERIFY(qobject_cast<UiHistoryData *>(stack->widget(2)));
+    QVERIFY(qobject_cast<UiLogsHistory *>(stack->widget(3)));
+    QVERIFY(qobject_cast<UiLogin *>(stack->widget(4)));
+    QVERIFY(qobject_cast<UiFirmware *>(stack->widget(5)));
+    QVERIFY(qobject_cast<UiManufacturing *>(stack->widget(6)));
+    QVERIFY(qobject_cast<UiParameter *>(stack->widget(7)));
+    QCOMPARE(stack->currentIndex(), 0);
+
+    auto *logo = window.findChild<UiLogo *>();
+    QVERIFY(logo);
+    QCOMPARE(logo->minimumSize(), QSize(200, 80));
+    QCOMPARE(logo->maximumSize(), QSize(200, 80));
+    QCOMPARE(window.mainLeft()->maximumWidth(), 200);
+}
+
+void TestMainWidger::homeAndLoginButtons()
+{
+    MainWidger window;
+    UiMainLeft *left = window.mainLeft();
+
+    window.mainTop()->loginButton()->click();
+    QCOMPARE(window.stack()->currentIndex(), 4);
+    QCOMPARE(left->entryButton(UiMainLeft::Parameter)->styleSheet(), UiMainLeft::entryStyle(true));
+    QCOMPARE(left->entryButton(UiMainLeft::BaseInfo)->styleSheet(), UiMainLeft::entryStyle(false));
+
+    window.mainTop()->homeButton()->click();
+    QCOMPARE(window.stack()->currentIndex(), 0);
+    QCOMPARE(left->entryButton(UiMainLeft::BaseInfo)->styleSheet(), UiMainLeft::entryStyle(true));
+    QCOMPARE(left->entryButton(UiMainLeft::Parameter)->styleSheet(), UiMainLeft::entryStyle(false));
+}
+
+void TestMainWidger::navigationEntriesSwitchTheStack()
+{
+    MainWidger window;
+    window.mainLeft()->entryButton(UiMainLeft::Firmware)->click();
+    QCOMPARE(window.stack()->currentIndex(), 5);
+    // PARAMETER leads to the login page, not to the parameter page.
+    window.mainLeft()->entryButton(UiMainLeft::Parameter)->click();
+    QCOMPARE(window.stack()->currentIndex(), 4);
+    window.mainLeft()->entryButton(UiMainLeft::BaseInfo)->click();
+    QCOMPARE(window.stack()->currentIndex(), 0);
+}
+
+void TestMainWidger::loginShowsTheParameterPage()
+{
+    MainWidger window;
+    window.OnClickLock();
+    emit window.login()->userLogin();
+    QCOMPARE(window.stack()->currentIndex(), 7);
+}
+
+void TestMainWidger::selectedBatteryReachesEveryPage()
+{
+    MainWidger window;
+    QSignalSpy logs(window.logsHistory(), &UiLogsHistory::showMonitorData);
+    emit window.mainTop()->Sig_SetCurrentBmsId(9);
+    QCOMPARE(window.baseInfo()->currentDevice(), 9);
+    QCOMPARE(window.parameter()->currentDevice(), 9);
+    QCOMPARE(window.historyData()->currentDevice(), 9);
+    QCOMPARE(window.firmware()->currentDevice(), 9);
+    QCOMPARE(window.manufacturing()->currentDevice(), 9);
+    QCOMPARE(logs.count(), 1);
+    QCOMPARE(logs.at(0).at(0).toUInt(), 9u);
+}
+
+void TestMainWidger::firstTickAnnouncesIdZeroToThePages()
+{
+    MainWidger window;
+    QCOMPARE(window.baseInfo()->currentDevice(), -1);
+    window.mainTop()->OnTimerTimeout();
+    QCOMPARE(window.baseInfo()->currentDevice(), 0);
+    QCOMPARE(window.firmware()->currentDevice(), 0);
+}
+
+void TestMainWidger::comPortReachesTheFirmwarePage()
+{
+    MainWidger window;
+    window.mainTop()->comPortCombo()->addItem(QStringLiteral("COM7"));
+    QCOMPARE(window.firmware()->comPort(), QStringLiteral("COM7"));
+}
+
+void TestMainWidger::emptySelectorAndVanishedBattery()
+{
+    MainWidger window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.mainTop()->OnTimerTimeout();
+    window.baseInfo()->OnTimerTimeout();
+    window.parallelInfo()->Slot_ShowMonitorData();
+    QCOMPARE(window.baseInfo()->statusText(), QStringLiteral("Offline"));
+
+    // A battery appears, is selected, and then its status frames stop.
+    UiTest::feed(11, FrameKey::PackStatus, { { Signal::SumVolt, 50.0 }, { Signal::SysStatus, 1 } });
+    QCOMPARE(window.mainTop()->batteryCombo()->currentText(), QStringLiteral("11"));
+    window.mainTop()->OnTimerTimeout();
+    window.baseInfo()->OnTimerTimeout();
+    QCOMPARE(window.baseInfo()->statusText(), QStringLiteral("Charging"));
+    SignalValues::instance()->OnCanDeviceClose();
+    window.mainTop()->OnTimerTimeout();
+    window.baseInfo()->OnTimerTimeout();
+    QCOMPARE(window.baseInfo()->statusText(), QStringLiteral("Offline"));
+    QCOMPARE(window.mainTop()->batteryCombo()->currentText(), QStringLiteral("11"));
+}
+
+void TestMainWidger::openAndCloseTheVirtualBus()
+{
+    MainWidger window;
+    UiMainLeft *left = window.mainLeft();
+    UiTest::DialogCatcher<QMessageBox> catcher;
+
+    left->openCanButton()->click();
+    QCOMPARE(catcher.shown(), 0);
+    QVERIFY(left->isBusOpen());
+    QCOMPARE(left->openCanButton()->styleSheet(), UiMainLeft::openCanStyle(true));
+
+    left->closeCanButton()->click();
+    QVERIFY(!left->isBusOpen());
+    QCOMPARE(left->openCanButton()->styleSheet(), UiMainLeft::openCanStyle(false));
+}
+
+QTEST_MAIN(TestMainWidger)
+#include "tst_mainwidger.moc"
