@@ -3,6 +3,7 @@
 #include "simbattery.h"
 
 #include "can/canbusconfig.h"
+#include "can/commandprotocol.h"
 #include "settings/thresholdsetting.h"
 #include "signals/signalvalues.h"
 
@@ -16,8 +17,6 @@
 
 namespace {
 
-constexpr quint32 HostAddress = 0x80;
-constexpr quint32 SetDeviceIdDestination = 0x1F;
 constexpr int ConnectTimeoutMs = 5000;
 
 QTextStream &out()
@@ -33,8 +32,7 @@ BmsSimulator::BmsSimulator(const SimOptions &options, QObject *parent)
     , m_options(options)
     , m_catalogue(new SignalValues)
     , m_parameters(new ThresholdSetting)
-{
-}
+{ }
 
 BmsSimulator::~BmsSimulator() = default;
 
@@ -54,7 +52,8 @@ bool BmsSimulator::start()
         QTimer::singleShot(ConnectTimeoutMs, &loop, &QEventLoop::quit);
         connect(m_bus.get(), &QCanBusDevice::stateChanged, &loop,
             [&loop](QCanBusDevice::CanBusDeviceState state) {
-                if (state == QCanBusDevice::ConnectedState || state == QCanBusDevice::UnconnectedState)
+                if (state == QCanBusDevice::ConnectedState
+                    || state == QCanBusDevice::UnconnectedState)
                     loop.quit();
             });
         loop.exec();
@@ -99,7 +98,8 @@ void BmsSimulator::OnFramesReceived()
         const QCanBusFrame frame = m_bus->readFrame();
         const quint32 id = frame.frameId();
         // Only the host's commands: 0x18 | code | destination | 0x80.
-        if (!frame.hasExtendedFrameFormat() || (id >> 24) != 0x18 || (id & 0xFF) != HostAddress)
+        if (!frame.hasExtendedFrameFormat() || (id >> 24) != (CommandProtocol::PriorityBits >> 24)
+            || (id & 0xFF) != CommandProtocol::HostAddress)
             continue;
         const quint32 destination = (id >> 8) & 0xFF;
         const quint32 code = (id >> 16) & 0xFF;
@@ -110,7 +110,8 @@ void BmsSimulator::OnFramesReceived()
             // The set-device-number command reaches whoever listens on 0x1F: the first battery,
             // as if it were the one on the bench.
             const bool addressed = destination == battery->devId()
-                || (code == 0x00 && destination == SetDeviceIdDestination
+                || (code == CommandProtocol::SetDeviceId
+                    && destination == CommandProtocol::SetDeviceIdDestination
                     && battery == m_batteries.first());
             if (!addressed)
                 continue;
@@ -131,7 +132,8 @@ void BmsSimulator::send(SimBattery *battery, quint32 id, const QByteArray &data)
     m_bus->writeFrame(frame);
 }
 
-void BmsSimulator::sendReply(SimBattery *battery, quint32 id, const QByteArray &data, int replyGroup)
+void BmsSimulator::sendReply(
+    SimBattery *battery, quint32 id, const QByteArray &data, int replyGroup)
 {
     if (m_options.appliesTo(battery->devId())) {
         QPair<int, bool> &decision = m_dropDecisions[battery];

@@ -2,6 +2,7 @@
 
 #include "simoptions.h"
 
+#include "can/commandprotocol.h"
 #include "settings/thresholdsetting.h"
 #include "signals/abstractsignalvalue.h"
 #include "signals/framekey.h"
@@ -11,27 +12,10 @@
 #include <QTimer>
 #include <QtEndian>
 
+using namespace CommandProtocol;
+
 namespace {
 
-// Command codes, the second byte of the identifier.
-enum Code : quint8 {
-    SetDeviceId = 0x00,
-    SetRelay = 0x10,
-    HistoryCount = 0x44,
-    HistoryTransfer = 0x45,
-    HistoryClear = 0x46,
-    SetTime = 0x83,
-    WriteBatteryCode = 0xA0,
-    WriteModelCode = 0xA1,
-    ReadTime = 0xE0,
-    ReadFirmwareVersion = 0xE1,
-    ReadBatteryCode = 0xE4,
-    ReadModelCode = 0xE5,
-    WriteParameter = 0xF0,
-    ReadParameter = 0xF1,
-};
-
-constexpr quint8 ClearHistoryEnergyId = 0xD2;
 constexpr int ModelTickMs = 100;
 constexpr int FastBroadcastMs = 200;
 constexpr int SlowBroadcastMs = 500;
@@ -159,7 +143,7 @@ void SimBattery::OnStatisticsBroadcast()
 
 void SimBattery::sendReply(quint8 code, const QByteArray &data)
 {
-    emit reply(0x18000000u | (quint32(code) << 16) | 0x8000u | m_devId, padded(data), m_replyGroup);
+    emit reply(replyId(code, m_devId), padded(data), m_replyGroup);
 }
 
 void SimBattery::answerParts(quint8 code, const QByteArray &field, int partCount, int partSize)
@@ -182,7 +166,7 @@ void SimBattery::handleRequest(quint32 id, const QByteArray &data)
         if (data.size() >= 1 && byte(0) <= 27) {
             m_devId = byte(0);
             m_history.setDevId(m_devId);
-            sendReply(code, QByteArray(1, 0x01));
+            sendReply(code, QByteArray(1, char(Acknowledged)));
         }
         break;
     case SetRelay:
@@ -190,13 +174,13 @@ void SimBattery::handleRequest(quint32 id, const QByteArray &data)
         break;
     case SetTime:
         if (data.size() >= 6) {
-            const QDateTime time(QDate(2000 + byte(0), byte(1), byte(2)),
-                QTime(byte(3), byte(4), byte(5)));
+            const QDateTime time(
+                QDate(2000 + byte(0), byte(1), byte(2)), QTime(byte(3), byte(4), byte(5)));
             if (time.isValid()) {
                 m_clockSetTo = time;
                 m_clockSetAt = QDateTime::currentDateTime();
             }
-            sendReply(code, QByteArray(1, 0x01));
+            sendReply(code, QByteArray(1, char(Acknowledged)));
         }
         break;
     case ReadTime: {
@@ -208,7 +192,7 @@ void SimBattery::handleRequest(quint32 id, const QByteArray &data)
         sendReply(code, answer);
         break;
     }
-    case ReadFirmwareVersion:
+    case ReadVersion:
         answerParts(code, m_firmwareVersion, 3, 7);
         break;
     case ReadBatteryCode:
@@ -231,7 +215,7 @@ void SimBattery::handleRequest(quint32 id, const QByteArray &data)
         if (part == 6) {
             (code == WriteBatteryCode ? m_batteryCode : m_modelCode) = pending.left(32);
             pending.clear();
-            sendReply(code, QByteArray(1, 0x01));
+            sendReply(code, QByteArray(1, char(Acknowledged)));
         }
         break;
     }
@@ -246,12 +230,12 @@ void SimBattery::handleRequest(quint32 id, const QByteArray &data)
         if (data.size() < 5)
             break;
         const quint8 paramId = byte(0);
-        if (paramId == ClearHistoryEnergyId)
+        if (paramId == ClearEnergyParamId)
             m_pack.clearHistoryEnergy();
         else
             writeParameter(paramId, qFromBigEndian<quint32>(data.constData() + 1));
         QByteArray answer(1, char(paramId));
-        answer.append(char(0x01));
+        answer.append(char(Acknowledged));
         sendReply(code, answer);
         break;
     }
@@ -262,18 +246,18 @@ void SimBattery::handleRequest(quint32 id, const QByteArray &data)
         break;
     }
     case HistoryTransfer:
-        if (byte(1) == 0x01) {
+        if (byte(1) == TransferStart) {
             m_transferNext = 0;
             m_transferTimer->start();
-        } else if (byte(1) == 0x02) {
+        } else if (byte(1) == TransferStop) {
             m_transferNext = -1;
             m_transferTimer->stop();
-            sendReply(code, QByteArray(1, char(0xFF)));
+            sendReply(code, QByteArray(1, char(TransferStopAck)));
         }
         break;
-    case HistoryClear:
+    case ClearHistory:
         m_history.clear();
-        sendReply(code, QByteArray(1, 0x01));
+        sendReply(code, QByteArray(1, char(Acknowledged)));
         break;
     default:
         break;
@@ -300,7 +284,8 @@ void SimBattery::applyLimits()
         };
         if (items.size() < (group + 1) * 6)
             return;
-        m_pack.setLimits(PackModel::Group(group), { display(0), display(1), display(3), display(4) });
+        m_pack.setLimits(
+            PackModel::Group(group), { display(0), display(1), display(3), display(4) });
     }
 }
 
@@ -317,10 +302,10 @@ void SimBattery::OnTransferTick()
         record[HistoryLog::RecordSize - 1] = char(record.at(HistoryLog::RecordSize - 1) ^ 0x5A);
 
     ++m_replyGroup;
-    // Eleven frames of seven bytes, then the record's last byte alone.
-    for (int sequence = 0; sequence <= 11; ++sequence) {
+    for (int sequence = 0; sequence <= LastHistorySequence; ++sequence) {
         QByteArray data(1, char(sequence));
-        data.append(record.mid(sequence * 7, sequence < 11 ? 7 : 1));
+        data.append(record.mid(sequence * HistoryBytesPerFrame,
+            sequence < LastHistorySequence ? HistoryBytesPerFrame : 1));
         sendReply(HistoryTransfer, data);
     }
 }

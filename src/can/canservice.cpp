@@ -1,6 +1,7 @@
 #include "canservice.h"
 
 #include "can/candevice.h"
+#include "can/commandprotocol.h"
 #include "log/logger.h"
 #include "settings/thresholdsetting.h"
 #include "signals/signalvalues.h"
@@ -14,54 +15,16 @@
 
 #include <initializer_list>
 
+using namespace CommandProtocol;
+
 namespace {
 
-// Command codes, the second byte of the identifier.
-enum CommandCode : quint8 {
-    SetDeviceIdCode = 0x00,
-    SetRelayCode = 0x10,
-    HistoryCountCode = 0x44,
-    HistoryTransferCode = 0x45,
-    ClearHistoryCode = 0x46,
-    SetTimeCode = 0x83,
-    WriteBatteryCodeCode = 0xA0,
-    WriteModelCodeCode = 0xA1,
-    ReadTimeCode = 0xE0,
-    ReadVersionCode = 0xE1,
-    ReadHardwareCode = 0xE2,
-    ReadBatteryCodeCode = 0xE4,
-    ReadModelCodeCode = 0xE5,
-    WriteParameterCode = 0xF0,
-    ReadParameterCode = 0xF1,
-};
-
-constexpr quint32 PriorityBits = 0x18000000u;
-// Every battery listens on this destination for a new device number, whatever its own.
-constexpr quint32 SetDeviceIdRequestId = 0x18001F80u;
-// Sub-commands of the history transfer and the energy counter.
-constexpr quint8 TransferStart = 0x01;
-constexpr quint8 TransferStop = 0x02;
-constexpr quint8 TransferStopAck = 0xFF;
-constexpr quint8 ClearEnergyParamId = 0xD2;
-constexpr quint8 Acknowledged = 0x01;
-constexpr int LastHistorySequence = 11;
-constexpr int HistoryBytesPerFrame = 7;
 constexpr int FrameDataSize = 8;
 
 // The identifier's top 16 bits, which tell the reply frames apart.
 constexpr quint32 codeKey(quint8 code)
 {
     return (PriorityBits >> 16) | code;
-}
-
-quint32 requestId(quint8 code, quint8 devId)
-{
-    return PriorityBits | (quint32(code) << 16) | (quint32(devId) << 8) | CanService::HostAddress;
-}
-
-quint32 replyId(quint8 code, quint8 devId)
-{
-    return PriorityBits | (quint32(code) << 16) | (quint32(CanService::HostAddress) << 8) | devId;
 }
 
 bool isDeviceInRange(uint devId)
@@ -242,7 +205,7 @@ void CanService::processCanFrame(quint32 id, const QByteArray &data)
     DeviceRecord &record = m_records[int(devId)];
 
     switch (id >> 16) {
-    case codeKey(HistoryTransferCode): {
+    case codeKey(CommandProtocol::HistoryTransfer): {
         const int sequence = byteAt(data, 0);
         if (sequence < LastHistorySequence) {
             if (sequence == 0)
@@ -265,7 +228,7 @@ void CanService::processCanFrame(quint32 id, const QByteArray &data)
         // Other sequence numbers, the stop acknowledgement 0xFF among them, carry no record.
         break;
     }
-    case codeKey(HistoryCountCode):
+    case codeKey(CommandProtocol::HistoryCount):
         record.historyEventCount = bigEndian32(data, 0);
         break;
     case 1:
@@ -275,7 +238,7 @@ void CanService::processCanFrame(quint32 id, const QByteArray &data)
     case 5:
         processUpgradeReply(id, data);
         return;
-    case codeKey(ReadTimeCode): {
+    case codeKey(CommandProtocol::ReadTime): {
         // Taken as signed bytes: a month, day or time byte of 0x80 and up makes the clock
         // invalid instead of some plausible-looking time.
         const QDate date(2000 + qint8(data.at(1)), qint8(data.at(2)), qint8(data.at(3)));
@@ -283,17 +246,17 @@ void CanService::processCanFrame(quint32 id, const QByteArray &data)
         record.clock = QDateTime(date, time, Qt::LocalTime);
         break;
     }
-    case codeKey(ReadVersionCode):
+    case codeKey(CommandProtocol::ReadVersion):
         record.firmwareVersion.storePart(
             byteAt(data, 0), data.mid(1, DeviceRecord::VersionPartSize));
         break;
-    case codeKey(ReadBatteryCodeCode):
+    case codeKey(CommandProtocol::ReadBatteryCode):
         record.batteryCode.storePart(byteAt(data, 0), data.mid(1, DeviceRecord::CodePartSize));
         break;
-    case codeKey(ReadModelCodeCode):
+    case codeKey(CommandProtocol::ReadModelCode):
         record.modelCode.storePart(byteAt(data, 0), data.mid(1, DeviceRecord::CodePartSize));
         break;
-    case codeKey(ReadParameterCode): {
+    case codeKey(CommandProtocol::ReadParameter): {
         const int index = m_settings->indexOfParam(byteAt(data, 0));
         if (index >= 0) {
             const quint32 wire = bigEndian32(data, 1);
@@ -301,7 +264,7 @@ void CanService::processCanFrame(quint32 id, const QByteArray &data)
         }
         break;
     }
-    case codeKey(ReadHardwareCode):
+    case codeKey(CommandProtocol::ReadHardware):
         break;
     default:
         return;
@@ -319,15 +282,16 @@ void CanService::processUpgradeReply(quint32 id, const QByteArray &data)
 
 int CanService::setRelay(uchar devId, uchar relay, uchar on)
 {
-    sendFrame(requestId(SetRelayCode, devId), bytes({ relay, on, 0, 0, 0, 0, 0, 0 }));
+    sendFrame(requestId(CommandProtocol::SetRelay, devId), bytes({ relay, on, 0, 0, 0, 0, 0, 0 }));
     return Success;
 }
 
 int CanService::setDeviceId(uchar newId)
 {
-    sendFrame(SetDeviceIdRequestId, bytes({ newId }));
+    sendFrame(requestId(CommandProtocol::SetDeviceId, SetDeviceIdDestination), bytes({ newId }));
     // The battery answers under its new number.
-    return waitForReply(ReplyPattern::forReply(replyId(SetDeviceIdCode, newId), Acknowledged));
+    return waitForReply(
+        ReplyPattern::forReply(replyId(CommandProtocol::SetDeviceId, newId), Acknowledged));
 }
 
 int CanService::setDeviceTime(uchar devId, const QDateTime &time)
@@ -335,18 +299,19 @@ int CanService::setDeviceTime(uchar devId, const QDateTime &time)
     const QDateTime local = time.toLocalTime();
     const QDate date = local.date();
     const QTime clock = local.time();
-    sendFrame(requestId(SetTimeCode, devId),
+    sendFrame(requestId(CommandProtocol::SetTime, devId),
         bytes({ quint8(date.year() - 2000), quint8(date.month()), quint8(date.day()),
             quint8(clock.hour()), quint8(clock.minute()), quint8(clock.second()) }));
-    return waitForReply(ReplyPattern::forReply(replyId(SetTimeCode, devId), Acknowledged));
+    return waitForReply(
+        ReplyPattern::forReply(replyId(CommandProtocol::SetTime, devId), Acknowledged));
 }
 
 int CanService::readDeviceTime(uchar devId, QDateTime &time)
 {
     if (isUpgrading())
         return Upgrading;
-    sendFrame(requestId(ReadTimeCode, devId), bytes({ 0x01, 0x10 }));
-    if (waitForReply(ReplyPattern::forReply(replyId(ReadTimeCode, devId))) != Success)
+    sendFrame(requestId(CommandProtocol::ReadTime, devId), bytes({ 0x01, 0x10 }));
+    if (waitForReply(ReplyPattern::forReply(replyId(CommandProtocol::ReadTime, devId))) != Success)
         return NoReply;
     // A reply from a number above 27 ends the wait but has nowhere to be stored.
     if (!isDeviceInRange(devId))
@@ -381,17 +346,19 @@ int CanService::readPartedField(
 
 int CanService::readFirmwareVersion(uchar devId, QByteArray &version)
 {
-    return readPartedField(devId, ReadVersionCode, &DeviceRecord::firmwareVersion, version);
+    return readPartedField(
+        devId, CommandProtocol::ReadVersion, &DeviceRecord::firmwareVersion, version);
 }
 
 int CanService::readBatteryCode(uchar devId, QByteArray &code)
 {
-    return readPartedField(devId, ReadBatteryCodeCode, &DeviceRecord::batteryCode, code);
+    return readPartedField(
+        devId, CommandProtocol::ReadBatteryCode, &DeviceRecord::batteryCode, code);
 }
 
 int CanService::readModelCode(uchar devId, QByteArray &code)
 {
-    return readPartedField(devId, ReadModelCodeCode, &DeviceRecord::modelCode, code);
+    return readPartedField(devId, CommandProtocol::ReadModelCode, &DeviceRecord::modelCode, code);
 }
 
 int CanService::writeCode(uchar devId, quint8 code, const QByteArray &text)
@@ -409,23 +376,25 @@ int CanService::writeCode(uchar devId, quint8 code, const QByteArray &text)
 
 int CanService::writeBatteryCode(uchar devId, const QByteArray &code)
 {
-    return writeCode(devId, WriteBatteryCodeCode, code);
+    return writeCode(devId, CommandProtocol::WriteBatteryCode, code);
 }
 
 int CanService::writeModelCode(uchar devId, const QByteArray &code)
 {
-    return writeCode(devId, WriteModelCodeCode, code);
+    return writeCode(devId, CommandProtocol::WriteModelCode, code);
 }
 
 int CanService::readParameter(uchar devId, uchar paramId, int &value)
 {
     if (isUpgrading())
         return Upgrading;
-    const quint32 id = requestId(ReadParameterCode, devId);
+    const quint32 id = requestId(CommandProtocol::ReadParameter, devId);
     const QByteArray request = bytes({ paramId });
     sendFrame(id, request);
     QLOG_DEBUG() << sendLine(id, request);
-    if (waitForReply(ReplyPattern::forReply(replyId(ReadParameterCode, devId), paramId)) != Success)
+    if (waitForReply(
+            ReplyPattern::forReply(replyId(CommandProtocol::ReadParameter, devId), paramId))
+        != Success)
         return NoReply;
     if (!isDeviceInRange(devId))
         return Incomplete;
@@ -441,31 +410,32 @@ int CanService::writeParameter(uchar devId, uchar paramId, int value)
     // into them, wrapping at 32 bits like the BMS does.
     const int index = m_settings->indexOfParam(paramId);
     const quint32 wire = index >= 0 ? quint32(value) + m_settings->items().at(index).offset : 0u;
-    const quint32 id = requestId(WriteParameterCode, devId);
+    const quint32 id = requestId(CommandProtocol::WriteParameter, devId);
     QByteArray request = bytes({ paramId });
     appendBigEndian32(request, wire);
     sendFrame(id, request);
     QLOG_DEBUG() << sendLine(id, request);
-    return waitForReply(
-        ReplyPattern::forReply(replyId(WriteParameterCode, devId), paramId, Acknowledged));
+    return waitForReply(ReplyPattern::forReply(
+        replyId(CommandProtocol::WriteParameter, devId), paramId, Acknowledged));
 }
 
 int CanService::clearHistoryEnergy(uchar devId)
 {
     // Clearing the energy counter is a parameter write to a reserved id, without offset.
-    const quint32 id = requestId(WriteParameterCode, devId);
+    const quint32 id = requestId(CommandProtocol::WriteParameter, devId);
     const QByteArray request = bytes({ ClearEnergyParamId, 0, 0, 0, 0 });
     sendFrame(id, request);
     QLOG_DEBUG() << sendLine(id, request);
     return waitForReply(ReplyPattern::forReply(
-        replyId(WriteParameterCode, devId), ClearEnergyParamId, Acknowledged));
+        replyId(CommandProtocol::WriteParameter, devId), ClearEnergyParamId, Acknowledged));
 }
 
 int CanService::readHistoryEventCount(uchar devId, uint &count)
 {
     // Not refused during an upgrade: the history page's count does not disturb the boot loader.
-    sendFrame(requestId(HistoryCountCode, devId), bytes({ 0x01 }));
-    if (waitForReply(ReplyPattern::forReply(replyId(HistoryCountCode, devId))) != Success)
+    sendFrame(requestId(CommandProtocol::HistoryCount, devId), bytes({ 0x01 }));
+    if (waitForReply(ReplyPattern::forReply(replyId(CommandProtocol::HistoryCount, devId)))
+        != Success)
         return NoReply;
     if (!isDeviceInRange(devId))
         return Incomplete;
@@ -478,21 +448,22 @@ int CanService::startHistoryEventTransfer(uchar devId)
     if (!isDeviceInRange(devId))
         return NoReply;
     m_records[devId].historyRecords.clear();
-    sendFrame(requestId(HistoryTransferCode, devId), bytes({ 0x01, TransferStart }));
+    sendFrame(requestId(CommandProtocol::HistoryTransfer, devId), bytes({ 0x01, TransferStart }));
     return Success;
 }
 
 int CanService::stopHistoryEventTransfer(uchar devId)
 {
-    sendFrame(requestId(HistoryTransferCode, devId), bytes({ 0x01, TransferStop }));
+    sendFrame(requestId(CommandProtocol::HistoryTransfer, devId), bytes({ 0x01, TransferStop }));
     return waitForReply(
-        ReplyPattern::forReply(replyId(HistoryTransferCode, devId), TransferStopAck));
+        ReplyPattern::forReply(replyId(CommandProtocol::HistoryTransfer, devId), TransferStopAck));
 }
 
 int CanService::clearHistoryEvents(uchar devId)
 {
-    sendFrame(requestId(ClearHistoryCode, devId), bytes({ 0x01, 0x01 }));
-    return waitForReply(ReplyPattern::forReply(replyId(ClearHistoryCode, devId), Acknowledged));
+    sendFrame(requestId(CommandProtocol::ClearHistory, devId), bytes({ 0x01, 0x01 }));
+    return waitForReply(
+        ReplyPattern::forReply(replyId(CommandProtocol::ClearHistory, devId), Acknowledged));
 }
 
 bool CanService::isRtcSyncPending(uchar devId) const

@@ -18,7 +18,7 @@ private:
 void TestE2eOffline::initTestCase()
 {
     QVERIFY(E2e::startAndOpen(m_sim,
-        { "--packs", "5,6", "--fault-packs", "5", "--silent-after", "3", "--silent-for", "4" }));
+        { "--packs", "5,6", "--fault-packs", "5", "--silent-after", "3", "--silent-for", "6" }));
     QVERIFY(E2e::waitForDevices({ 5, 6 }));
 }
 
@@ -39,10 +39,10 @@ void TestE2eOffline::silentBatteryGoesOfflineAndComesBack()
 
     // Ten ticks of the offline timer without a life-counter change, then the offline status.
     // The ticks are driven here, faster than the timer's own, with frames served in between
-    // so that battery 6, which keeps talking, stays online.
+    // so that battery 6, whose life counter moves every 200 ms, stays online.
     for (int tick = 0; tick <= SignalValues::StaleTicks; ++tick) {
         store->OnTimerTimeout();
-        QTest::qWait(50);
+        QTest::qWait(150);
     }
     QCOMPARE(E2e::status(5), 3);
     QVERIFY(E2e::status(6) != 3);
