@@ -12,7 +12,7 @@
 #include "can/candevice.h"
 #include "can/controlcanfactory.h"
 #include "can/controlcanlibrary.h"
-#include "logcapture.h"
+#include "support/capturedestination.h"
 
 #include <QCanBusDevice>
 #include <QCanBusFrame>
@@ -173,12 +173,12 @@ private:
     bool settle(const std::function<bool()> &everyoneHeard);
 
     std::unique_ptr<QCanBusDevice> m_peer;
-    QSharedPointer<LogCapture> m_log;
+    QSharedPointer<CaptureDestination> m_log;
 };
 
 void TestCanBusControlCan::initTestCase()
 {
-    m_log = LogCapture::attach();
+    m_log = CaptureDestination::attach();
     QString reason;
     m_peer = busConfig().createDevice(&reason);
     QVERIFY2(m_peer, qPrintable(reason));
@@ -201,7 +201,7 @@ void TestCanBusControlCan::cleanupTestCase()
 {
     m_peer->disconnectDevice();
     m_peer.reset();
-    LogCapture::detach(m_log);
+    CaptureDestination::detach(m_log);
 }
 
 bool TestCanBusControlCan::settle(const std::function<bool()> &everyoneHeard)

@@ -6,7 +6,7 @@
 #include "can/controlcanapi.h"
 #include "can/controlcanlibrary.h"
 #include "fakecontrolcanclient.h"
-#include "logcapture.h"
+#include "support/capturedestination.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -169,14 +169,14 @@ private slots:
 
 private:
     std::unique_ptr<FakeControlCanClient> m_fake;
-    QSharedPointer<LogCapture> m_log;
+    QSharedPointer<CaptureDestination> m_log;
 };
 
 void TestCanDevice::initTestCase()
 {
     m_fake = std::make_unique<FakeControlCanClient>(fakeLibraryPath());
     QVERIFY2(m_fake->isLoaded(), qPrintable(m_fake->errorString()));
-    m_log = LogCapture::attach();
+    m_log = CaptureDestination::attach();
 }
 
 void TestCanDevice::init()
@@ -187,7 +187,7 @@ void TestCanDevice::init()
 
 void TestCanDevice::cleanupTestCase()
 {
-    LogCapture::detach(m_log);
+    CaptureDestination::detach(m_log);
 }
 
 void TestCanDevice::factoryLoadsTheLibraryBesideTheExecutable()
@@ -340,7 +340,7 @@ void TestCanDevice::unknownTypeFailsAtStart()
     const auto lines = m_log->linesContaining(QStringLiteral("CanDevice::"));
     QCOMPARE(lines.size(), 1);
     QCOMPARE(lines.first().level, ErrorLevel);
-    QCOMPARE(lines.first().text, QStringLiteral("CanDevice::init: failed to start can device. "));
+    QCOMPARE(lines.first().message, QStringLiteral("CanDevice::init: failed to start can device. "));
 
     device.close();
     QCOMPARE(m_fake->calls(FAKE_CLOSE_DEVICE), 0);
@@ -388,7 +388,7 @@ void TestCanDevice::initFailures()
     const auto lines = m_log->linesContaining(QStringLiteral("CanDevice::"));
     QCOMPARE(lines.size(), 1);
     QCOMPARE(int(lines.first().level), level);
-    QCOMPARE(lines.first().text, line);
+    QCOMPARE(lines.first().message, line);
 
     // An adapter opened before the failure is closed by the next close.
     device.close();
@@ -517,7 +517,7 @@ void TestCanDevice::moreThanEightBytesRefused()
     const auto lines = m_log->linesContaining(QStringLiteral("CanDevice::writeData"));
     QCOMPARE(lines.size(), 1);
     QCOMPARE(lines.first().level, WarnLevel);
-    QCOMPARE(lines.first().text,
+    QCOMPARE(lines.first().message,
              QStringLiteral("CanDevice::writeData: refused a frame of 9 data bytes. "));
     // Refusing is not a transmit failure: no reset.
     QCOMPARE(m_fake->calls(FAKE_OPEN_DEVICE), 1);
@@ -536,10 +536,10 @@ void TestCanDevice::transmitFailureReinitialisesOnce()
     const auto lines = m_log->linesContaining(QStringLiteral("CanDevice::"));
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines.at(0).level, WarnLevel);
-    QCOMPARE(lines.at(0).text,
+    QCOMPARE(lines.at(0).message,
              QStringLiteral("CanDevice::writeData: failed to transmit, going to reset can... "));
     QCOMPARE(lines.at(1).level, DebugLevel);
-    QCOMPARE(lines.at(1).text, QStringLiteral("CanDevice::writeData: reset can success. "));
+    QCOMPARE(lines.at(1).message, QStringLiteral("CanDevice::writeData: reset can success. "));
 
     // Closed, opened and started again once; the failed frame is not sent again.
     std::vector<int> calls = m_fake->callSequenceWithoutPolling();
@@ -568,11 +568,11 @@ void TestCanDevice::transmitFailureWithFailedReinitialisation()
 
     const auto lines = m_log->linesContaining(QStringLiteral("CanDevice::"));
     QCOMPARE(lines.size(), 3);
-    QCOMPARE(lines.at(0).text,
+    QCOMPARE(lines.at(0).message,
              QStringLiteral("CanDevice::writeData: failed to transmit, going to reset can... "));
-    QCOMPARE(lines.at(1).text, QStringLiteral("CanDevice::init: failed to open can card. "));
+    QCOMPARE(lines.at(1).message, QStringLiteral("CanDevice::init: failed to open can card. "));
     QCOMPARE(lines.at(2).level, ErrorLevel);
-    QCOMPARE(lines.at(2).text, QStringLiteral("CanDevice::writeData: reset can failed. "));
+    QCOMPARE(lines.at(2).message, QStringLiteral("CanDevice::writeData: reset can failed. "));
 
     // The timer keeps running, but with the adapter closed nothing goes out any more.
     QVERIFY(device.isPolling());
@@ -602,7 +602,7 @@ void TestCanDevice::readErrorLoggedOnChangeAndOncePerSecond()
              qPrintable(QStringLiteral("%1 lines in %2 ms").arg(lines.size()).arg(elapsed)));
     QCOMPARE(lines.first().level, WarnLevel);
     // Logged as one string value, hence the quotes.
-    QCOMPARE(lines.first().text,
+    QCOMPARE(lines.first().message,
              QStringLiteral("\"OnTimeout: read error: 5, going to reset can.\" "));
 
     // A different code is logged at once.

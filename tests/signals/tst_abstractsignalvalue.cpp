@@ -2,6 +2,8 @@
 #include "signals/framekey.h"
 #include "signals/signalindex.h"
 
+#include "signalwalkrows.h"
+
 #include <QtTest>
 
 namespace {
@@ -315,20 +317,8 @@ void TestAbstractSignalValue::encodeNegativeRawKeepsLowBits()
 
 void TestAbstractSignalValue::motorolaPlacement_data()
 {
-    QTest::addColumn<int>("index");
-    QTest::addColumn<quint32>("raw");
-
     const Catalogue catalogue;
-    for (quint32 key : catalogue.frameKeys()) {
-        for (const SignalDefinition &definition : catalogue.definitions(key)) {
-            const quint32 top = quint32(1) << (definition.length - 1);
-            const quint32 ones = definition.length == 32 ? 0xFFFFFFFFu : (top << 1) - 1;
-            const QByteArray name = "signal " + QByteArray::number(definition.index);
-            QTest::newRow(name + " raw 1") << definition.index << quint32(1);
-            QTest::newRow(name + " raw top bit") << definition.index << top;
-            QTest::newRow(name + " raw all ones") << definition.index << ones;
-        }
-    }
+    addSignalWalkRows(catalogue);
 }
 
 void TestAbstractSignalValue::motorolaPlacement()

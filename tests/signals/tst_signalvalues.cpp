@@ -2,6 +2,8 @@
 #include "signals/signalindex.h"
 #include "signals/signalvalues.h"
 
+#include "signalwalkrows.h"
+
 #include <QtTest>
 
 namespace {
@@ -210,20 +212,8 @@ void TestSignalValues::afeOvIsLowestBitOfByte2()
 
 void TestSignalValues::everySignalMovesAlone_data()
 {
-    QTest::addColumn<int>("index");
-    QTest::addColumn<quint32>("raw");
-
     const SignalValues store;
-    for (quint32 key : store.frameKeys()) {
-        for (const SignalDefinition &definition : store.definitions(key)) {
-            const quint32 top = quint32(1) << (definition.length - 1);
-            const quint32 ones = definition.length == 32 ? 0xFFFFFFFFu : (top << 1) - 1;
-            const QByteArray name = "signal " + QByteArray::number(definition.index);
-            QTest::newRow(name + " raw 1") << definition.index << quint32(1);
-            QTest::newRow(name + " raw top bit") << definition.index << top;
-            QTest::newRow(name + " raw all ones") << definition.index << ones;
-        }
-    }
+    addSignalWalkRows(store);
 }
 
 void TestSignalValues::everySignalMovesAlone()

@@ -1,18 +1,31 @@
 #pragma once
 
 #include "log/destination.h"
+#include "log/logger.h"
 #include "log/logmessage.h"
 
 #include <QMutex>
 #include <QMutexLocker>
 #include <QStringList>
 
-// A log destination that keeps every message it is given, so that tests can check what was
-// logged. Attach it with QsLogging::Logger::instance().addDestination() and remove it again in
-// cleanup(); the logger is shared by the whole test process.
+// A log destination that keeps every message it is given (from any thread), so that tests can
+// check text, level and order. attach() adds one to the logger at level Trace; detach() it
+// again in cleanup(): the logger is shared by the whole test process.
 class CaptureDestination : public QsLogging::Destination
 {
 public:
+    static QSharedPointer<CaptureDestination> attach()
+    {
+        QSharedPointer<CaptureDestination> capture(new CaptureDestination);
+        QsLogging::Logger::instance().setLoggingLevel(QsLogging::TraceLevel);
+        QsLogging::Logger::instance().addDestination(capture);
+        return capture;
+    }
+    static void detach(const QSharedPointer<CaptureDestination> &capture)
+    {
+        QsLogging::Logger::instance().removeDestination(capture);
+    }
+
     void write(const QsLogging::LogMessage &message) override
     {
         QMutexLocker lock(&m_mutex);
@@ -35,6 +48,18 @@ public:
             result.append(QsLogging::levelText(message.level) + QLatin1Char('|') + message.message);
         return result;
     }
+
+    // Messages whose text contains part, in the order they were logged.
+    QList<QsLogging::LogMessage> linesContaining(const QString &part) const
+    {
+        QList<QsLogging::LogMessage> found;
+        for (const QsLogging::LogMessage &message : messages()) {
+            if (message.message.contains(part))
+                found.append(message);
+        }
+        return found;
+    }
+    int count(const QString &part) const { return linesContaining(part).size(); }
 
     void clear()
     {
