@@ -4,19 +4,35 @@
 #include <QTemporaryFile>
 
 #include <cstdio>
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 // Redirects the process's standard error into a temporary file for as long as it lives; text()
-// returns what was written so far. Only for tests on POSIX systems.
+// returns what was written so far.
 class StderrCapture
 {
+#ifdef Q_OS_WIN
+    static int duplicate(int fd) { return ::_dup(fd); }
+    static int duplicateTo(int fd, int target) { return ::_dup2(fd, target); }
+    static int closeFd(int fd) { return ::_close(fd); }
+    static constexpr int StderrFd = 2;
+#else
+    static int duplicate(int fd) { return ::dup(fd); }
+    static int duplicateTo(int fd, int target) { return ::dup2(fd, target); }
+    static int closeFd(int fd) { return ::close(fd); }
+    static constexpr int StderrFd = STDERR_FILENO;
+#endif
+
 public:
     StderrCapture()
     {
         m_file.open();
         std::fflush(stderr);
-        m_savedFd = ::dup(STDERR_FILENO);
-        ::dup2(m_file.handle(), STDERR_FILENO);
+        m_savedFd = duplicate(StderrFd);
+        duplicateTo(m_file.handle(), StderrFd);
     }
     ~StderrCapture() { restore(); }
 
@@ -32,8 +48,8 @@ public:
         if (m_savedFd < 0)
             return;
         std::fflush(stderr);
-        ::dup2(m_savedFd, STDERR_FILENO);
-        ::close(m_savedFd);
+        duplicateTo(m_savedFd, StderrFd);
+        closeFd(m_savedFd);
         m_savedFd = -1;
     }
 
