@@ -1,5 +1,8 @@
 #include "uirelaystatus.h"
 
+#include "relayindex.h"
+#include "relaypicture.h"
+
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -44,37 +47,25 @@ QString UiRelayStatus::name() const
     return m_nameLabel->text();
 }
 
-QString UiRelayStatus::onPicture(int type)
+int UiRelayStatus::relayOf(int type)
 {
     switch (type) {
     case PreCharge:
-        return QStringLiteral(":/resource/Icon/prechargeon.png");
+        return RelayPrecharge;
     case Discharge:
+        return RelayDischarge;
     case Charge:
+        return RelayCharge;
     case Main2nd:
-        return QStringLiteral(":/resource/Icon/relayon.png");
+        return RelayMain2nd;
     default:
-        return QString();
-    }
-}
-
-QString UiRelayStatus::offPicture(int type)
-{
-    switch (type) {
-    case PreCharge:
-        return QStringLiteral(":/resource/Icon/prechargeoff.png");
-    case Discharge:
-    case Charge:
-    case Main2nd:
-        return QStringLiteral(":/resource/Icon/relayoff.png");
-    default:
-        return QString();
+        return -1;
     }
 }
 
 void UiRelayStatus::updateStatus(bool isOn)
 {
-    const QString picture = isOn ? onPicture(m_type) : offPicture(m_type);
+    const QString picture = RelayPicture::path(relayOf(m_type), isOn);
     if (picture.isEmpty())
         return;
     m_picture = picture;

@@ -26,13 +26,13 @@ public:
     // The resource path of the picture shown; empty when there is none.
     QString picture() const { return m_picture; }
 
-    static QString onPicture(int type);
-    static QString offPicture(int type);
-
 public slots:
     void updateStatus(bool isOn);
 
 private:
+    // The relay this indicator shows, as the relay command numbers it; -1 for none.
+    static int relayOf(int type);
+
     int m_type = 0;
     QString m_picture;
     QLabel *m_pictureLabel = nullptr;

@@ -102,6 +102,13 @@
     </message>
 </context>
 <context>
+    <name>UiLogin</name>
+    <message>
+        <source>&gt;</source>
+        <translation>&gt;</translation>
+    </message>
+</context>
+<context>
     <name>UiMainLeft</name>
     <message>
         <source>GENERAL</source>
@@ -307,6 +314,36 @@ ID</source>
     <message>
         <source>Status</source>
         <translation>状态</translation>
+    </message>
+</context>
+<context>
+    <name>UiRelayButton</name>
+    <message>
+        <source>MAIN-2nd</source>
+        <translation>主继电器2</translation>
+    </message>
+    <message>
+        <source>CHARGE</source>
+        <translation>充电</translation>
+    </message>
+    <message>
+        <source>DISCHARGE</source>
+        <translation>放电</translation>
+    </message>
+    <message>
+        <source>PRE-CHG</source>
+        <translation>预充</translation>
+    </message>
+</context>
+<context>
+    <name>UiRelayControls</name>
+    <message>
+        <source>Relay Controls</source>
+        <translation>继电器控制</translation>
+    </message>
+    <message>
+        <source>Relay manually control for professional engineer only,fail to follow the instructions may result in serious damage.</source>
+        <translation>继电器手动控制仅限专业工程师操作，不按说明操作可能造成严重损坏。</translation>
     </message>
 </context>
 <context>
