@@ -17,3 +17,19 @@ QString RelayPicture::path(int relay, bool isOn)
         return QString();
     }
 }
+
+QString RelayPicture::caption(int relay)
+{
+    switch (relay) {
+    case RelayMain2nd:
+        return tr("MAIN-2nd");
+    case RelayCharge:
+        return tr("CHARGE");
+    case RelayDischarge:
+        return tr("DISCHARGE");
+    case RelayPrecharge:
+        return tr("PRE-CHG");
+    default:
+        return QString();
+    }
+}

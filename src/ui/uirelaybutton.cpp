@@ -20,24 +20,7 @@ UiRelayButton::UiRelayButton(int type, QWidget *parent)
             : QStringLiteral("ParameterRelayControl"));
     m_button->setCursor(Qt::PointingHandCursor);
 
-    QString name;
-    switch (type) {
-    case RelayMain2nd:
-        name = tr("MAIN-2nd");
-        break;
-    case RelayCharge:
-        name = tr("CHARGE");
-        break;
-    case RelayDischarge:
-        name = tr("DISCHARGE");
-        break;
-    case RelayPrecharge:
-        name = tr("PRE-CHG");
-        break;
-    default:
-        break;
-    }
-    m_nameLabel = new QLabel(name, this);
+    m_nameLabel = new QLabel(RelayPicture::caption(type), this);
     m_nameLabel->setObjectName(QStringLiteral("UiParamSettingItemName"));
 
     // The picture takes the artwork's own size: left to the push button's default sizing it

@@ -15,24 +15,7 @@ UiRelayStatus::UiRelayStatus(int type, QWidget *parent)
     m_pictureLabel = new QLabel(this);
     m_pictureLabel->setObjectName(QStringLiteral("RelayStatus"));
 
-    QString name;
-    switch (type) {
-    case PreCharge:
-        name = tr("PRE-CHG");
-        break;
-    case Discharge:
-        name = tr("DISCHARGE");
-        break;
-    case Charge:
-        name = tr("CHARGE");
-        break;
-    case Main2nd:
-        name = tr("MAIN-2nd");
-        break;
-    default:
-        break;
-    }
-    m_nameLabel = new QLabel(name, this);
+    m_nameLabel = new QLabel(RelayPicture::caption(relayOf(type)), this);
     m_nameLabel->setObjectName(QStringLiteral("UiParamSettingItemName"));
 
     auto *layout = new QVBoxLayout(this);

@@ -317,7 +317,7 @@ ID</source>
     </message>
 </context>
 <context>
-    <name>UiRelayButton</name>
+    <name>RelayPicture</name>
     <message>
         <source>MAIN-2nd</source>
         <translation>主继电器2</translation>
@@ -344,25 +344,6 @@ ID</source>
     <message>
         <source>Relay manually control for professional engineer only,fail to follow the instructions may result in serious damage.</source>
         <translation>继电器手动控制仅限专业工程师操作，不按说明操作可能造成严重损坏。</translation>
-    </message>
-</context>
-<context>
-    <name>UiRelayStatus</name>
-    <message>
-        <source>PRE-CHG</source>
-        <translation>预充</translation>
-    </message>
-    <message>
-        <source>DISCHARGE</source>
-        <translation>放电</translation>
-    </message>
-    <message>
-        <source>CHARGE</source>
-        <translation>充电</translation>
-    </message>
-    <message>
-        <source>MAIN-2nd</source>
-        <translation>主继电器2</translation>
     </message>
 </context>
 </TS>
