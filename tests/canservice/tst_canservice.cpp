@@ -1,6 +1,7 @@
 #include "playedbms.h"
 #include "scriptedbus.h"
 #include "support/capturedestination.h"
+#include "support/parameterset.h"
 
 #include "can/candevice.h"
 #include "can/canservice.h"
@@ -34,20 +35,9 @@ constexpr int PositionOfParam9 = 1; // offset 40; a later line carries id 9 agai
 constexpr int PositionOfParam10 = 2; // offset 2^32 - 1
 constexpr int PositionOfParam11 = 4; // offset 40
 
-QString settingFile()
-{
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/setting/threshold.cfg");
-}
-
 QString fixture(const char *name)
 {
     return QStringLiteral(UPPER_SOURCE_DIR "/tests/canservice/data/") + QLatin1String(name);
-}
-
-bool installSettingFile(const QString &source)
-{
-    QFile::remove(settingFile());
-    return source.isEmpty() || QFile::copy(source, settingFile());
 }
 
 QByteArray hex(const char *text)
@@ -176,7 +166,7 @@ private:
 void TestCanService::initTestCase()
 {
     QVERIFY(QDir().mkpath(QCoreApplication::applicationDirPath() + QStringLiteral("/setting")));
-    QVERIFY(installSettingFile(fixture("threshold.cfg")));
+    QVERIFY(ParameterSet::install(fixture("threshold.cfg")));
     // Created here so that it lives in the test's (GUI) thread, as start-up does it.
     SignalValues::instance();
 }
@@ -194,7 +184,7 @@ void TestCanService::cleanup()
 {
     stopService();
     m_bms.reset();
-    QVERIFY(installSettingFile(fixture("threshold.cfg")));
+    QVERIFY(ParameterSet::install(fixture("threshold.cfg")));
     Logger::instance().removeDestination(m_capture);
     m_capture.reset();
 }
@@ -623,12 +613,12 @@ void TestCanService::parameterOfAnIdOutsideTheTableIsNotStored()
 void TestCanService::missingParameterTableIsLoggedAndTheServiceRuns()
 {
     stopService();
-    QVERIFY(installSettingFile(QString()));
+    QVERIFY(ParameterSet::install(QString()));
     m_capture->clear();
     startService();
     QVERIFY(m_capture->lines().contains(
         QStringLiteral("ERROR|ThresholdSetting::loadSetting: failed to open config file: \"%1\" ")
-            .arg(settingFile())));
+            .arg(ParameterSet::installedPath())));
 
     QCOMPARE(m_service->writeParameter(1, 9, 25), 0);
     QCOMPARE(sentFrames(), QStringList { "18f00180: 09 00 00 00 00" });
@@ -642,7 +632,7 @@ void TestCanService::missingParameterTableIsLoggedAndTheServiceRuns()
 void TestCanService::malformedParameterTableKeepsTheLinesBeforeTheError()
 {
     stopService();
-    QVERIFY(installSettingFile(fixture("ten_fields_at_line_3.cfg")));
+    QVERIFY(ParameterSet::install(fixture("ten_fields_at_line_3.cfg")));
     m_capture->clear();
     startService();
     QVERIFY(m_capture->lines().contains(

@@ -5,6 +5,7 @@
 // higher; this one proves the layers meet.
 
 #include "support/capturedestination.h"
+#include "support/parameterset.h"
 
 #include "can/canservice.h"
 #include "can/controlcanlibrary.h"
@@ -75,11 +76,8 @@ private:
 
 void TestCanServiceStack::initTestCase()
 {
-    const QString settingDir = QCoreApplication::applicationDirPath() + QStringLiteral("/setting");
-    QVERIFY(QDir().mkpath(settingDir));
-    QFile::remove(settingDir + QStringLiteral("/threshold.cfg"));
-    QVERIFY(QFile::copy(QStringLiteral(UPPER_SOURCE_DIR "/tests/canservice/data/threshold.cfg"),
-        settingDir + QStringLiteral("/threshold.cfg")));
+    QVERIFY(ParameterSet::install(
+        QStringLiteral(UPPER_SOURCE_DIR "/tests/canservice/data/threshold.cfg")));
 
     m_fake.reset(new FakeControlCanClient(QCoreApplication::applicationDirPath() + QLatin1Char('/')
         + ControlCanLibrary::platformFileName()));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/parameterset.h"
 #include "support/simprocess.h"
 
 #include "can/canservice.h"
@@ -21,33 +22,26 @@ inline int openBus()
     return CanService::instance()->initService(4, 0, true, 0, 250);
 }
 
-inline bool placeParameterSet()
-{
-    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/setting");
-    QDir().mkpath(folder);
-    const QString target = folder + QStringLiteral("/threshold.cfg");
-    QFile::remove(target);
-    return QFile::copy(QStringLiteral(UPPER_SOURCE_DIR "/dist/setting/threshold.cfg"), target);
-}
-
 // Starts the simulator with these arguments and opens the bus; the stores then fill in.
 inline bool startAndOpen(SimProcess &sim, const QStringList &arguments)
 {
     QsLogging::Logger::instance().setLoggingLevel(QsLogging::InfoLevel);
-    if (!placeParameterSet() || !sim.start(arguments))
+    if (!ParameterSet::install(ParameterSet::shipped()) || !sim.start(arguments))
         return false;
     return openBus() == 0;
 }
 
 inline bool waitForDevices(const QList<uchar> &devices, int timeoutMs = 10000)
 {
-    return QTest::qWaitFor([&devices] {
-        for (uchar devId : devices) {
-            if (!SignalValues::instance()->knownDevices().contains(devId))
-                return false;
-        }
-        return true;
-    }, timeoutMs);
+    return QTest::qWaitFor(
+        [&devices] {
+            for (uchar devId : devices) {
+                if (!SignalValues::instance()->knownDevices().contains(devId))
+                    return false;
+            }
+            return true;
+        },
+        timeoutMs);
 }
 
 inline int status(int devId)

@@ -43,7 +43,7 @@ void TestE2eRelayControl::initTestCase()
 {
     Resources::init();
     QsLogging::Logger::instance().setLoggingLevel(QsLogging::InfoLevel);
-    QVERIFY(E2e::placeParameterSet());
+    QVERIFY(ParameterSet::install(ParameterSet::shipped()));
     QVERIFY(m_sim.start({ "--packs", "1" }));
 
     m_window.reset(new MainWidger);

@@ -3,6 +3,7 @@
 // is read back byte for byte as the adapter was given it to transmit.
 
 #include "resource/resources.h"
+#include "support/parameterset.h"
 
 #include "can/canservice.h"
 #include "can/controlcanlibrary.h"
@@ -103,11 +104,7 @@ private:
 void TestUiParameter::initTestCase()
 {
     Resources::init();
-    const QString settingDir = QCoreApplication::applicationDirPath() + QStringLiteral("/setting");
-    QVERIFY(QDir().mkpath(settingDir));
-    QFile::remove(settingDir + QStringLiteral("/threshold.cfg"));
-    QVERIFY(QFile::copy(QStringLiteral(UPPER_SOURCE_DIR "/dist/setting/threshold.cfg"),
-        settingDir + QStringLiteral("/threshold.cfg")));
+    QVERIFY(ParameterSet::install(ParameterSet::shipped()));
 
     m_fake.reset(new FakeControlCanClient(QCoreApplication::applicationDirPath() + QLatin1Char('/')
         + ControlCanLibrary::platformFileName()));
