@@ -13,9 +13,7 @@ namespace {
 
 void putWord(QByteArray &record, int offset, double value)
 {
-    const quint16 word = quint16(std::clamp(std::lround(value), 0L, 65535L));
-    record[offset] = char(word >> 8);
-    record[offset + 1] = char(word & 0xFF);
+    qToBigEndian(quint16(std::clamp(std::lround(value), 0L, 65535L)), record.data() + offset);
 }
 
 char temperatureByte(double celsius)
@@ -39,8 +37,8 @@ HistoryLog::HistoryLog(quint8 devId, quint32 seed)
         const quint8 level = quint8(1 + random.bounded(2));
         // Now and then one of the communication and wiring faults instead.
         static const quint8 otherFaults[] = { 101, 102, 108, 109, 110, 111, 112, 113, 114 };
-        const quint8 id = random.bounded(6) == 0 ? otherFaults[random.bounded(9)]
-                                                 : faultId(group, level);
+        const quint8 id
+            = random.bounded(6) == 0 ? otherFaults[random.bounded(9)] : faultId(group, level);
         append(time, pack, id, level);
     }
 }
@@ -55,8 +53,8 @@ void HistoryLog::append(const QDateTime &time, const PackModel &pack, quint8 fau
     m_records.append(makeRecord(time, pack, faultId, level));
 }
 
-QByteArray HistoryLog::makeRecord(const QDateTime &time, const PackModel &pack, quint8 faultId,
-    quint8 level) const
+QByteArray HistoryLog::makeRecord(
+    const QDateTime &time, const PackModel &pack, quint8 faultId, quint8 level) const
 {
     QByteArray record(RecordSize, '\0');
     const QDate date = time.date();

@@ -220,8 +220,8 @@ void SimBattery::handleRequest(quint32 id, const QByteArray &data)
         break;
     }
     case ReadParameter: {
-        QByteArray answer(1, char(byte(0)));
-        answer.append(5 - 1, '\0');
+        QByteArray answer(5, '\0');
+        answer[0] = char(byte(0));
         qToBigEndian(m_parameterWire.value(byte(0)), answer.data() + 1);
         sendReply(code, answer);
         break;

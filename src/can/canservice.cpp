@@ -12,6 +12,7 @@
 #include <QThread>
 #include <QTime>
 #include <QTimer>
+#include <QtEndian>
 
 #include <initializer_list>
 
@@ -35,20 +36,6 @@ bool isDeviceInRange(uint devId)
 quint8 byteAt(const QByteArray &data, int index)
 {
     return quint8(data.at(index));
-}
-
-quint32 bigEndian32(const QByteArray &data, int start)
-{
-    return (quint32(byteAt(data, start)) << 24) | (quint32(byteAt(data, start + 1)) << 16)
-        | (quint32(byteAt(data, start + 2)) << 8) | quint32(byteAt(data, start + 3));
-}
-
-void appendBigEndian32(QByteArray &data, quint32 value)
-{
-    data.append(char((value >> 24) & 0xFF));
-    data.append(char((value >> 16) & 0xFF));
-    data.append(char((value >> 8) & 0xFF));
-    data.append(char(value & 0xFF));
 }
 
 QByteArray bytes(std::initializer_list<quint8> values)
@@ -229,7 +216,7 @@ void CanService::processCanFrame(quint32 id, const QByteArray &data)
         break;
     }
     case codeKey(CommandProtocol::HistoryCount):
-        record.historyEventCount = bigEndian32(data, 0);
+        record.historyEventCount = qFromBigEndian<quint32>(data.constData());
         break;
     case 1:
     case 2:
@@ -259,7 +246,7 @@ void CanService::processCanFrame(quint32 id, const QByteArray &data)
     case codeKey(CommandProtocol::ReadParameter): {
         const int index = m_settings->indexOfParam(byteAt(data, 0));
         if (index >= 0) {
-            const quint32 wire = bigEndian32(data, 1);
+            const quint32 wire = qFromBigEndian<quint32>(data.constData() + 1);
             record.parameterValues[index] = qint32(wire - m_settings->items().at(index).offset);
         }
         break;
@@ -411,8 +398,9 @@ int CanService::writeParameter(uchar devId, uchar paramId, int value)
     const int index = m_settings->indexOfParam(paramId);
     const quint32 wire = index >= 0 ? quint32(value) + m_settings->items().at(index).offset : 0u;
     const quint32 id = requestId(CommandProtocol::WriteParameter, devId);
-    QByteArray request = bytes({ paramId });
-    appendBigEndian32(request, wire);
+    QByteArray request(1 + int(sizeof wire), '\0');
+    request[0] = char(paramId);
+    qToBigEndian(wire, request.data() + 1);
     sendFrame(id, request);
     QLOG_DEBUG() << sendLine(id, request);
     return waitForReply(ReplyPattern::forReply(
