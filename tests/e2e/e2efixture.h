@@ -4,6 +4,8 @@
 #include "support/simprocess.h"
 
 #include "can/canservice.h"
+#include "log/debugoutputdestination.h"
+#include "log/destinationfactory.h"
 #include "log/logger.h"
 #include "signals/signalindex.h"
 #include "signals/signalvalues.h"
@@ -23,11 +25,25 @@ inline int openBus()
 }
 
 // Starts the simulator with these arguments and opens the bus; the stores then fill in.
+// The program's log goes to standard error, so that ctest shows why a run failed.
 inline bool startAndOpen(SimProcess &sim, const QStringList &arguments)
 {
-    QsLogging::Logger::instance().setLoggingLevel(QsLogging::InfoLevel);
-    if (!ParameterSet::install(ParameterSet::shipped()) || !sim.start(arguments))
+    QsLogging::Logger &logger = QsLogging::Logger::instance();
+    logger.setLoggingLevel(QsLogging::InfoLevel);
+    if (!logger.hasDestinationOfType(QsLogging::DebugOutputDestination::Type))
+        logger.addDestination(QsLogging::DestinationFactory::MakeDebugOutputDestination());
+    if (!ParameterSet::install(ParameterSet::shipped()))
         return false;
+    if (!sim.start(arguments)) {
+        qWarning("bms-sim did not start: %s", sim.output().constData());
+        return false;
+    }
+    if (openBus() == 0)
+        return true;
+    // Qt's virtual bus never reports a connection that does not come about; a second attempt
+    // tells a slow start of the bus from one that is not there.
+    qWarning("the bus did not open at the first attempt; simulator says: %s",
+        sim.output().constData());
     return openBus() == 0;
 }
 
