@@ -47,7 +47,7 @@ bool SimOptions::parse(const QCoreApplication &app, SimOptions *options, QString
         QStringLiteral("QtSerialBus plugin (default: canbus.ini beside the program, else virtualcan)."),
         QStringLiteral("name"));
     const QCommandLineOption interfaceName(QStringLiteral("interface"),
-        QStringLiteral("Bus interface, e.g. can0 or tcp://127.0.0.1:35500/can0."), QStringLiteral("name"));
+        QStringLiteral("Bus interface, e.g. can0 or tcp://127.0.0.1:24500/can0."), QStringLiteral("name"));
     const QCommandLineOption packs(QStringLiteral("packs"),
         QStringLiteral("Device numbers of the batteries to play (default 1,2,3,12)."), QStringLiteral("list"),
         QStringLiteral("1,2,3,12"));

@@ -18,7 +18,7 @@ class QCanBusDevice;
 //     interface=can0                         a real adapter on Linux
 //
 //     plugin=virtualcan
-//     interface=tcp://127.0.0.1:35500/can0   a virtual bus of its own on port 35500
+//     interface=tcp://127.0.0.1:24500/can0   a virtual bus of its own on port 24500
 //
 // Qt's virtual bus is served by the first process that opens a virtualcan device on a local
 // address, on port 35468 unless the interface names another; each process can serve one port.

@@ -33,10 +33,11 @@
 
 namespace {
 
-// Ports of this test alone, so that test processes running in parallel keep to their own buses.
-constexpr quint16 BusPort = 35541;
-constexpr quint16 DroppingServerPort = 35542;
-constexpr quint16 NobodyListensPort = 35543;
+// Ports of this test alone, so that test processes running in parallel keep to their own buses;
+// below 32768, where the system never picks the outgoing end of a connection.
+constexpr quint16 BusPort = 24541;
+constexpr quint16 DroppingServerPort = 24542;
+constexpr quint16 NobodyListensPort = 24543;
 // Enough for a connection on this machine; a refused one is only noticed by the timeout.
 constexpr int ShortConnectTimeoutMs = 300;
 // What the second program sends while the bus settles; receivers ignore it.

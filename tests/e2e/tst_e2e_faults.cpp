@@ -15,7 +15,7 @@ private slots:
     void clockSyncKeepsRetryingTheSilentBattery();
 
 private:
-    SimProcess m_sim { 35712 };
+    SimProcess m_sim { 24712 };
 };
 
 void TestE2eFaults::initTestCase()

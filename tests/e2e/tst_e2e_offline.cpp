@@ -12,7 +12,7 @@ private slots:
     void silentBatteryGoesOfflineAndComesBack();
 
 private:
-    SimProcess m_sim { 35711 };
+    SimProcess m_sim { 24711 };
 };
 
 void TestE2eOffline::initTestCase()

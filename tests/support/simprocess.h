@@ -8,9 +8,11 @@
 
 // Runs bms-sim as a separate process on a virtual CAN bus of the test's own, and points the
 // program's CAN adapter at the same bus through canbus.ini beside the test executable. Each
-// test executable uses its own port, so that ctest -j runs them side by side.
+// test executable uses its own port, so that ctest -j runs them side by side. Test ports lie
+// below 32768: above it, the system hands out the same numbers to the outgoing ends of other
+// connections, and a listening bus then finds its port taken.
 //
-//   SimProcess sim(35710);
+//   SimProcess sim(24710);
 //   QVERIFY(sim.start({ "--packs", "1,2" }));   // before CanService::instance()
 class SimProcess
 {

@@ -60,7 +60,7 @@ void TestMainWidger::initTestCase()
     // A virtual CAN bus of this test's own, should anything open the bus.
     QFile ini(QCoreApplication::applicationDirPath() + QStringLiteral("/canbus.ini"));
     QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ini.write("plugin=virtualcan\ninterface=tcp://127.0.0.1:35531/can0\n");
+    ini.write("plugin=virtualcan\ninterface=tcp://127.0.0.1:24531/can0\n");
     SignalValues::instance();
 }
 

@@ -41,7 +41,7 @@ void TestUiLogin::initTestCase()
     // MainWidger builds the CAN service; give it a bus of this test's own, never opened here.
     QFile ini(QCoreApplication::applicationDirPath() + QStringLiteral("/canbus.ini"));
     QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ini.write("plugin=virtualcan\ninterface=tcp://127.0.0.1:35532/can0\n");
+    ini.write("plugin=virtualcan\ninterface=tcp://127.0.0.1:24532/can0\n");
 }
 
 void TestUiLogin::confirm(UiLogin &login, Confirm how)
