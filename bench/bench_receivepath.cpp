@@ -64,15 +64,15 @@ public:
     {
         return 1;
     }
-    std::uint32_t setReference(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
-        void *) override
+    std::uint32_t setReference(
+        std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, void *) override
     {
         return 1;
     }
     std::uint32_t clearBuffer(std::uint32_t, std::uint32_t, std::uint32_t) override { return 1; }
     std::uint32_t startCan(std::uint32_t, std::uint32_t, std::uint32_t) override { return 1; }
-    std::uint32_t transmit(std::uint32_t, std::uint32_t, std::uint32_t, VCI_CAN_OBJ *,
-        std::uint32_t count) override
+    std::uint32_t transmit(
+        std::uint32_t, std::uint32_t, std::uint32_t, VCI_CAN_OBJ *, std::uint32_t count) override
     {
         return count;
     }
@@ -147,7 +147,8 @@ int main(int argc, char **argv)
     const qint64 lagMs = drainedMs - api->productionMs.load();
     const bool keepsUp = guiCpuSeconds * 1000.0 < double(api->productionMs.load()) && lagMs < 100;
 
-    std::printf("Receive path, adapter poll -> queued -> signal store + CAN service (GUI thread)\n");
+    std::printf(
+        "Receive path, adapter poll -> queued -> signal store + CAN service (GUI thread)\n");
     std::printf("  frames handed out by the poll:     %lld in %lld ms (ceiling %.0f frames/s)\n",
         static_cast<long long>(TotalFrames), static_cast<long long>(api->productionMs.load()),
         PollCeilingFramesPerSecond);
@@ -157,7 +158,8 @@ int main(int argc, char **argv)
     std::printf("  a full 250 kbit/s bus (%.0f frames/s) costs the GUI thread %.2f %% of a core "
                 "(goal at most 1 %%)\n",
         FullBus250kFramesPerSecond, shareAt250k);
-    std::printf("  keeps up with the poll's ceiling:  %s (GUI CPU %.0f ms for %lld ms of traffic)\n",
+    std::printf(
+        "  keeps up with the poll's ceiling:  %s (GUI CPU %.0f ms for %lld ms of traffic)\n",
         keepsUp ? "yes" : "NO", guiCpuSeconds * 1000.0,
         static_cast<long long>(api->productionMs.load()));
     std::fflush(stdout);

@@ -41,8 +41,8 @@ public:
     static quint8 faultId(int group, int level) { return quint8((level >= 2 ? 51 : 1) + group); }
 
 private:
-    QByteArray makeRecord(const QDateTime &time, const PackModel &pack, quint8 faultId,
-        quint8 level) const;
+    QByteArray makeRecord(
+        const QDateTime &time, const PackModel &pack, quint8 faultId, quint8 level) const;
     static void seal(QByteArray &record);
 
     quint8 m_devId;

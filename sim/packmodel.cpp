@@ -59,7 +59,8 @@ void PackModel::advance(double seconds)
         }
     }();
     // A little ripple so that the current never looks frozen.
-    m_current = targetCurrent == 0.0 ? 0.0 : targetCurrent + (m_random.generateDouble() - 0.5) * 0.6;
+    m_current
+        = targetCurrent == 0.0 ? 0.0 : targetCurrent + (m_random.generateDouble() - 0.5) * 0.6;
 
     const double hours = seconds / 3600.0;
     m_soc = std::clamp(m_soc + m_current * hours / RatedCapacityAh * 100.0, 0.0, 100.0);
@@ -74,9 +75,12 @@ void PackModel::advance(double seconds)
     updateLevels();
 
     const double maxTemp = *std::max_element(m_temps.begin(), m_temps.end());
-    const size_t bucket = maxTemp < 0 ? 0 : maxTemp < 10 ? 1 : maxTemp < 15 ? 2 : maxTemp < 45 ? 3
-                                                            : maxTemp < 65          ? 4
-                                                                                    : 5;
+    const size_t bucket = maxTemp < 0 ? 0
+        : maxTemp < 10                ? 1
+        : maxTemp < 15                ? 2
+        : maxTemp < 45                ? 3
+        : maxTemp < 65                ? 4
+                                      : 5;
     m_statHours[bucket] += hours;
 }
 
@@ -105,9 +109,9 @@ void PackModel::updatePhase()
 double PackModel::openCircuitVoltage(double soc)
 {
     // LFP: steep at both ends, nearly flat in between.
-    static const double points[][2] = { { 0, 2.80 }, { 5, 3.05 }, { 10, 3.18 }, { 20, 3.24 },
-        { 40, 3.27 }, { 60, 3.29 }, { 80, 3.32 }, { 90, 3.34 }, { 95, 3.38 }, { 98, 3.45 },
-        { 100, 3.55 } };
+    static const double points[][2]
+        = { { 0, 2.80 }, { 5, 3.05 }, { 10, 3.18 }, { 20, 3.24 }, { 40, 3.27 }, { 60, 3.29 },
+              { 80, 3.32 }, { 90, 3.34 }, { 95, 3.38 }, { 98, 3.45 }, { 100, 3.55 } };
     for (size_t i = 1; i < std::size(points); ++i) {
         if (soc <= points[i][0]) {
             const double t = (soc - points[i - 1][0]) / (points[i][0] - points[i - 1][0]);
@@ -183,9 +187,8 @@ void PackModel::updateLevels()
         // A group whose protection lies below its alarm watches for falling values.
         const bool falling = limits.protection < limits.alarm;
         const double value = groupQuantity(group);
-        const auto beyond = [falling, value](double limit) {
-            return falling ? value <= limit : value >= limit;
-        };
+        const auto beyond
+            = [falling, value](double limit) { return falling ? value <= limit : value >= limit; };
         int &level = m_levels[size_t(g)];
         if (beyond(limits.protection))
             level = 2;

@@ -29,9 +29,19 @@ public:
     };
     // The twelve groups in the order of threshold.cfg.
     enum Group {
-        CellOverCharge, SystemOverCharge, CellOverDischarge, SystemOverDischarge,
-        ChargeOverCurrent, DischargeOverCurrent, ChargeHighTemp, ChargeLowTemp,
-        DischargeHighTemp, DischargeLowTemp, CellDifferential, TempDifferential, GroupCount
+        CellOverCharge,
+        SystemOverCharge,
+        CellOverDischarge,
+        SystemOverDischarge,
+        ChargeOverCurrent,
+        DischargeOverCurrent,
+        ChargeHighTemp,
+        ChargeLowTemp,
+        DischargeHighTemp,
+        DischargeLowTemp,
+        CellDifferential,
+        TempDifferential,
+        GroupCount
     };
 
     explicit PackModel(quint32 seed);

@@ -44,18 +44,20 @@ bool SimOptions::parse(const QCoreApplication &app, SimOptions *options, QString
         "the host's commands."));
     parser.addHelpOption();
     const QCommandLineOption plugin(QStringLiteral("plugin"),
-        QStringLiteral("QtSerialBus plugin (default: canbus.ini beside the program, else virtualcan)."),
+        QStringLiteral(
+            "QtSerialBus plugin (default: canbus.ini beside the program, else virtualcan)."),
         QStringLiteral("name"));
     const QCommandLineOption interfaceName(QStringLiteral("interface"),
-        QStringLiteral("Bus interface, e.g. can0 or tcp://127.0.0.1:24500/can0."), QStringLiteral("name"));
+        QStringLiteral("Bus interface, e.g. can0 or tcp://127.0.0.1:24500/can0."),
+        QStringLiteral("name"));
     const QCommandLineOption packs(QStringLiteral("packs"),
-        QStringLiteral("Device numbers of the batteries to play (default 1,2,3,12)."), QStringLiteral("list"),
-        QStringLiteral("1,2,3,12"));
+        QStringLiteral("Device numbers of the batteries to play (default 1,2,3,12)."),
+        QStringLiteral("list"), QStringLiteral("1,2,3,12"));
     const QCommandLineOption speed(QStringLiteral("speed"),
         QStringLiteral("Simulated seconds per real second for charge and discharge (default 30)."),
         QStringLiteral("factor"), QStringLiteral("30"));
-    const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Random seed (default 1)."),
-        QStringLiteral("n"), QStringLiteral("1"));
+    const QCommandLineOption seed(QStringLiteral("seed"),
+        QStringLiteral("Random seed (default 1)."), QStringLiteral("n"), QStringLiteral("1"));
     const QCommandLineOption faultPacks(QStringLiteral("fault-packs"),
         QStringLiteral("Inject the faults below into these batteries only (default: all)."),
         QStringLiteral("list"));
@@ -64,7 +66,8 @@ bool SimOptions::parse(const QCoreApplication &app, SimOptions *options, QString
     const QCommandLineOption replyDelay(QStringLiteral("reply-delay"),
         QStringLiteral("Send every reply this many milliseconds late."), QStringLiteral("ms"));
     const QCommandLineOption badCrc(QStringLiteral("bad-crc"),
-        QStringLiteral("Share of history records sent with a wrong CRC, 0 to 1."), QStringLiteral("share"));
+        QStringLiteral("Share of history records sent with a wrong CRC, 0 to 1."),
+        QStringLiteral("share"));
     const QCommandLineOption freezeLife(QStringLiteral("freeze-life"),
         QStringLiteral("Never move the life counter (the host then judges the battery offline)."));
     const QCommandLineOption silentAfter(QStringLiteral("silent-after"),
@@ -98,9 +101,11 @@ bool SimOptions::parse(const QCoreApplication &app, SimOptions *options, QString
     options->seed = parser.value(seed).toUInt();
     options->verbose = parser.isSet(verbose);
     options->freezeLife = parser.isSet(freezeLife);
-    if (parser.isSet(faultPacks) && !parseIdList(parser.value(faultPacks), &options->faultPacks, error))
+    if (parser.isSet(faultPacks)
+        && !parseIdList(parser.value(faultPacks), &options->faultPacks, error))
         return false;
-    if (parser.isSet(dropReplies) && !parseShare(parser.value(dropReplies), &options->dropReplies, error))
+    if (parser.isSet(dropReplies)
+        && !parseShare(parser.value(dropReplies), &options->dropReplies, error))
         return false;
     if (parser.isSet(badCrc) && !parseShare(parser.value(badCrc), &options->badCrc, error))
         return false;

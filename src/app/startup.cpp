@@ -34,8 +34,8 @@ void Startup::setUpLogger()
     Logger &logger = Logger::instance();
     logger.setLoggingLevel(TraceLevel);
     const QString logPath = QCoreApplication::applicationDirPath() + QStringLiteral("/logs.txt");
-    logger.addDestination(DestinationFactory::MakeFileDestination(logPath, EnableLogRotation,
-                                                                  20971520, 2));
+    logger.addDestination(
+        DestinationFactory::MakeFileDestination(logPath, EnableLogRotation, 20971520, 2));
     logger.addDestination(DestinationFactory::MakeDebugOutputDestination());
 }
 
@@ -57,8 +57,8 @@ void Startup::logBanner()
 void Startup::substituteFonts()
 {
     QFont::insertSubstitutions(QStringLiteral("Microsoft YaHei"),
-                               { QStringLiteral("WenQuanYi Micro Hei"),
-                                 QStringLiteral("Noto Sans CJK SC"), QStringLiteral("SimHei") });
+        { QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
+            QStringLiteral("SimHei") });
 }
 
 void Startup::loadStyleSheet(QApplication &app)

@@ -39,8 +39,8 @@ class CanBusControlCan : public ControlCanApi
 public:
     // Bits of the error code; the vendor's codes are its own, these belong to the substitute.
     enum ErrorBit : std::uint32_t {
-        ErrorFrameBit = 0x0001, // an error frame came off the bus; its
-                                // QCanBusFrame::FrameErrors are in bits 8 and up
+        // An error frame came off the bus; its QCanBusFrame::FrameErrors are in bits 8 and up.
+        ErrorFrameBit = 0x0001,
         ReadErrorBit = 0x0002,
         WriteErrorBit = 0x0004,
         ConnectionErrorBit = 0x0008, // also: the connection to the bus was lost

@@ -37,5 +37,5 @@ QStringList ControlCanFactory::libraryCandidates()
     const QString fileName = ControlCanLibrary::platformFileName();
     // QLibrary adds the platform's prefix and suffix to a bare name.
     return { QCoreApplication::applicationDirPath() + QLatin1Char('/') + fileName,
-             QStringLiteral("ControlCAN") };
+        QStringLiteral("ControlCAN") };
 }

@@ -7,9 +7,8 @@
 
 namespace QsLogging {
 
-DestinationPtr DestinationFactory::MakeFileDestination(const QString &filePath,
-                                                       LogRotationOption rotation,
-                                                       qint64 maxSizeInBytes, int maxOldLogCount)
+DestinationPtr DestinationFactory::MakeFileDestination(
+    const QString &filePath, LogRotationOption rotation, qint64 maxSizeInBytes, int maxOldLogCount)
 {
     if (rotation == EnableLogRotation) {
         auto strategy = QSharedPointer<SizeRotationStrategy>::create();
@@ -17,7 +16,8 @@ DestinationPtr DestinationFactory::MakeFileDestination(const QString &filePath,
         strategy->setBackupCount(maxOldLogCount);
         return DestinationPtr(new FileDestination(filePath, strategy));
     }
-    return DestinationPtr(new FileDestination(filePath, RotationStrategyPtr(new NullRotationStrategy)));
+    return DestinationPtr(
+        new FileDestination(filePath, RotationStrategyPtr(new NullRotationStrategy)));
 }
 
 DestinationPtr DestinationFactory::MakeDebugOutputDestination()

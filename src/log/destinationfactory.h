@@ -11,8 +11,8 @@ class DestinationFactory
 {
 public:
     static DestinationPtr MakeFileDestination(const QString &filePath,
-                                              LogRotationOption rotation = DisableLogRotation,
-                                              qint64 maxSizeInBytes = 0, int maxOldLogCount = 0);
+        LogRotationOption rotation = DisableLogRotation, qint64 maxSizeInBytes = 0,
+        int maxOldLogCount = 0);
     static DestinationPtr MakeDebugOutputDestination();
 };
 

@@ -12,7 +12,7 @@ FileDestination::FileDestination(const QString &filePath, RotationStrategyPtr ro
 {
     m_file.setFileName(filePath);
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Text
-                     | m_rotationStrategy->recommendedOpenModeFlag())) {
+            | m_rotationStrategy->recommendedOpenModeFlag())) {
         reportLogFailure(QStringLiteral("QsLog: could not open log file ") + filePath);
     }
     attachStream();
@@ -33,9 +33,9 @@ void FileDestination::write(const LogMessage &message)
         m_file.close();
         m_rotationStrategy->rotate();
         if (!m_file.open(QIODevice::WriteOnly | QIODevice::Text
-                         | m_rotationStrategy->recommendedOpenModeFlag())) {
-            reportLogFailure(QStringLiteral("QsLog: could not reopen log file ")
-                             + m_file.fileName());
+                | m_rotationStrategy->recommendedOpenModeFlag())) {
+            reportLogFailure(
+                QStringLiteral("QsLog: could not reopen log file ") + m_file.fileName());
         }
         m_rotationStrategy->setInitialInfo(m_file);
         attachStream();

@@ -61,8 +61,7 @@ void Logger::write(const LogMessage &message)
 Logger::Helper::Helper(Level level)
     : m_level(level)
     , m_qtDebug(&m_buffer)
-{
-}
+{ }
 
 Logger::Helper::~Helper()
 {

@@ -57,9 +57,9 @@ private:
 
 } // namespace QsLogging
 
-#define QLOG_AT_LEVEL(level)                                                                      \
-    if (QsLogging::Logger::instance().loggingLevel() > (level)) {                                 \
-    } else                                                                                        \
+#define QLOG_AT_LEVEL(level)                                                                       \
+    if (QsLogging::Logger::instance().loggingLevel() > (level)) {                                  \
+    } else                                                                                         \
         QsLogging::Logger::Helper(level).stream()
 
 #define QLOG_TRACE() QLOG_AT_LEVEL(QsLogging::TraceLevel)

@@ -8,9 +8,8 @@ LogMessage::LogMessage(const QString &message, const QDateTime &timeUtc, Level l
     , level(level)
     , formatted(QStringLiteral("%1 %2 %3")
                     .arg(levelText(level),
-                         timeUtc.toLocalTime().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz")),
-                         message))
-{
-}
+                        timeUtc.toLocalTime().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz")),
+                        message))
+{ }
 
 } // namespace QsLogging

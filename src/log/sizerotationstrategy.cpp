@@ -32,9 +32,8 @@ void SizeRotationStrategy::rotate()
         return;
     }
 
-    const auto backupName = [this](int index) {
-        return m_fileName + QLatin1Char('.') + QString::number(index);
-    };
+    const auto backupName
+        = [this](int index) { return m_fileName + QLatin1Char('.') + QString::number(index); };
 
     // The highest backup that exists, but never the last slot: that one is overwritten.
     int lastExisting = 0;
@@ -46,7 +45,7 @@ void SizeRotationStrategy::rotate()
         removeFile(backupName(i + 1));
         if (!renameFile(backupName(i), backupName(i + 1))) {
             reportLogFailure(QStringLiteral("QsLog: could not rename backup ") + backupName(i)
-                             + QStringLiteral(" to ") + backupName(i + 1));
+                + QStringLiteral(" to ") + backupName(i + 1));
         }
     }
 
@@ -54,7 +53,7 @@ void SizeRotationStrategy::rotate()
         removeFile(backupName(1));
     if (!renameFile(m_fileName, backupName(1))) {
         reportLogFailure(QStringLiteral("QsLog: could not rename log ") + m_fileName
-                         + QStringLiteral(" to ") + backupName(1));
+            + QStringLiteral(" to ") + backupName(1));
     }
 }
 

@@ -55,12 +55,20 @@ void TestStartup::bannerOpensTheLogFile()
     const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
     const QString rule(74, QLatin1Char('-'));
     const QStringList expected = {
-        "! ", "! ", "! ", rule + ' ', "ZELKOR Upper Computer ", "V1.03.12 ",
-        QStringLiteral("%1   %2 ").arg(Startup::buildDate(), Startup::buildTime()), rule + ' ',
-        "main: application start! ", "loading css file... ",
+        "! ",
+        "! ",
+        "! ",
+        rule + ' ',
+        "ZELKOR Upper Computer ",
+        "V1.03.12 ",
+        QStringLiteral("%1   %2 ").arg(Startup::buildDate(), Startup::buildTime()),
+        rule + ' ',
+        "main: application start! ",
+        "loading css file... ",
     };
     QVERIFY(lines.size() >= expected.size());
-    const QRegularExpression prefix(QStringLiteral(R"(^INFO  \d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3} )"));
+    const QRegularExpression prefix(
+        QStringLiteral(R"(^INFO  \d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3} )"));
     for (int i = 0; i < expected.size(); ++i) {
         const QRegularExpressionMatch match = prefix.match(lines.at(i));
         QVERIFY2(match.hasMatch(), qPrintable(lines.at(i)));
@@ -74,7 +82,9 @@ void TestStartup::bannerOpensTheLogFile()
 
 void TestStartup::buildDateAndTimeHaveTheCompilerForms()
 {
-    QVERIFY(QRegularExpression(R"(^[A-Z][a-z]{2} [ \d]\d \d{4}$)").match(Startup::buildDate()).hasMatch());
+    QVERIFY(QRegularExpression(R"(^[A-Z][a-z]{2} [ \d]\d \d{4}$)")
+                .match(Startup::buildDate())
+                .hasMatch());
     QVERIFY(QRegularExpression(R"(^\d\d:\d\d:\d\d$)").match(Startup::buildTime()).hasMatch());
 }
 

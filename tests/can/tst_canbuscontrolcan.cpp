@@ -19,9 +19,9 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QLibrary>
+#include <QScopeGuard>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QScopeGuard>
 #include <QThread>
 #include <QTimer>
 #include <QtTest>
@@ -64,8 +64,7 @@ class CountingApi : public ControlCanApi
 public:
     explicit CountingApi(std::shared_ptr<ControlCanApi> inner)
         : m_inner(std::move(inner))
-    {
-    }
+    { }
 
     std::atomic<int> receiveCalls { 0 };
     std::atomic<int> readErrInfoCalls { 0 };
@@ -78,13 +77,13 @@ public:
     {
         return m_inner->closeDevice(t, i);
     }
-    std::uint32_t initCan(std::uint32_t t, std::uint32_t i, std::uint32_t c,
-                          VCI_INIT_CONFIG *config) override
+    std::uint32_t initCan(
+        std::uint32_t t, std::uint32_t i, std::uint32_t c, VCI_INIT_CONFIG *config) override
     {
         return m_inner->initCan(t, i, c, config);
     }
-    std::uint32_t setReference(std::uint32_t t, std::uint32_t i, std::uint32_t c,
-                               std::uint32_t type, void *data) override
+    std::uint32_t setReference(
+        std::uint32_t t, std::uint32_t i, std::uint32_t c, std::uint32_t type, void *data) override
     {
         return m_inner->setReference(t, i, c, type, data);
     }
@@ -97,18 +96,18 @@ public:
         return m_inner->startCan(t, i, c);
     }
     std::uint32_t transmit(std::uint32_t t, std::uint32_t i, std::uint32_t c, VCI_CAN_OBJ *frames,
-                           std::uint32_t count) override
+        std::uint32_t count) override
     {
         return m_inner->transmit(t, i, c, frames, count);
     }
     std::uint32_t receive(std::uint32_t t, std::uint32_t i, std::uint32_t c, VCI_CAN_OBJ *frames,
-                          std::uint32_t length, std::int32_t waitTime) override
+        std::uint32_t length, std::int32_t waitTime) override
     {
         ++receiveCalls;
         return m_inner->receive(t, i, c, frames, length, waitTime);
     }
-    std::uint32_t readErrInfo(std::uint32_t t, std::uint32_t i, std::uint32_t c,
-                              VCI_ERR_INFO *errorInfo) override
+    std::uint32_t readErrInfo(
+        std::uint32_t t, std::uint32_t i, std::uint32_t c, VCI_ERR_INFO *errorInfo) override
     {
         ++readErrInfoCalls;
         return m_inner->readErrInfo(t, i, c, errorInfo);
@@ -314,7 +313,7 @@ void TestCanBusControlCan::followsTheOperationContracts()
     QCOMPARE(int(frames[0].RemoteFlag), 0);
     QCOMPARE(int(frames[0].DataLen), 2);
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(frames[0].Data), 8),
-             QByteArray::fromHex("aabb000000000000"));
+        QByteArray::fromHex("aabb000000000000"));
     QCOMPARE(int(frames[0].TimeFlag), 1);
 
     VCI_ERR_INFO errorInfo {};
@@ -379,7 +378,7 @@ void TestCanBusControlCan::refusesAnIdentifierTooLongForAStandardFrame()
     QCOMPARE(api.startCan(4, 0, 0), VCI_STATUS_OK);
 
     VCI_CAN_OBJ frames[2] = { makeRecord(0x123, false, QByteArray::fromHex("01")),
-                              makeRecord(0x18100080, false, QByteArray::fromHex("02")) };
+        makeRecord(0x18100080, false, QByteArray::fromHex("02")) };
     // The first goes out, the second cannot: the count says so.
     QCOMPARE(api.transmit(4, 0, 0, frames, 2), 1u);
     QCOMPARE(api.closeDevice(4, 0), VCI_STATUS_OK);
@@ -436,7 +435,7 @@ void TestCanBusControlCan::reportsALostConnectionOnce()
 {
     QTcpServer server;
     QVERIFY2(server.listen(QHostAddress::LocalHost, DroppingServerPort),
-             qPrintable(server.errorString()));
+        qPrintable(server.errorString()));
 
     CanBusControlCan api(droppingConfig());
     VCI_INIT_CONFIG config {};
@@ -460,7 +459,7 @@ void TestCanBusControlCan::reportsALostConnectionOnce()
         },
         5000));
     QCOMPARE(code & CanBusControlCan::ConnectionErrorBit,
-             std::uint32_t(CanBusControlCan::ConnectionErrorBit));
+        std::uint32_t(CanBusControlCan::ConnectionErrorBit));
     // Read once, then cleared.
     QCOMPARE(api.readErrInfo(4, 0, 0, &errorInfo), VCI_STATUS_OK);
     QCOMPARE(errorInfo.ErrCode, 0u);
@@ -475,7 +474,7 @@ void TestCanBusControlCan::canDeviceLogsALostConnectionOnce()
 {
     QTcpServer server;
     QVERIFY2(server.listen(QHostAddress::LocalHost, DroppingServerPort),
-             qPrintable(server.errorString()));
+        qPrintable(server.errorString()));
 
     auto api = std::make_shared<CountingApi>(std::make_shared<CanBusControlCan>(droppingConfig()));
     CanDevice device(api);
@@ -523,19 +522,19 @@ void TestCanBusControlCan::twoCanDevicesExchangeFrames()
     bool heardA = false;
     bool heardB = false;
     connect(deviceA, &CanDevice::newData, this,
-            [&atA, &heardA](ulong id, QByteArray data, ulong timeStamp) {
-                if (id == ProbeId)
-                    heardA = true;
-                else
-                    atA.append({ id, data, timeStamp });
-            });
+        [&atA, &heardA](ulong id, QByteArray data, ulong timeStamp) {
+            if (id == ProbeId)
+                heardA = true;
+            else
+                atA.append({ id, data, timeStamp });
+        });
     connect(deviceB, &CanDevice::newData, this,
-            [&atB, &heardB](ulong id, QByteArray data, ulong timeStamp) {
-                if (id == ProbeId)
-                    heardB = true;
-                else
-                    atB.append({ id, data, timeStamp });
-            });
+        [&atB, &heardB](ulong id, QByteArray data, ulong timeStamp) {
+            if (id == ProbeId)
+                heardB = true;
+            else
+                atB.append({ id, data, timeStamp });
+        });
     // However the test ends, the devices die in their threads and the threads stop.
     auto tearDown = qScopeGuard([&] {
         for (CanDevice *device : { deviceA, deviceB })
@@ -550,8 +549,7 @@ void TestCanBusControlCan::twoCanDevicesExchangeFrames()
     for (CanDevice *device : { deviceA, deviceB }) {
         int result = 1;
         QVERIFY(QMetaObject::invokeMethod(device, "open", blocking, Q_RETURN_ARG(int, result),
-                                          Q_ARG(int, 4), Q_ARG(int, 0), Q_ARG(bool, true),
-                                          Q_ARG(int, 0), Q_ARG(int, 250)));
+            Q_ARG(int, 4), Q_ARG(int, 0), Q_ARG(bool, true), Q_ARG(int, 0), Q_ARG(int, 250)));
         QCOMPARE(result, 0);
     }
     QVERIFY(settle([&] { return heardA && heardB; }));
@@ -559,15 +557,13 @@ void TestCanBusControlCan::twoCanDevicesExchangeFrames()
     QVERIFY(atB.isEmpty());
 
     QVERIFY(QMetaObject::invokeMethod(deviceA, "writeData", Qt::QueuedConnection,
-                                      Q_ARG(ulong, 0x18FF0080ul),
-                                      Q_ARG(QByteArray, QByteArray::fromHex("0102"))));
+        Q_ARG(ulong, 0x18FF0080ul), Q_ARG(QByteArray, QByteArray::fromHex("0102"))));
     QTRY_COMPARE(atB.size(), 1);
     QCOMPARE(atB.first().id, 0x18FF0080ul);
     QCOMPARE(atB.first().data, QByteArray::fromHex("0102000000000000"));
 
     QVERIFY(QMetaObject::invokeMethod(deviceB, "writeData", Qt::QueuedConnection,
-                                      Q_ARG(ulong, 0x18100081ul),
-                                      Q_ARG(QByteArray, QByteArray::fromHex("0807060504030201"))));
+        Q_ARG(ulong, 0x18100081ul), Q_ARG(QByteArray, QByteArray::fromHex("0807060504030201"))));
     QTRY_COMPARE(atA.size(), 1);
     QCOMPARE(atA.first().id, 0x18100081ul);
     QCOMPARE(atA.first().data, QByteArray::fromHex("0807060504030201"));

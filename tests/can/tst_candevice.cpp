@@ -11,8 +11,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QSignalSpy>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QThread>
 #include <QTimer>
 #include <QtTest>
@@ -33,8 +33,8 @@ QString fakeLibraryPath()
         + ControlCanLibrary::platformFileName();
 }
 
-VCI_CAN_OBJ makeFrame(std::uint32_t id, std::uint32_t timeStamp, std::uint8_t length,
-                      const QByteArray &data)
+VCI_CAN_OBJ makeFrame(
+    std::uint32_t id, std::uint32_t timeStamp, std::uint8_t length, const QByteArray &data)
 {
     VCI_CAN_OBJ frame {};
     frame.ID = id;
@@ -87,8 +87,8 @@ public:
     {
         return VCI_STATUS_OK;
     }
-    std::uint32_t setReference(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
-                               void *) override
+    std::uint32_t setReference(
+        std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, void *) override
     {
         return VCI_STATUS_OK;
     }
@@ -100,22 +100,22 @@ public:
     {
         return VCI_STATUS_OK;
     }
-    std::uint32_t transmit(std::uint32_t, std::uint32_t, std::uint32_t, VCI_CAN_OBJ *,
-                           std::uint32_t count) override
+    std::uint32_t transmit(
+        std::uint32_t, std::uint32_t, std::uint32_t, VCI_CAN_OBJ *, std::uint32_t count) override
     {
         ++transmitCalls;
         return failTransmit ? 0 : count;
     }
-    std::uint32_t receive(std::uint32_t, std::uint32_t, std::uint32_t, VCI_CAN_OBJ *,
-                          std::uint32_t, std::int32_t) override
+    std::uint32_t receive(std::uint32_t, std::uint32_t, std::uint32_t, VCI_CAN_OBJ *, std::uint32_t,
+        std::int32_t) override
     {
         ++receiveCalls;
         if (opening)
             ++receiveCallsDuringOpen;
         return 0;
     }
-    std::uint32_t readErrInfo(std::uint32_t, std::uint32_t, std::uint32_t,
-                              VCI_ERR_INFO *errorInfo) override
+    std::uint32_t readErrInfo(
+        std::uint32_t, std::uint32_t, std::uint32_t, VCI_ERR_INFO *errorInfo) override
     {
         *errorInfo = VCI_ERR_INFO {};
         return VCI_STATUS_OK;
@@ -195,7 +195,7 @@ void TestCanDevice::factoryLoadsTheLibraryBesideTheExecutable()
     CanDevice device;
     QVERIFY(device.api());
     QVERIFY2(device.api()->description().contains(fakeLibraryPath()),
-             qPrintable(device.api()->description()));
+        qPrintable(device.api()->description()));
     QVERIFY(!device.isOpen());
     QVERIFY(!device.isPolling());
 }
@@ -213,12 +213,24 @@ void TestCanDevice::usbCan12ProgramsTimingRegisters_data()
         int timing0;
         int timing1;
     } rows[] = {
-        { 5, 0xBF, 0xFF },   { 10, 0x31, 0x1C },  { 20, 0x18, 0x1C },  { 40, 0x87, 0xFF },
-        { 50, 0x09, 0x1C },  { 80, 0x83, 0xFF },  { 100, 0x04, 0x1C }, { 125, 0x03, 0x1C },
-        { 200, 0x81, 0xFA }, { 250, 0x01, 0x1C }, { 400, 0x80, 0xFA }, { 666, 0x80, 0xB6 },
-        { 800, 0x00, 0x16 }, { 1000, 0x00, 0x14 },
+        { 5, 0xBF, 0xFF },
+        { 10, 0x31, 0x1C },
+        { 20, 0x18, 0x1C },
+        { 40, 0x87, 0xFF },
+        { 50, 0x09, 0x1C },
+        { 80, 0x83, 0xFF },
+        { 100, 0x04, 0x1C },
+        { 125, 0x03, 0x1C },
+        { 200, 0x81, 0xFA },
+        { 250, 0x01, 0x1C },
+        { 400, 0x80, 0xFA },
+        { 666, 0x80, 0xB6 },
+        { 800, 0x00, 0x16 },
+        { 1000, 0x00, 0x14 },
         // Rates outside the table, 500 kbit/s among them.
-        { 500, 0x00, 0x1C }, { 33, 0x00, 0x1C },  { 0, 0x00, 0x1C },
+        { 500, 0x00, 0x1C },
+        { 33, 0x00, 0x1C },
+        { 0, 0x00, 0x1C },
     };
     for (int type : { CanDevice::TypeUsbCan1, CanDevice::TypeUsbCan2 }) {
         const char *name = type == CanDevice::TypeUsbCan1 ? "USBCAN1" : "USBCAN2";
@@ -252,7 +264,7 @@ void TestCanDevice::usbCan12ProgramsTimingRegisters()
     QCOMPARE(int(call.config.Mode), 0);
 
     const std::vector<int> expected { FAKE_OPEN_DEVICE, FAKE_INIT_CAN, FAKE_CLEAR_BUFFER,
-                                      FAKE_START_CAN };
+        FAKE_START_CAN };
     QCOMPARE(m_fake->callSequenceWithoutPolling(), expected);
 }
 
@@ -267,11 +279,19 @@ void TestCanDevice::usbCanEPassesBitRateReference_data()
         int baud;
         uint reference;
     } rows[] = {
-        { 5, 0x1C01C1 },   { 10, 0x1C00E0 },  { 20, 0x0160B3 },  { 50, 0x1C002C },
-        { 100, 0x160023 }, { 125, 0x1C0011 }, { 500, 0x060007 }, { 800, 0x060004 },
+        { 5, 0x1C01C1 },
+        { 10, 0x1C00E0 },
+        { 20, 0x0160B3 },
+        { 50, 0x1C002C },
+        { 100, 0x160023 },
+        { 125, 0x1C0011 },
+        { 500, 0x060007 },
+        { 800, 0x060004 },
         { 1000, 0x060003 },
         // Rates outside the table, 250 kbit/s among them.
-        { 250, 0x1C0008 }, { 40, 0x1C0008 },  { 666, 0x1C0008 },
+        { 250, 0x1C0008 },
+        { 40, 0x1C0008 },
+        { 666, 0x1C0008 },
     };
     for (int type : { CanDevice::TypeUsbCanE, CanDevice::TypeUsbCan2E }) {
         const char *name = type == CanDevice::TypeUsbCanE ? "USBCAN_E" : "USBCAN_2E";
@@ -304,7 +324,7 @@ void TestCanDevice::usbCanEPassesBitRateReference()
     QCOMPARE(call.config.AccMask, 0xFFFFFFFFu);
 
     const std::vector<int> expected { FAKE_OPEN_DEVICE, FAKE_SET_REFERENCE, FAKE_INIT_CAN,
-                                      FAKE_CLEAR_BUFFER, FAKE_START_CAN };
+        FAKE_CLEAR_BUFFER, FAKE_START_CAN };
     QCOMPARE(m_fake->callSequenceWithoutPolling(), expected);
 }
 
@@ -340,7 +360,8 @@ void TestCanDevice::unknownTypeFailsAtStart()
     const auto lines = m_log->linesContaining(QStringLiteral("CanDevice::"));
     QCOMPARE(lines.size(), 1);
     QCOMPARE(lines.first().level, ErrorLevel);
-    QCOMPARE(lines.first().message, QStringLiteral("CanDevice::init: failed to start can device. "));
+    QCOMPARE(
+        lines.first().message, QStringLiteral("CanDevice::init: failed to start can device. "));
 
     device.close();
     QCOMPARE(m_fake->calls(FAKE_CLOSE_DEVICE), 0);
@@ -401,9 +422,9 @@ void TestCanDevice::openClosesFirst()
     CanDevice device;
     QCOMPARE(device.open(4, 0, true, 0, 250), 0);
     QCOMPARE(device.open(4, 0, true, 0, 500), 0);
-    const std::vector<int> expected { FAKE_OPEN_DEVICE, FAKE_INIT_CAN,  FAKE_CLEAR_BUFFER,
-                                      FAKE_START_CAN,   FAKE_CLOSE_DEVICE, FAKE_OPEN_DEVICE,
-                                      FAKE_INIT_CAN,    FAKE_CLEAR_BUFFER, FAKE_START_CAN };
+    const std::vector<int> expected { FAKE_OPEN_DEVICE, FAKE_INIT_CAN, FAKE_CLEAR_BUFFER,
+        FAKE_START_CAN, FAKE_CLOSE_DEVICE, FAKE_OPEN_DEVICE, FAKE_INIT_CAN, FAKE_CLEAR_BUFFER,
+        FAKE_START_CAN };
     QCOMPARE(m_fake->callSequenceWithoutPolling(), expected);
     QVERIFY(device.isPolling());
 }
@@ -415,8 +436,7 @@ void TestCanDevice::receivedFrameArrivesWithEightBytes()
     QCOMPARE(device.open(4, 0, true, 0, 250), 0);
 
     // Length code 2, but the whole data field is handed on.
-    m_fake->queueReceive(
-        makeFrame(0x18FF0105, 123456, 2, QByteArray::fromHex("1122334455667788")));
+    m_fake->queueReceive(makeFrame(0x18FF0105, 123456, 2, QByteArray::fromHex("1122334455667788")));
     QVERIFY(spy.wait());
     QCOMPARE(spy.size(), 1);
     QCOMPARE(spy.at(0).at(0).value<ulong>(), 0x18FF0105ul);
@@ -482,7 +502,7 @@ void TestCanDevice::writeDataTransmitsOneRecord()
     QCOMPARE(int(shortFrame.ExternFlag), 0);
     QCOMPARE(int(shortFrame.DataLen), 1);
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(shortFrame.Data), 8),
-             QByteArray::fromHex("aa00000000000000"));
+        QByteArray::fromHex("aa00000000000000"));
     QCOMPARE(m_log->count(QStringLiteral("CanDevice::")), 0);
 }
 
@@ -518,7 +538,7 @@ void TestCanDevice::moreThanEightBytesRefused()
     QCOMPARE(lines.size(), 1);
     QCOMPARE(lines.first().level, WarnLevel);
     QCOMPARE(lines.first().message,
-             QStringLiteral("CanDevice::writeData: refused a frame of 9 data bytes. "));
+        QStringLiteral("CanDevice::writeData: refused a frame of 9 data bytes. "));
     // Refusing is not a transmit failure: no reset.
     QCOMPARE(m_fake->calls(FAKE_OPEN_DEVICE), 1);
 }
@@ -537,15 +557,15 @@ void TestCanDevice::transmitFailureReinitialisesOnce()
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines.at(0).level, WarnLevel);
     QCOMPARE(lines.at(0).message,
-             QStringLiteral("CanDevice::writeData: failed to transmit, going to reset can... "));
+        QStringLiteral("CanDevice::writeData: failed to transmit, going to reset can... "));
     QCOMPARE(lines.at(1).level, DebugLevel);
     QCOMPARE(lines.at(1).message, QStringLiteral("CanDevice::writeData: reset can success. "));
 
     // Closed, opened and started again once; the failed frame is not sent again.
     std::vector<int> calls = m_fake->callSequenceWithoutPolling();
     calls.erase(calls.begin(), calls.begin() + static_cast<std::ptrdiff_t>(callsBefore));
-    const std::vector<int> expected { FAKE_TRANSMIT,  FAKE_CLOSE_DEVICE, FAKE_OPEN_DEVICE,
-                                      FAKE_INIT_CAN,  FAKE_CLEAR_BUFFER, FAKE_START_CAN };
+    const std::vector<int> expected { FAKE_TRANSMIT, FAKE_CLOSE_DEVICE, FAKE_OPEN_DEVICE,
+        FAKE_INIT_CAN, FAKE_CLEAR_BUFFER, FAKE_START_CAN };
     QCOMPARE(calls, expected);
     QCOMPARE(m_fake->transmittedCount(), 0);
     QVERIFY(device.isPolling());
@@ -569,7 +589,7 @@ void TestCanDevice::transmitFailureWithFailedReinitialisation()
     const auto lines = m_log->linesContaining(QStringLiteral("CanDevice::"));
     QCOMPARE(lines.size(), 3);
     QCOMPARE(lines.at(0).message,
-             QStringLiteral("CanDevice::writeData: failed to transmit, going to reset can... "));
+        QStringLiteral("CanDevice::writeData: failed to transmit, going to reset can... "));
     QCOMPARE(lines.at(1).message, QStringLiteral("CanDevice::init: failed to open can card. "));
     QCOMPARE(lines.at(2).level, ErrorLevel);
     QCOMPARE(lines.at(2).message, QStringLiteral("CanDevice::writeData: reset can failed. "));
@@ -599,11 +619,11 @@ void TestCanDevice::readErrorLoggedOnChangeAndOncePerSecond()
     const auto lines = m_log->linesContaining(line5);
     QVERIFY(!lines.isEmpty());
     QVERIFY2(lines.size() <= 1 + elapsed / CanDevice::RepeatedErrorLogIntervalMs,
-             qPrintable(QStringLiteral("%1 lines in %2 ms").arg(lines.size()).arg(elapsed)));
+        qPrintable(QStringLiteral("%1 lines in %2 ms").arg(lines.size()).arg(elapsed)));
     QCOMPARE(lines.first().level, WarnLevel);
     // Logged as one string value, hence the quotes.
     QCOMPARE(lines.first().message,
-             QStringLiteral("\"OnTimeout: read error: 5, going to reset can.\" "));
+        QStringLiteral("\"OnTimeout: read error: 5, going to reset can.\" "));
 
     // A different code is logged at once.
     m_fake->setError(6, -1);
@@ -650,15 +670,15 @@ void TestCanDevice::worksInAWorkerThread()
     QList<QByteArray> received;
     QThread *deliveredIn = nullptr;
     connect(device, &CanDevice::newData, this,
-            [&received, &deliveredIn](ulong, QByteArray data, ulong) {
-                received.append(data);
-                deliveredIn = QThread::currentThread();
-            });
+        [&received, &deliveredIn](ulong, QByteArray data, ulong) {
+            received.append(data);
+            deliveredIn = QThread::currentThread();
+        });
 
     int result = 1;
     QVERIFY(QMetaObject::invokeMethod(device, "open", Qt::BlockingQueuedConnection,
-                                      Q_RETURN_ARG(int, result), Q_ARG(int, 4), Q_ARG(int, 0),
-                                      Q_ARG(bool, true), Q_ARG(int, 0), Q_ARG(int, 250)));
+        Q_RETURN_ARG(int, result), Q_ARG(int, 4), Q_ARG(int, 0), Q_ARG(bool, true), Q_ARG(int, 0),
+        Q_ARG(int, 250)));
     QCOMPARE(result, 0);
 
     m_fake->queueReceive(makeFrame(0x18FF0001, 1, 8, QByteArray::fromHex("0102030405060708")));
@@ -668,8 +688,7 @@ void TestCanDevice::worksInAWorkerThread()
 
     for (char i = 1; i <= 3; ++i) {
         QVERIFY(QMetaObject::invokeMethod(device, "writeData", Qt::QueuedConnection,
-                                          Q_ARG(ulong, 0x18100080ul),
-                                          Q_ARG(QByteArray, QByteArray(1, i))));
+            Q_ARG(ulong, 0x18100080ul), Q_ARG(QByteArray, QByteArray(1, i))));
     }
     QTRY_COMPARE(m_fake->transmittedCount(), 3);
     for (int i = 0; i < 3; ++i)
@@ -679,8 +698,8 @@ void TestCanDevice::worksInAWorkerThread()
     QCOMPARE(m_fake->calls(FAKE_CLOSE_DEVICE), 1);
 
     QVERIFY(QMetaObject::invokeMethod(device, "open", Qt::BlockingQueuedConnection,
-                                      Q_RETURN_ARG(int, result), Q_ARG(int, 4), Q_ARG(int, 0),
-                                      Q_ARG(bool, true), Q_ARG(int, 0), Q_ARG(int, 250)));
+        Q_RETURN_ARG(int, result), Q_ARG(int, 4), Q_ARG(int, 0), Q_ARG(bool, true), Q_ARG(int, 0),
+        Q_ARG(int, 250)));
     QCOMPARE(result, 0);
     // Destroyed in its own thread, where its timer lives; that closes the adapter.
     QMetaObject::invokeMethod(
@@ -702,7 +721,7 @@ void TestCanDevice::closeDuringConnectionWaitWins()
     QCOMPARE(api->closeCalls, 1); // the adapter that opened after all is closed again
     QCOMPARE(m_log->count(QStringLiteral("CanDevice::init: closed while the adapter was being "
                                          "opened.")),
-             1);
+        1);
 }
 
 void TestCanDevice::callsDuringConnectionWaitStandAside()
@@ -727,7 +746,7 @@ void TestCanDevice::callsDuringConnectionWaitStandAside()
     QCOMPARE(nestedOpen, -1);
     QCOMPARE(m_log->count(QStringLiteral("CanDevice::open: refused while the adapter is being "
                                          "initialised.")),
-             1);
+        1);
     QCOMPARE(m_log->count(QStringLiteral("CanDevice::writeData: reset can success.")), 1);
     QVERIFY(device.isOpen());
     QVERIFY(device.isPolling());

@@ -92,9 +92,9 @@ void TestControlCanLibrary::loadsTheFakeAndCallsThrough()
     QCOMPARE(errorInfo.ErrCode, 3u);
     QCOMPARE(library->closeDevice(4, 1), VCI_STATUS_OK);
 
-    const std::vector<int> expected { FAKE_OPEN_DEVICE, FAKE_INIT_CAN,   FAKE_SET_REFERENCE,
-                                      FAKE_CLEAR_BUFFER, FAKE_START_CAN, FAKE_TRANSMIT,
-                                      FAKE_RECEIVE,     FAKE_READ_ERR_INFO, FAKE_CLOSE_DEVICE };
+    const std::vector<int> expected { FAKE_OPEN_DEVICE, FAKE_INIT_CAN, FAKE_SET_REFERENCE,
+        FAKE_CLEAR_BUFFER, FAKE_START_CAN, FAKE_TRANSMIT, FAKE_RECEIVE, FAKE_READ_ERR_INFO,
+        FAKE_CLOSE_DEVICE };
     std::vector<int> called;
     for (const FakeCall &call : m_fake->allCalls()) {
         called.push_back(call.function);

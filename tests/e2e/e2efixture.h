@@ -42,8 +42,8 @@ inline bool startAndOpen(SimProcess &sim, const QStringList &arguments)
         return true;
     // Qt's virtual bus never reports a connection that does not come about; a second attempt
     // tells a slow start of the bus from one that is not there.
-    qWarning("the bus did not open at the first attempt; simulator says: %s",
-        sim.output().constData());
+    qWarning(
+        "the bus did not open at the first attempt; simulator says: %s", sim.output().constData());
     return openBus() == 0;
 }
 

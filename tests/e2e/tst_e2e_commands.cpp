@@ -46,7 +46,8 @@ void TestE2eCommands::batteriesAreDiscoveredAndDecoded()
         QTRY_VERIFY_WITH_TIMEOUT(E2e::status(devId) != 3, 5000);
         SignalValues *store = SignalValues::instance();
         const float packVoltage = store->value(devId, Signal::SumVolt).toFloat();
-        QVERIFY2(packVoltage > 40.0f && packVoltage < 60.0f, qPrintable(QString::number(packVoltage)));
+        QVERIFY2(
+            packVoltage > 40.0f && packVoltage < 60.0f, qPrintable(QString::number(packVoltage)));
         // Cell voltages come every half second.
         QTRY_VERIFY_WITH_TIMEOUT(store->value(devId, Signal::Volt16).toFloat() > 2.5f, 2000);
         const float cell = store->value(devId, Signal::Volt1).toFloat();
@@ -66,7 +67,8 @@ void TestE2eCommands::everyBatteryGetsItsClockSet()
         QDateTime clock;
         QCOMPARE(CanService::instance()->readDeviceTime(devId, clock), 0);
         // The simulator starts its clocks in 2021; the service set them to the PC's time.
-        QVERIFY2(qAbs(clock.secsTo(QDateTime::currentDateTime())) <= 5, qPrintable(clock.toString()));
+        QVERIFY2(
+            qAbs(clock.secsTo(QDateTime::currentDateTime())) <= 5, qPrintable(clock.toString()));
     }
 }
 

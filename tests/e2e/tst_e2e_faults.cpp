@@ -20,8 +20,8 @@ private:
 
 void TestE2eFaults::initTestCase()
 {
-    QVERIFY(E2e::startAndOpen(m_sim,
-        { "--packs", "1,2", "--fault-packs", "2", "--drop-replies", "1" }));
+    QVERIFY(E2e::startAndOpen(
+        m_sim, { "--packs", "1,2", "--fault-packs", "2", "--drop-replies", "1" }));
     QVERIFY(E2e::waitForDevices({ 1, 2 }));
 }
 

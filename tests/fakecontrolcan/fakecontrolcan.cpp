@@ -12,8 +12,8 @@
 static_assert(std::is_same<decltype(&VCI_OpenDevice), VciOpenDeviceFn>::value, "VCI_OpenDevice");
 static_assert(std::is_same<decltype(&VCI_CloseDevice), VciCloseDeviceFn>::value, "VCI_CloseDevice");
 static_assert(std::is_same<decltype(&VCI_InitCAN), VciInitCanFn>::value, "VCI_InitCAN");
-static_assert(std::is_same<decltype(&VCI_SetReference), VciSetReferenceFn>::value,
-              "VCI_SetReference");
+static_assert(
+    std::is_same<decltype(&VCI_SetReference), VciSetReferenceFn>::value, "VCI_SetReference");
 static_assert(std::is_same<decltype(&VCI_ClearBuffer), VciClearBufferFn>::value, "VCI_ClearBuffer");
 static_assert(std::is_same<decltype(&VCI_StartCAN), VciStartCanFn>::value, "VCI_StartCAN");
 static_assert(std::is_same<decltype(&VCI_Transmit), VciTransmitFn>::value, "VCI_Transmit");
@@ -73,8 +73,8 @@ bool isOpen(const FakeState &s, std::uint32_t deviceType, std::uint32_t deviceIn
     return s.openDevices.count({ deviceType, deviceIndex }) != 0;
 }
 
-FakeCall makeCall(int function, std::uint32_t deviceType, std::uint32_t deviceIndex,
-                  std::uint32_t channel)
+FakeCall makeCall(
+    int function, std::uint32_t deviceType, std::uint32_t deviceIndex, std::uint32_t channel)
 {
     FakeCall call;
     std::memset(&call, 0, sizeof call);
@@ -93,8 +93,8 @@ std::uint32_t finish(FakeState &s, FakeCall &call, std::uint32_t result)
 }
 
 // The channel calls that need nothing but an open device.
-std::uint32_t simpleCall(int function, std::uint32_t deviceType, std::uint32_t deviceIndex,
-                         std::uint32_t channel)
+std::uint32_t simpleCall(
+    int function, std::uint32_t deviceType, std::uint32_t deviceIndex, std::uint32_t channel)
 {
     FakeState &s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
@@ -211,8 +211,8 @@ int fake_transmitted(int position, VCI_CAN_OBJ *frame)
     return 1;
 }
 
-std::uint32_t CONTROLCAN_CALL VCI_OpenDevice(std::uint32_t deviceType, std::uint32_t deviceIndex,
-                                             std::uint32_t reserved)
+std::uint32_t CONTROLCAN_CALL VCI_OpenDevice(
+    std::uint32_t deviceType, std::uint32_t deviceIndex, std::uint32_t reserved)
 {
     FakeState &s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
@@ -236,7 +236,7 @@ std::uint32_t CONTROLCAN_CALL VCI_CloseDevice(std::uint32_t deviceType, std::uin
 }
 
 std::uint32_t CONTROLCAN_CALL VCI_InitCAN(std::uint32_t deviceType, std::uint32_t deviceIndex,
-                                          std::uint32_t channel, VCI_INIT_CONFIG *config)
+    std::uint32_t channel, VCI_INIT_CONFIG *config)
 {
     FakeState &s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
@@ -247,9 +247,8 @@ std::uint32_t CONTROLCAN_CALL VCI_InitCAN(std::uint32_t deviceType, std::uint32_
     return finish(s, call, fail ? 0 : VCI_STATUS_OK);
 }
 
-std::uint32_t CONTROLCAN_CALL VCI_SetReference(std::uint32_t deviceType,
-                                               std::uint32_t deviceIndex, std::uint32_t channel,
-                                               std::uint32_t referenceType, void *data)
+std::uint32_t CONTROLCAN_CALL VCI_SetReference(std::uint32_t deviceType, std::uint32_t deviceIndex,
+    std::uint32_t channel, std::uint32_t referenceType, void *data)
 {
     FakeState &s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
@@ -261,21 +260,20 @@ std::uint32_t CONTROLCAN_CALL VCI_SetReference(std::uint32_t deviceType,
     return finish(s, call, fail ? 0 : VCI_STATUS_OK);
 }
 
-std::uint32_t CONTROLCAN_CALL VCI_ClearBuffer(std::uint32_t deviceType, std::uint32_t deviceIndex,
-                                              std::uint32_t channel)
+std::uint32_t CONTROLCAN_CALL VCI_ClearBuffer(
+    std::uint32_t deviceType, std::uint32_t deviceIndex, std::uint32_t channel)
 {
     return simpleCall(FAKE_CLEAR_BUFFER, deviceType, deviceIndex, channel);
 }
 
-std::uint32_t CONTROLCAN_CALL VCI_StartCAN(std::uint32_t deviceType, std::uint32_t deviceIndex,
-                                           std::uint32_t channel)
+std::uint32_t CONTROLCAN_CALL VCI_StartCAN(
+    std::uint32_t deviceType, std::uint32_t deviceIndex, std::uint32_t channel)
 {
     return simpleCall(FAKE_START_CAN, deviceType, deviceIndex, channel);
 }
 
 std::uint32_t CONTROLCAN_CALL VCI_Transmit(std::uint32_t deviceType, std::uint32_t deviceIndex,
-                                           std::uint32_t channel, VCI_CAN_OBJ *frames,
-                                           std::uint32_t count)
+    std::uint32_t channel, VCI_CAN_OBJ *frames, std::uint32_t count)
 {
     FakeState &s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
@@ -290,8 +288,7 @@ std::uint32_t CONTROLCAN_CALL VCI_Transmit(std::uint32_t deviceType, std::uint32
 }
 
 std::uint32_t CONTROLCAN_CALL VCI_Receive(std::uint32_t deviceType, std::uint32_t deviceIndex,
-                                          std::uint32_t channel, VCI_CAN_OBJ *frames,
-                                          std::uint32_t length, std::int32_t waitTime)
+    std::uint32_t channel, VCI_CAN_OBJ *frames, std::uint32_t length, std::int32_t waitTime)
 {
     FakeState &s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
@@ -310,7 +307,7 @@ std::uint32_t CONTROLCAN_CALL VCI_Receive(std::uint32_t deviceType, std::uint32_
 
 #if !defined(FAKE_CONTROLCAN_OMIT_READ_ERR_INFO)
 std::uint32_t CONTROLCAN_CALL VCI_ReadErrInfo(std::uint32_t deviceType, std::uint32_t deviceIndex,
-                                              std::uint32_t channel, VCI_ERR_INFO *errorInfo)
+    std::uint32_t channel, VCI_ERR_INFO *errorInfo)
 {
     FakeState &s = state();
     std::lock_guard<std::mutex> lock(s.mutex);

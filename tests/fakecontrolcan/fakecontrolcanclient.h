@@ -81,8 +81,7 @@ public:
     }
 
 private:
-    template <typename Function>
-    bool resolve(const char *name, Function &function)
+    template <typename Function> bool resolve(const char *name, Function &function)
     {
         function = reinterpret_cast<Function>(m_library.resolve(name));
         return function != nullptr;

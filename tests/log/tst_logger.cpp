@@ -83,8 +83,9 @@ void TestLogger::formattedLineOfAnInfoMessage()
         + message.time.toLocalTime().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz"))
         + QStringLiteral(" main: application start! ");
     QCOMPARE(message.formatted, expected);
-    QVERIFY(QRegularExpression(QStringLiteral(
-                                   R"(^INFO  \d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3} main: application start! $)"))
+    QVERIFY(QRegularExpression(
+        QStringLiteral(
+            R"(^INFO  \d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3} main: application start! $)"))
                 .match(message.formatted)
                 .hasMatch());
 }
@@ -153,8 +154,8 @@ void TestLogger::threadsNeverTearOrInterleaveLines()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("logs.txt"));
-    DestinationPtr file = DestinationFactory::MakeFileDestination(path, EnableLogRotation,
-                                                                  20971520, 2);
+    DestinationPtr file
+        = DestinationFactory::MakeFileDestination(path, EnableLogRotation, 20971520, 2);
     Logger::instance().addDestination(file);
 
     constexpr int threadCount = 8;
@@ -178,10 +179,12 @@ void TestLogger::threadsNeverTearOrInterleaveLines()
 
     QFile log(path);
     QVERIFY(log.open(QIODevice::ReadOnly | QIODevice::Text));
-    const QStringList lines = QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList lines
+        = QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), threadCount * linesPerThread);
 
-    const QRegularExpression shape(QStringLiteral(R"(^INFO  \S+ thread (\d) line (\d+) "x{120}" $)"));
+    const QRegularExpression shape(
+        QStringLiteral(R"(^INFO  \S+ thread (\d) line (\d+) "x{120}" $)"));
     int nextLine[threadCount] = {};
     for (const QString &line : lines) {
         const QRegularExpressionMatch match = shape.match(line);

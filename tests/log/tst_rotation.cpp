@@ -225,11 +225,11 @@ void TestRotation::renameFailureIsReportedOnStandardError()
     capture.restore();
 
     QVERIFY2(text.contains("QsLog: could not rename backup " + backup(1).toUtf8() + " to "
-                           + backup(2).toUtf8()),
-             text.constData());
-    QVERIFY2(text.contains("QsLog: could not rename log " + logPath().toUtf8() + " to "
-                           + backup(1).toUtf8()),
-             text.constData());
+                 + backup(2).toUtf8()),
+        text.constData());
+    QVERIFY2(text.contains(
+                 "QsLog: could not rename log " + logPath().toUtf8() + " to " + backup(1).toUtf8()),
+        text.constData());
 }
 
 void TestRotation::unopenableFileIsReportedAndWritesAreLost()

@@ -19,8 +19,7 @@ class SimProcess
 public:
     explicit SimProcess(int port)
         : m_interface(QStringLiteral("tcp://127.0.0.1:%1/can0").arg(port))
-    {
-    }
+    { }
     ~SimProcess() { stop(); }
 
     QString interfaceName() const { return m_interface; }
@@ -39,11 +38,14 @@ public:
             QStringList { QStringLiteral("--interface"), m_interface } + arguments);
         if (!m_process.waitForStarted(5000))
             return false;
-        return QTest::qWaitFor([this] {
-            m_output += m_process.readAll();
-            return m_output.contains("bms-sim: playing batteries")
-                || m_process.state() == QProcess::NotRunning;
-        }, 10000) && m_process.state() == QProcess::Running;
+        return QTest::qWaitFor(
+                   [this] {
+                       m_output += m_process.readAll();
+                       return m_output.contains("bms-sim: playing batteries")
+                           || m_process.state() == QProcess::NotRunning;
+                   },
+                   10000)
+            && m_process.state() == QProcess::Running;
     }
 
     void stop()

@@ -15,14 +15,32 @@
 class StderrCapture
 {
 #ifdef Q_OS_WIN
-    static int duplicate(int fd) { return ::_dup(fd); }
-    static int duplicateTo(int fd, int target) { return ::_dup2(fd, target); }
-    static int closeFd(int fd) { return ::_close(fd); }
+    static int duplicate(int fd)
+    {
+        return ::_dup(fd);
+    }
+    static int duplicateTo(int fd, int target)
+    {
+        return ::_dup2(fd, target);
+    }
+    static int closeFd(int fd)
+    {
+        return ::_close(fd);
+    }
     static constexpr int StderrFd = 2;
 #else
-    static int duplicate(int fd) { return ::dup(fd); }
-    static int duplicateTo(int fd, int target) { return ::dup2(fd, target); }
-    static int closeFd(int fd) { return ::close(fd); }
+    static int duplicate(int fd)
+    {
+        return ::dup(fd);
+    }
+    static int duplicateTo(int fd, int target)
+    {
+        return ::dup2(fd, target);
+    }
+    static int closeFd(int fd)
+    {
+        return ::close(fd);
+    }
     static constexpr int StderrFd = STDERR_FILENO;
 #endif
 
@@ -34,7 +52,10 @@ public:
         m_savedFd = duplicate(StderrFd);
         duplicateTo(m_file.handle(), StderrFd);
     }
-    ~StderrCapture() { restore(); }
+    ~StderrCapture()
+    {
+        restore();
+    }
 
     QByteArray text()
     {
