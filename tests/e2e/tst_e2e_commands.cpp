@@ -24,7 +24,7 @@ private slots:
     void historyLogIsReadOutWholeWithGoodCrcs();
 
 private:
-    SimProcess m_sim { 24710 };
+    SimProcess m_sim;
 };
 
 void TestE2eCommands::initTestCase()

@@ -15,7 +15,7 @@ private slots:
     void clockSyncKeepsRetryingTheSilentBattery();
 
 private:
-    SimProcess m_sim { 24712 };
+    SimProcess m_sim;
 };
 
 void TestE2eFaults::initTestCase()

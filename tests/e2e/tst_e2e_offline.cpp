@@ -12,7 +12,7 @@ private slots:
     void silentBatteryGoesOfflineAndComesBack();
 
 private:
-    SimProcess m_sim { 24711 };
+    SimProcess m_sim;
 };
 
 void TestE2eOffline::initTestCase()

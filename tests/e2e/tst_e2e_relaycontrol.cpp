@@ -35,7 +35,7 @@ private:
     QString chargePicture() const;
     uint chargeState() const;
 
-    SimProcess m_sim { 24713 };
+    SimProcess m_sim;
     std::unique_ptr<MainWidger> m_window;
 };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/testport.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
@@ -8,17 +10,16 @@
 
 // Runs bms-sim as a separate process on a virtual CAN bus of the test's own, and points the
 // program's CAN adapter at the same bus through canbus.ini beside the test executable. Each
-// test executable uses its own port, so that ctest -j runs them side by side. Test ports lie
-// below 32768: above it, the system hands out the same numbers to the outgoing ends of other
-// connections, and a listening bus then finds its port taken.
+// simulator gets a port chosen at run time (TestPort), so that ctest -j and several runs on one
+// machine keep to their own buses.
 //
-//   SimProcess sim(24710);
+//   SimProcess sim;
 //   QVERIFY(sim.start({ "--packs", "1,2" }));   // before CanService::instance()
 class SimProcess
 {
 public:
-    explicit SimProcess(int port)
-        : m_interface(QStringLiteral("tcp://127.0.0.1:%1/can0").arg(port))
+    SimProcess()
+        : m_interface(QStringLiteral("tcp://127.0.0.1:%1/can0").arg(TestPort::pick()))
     { }
     ~SimProcess() { stop(); }
 
