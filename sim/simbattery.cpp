@@ -155,6 +155,11 @@ void SimBattery::answerParts(quint8 code, const QByteArray &field, int partCount
     }
 }
 
+void SimBattery::installFirmware(const QByteArray &version)
+{
+    m_firmwareVersion = fixedField(version, 15);
+}
+
 void SimBattery::handleRequest(quint32 id, const QByteArray &data)
 {
     const quint8 code = quint8(id >> 16);

@@ -27,6 +27,10 @@ public:
     quint8 devId() const { return m_devId; }
     const PackModel &pack() const { return m_pack; }
 
+    // Takes a new firmware image, as its boot loader does after a good upgrade: from now on the
+    // battery reports version (15 bytes) as its firmware version.
+    void installFirmware(const QByteArray &version);
+
     // A command frame from the host (identifier 0x18 | code | destination | 0x80) addressed
     // to this battery, or to 0x1F for the set-device-number command.
     void handleRequest(quint32 id, const QByteArray &data);

@@ -36,6 +36,11 @@ bool parseShare(const QString &text, double *share, QString *error)
 
 } // namespace
 
+const QStringList SimOptions::BootSteps { QStringLiteral("request"), QStringLiteral("inquire"),
+    QStringLiteral("erase"), QStringLiteral("data"), QStringLiteral("finish"),
+    QStringLiteral("version"), QStringLiteral("prepare"), QStringLiteral("start"),
+    QStringLiteral("end"), QStringLiteral("crc") };
+
 bool SimOptions::parse(const QCoreApplication &app, SimOptions *options, QString *error)
 {
     QCommandLineParser parser;
@@ -79,8 +84,27 @@ bool SimOptions::parse(const QCoreApplication &app, SimOptions *options, QString
         QStringLiteral("list"));
     const QCommandLineOption verbose(QStringLiteral("verbose"),
         QStringLiteral("Print every request received and every reply sent."));
+    const QCommandLineOption bootVersion(QStringLiteral("boot-version"),
+        QStringLiteral("What the boot loaders answer as their version (default ZK100)."),
+        QStringLiteral("text"), QStringLiteral("ZK100"));
+    const QCommandLineOption uart(QStringLiteral("uart"),
+        QStringLiteral("Also play the first battery's serial boot loader on a pseudo-terminal "
+                       "(its path is printed)."));
+    const QCommandLineOption bootRefuse(QStringLiteral("boot-refuse"),
+        QStringLiteral("The boot loader refuses this step: %1.")
+            .arg(BootSteps.join(QStringLiteral(", "))),
+        QStringLiteral("step"));
+    const QCommandLineOption bootSilent(
+        QStringLiteral("boot-silent"), QStringLiteral("The boot loader never answers."));
+    const QCommandLineOption bootCorrupt(QStringLiteral("boot-corrupt"),
+        QStringLiteral("The boot loader answers with wrong bytes."));
+    const QCommandLineOption uartGarbage(QStringLiteral("uart-garbage"),
+        QStringLiteral("Noise on the serial line before every reply."));
+    const QCommandLineOption uartSplit(QStringLiteral("uart-split"),
+        QStringLiteral("Every serial reply split over several writes."));
     parser.addOptions({ plugin, interfaceName, packs, speed, seed, faultPacks, dropReplies,
-        replyDelay, badCrc, freezeLife, silentAfter, silentFor, force, verbose });
+        replyDelay, badCrc, freezeLife, silentAfter, silentFor, force, verbose, bootVersion, uart,
+        bootRefuse, bootSilent, bootCorrupt, uartGarbage, uartSplit });
     parser.process(app);
 
     const CanBusConfig config = CanBusConfig::besideExecutable();
@@ -115,6 +139,18 @@ bool SimOptions::parse(const QCoreApplication &app, SimOptions *options, QString
         options->silentAfterS = parser.value(silentAfter).toDouble();
         options->silentForS = parser.isSet(silentFor) ? parser.value(silentFor).toDouble() : 1e12;
     }
+    options->bootVersion = parser.value(bootVersion).toLatin1();
+    options->uart = parser.isSet(uart);
+    options->bootRefuse = parser.value(bootRefuse);
+    if (parser.isSet(bootRefuse) && !BootSteps.contains(options->bootRefuse)) {
+        *error = QStringLiteral("--boot-refuse takes one of %1: %2")
+                     .arg(BootSteps.join(QStringLiteral(", ")), options->bootRefuse);
+        return false;
+    }
+    options->bootSilent = parser.isSet(bootSilent);
+    options->bootCorrupt = parser.isSet(bootCorrupt);
+    options->uartGarbage = parser.isSet(uartGarbage);
+    options->uartSplit = parser.isSet(uartSplit);
     for (const QString &pair : parser.value(force).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QStringList parts = pair.split(QLatin1Char('='));
         bool indexOk = false;

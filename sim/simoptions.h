@@ -28,6 +28,20 @@ struct SimOptions
     double silentForS = 0.0; // ... for this long
     QHash<int, double> forcedSignals; // signal index -> value, broadcast whatever the model says
 
+    // The boot loaders (firmware upgrade over CAN, and over the serial port with --uart).
+    // Their faults apply to the fault packs like the others.
+    QByteArray bootVersion = "ZK100"; // identification the boot loader answers with
+    bool uart = false; // also play the serial boot loader on a pseudo-terminal
+    QString bootRefuse; // a step the boot loader refuses (BootSteps), or ""
+    bool bootSilent = false; // the boot loader never answers
+    bool bootCorrupt = false; // the boot loader answers with wrong bytes
+    bool uartGarbage = false; // noise on the serial line before every reply
+    bool uartSplit = false; // every serial reply split over several writes
+
+    // The steps --boot-refuse names: CAN request, inquire, erase, data, finish; serial
+    // version, prepare, start, data, end, crc.
+    static const QStringList BootSteps;
+
     bool appliesTo(int pack) const { return faultPacks.isEmpty() || faultPacks.contains(pack); }
 
     // Parses the application's arguments; on a bad argument prints why and returns false.
