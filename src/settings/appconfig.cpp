@@ -1,14 +1,42 @@
 #include "appconfig.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSettings>
 
 namespace {
 
+// The value of a top-level key as it stands in the file, for values that the INI format reads
+// as something other than one text. Top-level keys sit in [General], or before any section in a
+// file written by hand.
+QString rawValue(const QString &key)
+{
+    QFile file(AppConfig::filePath());
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return QString();
+    bool topLevel = true;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            topLevel = line.compare(QLatin1String("[General]"), Qt::CaseInsensitive) == 0;
+            continue;
+        }
+        const int equals = line.indexOf(QLatin1Char('='));
+        if (topLevel && equals > 0 && line.left(equals).trimmed() == key)
+            return line.mid(equals + 1).trimmed();
+    }
+    return QString();
+}
+
 QString readValue(const QString &key)
 {
     QSettings settings(AppConfig::filePath(), QSettings::IniFormat);
-    return settings.value(key).toString();
+    const QVariant value = settings.value(key);
+    // A value written by hand with a comma in it ("Pack A, Rack 2") reads as a list, which
+    // would turn into an empty text and be repaired over the user's value.
+    if (value.userType() == QMetaType::QStringList)
+        return rawValue(key);
+    return value.toString();
 }
 
 void writeValue(const QString &key, const QString &value)

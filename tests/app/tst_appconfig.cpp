@@ -49,6 +49,7 @@ private slots:
     void productIsRepaired_data();
     void productIsRepaired();
     void customTitleIsKept();
+    void titleWithACommaIsReadAsWritten();
     void garbageFileFallsBackToDefaults();
     void readOnlyFileStillGivesDefaults();
 };
@@ -120,6 +121,13 @@ void TestAppConfig::customTitleIsKept()
     storeValue("title", "Pack A");
     QCOMPARE(AppConfig::windowTitle(), QStringLiteral("Pack A V1.03.12"));
     QCOMPARE(storedValue("title"), QStringLiteral("Pack A"));
+}
+
+void TestAppConfig::titleWithACommaIsReadAsWritten()
+{
+    writeConfig("[General]\nlanguage=0\ntitle=Pack A, Rack 2\nproduct=0\n");
+    QCOMPARE(AppConfig::windowTitle(), QStringLiteral("Pack A, Rack 2 V1.03.12"));
+    QVERIFY(configText().contains(QStringLiteral("title=Pack A, Rack 2\n")));
 }
 
 void TestAppConfig::garbageFileFallsBackToDefaults()
