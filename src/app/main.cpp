@@ -7,8 +7,6 @@
 
 #include <QApplication>
 
-#include <cstdlib>
-
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -28,8 +26,7 @@ int main(int argc, char *argv[])
     auto *window = new MainWidger;
     window->setAttribute(Qt::WA_QuitOnClose);
     window->setAttribute(Qt::WA_DeleteOnClose);
-    // The CAN worker thread is never joined: once the window is gone the process ends at once.
-    QObject::connect(window, &QObject::destroyed, [] { std::exit(0); });
+    Startup::endProcessWhenDestroyed(window);
     window->show();
 
     QLOG_INFO() << "init everything successed.";

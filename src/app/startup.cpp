@@ -11,6 +11,10 @@
 #include <QPalette>
 #include <QTextCodec>
 #include <QTranslator>
+#include <QWidget>
+
+#include <cstdio>
+#include <cstdlib>
 
 void Startup::loadLanguage(QApplication &app)
 {
@@ -74,6 +78,18 @@ void Startup::loadStyleSheet(QApplication &app)
     app.setPalette(QPalette(QColor(styleSheet.mid(20, 7))));
     app.setStyleSheet(styleSheet);
     file.close();
+}
+
+void Startup::endProcessWhenDestroyed(QWidget *window)
+{
+    QObject::connect(window, &QObject::destroyed, [] {
+        // Static destructors would tear down Qt under the CAN worker thread, which still runs
+        // its adapter (and may host the virtual bus). The log is complete line by line; wait
+        // for a line in progress, then leave without running anything else.
+        QsLogging::Logger::instance().holdForExit();
+        std::fflush(nullptr);
+        std::_Exit(0);
+    });
 }
 
 const char *Startup::buildDate()

@@ -3,6 +3,7 @@
 #include <QString>
 
 class QApplication;
+class QWidget;
 
 // The steps the program runs before its event loop, in the order main() calls them. They are
 // separate so that each can be checked on its own.
@@ -20,6 +21,10 @@ public:
     static void substituteFonts();
     // The compiled-in style sheet; its palette colour is the 7 characters at position 20.
     static void loadStyleSheet(QApplication &app);
+
+    // When the window is destroyed, the process ends at once with status 0: the CAN worker
+    // thread is neither stopped nor joined.
+    static void endProcessWhenDestroyed(QWidget *window);
 
     // The compiler's build date and time, "Jan 19 2022" and "09:51:41".
     static const char *buildDate();

@@ -58,6 +58,12 @@ void Logger::write(const LogMessage &message)
         destination->write(message);
 }
 
+void Logger::holdForExit()
+{
+    // Never unlocked: the process ends right after.
+    m_mutex.lock();
+}
+
 Logger::Helper::Helper(Level level)
     : m_level(level)
     , m_qtDebug(&m_buffer)

@@ -29,6 +29,9 @@ public:
     bool hasDestinationOfType(const char *type) const;
 
     void write(const LogMessage &message);
+    // For the moment before the process ends at once: waits for a write in progress to finish
+    // and keeps every later one waiting, so that no line is left half written.
+    void holdForExit();
 
     // One statement: items streamed into it are each followed by a blank, strings are quoted,
     // and the finished line goes to the logger when the statement ends.
