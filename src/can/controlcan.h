@@ -52,6 +52,9 @@ struct VCI_ERR_INFO
     std::uint32_t ErrCode;
     std::uint8_t Passive_ErrData[3];
     std::uint8_t ArLost_ErrData;
+    // Not the vendor's: room for a library that fills in a larger record than the eight bytes
+    // above, which would otherwise overwrite the caller's stack.
+    std::uint8_t Spare[56];
 };
 
 // A mismatch here would corrupt memory inside the vendor library, so fail the build instead.
@@ -61,7 +64,11 @@ static_assert(
 static_assert(sizeof(VCI_CAN_OBJ) == 24, "VCI_CAN_OBJ must match the vendor layout");
 static_assert(offsetof(VCI_CAN_OBJ, DataLen) == 12, "VCI_CAN_OBJ must match the vendor layout");
 static_assert(offsetof(VCI_CAN_OBJ, Data) == 13, "VCI_CAN_OBJ must match the vendor layout");
-static_assert(sizeof(VCI_ERR_INFO) == 8, "VCI_ERR_INFO must match the vendor layout");
+static_assert(
+    offsetof(VCI_ERR_INFO, Passive_ErrData) == 4, "VCI_ERR_INFO must match the vendor layout");
+static_assert(
+    offsetof(VCI_ERR_INFO, ArLost_ErrData) == 7, "VCI_ERR_INFO must match the vendor layout");
+static_assert(offsetof(VCI_ERR_INFO, Spare) == 8, "VCI_ERR_INFO must match the vendor layout");
 
 // The nine entry points, in the vendor's argument order: device type, device index, then the
 // channel where the call takes one.

@@ -160,6 +160,7 @@ private slots:
 
     void readErrorLoggedOnChangeAndOncePerSecond();
     void readErrorThatClearsIsLoggedOnce();
+    void largerErrorRecordDoesNotOverwriteTheStack();
 
     void destroyingClosesTheAdapter();
     void worksInAWorkerThread();
@@ -643,6 +644,17 @@ void TestCanDevice::readErrorThatClearsIsLoggedOnce()
     QCOMPARE(device.open(4, 0, true, 0, 250), 0);
     QTRY_VERIFY(m_fake->calls(FAKE_READ_ERR_INFO) >= 20);
     QCOMPARE(m_log->count(QStringLiteral("read error")), 1);
+}
+
+void TestCanDevice::largerErrorRecordDoesNotOverwriteTheStack()
+{
+    // A library that fills in 64 bytes: under AddressSanitizer, writing past the record aborts.
+    m_fake->setErrorRecordSize(64);
+    m_fake->setError(7, -1);
+    CanDevice device;
+    QCOMPARE(device.open(4, 0, true, 0, 250), 0);
+    QTRY_VERIFY(m_fake->calls(FAKE_READ_ERR_INFO) >= 5);
+    QTRY_COMPARE(m_log->count(QStringLiteral("read error: 7,")), 1);
 }
 
 void TestCanDevice::destroyingClosesTheAdapter()

@@ -42,6 +42,7 @@ struct FakeState
     std::set<std::pair<std::uint32_t, std::uint32_t>> openDevices; // (type, index)
     std::uint32_t errorCode = 0;
     int errorTimes = 0;
+    int errorRecordSize = 8;
 };
 
 // Never destroyed: the library may be called from threads that outlive static destruction.
@@ -119,6 +120,7 @@ void fake_reset(void)
     s.openDevices.clear();
     s.errorCode = 0;
     s.errorTimes = 0;
+    s.errorRecordSize = 8;
 }
 
 int fake_calls(int function)
@@ -192,6 +194,13 @@ void fake_set_error(std::uint32_t code, int times)
     std::lock_guard<std::mutex> lock(s.mutex);
     s.errorCode = code;
     s.errorTimes = times;
+}
+
+void fake_set_error_record_size(int bytes)
+{
+    FakeState &s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.errorRecordSize = bytes;
 }
 
 int fake_transmitted_count(void)
@@ -314,7 +323,7 @@ std::uint32_t CONTROLCAN_CALL VCI_ReadErrInfo(std::uint32_t deviceType, std::uin
     FakeCall call = makeCall(FAKE_READ_ERR_INFO, deviceType, deviceIndex, channel);
     if (recordCall(s, call) || !errorInfo || !isOpen(s, deviceType, deviceIndex))
         return finish(s, call, 0);
-    std::memset(errorInfo, 0, sizeof *errorInfo);
+    std::memset(errorInfo, 0, static_cast<std::size_t>(s.errorRecordSize));
     if (s.errorTimes != 0) {
         errorInfo->ErrCode = s.errorCode;
         if (s.errorTimes > 0)

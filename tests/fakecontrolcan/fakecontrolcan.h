@@ -86,6 +86,9 @@ FAKE_CONTROLCAN_EXPORT int fake_pending_receive(void);
 
 // VCI_ReadErrInfo reports code for its next `times` calls (times < 0: until changed), then 0.
 FAKE_CONTROLCAN_EXPORT void fake_set_error(std::uint32_t code, int times);
+// How many bytes VCI_ReadErrInfo fills in (8 after a reset, the record's own size); more plays
+// a library whose record is larger than the program's.
+FAKE_CONTROLCAN_EXPORT void fake_set_error_record_size(int bytes);
 
 // Frames VCI_Transmit accepted since the last reset; fake_transmitted() copies the one at
 // position (0-based) and returns 1, or returns 0 when there is none.
@@ -127,6 +130,7 @@ typedef void (*FakeFailFn)(int function, int first, int count);
 typedef void (*FakeQueueReceiveFn)(const VCI_CAN_OBJ *frames, std::uint32_t count);
 typedef int (*FakePendingReceiveFn)(void);
 typedef void (*FakeSetErrorFn)(std::uint32_t code, int times);
+typedef void (*FakeSetErrorRecordSizeFn)(int bytes);
 typedef int (*FakeTransmittedCountFn)(void);
 typedef int (*FakeTransmittedFn)(int position, VCI_CAN_OBJ *frame);
 }

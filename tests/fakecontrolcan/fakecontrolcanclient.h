@@ -26,6 +26,7 @@ public:
             && resolve("fake_queue_receive", m_queueReceive)
             && resolve("fake_pending_receive", m_pendingReceive)
             && resolve("fake_set_error", m_setError)
+            && resolve("fake_set_error_record_size", m_setErrorRecordSize)
             && resolve("fake_transmitted_count", m_transmittedCount)
             && resolve("fake_transmitted", m_transmitted);
         if (!complete)
@@ -72,6 +73,7 @@ public:
     }
     int pendingReceive() const { return m_pendingReceive(); }
     void setError(std::uint32_t code, int times) { m_setError(code, times); }
+    void setErrorRecordSize(int bytes) { m_setErrorRecordSize(bytes); }
     int transmittedCount() const { return m_transmittedCount(); }
     VCI_CAN_OBJ transmitted(int position) const
     {
@@ -99,6 +101,7 @@ private:
     FakeQueueReceiveFn m_queueReceive = nullptr;
     FakePendingReceiveFn m_pendingReceive = nullptr;
     FakeSetErrorFn m_setError = nullptr;
+    FakeSetErrorRecordSizeFn m_setErrorRecordSize = nullptr;
     FakeTransmittedCountFn m_transmittedCount = nullptr;
     FakeTransmittedFn m_transmitted = nullptr;
 };
