@@ -186,7 +186,12 @@ void CanService::processCanFrame(quint32 id, const QByteArray &data)
 {
     const uint devId = id & 0xFFu;
     if (!isDeviceInRange(devId)) {
-        QLOG_DEBUG() << "CanService::processCanFrame: recv too large slave number:" << devId;
+        // Another device sharing the bus (or noise) can send such frames by the thousand.
+        int dropped = 0;
+        if (m_tooLargeSlaveLog.admit(devId, &dropped)) {
+            QLOG_DEBUG() << "CanService::processCanFrame: recv too large slave number:" << devId
+                         << QsLogging::DroppedLines { dropped };
+        }
         return;
     }
     DeviceRecord &record = m_records[int(devId)];
@@ -256,7 +261,10 @@ void CanService::processCanFrame(quint32 id, const QByteArray &data)
     default:
         return;
     }
-    QLOG_DEBUG() << recvLine(id, data);
+    int dropped = 0;
+    if (m_recvLog.admit(id, &dropped)) {
+        QLOG_DEBUG() << recvLine(id, data) << QsLogging::DroppedLines { dropped };
+    }
 }
 
 void CanService::processUpgradeReply(quint32 id, const QByteArray &data)

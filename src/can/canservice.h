@@ -2,6 +2,7 @@
 
 #include "can/devicerecord.h"
 #include "can/replypattern.h"
+#include "log/logthrottle.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -73,6 +74,9 @@ public:
     static constexpr int ReplyWaitCycleMs = 50;
     static constexpr int RtcSyncIntervalMs = 1000;
     static constexpr int UpgradeTickMs = 2;
+    // Receive lines logged per reply identifier and second; a history transfer or a parameter
+    // read-out stays well below it.
+    static constexpr int RecvLinesPerSecond = 50;
 
     // The process-wide service, created on the first call (from the GUI thread) and never
     // destroyed.
@@ -171,6 +175,10 @@ private:
     // Outstanding waits in the order they began. Equal patterns may be outstanding at once
     // (two pages asking the same battery the same thing); one reply releases the oldest.
     QList<ReplyPattern> m_pendingReplies;
+    // Lines that frames from the bus trigger: at most one a second per device number above 27,
+    // and a burst a second per reply identifier.
+    QsLogging::LogThrottle m_tooLargeSlaveLog { 1 };
+    QsLogging::LogThrottle m_recvLog { RecvLinesPerSecond };
 
     // Batteries whose clock still has to be set, in the order they came online, no duplicates.
     QList<uchar> m_rtcDevs;

@@ -144,6 +144,7 @@ private slots:
     void replyFromAnotherBatteryDoesNotEndTheWait();
 
     void framesFromNumbers28AndUpStoreNothing();
+    void floodFromHighDeviceNumbersDoesNotFloodTheLog();
     void shortFramesStoreNothing();
     void shortFrameDoesNotEndAWait();
     void upgradeRepliesAreLeftToTheUpgrade();
@@ -953,6 +954,23 @@ void TestCanService::framesFromNumbers28AndUpStoreNothing()
         QStringLiteral("DEBUG|CanService::processCanFrame: recv too large slave number: 30 ")));
     QVERIFY(lines.contains(
         QStringLiteral("DEBUG|CanService::processCanFrame: recv too large slave number: 255 ")));
+}
+
+void TestCanService::floodFromHighDeviceNumbersDoesNotFloodTheLog()
+{
+    m_capture->clear();
+    QElapsedTimer flood;
+    flood.start();
+    for (int i = 0; i < 20000; ++i)
+        m_service->OnNewCanFrame(0x18F1801E, hex("0900000041000000"), 0);
+    const qint64 elapsedMs = flood.elapsed();
+    const QStringList lines = m_capture->lines();
+    // One line when the number is first seen, then at most one a second.
+    QVERIFY(!lines.isEmpty());
+    QVERIFY2(lines.size() <= 1 + elapsedMs / QsLogging::LogThrottle::IntervalMs,
+        qPrintable(lines.join('\n')));
+    QCOMPARE(lines.first(),
+        QStringLiteral("DEBUG|CanService::processCanFrame: recv too large slave number: 30 "));
 }
 
 void TestCanService::shortFramesStoreNothing()
