@@ -61,6 +61,7 @@ private slots:
 
     void lineCrossingTheLimitOpensTheNewFile();
     void lineReachingExactlyTheLimitStaysInTheOldFile();
+    void countingRestartsWithTheNewFile();
     void sizeCountingContinuesFromTheExistingFile();
     void firstRotationRenamesLogToDotOne();
     void secondRotationShiftsDotOneToDotTwo();
@@ -115,6 +116,24 @@ void TestRotation::lineReachingExactlyTheLimitStaysInTheOldFile()
 
     QVERIFY(!QFile::exists(backup(1)));
     QCOMPARE(QFileInfo(logPath()).size(), start + message.formatted.toUtf8().size() + 1);
+}
+
+void TestRotation::countingRestartsWithTheNewFile()
+{
+    // Lines of equal size, a limit that three of them reach: the line crossing it opens the new
+    // file and is not counted there, so each new file holds four lines before the next rotation.
+    const LogMessage message = infoMessage(QStringLiteral("a line of the log"));
+    const qint64 lineSize = message.formatted.toUtf8().size();
+    DestinationPtr destination
+        = DestinationFactory::MakeFileDestination(logPath(), EnableLogRotation, 3 * lineSize, 2);
+    for (int i = 0; i < 10; ++i)
+        destination->write(message);
+    destination.reset();
+
+    const QByteArray line = message.formatted.toUtf8() + '\n';
+    QCOMPARE(readFile(backup(2)), line.repeated(3));
+    QCOMPARE(readFile(backup(1)), line.repeated(4));
+    QCOMPARE(readFile(logPath()), line.repeated(3));
 }
 
 void TestRotation::sizeCountingContinuesFromTheExistingFile()
