@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project needs, and only when one is missing.
+# Installs the Debian packages the project needs, and only when one is missing. Packages given
+# as arguments are needed too (fuzz.sh asks for clang and libFuzzer this way).
 set -euo pipefail
 
 packages=(
@@ -8,6 +9,8 @@ packages=(
     qttools5-dev-tools qttools5-dev
     libbenchmark-dev
     xvfb xauth fonts-wqy-microhei
+    clang-format
+    "$@"
 )
 
 missing=()
