@@ -329,12 +329,14 @@ void UiManufacturing::OnClickIncreaseSerial()
     if (!isNumber)
         number = 0;
     const QString increased = text.left(headLength) + zeroPadded(number + 1, SerialNumberDigits);
-    // 999 grows into 1000. Past the field's 32 characters the field would cut the last digit
-    // off, and the battery would get a wrong number without anyone noticing.
-    if (increased.size() > m_serialEdit->maxLength()) {
+    // 999 grows into 1000. A serial already as long as the field has no room for that: the
+    // field would cut the last digit off, and the battery would get a wrong number without
+    // anyone noticing. Such a serial is not increased at all, so a full-length batch never
+    // runs into the cut half way.
+    if (text.size() >= m_serialEdit->maxLength() || increased.size() > m_serialEdit->maxLength()) {
         QLOG_WARN() << qPrintable(
-            QStringLiteral("UiManufacturing::OnClickIncreaseSerial: serial number %1 would grow "
-                           "beyond %2 characters, not increased.")
+            QStringLiteral("UiManufacturing::OnClickIncreaseSerial: serial number %1 has no room "
+                           "to increase within %2 characters, not increased.")
                 .arg(text)
                 .arg(m_serialEdit->maxLength()));
         showResult(false);

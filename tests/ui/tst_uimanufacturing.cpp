@@ -386,8 +386,8 @@ void TestUiManufacturing::increaseSerial_data()
     // 31 and 32 characters.
     row("999 growing to 32 characters", "ZK-LFP-16S100AH-2023-0612-BA999",
         "ZK-LFP-16S100AH-2023-0612-BA1000", "PASS 0/0");
-    row("32 characters staying 32", "ZK-LFP-16S100AH-2023-0612-BAT001",
-        "ZK-LFP-16S100AH-2023-0612-BAT002", "PASS 0/0");
+    row("32 characters: refused", "ZK-LFP-16S100AH-2023-0612-BAT001",
+        "ZK-LFP-16S100AH-2023-0612-BAT001", "NG 0/1");
     row("999 growing to 33 characters: refused", "ZK-LFP-16S100AH-2023-0612-BAT999",
         "ZK-LFP-16S100AH-2023-0612-BAT999", "NG 0/1");
 }
@@ -406,8 +406,8 @@ void TestUiManufacturing::increaseSerial()
     QCOMPARE(::verdict(page), verdict);
     const QStringList expectedWarnings = verdict.startsWith(QLatin1String("NG"))
         ? QStringList { QStringLiteral("WARN |UiManufacturing::OnClickIncreaseSerial: serial "
-                                       "number %1 would grow beyond 32 characters, not "
-                                       "increased.")
+                                       "number %1 has no room to increase within 32 "
+                                       "characters, not increased.")
                             .arg(before) }
         : QStringList();
     QCOMPARE(warnings(), expectedWarnings);
