@@ -279,6 +279,69 @@ ID</source>
     </message>
 </context>
 <context>
+    <name>UiManufacturing</name>
+    <message>
+        <source>Product Serial Code</source>
+        <translation>产品序列号</translation>
+    </message>
+    <message>
+        <source>Battery ID</source>
+        <translation>电池编号</translation>
+    </message>
+    <message>
+        <source>Write</source>
+        <translation>写入</translation>
+    </message>
+    <message>
+        <source>Increase</source>
+        <translation>递增</translation>
+    </message>
+    <message>
+        <source>Serial Number</source>
+        <translation>序列号</translation>
+    </message>
+    <message>
+        <source>Read</source>
+        <translation>读取</translation>
+    </message>
+    <message>
+        <source>Model Number</source>
+        <translation>型号</translation>
+    </message>
+    <message>
+        <source>Time Calibration</source>
+        <translation>时间校准</translation>
+    </message>
+    <message>
+        <source>History Energy</source>
+        <translation>历史电量</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>清除</translation>
+    </message>
+    <message>
+        <source>Statistics</source>
+        <translation>统计</translation>
+    </message>
+    <message>
+        <source>PASS:</source>
+        <translation>合格:</translation>
+    </message>
+    <message>
+        <source>NG:</source>
+        <translation>不合格:</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>正常</translation>
+    </message>
+    <message>
+        <source>NG</source>
+        <translation>异常</translation>
+    </message>
+</context>
+<context>
     <name>UiPackVoltageStatus</name>
     <message>
         <source>ID_%1</source>
