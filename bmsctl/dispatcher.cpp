@@ -4,6 +4,9 @@
 #include "clocksynccommand.h"
 #include "console.h"
 #include "exitstatus.h"
+#include "paramsbackupcommand.h"
+#include "paramsdiffcommand.h"
+#include "paramsrestorecommand.h"
 #include "scancommand.h"
 #include "watchcommand.h"
 
@@ -11,6 +14,9 @@ Dispatcher::Dispatcher()
 {
     m_commands.emplace_back(new ScanCommand);
     m_commands.emplace_back(new WatchCommand);
+    m_commands.emplace_back(new ParamsBackupCommand);
+    m_commands.emplace_back(new ParamsDiffCommand);
+    m_commands.emplace_back(new ParamsRestoreCommand);
     m_commands.emplace_back(new ClockCheckCommand);
     m_commands.emplace_back(new ClockSyncCommand);
 }
