@@ -3,10 +3,13 @@
 #include "clockcheckcommand.h"
 #include "clocksynccommand.h"
 #include "console.h"
+#include "decodecommand.h"
 #include "exitstatus.h"
 #include "paramsbackupcommand.h"
 #include "paramsdiffcommand.h"
 #include "paramsrestorecommand.h"
+#include "recordcommand.h"
+#include "replaycommand.h"
 #include "scancommand.h"
 #include "watchcommand.h"
 
@@ -19,6 +22,9 @@ Dispatcher::Dispatcher()
     m_commands.emplace_back(new ParamsRestoreCommand);
     m_commands.emplace_back(new ClockCheckCommand);
     m_commands.emplace_back(new ClockSyncCommand);
+    m_commands.emplace_back(new RecordCommand);
+    m_commands.emplace_back(new ReplayCommand);
+    m_commands.emplace_back(new DecodeCommand);
 }
 
 Dispatcher::~Dispatcher() = default;

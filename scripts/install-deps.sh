@@ -8,6 +8,8 @@ packages=(
     qttools5-dev-tools qttools5-dev
     libbenchmark-dev
     xvfb xauth fonts-wqy-microhei
+    # The independent reader of bmsctl's candump logs in its tests.
+    python3-can
 )
 
 missing=()
