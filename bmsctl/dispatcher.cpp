@@ -3,6 +3,7 @@
 #include "clockcheckcommand.h"
 #include "clocksynccommand.h"
 #include "console.h"
+#include "dbcexportcommand.h"
 #include "decodecommand.h"
 #include "exitstatus.h"
 #include "paramsbackupcommand.h"
@@ -25,6 +26,7 @@ Dispatcher::Dispatcher()
     m_commands.emplace_back(new RecordCommand);
     m_commands.emplace_back(new ReplayCommand);
     m_commands.emplace_back(new DecodeCommand);
+    m_commands.emplace_back(new DbcExportCommand);
 }
 
 Dispatcher::~Dispatcher() = default;
