@@ -69,14 +69,14 @@ SignalValues *BusSession::store() const
 
 bool BusSession::open(QString *error)
 {
-    // Qt's CAN plugins talk about their sockets on standard error; that belongs to --verbose.
-    if (!m_options.verbose)
-        QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus*=false"));
     if (m_options.verbose) {
         QsLogging::Logger &logger = QsLogging::Logger::instance();
         logger.setLoggingLevel(QsLogging::InfoLevel);
         if (!logger.hasDestinationOfType(QsLogging::DebugOutputDestination::Type))
             logger.addDestination(QsLogging::DestinationFactory::MakeDebugOutputDestination());
+    } else {
+        // Qt's CAN plugins talk about their sockets on standard error; that is for --verbose.
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus*=false"));
     }
 
     // The adapter is made with the service, so the bus must be chosen first.
