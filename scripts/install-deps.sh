@@ -10,6 +10,8 @@ packages=(
     libbenchmark-dev
     xvfb xauth fonts-wqy-microhei
     clang-format
+    # The independent reader of bmsctl's candump logs in its tests.
+    python3-can
     "$@"
 )
 

@@ -125,6 +125,9 @@ public:
     bool isRtcSyncPending(uchar devId) const;
     // The battery's record as it stands now (a copy); an initial record for numbers above 27.
     DeviceRecord deviceRecord(uchar devId) const;
+    // The adapter, for those who want every raw frame as well: connect to its newData() signal
+    // (queued, since it lives in the worker thread) and call nothing on it directly.
+    CanDevice *device() const { return m_device; }
 
     // Firmware upgrade over CAN. While the state is not US_IDLE, the clock, string and
     // parameter reads are refused with Upgrading.

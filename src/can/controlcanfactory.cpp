@@ -8,8 +8,25 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+namespace {
+
+std::optional<CanBusConfig> &chosenBusSetting()
+{
+    static std::optional<CanBusConfig> bus;
+    return bus;
+}
+
+} // namespace
+
 std::shared_ptr<ControlCanApi> ControlCanFactory::create()
 {
+    if (const std::optional<CanBusConfig> &bus = chosenBusSetting()) {
+        auto substitute = std::make_shared<CanBusControlCan>(*bus);
+        QLOG_INFO() << "ControlCanFactory::create: using the chosen bus,"
+                    << substitute->description();
+        return substitute;
+    }
+
     const QStringList candidates = libraryCandidates();
     QString reason;
     std::shared_ptr<ControlCanApi> library = ControlCanLibrary::load(candidates, &reason);
@@ -38,4 +55,14 @@ QStringList ControlCanFactory::libraryCandidates()
     // QLibrary adds the platform's prefix and suffix to a bare name.
     return { QCoreApplication::applicationDirPath() + QLatin1Char('/') + fileName,
         QStringLiteral("ControlCAN") };
+}
+
+void ControlCanFactory::setChosenBus(const std::optional<CanBusConfig> &bus)
+{
+    chosenBusSetting() = bus;
+}
+
+std::optional<CanBusConfig> ControlCanFactory::chosenBus()
+{
+    return chosenBusSetting();
 }

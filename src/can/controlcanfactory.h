@@ -1,14 +1,21 @@
 #pragma once
 
+#include "canbusconfig.h"
+
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 class ControlCanApi;
 
 // Picks the provider of the ControlCAN operations once, when a CanDevice is made: the vendor's
 // library if one can be loaded (beside the executable first, then through the system's library
 // search), otherwise the CAN-bus substitute configured by canbus.ini. Both choices are logged.
+//
+// A program that names its bus itself (the command-line tool's --bus) sets that bus before the
+// first CanDevice is made; from then on create() gives the substitute on that bus, library or
+// not. The window never sets one.
 class ControlCanFactory
 {
 public:
@@ -17,4 +24,9 @@ public:
     // Where the vendor library is looked for, in order: the file beside the executable, then
     // the bare name for the system's search.
     static QStringList libraryCandidates();
+
+    // The bus every later create() uses, in place of the library and canbus.ini; an empty
+    // value returns to the usual choice. Call it from the thread that makes the devices.
+    static void setChosenBus(const std::optional<CanBusConfig> &bus);
+    static std::optional<CanBusConfig> chosenBus();
 };

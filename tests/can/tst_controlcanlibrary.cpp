@@ -43,6 +43,7 @@ private slots:
     void triesCandidatesInOrder();
     void factoryLooksBesideTheExecutableFirst();
     void factoryPicksTheLibraryWhenPresent();
+    void factoryUsesAChosenBusOverTheLibrary();
 
 private:
     std::unique_ptr<FakeControlCanClient> m_fake;
@@ -164,6 +165,22 @@ void TestControlCanLibrary::factoryPicksTheLibraryWhenPresent()
     auto *library = dynamic_cast<ControlCanLibrary *>(api.get());
     QVERIFY(library);
     QCOMPARE(library->fileName(), fakeLibraryPath());
+}
+
+void TestControlCanLibrary::factoryUsesAChosenBusOverTheLibrary()
+{
+    // A library lies beside this executable, yet a bus named by the program wins; taking the
+    // choice back returns to the library.
+    const CanBusConfig bus(QStringLiteral("virtualcan"), QStringLiteral("tcp://127.0.0.1:1/can7"));
+    ControlCanFactory::setChosenBus(bus);
+    const std::shared_ptr<ControlCanApi> chosen = ControlCanFactory::create();
+    ControlCanFactory::setChosenBus(std::nullopt);
+
+    auto *substitute = dynamic_cast<CanBusControlCan *>(chosen.get());
+    QVERIFY(substitute);
+    QCOMPARE(substitute->config(), bus);
+    QVERIFY(!ControlCanFactory::chosenBus());
+    QVERIFY(dynamic_cast<ControlCanLibrary *>(ControlCanFactory::create().get()));
 }
 
 QTEST_GUILESS_MAIN(TestControlCanLibrary)

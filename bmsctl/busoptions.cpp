@@ -1,0 +1,94 @@
+#include "busoptions.h"
+
+#include "commandparser.h"
+
+#include "can/candevice.h"
+
+namespace {
+
+struct AdapterName
+{
+    const char *name;
+    int type;
+};
+
+const AdapterName AdapterNames[] = {
+    { "usbcan1", CanDevice::TypeUsbCan1 },
+    { "usbcan2", CanDevice::TypeUsbCan2 },
+    { "usbcan-e", CanDevice::TypeUsbCanE },
+    { "usbcan-2e", CanDevice::TypeUsbCan2E },
+};
+
+constexpr int MaxBitrateKbit = 1000;
+
+} // namespace
+
+QString BusOptions::description() const
+{
+    if (bus)
+        return bus->description();
+    return QStringLiteral("the ControlCAN adapter or the bus of canbus.ini");
+}
+
+BusOptions::Parser::Parser()
+    : m_bus(QStringLiteral("bus"),
+        QStringLiteral("The CAN bus as PLUGIN:INTERFACE, e.g. socketcan:can0 or "
+                       "virtualcan:tcp://127.0.0.1:24600/can0 (default: the vendor's ControlCAN "
+                       "library when present, else canbus.ini beside bmsctl)."),
+        QStringLiteral("plugin:interface"))
+    , m_bitrate(QStringLiteral("bitrate"),
+          QStringLiteral("Bit rate in kbit/s (default 250): programmed into a ControlCAN adapter, "
+                         "and the base of the bus load."),
+          QStringLiteral("kbit"), QString::number(DefaultBitrateKbit))
+    , m_adapter(QStringLiteral("adapter"),
+          QStringLiteral("ControlCAN adapter type: usbcan1, usbcan2 (default), usbcan-e, "
+                         "usbcan-2e."),
+          QStringLiteral("type"), QStringLiteral("usbcan2"))
+    , m_verbose(QStringLiteral("verbose"), QStringLiteral("Show the log on standard error."))
+{ }
+
+void BusOptions::Parser::addTo(CommandParser &parser) const
+{
+    parser.addOption(m_bus);
+    parser.addOption(m_bitrate);
+    parser.addOption(m_adapter);
+    parser.addOption(m_verbose);
+}
+
+bool BusOptions::Parser::read(
+    const CommandParser &parser, BusOptions *options, QString *error) const
+{
+    BusOptions read;
+    if (parser.isSet(m_bus)) {
+        const QString text = parser.value(m_bus);
+        const int colon = text.indexOf(QLatin1Char(':'));
+        if (colon <= 0 || colon == text.size() - 1) {
+            *error
+                = QStringLiteral("--bus takes PLUGIN:INTERFACE, e.g. socketcan:can0: %1").arg(text);
+            return false;
+        }
+        read.bus = CanBusConfig(text.left(colon), text.mid(colon + 1));
+    }
+    bool ok = false;
+    read.bitrateKbit = parser.value(m_bitrate).toInt(&ok);
+    if (!ok || read.bitrateKbit <= 0 || read.bitrateKbit > MaxBitrateKbit) {
+        *error = QStringLiteral("--bitrate takes kbit/s from 1 to %1: %2")
+                     .arg(MaxBitrateKbit)
+                     .arg(parser.value(m_bitrate));
+        return false;
+    }
+    const QString adapter = parser.value(m_adapter).toLower();
+    read.adapterType = -1;
+    for (const AdapterName &entry : AdapterNames) {
+        if (adapter == QLatin1String(entry.name))
+            read.adapterType = entry.type;
+    }
+    if (read.adapterType < 0) {
+        *error = QStringLiteral("--adapter takes usbcan1, usbcan2, usbcan-e or usbcan-2e: %1")
+                     .arg(parser.value(m_adapter));
+        return false;
+    }
+    read.verbose = parser.isSet(m_verbose);
+    *options = read;
+    return true;
+}

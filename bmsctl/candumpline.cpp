@@ -1,0 +1,130 @@
+#include "candumpline.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+constexpr int StandardIdDigits = 3;
+constexpr int ExtendedIdDigits = 8;
+constexpr quint32 MaxStandardId = 0x7FF;
+constexpr quint32 MaxExtendedId = 0x1FFFFFFF;
+constexpr quint32 ErrorFrameFlag = 0x20000000;
+constexpr int MaxDataBytes = 8;
+constexpr int MicrosDigits = 6;
+constexpr qint64 MicrosPerSecond = 1000000;
+
+bool isHex(const QString &text)
+{
+    for (QChar c : text) {
+        if (!((c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+                || (c >= QLatin1Char('a') && c <= QLatin1Char('f'))
+                || (c >= QLatin1Char('A') && c <= QLatin1Char('F'))))
+            return false;
+    }
+    return true;
+}
+
+bool isDigits(const QString &text)
+{
+    for (QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    return !text.isEmpty();
+}
+
+bool fail(QString *reason, const QString &text)
+{
+    if (reason)
+        *reason = text;
+    return false;
+}
+
+bool parseTime(const QString &field, qint64 *timeUs, QString *reason)
+{
+    if (!field.startsWith(QLatin1Char('(')) || !field.endsWith(QLatin1Char(')')))
+        return fail(reason, QStringLiteral("the time stamp is not in parentheses: %1").arg(field));
+    const QString inner = field.mid(1, field.size() - 2);
+    const int dot = inner.indexOf(QLatin1Char('.'));
+    const QString seconds = dot < 0 ? inner : inner.left(dot);
+    const QString fraction = dot < 0 ? QString() : inner.mid(dot + 1);
+    // Twelve digits of seconds reach far past any clock and keep the microseconds in 64 bits.
+    if (!isDigits(seconds) || seconds.size() > 12 || (dot >= 0 && !isDigits(fraction)))
+        return fail(
+            reason, QStringLiteral("the time stamp is not seconds.microseconds: %1").arg(field));
+    // Finer fractions than microseconds are cut; shorter ones are filled with zeros.
+    const qint64 micros
+        = fraction.left(MicrosDigits).leftJustified(MicrosDigits, QLatin1Char('0')).toLongLong();
+    *timeUs = seconds.toLongLong() * MicrosPerSecond + micros;
+    return true;
+}
+
+bool parseFrame(const QString &field, LoggedFrame *frame, QString *reason)
+{
+    const int hash = field.indexOf(QLatin1Char('#'));
+    if (hash < 0)
+        return fail(reason, QStringLiteral("no '#' between identifier and data: %1").arg(field));
+    const QString idText = field.left(hash);
+    const QString dataText = field.mid(hash + 1);
+    if (dataText.startsWith(QLatin1Char('#')))
+        return fail(reason, QStringLiteral("a CAN FD frame, which this bus does not carry"));
+    if (dataText.startsWith(QLatin1Char('R')) || dataText.startsWith(QLatin1Char('r')))
+        return fail(reason, QStringLiteral("a remote frame, which this bus does not carry"));
+
+    if ((idText.size() != StandardIdDigits && idText.size() != ExtendedIdDigits) || !isHex(idText))
+        return fail(
+            reason, QStringLiteral("the identifier is not 3 or 8 hex digits: %1").arg(idText));
+    const quint32 id = idText.toUInt(nullptr, 16);
+    const bool extended = idText.size() == ExtendedIdDigits;
+    if (extended && (id & ErrorFrameFlag))
+        return fail(reason, QStringLiteral("an error frame (%1)").arg(idText));
+    if (id > (extended ? MaxExtendedId : MaxStandardId))
+        return fail(reason,
+            QStringLiteral("the identifier %1 is too large for %2 bits")
+                .arg(idText)
+                .arg(extended ? 29 : 11));
+
+    if (dataText.size() % 2 != 0 || !isHex(dataText))
+        return fail(
+            reason, QStringLiteral("the data is not pairs of hex digits: %1").arg(dataText));
+    if (dataText.size() / 2 > MaxDataBytes)
+        return fail(reason, QStringLiteral("more than 8 data bytes: %1").arg(dataText));
+
+    frame->id = id;
+    frame->extended = extended;
+    frame->data = QByteArray::fromHex(dataText.toLatin1());
+    return true;
+}
+
+} // namespace
+
+QString CandumpLine::format(const LoggedFrame &frame)
+{
+    const qint64 seconds = frame.timeUs / MicrosPerSecond;
+    const qint64 micros = frame.timeUs % MicrosPerSecond;
+    const QString id = QStringLiteral("%1").arg(
+        frame.id, frame.extended ? ExtendedIdDigits : StandardIdDigits, 16, QLatin1Char('0'));
+    return QStringLiteral("(%1.%2) %3 %4#%5")
+        .arg(seconds)
+        .arg(micros, MicrosDigits, 10, QLatin1Char('0'))
+        .arg(frame.interfaceName, id.toUpper(), QString::fromLatin1(frame.data.toHex().toUpper()));
+}
+
+bool CandumpLine::parse(const QString &line, LoggedFrame *frame, QString *reason)
+{
+    const QString trimmed = line.trimmed();
+    if (trimmed.isEmpty())
+        return fail(reason, QString());
+    const QStringList fields = trimmed.split(QRegularExpression(QStringLiteral("\\s+")));
+    if (fields.size() != 3)
+        return fail(reason,
+            QStringLiteral("not \"(time) interface id#data\": %1 fields").arg(fields.size()));
+    LoggedFrame parsed;
+    if (!parseTime(fields.at(0), &parsed.timeUs, reason))
+        return false;
+    parsed.interfaceName = fields.at(1);
+    if (!parseFrame(fields.at(2), &parsed, reason))
+        return false;
+    *frame = parsed;
+    return true;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "loggedframe.h"
+
+#include <QString>
+
+// One line of the candump log format, the format `candump -l` writes and `canplayer` reads:
+//
+//     (1700000000.123456) can0 18880180#0011223344556677
+//      \_______________/  \__/ \______/ \______________/
+//      seconds.micros     if.  id       data, 0 to 8 bytes as hex pairs
+//
+// An identifier of 8 hex digits is a 29-bit one, of 3 digits an 11-bit one. What this program
+// cannot carry is refused with a reason, so that a reader can skip the line and say why: remote
+// frames (ID#R), CAN FD frames (ID##...), error frames (the error flag 0x20000000 in an 8-digit
+// identifier), and anything malformed. Hex digits are read in either case and written in upper
+// case, as candump does.
+class CandumpLine
+{
+public:
+    static QString format(const LoggedFrame &frame);
+    // Blanks around the line (a CR LF end among them) are ignored. An empty line is not a frame:
+    // false with an empty reason.
+    static bool parse(const QString &line, LoggedFrame *frame, QString *reason);
+};

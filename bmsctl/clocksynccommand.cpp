@@ -1,0 +1,132 @@
+#include "clocksynccommand.h"
+
+#include "bussession.h"
+#include "clockdrift.h"
+#include "commandparser.h"
+#include "console.h"
+#include "exitstatus.h"
+#include "idlist.h"
+#include "table.h"
+
+#include "can/canservice.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include <algorithm>
+
+QString ClockSyncCommand::summary() const
+{
+    return QStringLiteral("Sets batteries' clocks to the PC's time and reads them back.");
+}
+
+int ClockSyncCommand::run(const QStringList &arguments, Console &console)
+{
+    CommandParser parser(name(),
+        QStringLiteral("Sets the clock of every battery heard (or of those given) to this PC's "
+                       "local time, then reads it back: a battery whose clock then lies within "
+                       "%1 s of the PC's is set.")
+            .arg(ToleranceSeconds));
+    const QCommandLineOption ids(QStringLiteral("ids"),
+        QStringLiteral("Batteries to set, e.g. 1,2,5-8 (default: every one heard)."),
+        QStringLiteral("list"));
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print JSON."));
+    parser.addOption(ids);
+    parser.addOption(json);
+    const BusOptions::Parser busParser;
+    busParser.addTo(parser);
+    const int parsed = parser.parse(arguments, console);
+    if (parsed >= 0)
+        return parsed;
+
+    QString error;
+    QList<int> wanted;
+    if (parser.isSet(ids) && !IdList::parse(parser.value(ids), &wanted, &error))
+        return parser.usageError(console, error);
+    BusOptions options;
+    if (!busParser.read(parser, &options, &error))
+        return parser.usageError(console, error);
+
+    BusSession session(options);
+    if (!session.open(&error)) {
+        console.error(error);
+        return ExitStatus::Failure;
+    }
+    console.progress(QStringLiteral("clock sync: listening for batteries"));
+    QList<int> absent;
+    const QList<int> batteries = session.selectBatteries(wanted, &absent);
+    if (batteries.isEmpty() && absent.isEmpty()) {
+        console.error(QStringLiteral("no battery heard on %1").arg(options.description()));
+        return ExitStatus::Failure;
+    }
+
+    CanService *service = session.service();
+    Table table({ QStringLiteral("ID"), QStringLiteral("Drift before"), QStringLiteral("Set to"),
+        QStringLiteral("Drift after"), QStringLiteral("Result") });
+    table.setRightAligned(0);
+    QJsonArray rows;
+    int failures = 0;
+    QList<int> everyOne = batteries + absent;
+    std::sort(everyOne.begin(), everyOne.end());
+    for (int devId : everyOne) {
+        if (absent.contains(devId)) {
+            table.addRow({ QString::number(devId), QString(), QString(), QString(),
+                QStringLiteral("FAILED: not on the bus") });
+            QJsonObject row;
+            row.insert(QStringLiteral("id"), devId);
+            row.insert(QStringLiteral("set"), false);
+            row.insert(QStringLiteral("error"), QStringLiteral("not on the bus"));
+            rows.append(row);
+            ++failures;
+            continue;
+        }
+        console.progress(QStringLiteral("clock sync: battery %1").arg(devId));
+        QJsonObject row;
+        row.insert(QStringLiteral("id"), devId);
+        QDateTime clock;
+        QString before;
+        if (service->readDeviceTime(uchar(devId), clock) == 0 && clock.isValid()) {
+            const qint64 drift = ClockDrift::seconds(clock, QDateTime::currentDateTime());
+            before = ClockDrift::text(drift);
+            row.insert(QStringLiteral("driftBeforeSeconds"), double(drift));
+        }
+        const QDateTime setTo = QDateTime::currentDateTime();
+        const bool acknowledged = service->setDeviceTime(uchar(devId), setTo) == 0;
+        const bool readBack = service->readDeviceTime(uchar(devId), clock) == 0 && clock.isValid();
+        const qint64 after
+            = readBack ? ClockDrift::seconds(clock, QDateTime::currentDateTime()) : 0;
+        const bool set = acknowledged && readBack && qAbs(after) <= ToleranceSeconds;
+        QString result = QStringLiteral("set");
+        if (!acknowledged)
+            result = QStringLiteral("FAILED: not acknowledged");
+        else if (!readBack)
+            result = QStringLiteral("FAILED: no answer to the read-back");
+        else if (!set)
+            result = QStringLiteral("FAILED: reads back %1 off").arg(ClockDrift::text(after));
+        table.addRow(
+            { QString::number(devId), before, setTo.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
+                readBack ? ClockDrift::text(after) : QString(), result });
+        row.insert(QStringLiteral("setTo"), setTo.toString(Qt::ISODate));
+        if (readBack)
+            row.insert(QStringLiteral("driftAfterSeconds"), double(after));
+        row.insert(QStringLiteral("set"), set);
+        rows.append(row);
+        if (!set)
+            ++failures;
+    }
+
+    if (parser.isSet(json)) {
+        QJsonObject root;
+        root.insert(QStringLiteral("batteries"), rows);
+        console.printJson(root);
+    } else {
+        console.printTable(table);
+    }
+    if (failures > 0) {
+        console.error(QStringLiteral("%1 of %2 clocks not set")
+                          .arg(failures)
+                          .arg(batteries.size() + absent.size()));
+        return ExitStatus::Failure;
+    }
+    return ExitStatus::Success;
+}

@@ -1,0 +1,59 @@
+#include "dbcexportcommand.h"
+
+#include "commandparser.h"
+#include "console.h"
+#include "dbcwriter.h"
+#include "exitstatus.h"
+#include "idlist.h"
+
+#include "signals/signalvalues.h"
+
+#include <QSaveFile>
+
+QString DbcExportCommand::summary() const
+{
+    return QStringLiteral("The signal catalogue as a DBC file, for other CAN tools.");
+}
+
+int DbcExportCommand::run(const QStringList &arguments, Console &console)
+{
+    CommandParser parser(name(),
+        QStringLiteral("Writes the signal catalogue as a DBC file: one message per battery and "
+                       "broadcast frame kind, 29-bit identifiers, Motorola byte order, the "
+                       "catalogue's factors, offsets, ranges and units (degC for degrees "
+                       "Celsius). Needs no bus."));
+    const QCommandLineOption ids(QStringLiteral("ids"),
+        QStringLiteral("Batteries to describe, e.g. 1-4,12 (default: 0-27)."),
+        QStringLiteral("list"));
+    const QCommandLineOption out(QStringLiteral("out"),
+        QStringLiteral("The file to write (default: standard output)."), QStringLiteral("file"));
+    parser.addOption(ids);
+    parser.addOption(out);
+    const int parsed = parser.parse(arguments, console);
+    if (parsed >= 0)
+        return parsed;
+
+    QString error;
+    QList<int> batteries;
+    if (!IdList::parse(
+            parser.isSet(ids) ? parser.value(ids) : QStringLiteral("0-27"), &batteries, &error))
+        return parser.usageError(console, error);
+
+    const SignalValues catalogue;
+    const QString text = DbcWriter(catalogue).write(batteries);
+    if (!parser.isSet(out)) {
+        console.print(text);
+        return ExitStatus::Success;
+    }
+    const QString path = parser.value(out);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.toLatin1()) < 0 || !file.commit()) {
+        console.error(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+        return ExitStatus::Failure;
+    }
+    console.printLine(QStringLiteral("%1 messages for %2 batteries written to %3")
+                          .arg(batteries.size() * catalogue.frameKeys().size())
+                          .arg(batteries.size())
+                          .arg(path));
+    return ExitStatus::Success;
+}

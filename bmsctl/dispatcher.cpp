@@ -1,0 +1,93 @@
+#include "dispatcher.h"
+
+#include "clockcheckcommand.h"
+#include "clocksynccommand.h"
+#include "console.h"
+#include "dbcexportcommand.h"
+#include "decodecommand.h"
+#include "exitstatus.h"
+#include "paramsbackupcommand.h"
+#include "paramsdiffcommand.h"
+#include "paramsrestorecommand.h"
+#include "recordcommand.h"
+#include "replaycommand.h"
+#include "scancommand.h"
+#include "watchcommand.h"
+
+Dispatcher::Dispatcher()
+{
+    m_commands.emplace_back(new ScanCommand);
+    m_commands.emplace_back(new WatchCommand);
+    m_commands.emplace_back(new ParamsBackupCommand);
+    m_commands.emplace_back(new ParamsDiffCommand);
+    m_commands.emplace_back(new ParamsRestoreCommand);
+    m_commands.emplace_back(new ClockCheckCommand);
+    m_commands.emplace_back(new ClockSyncCommand);
+    m_commands.emplace_back(new RecordCommand);
+    m_commands.emplace_back(new ReplayCommand);
+    m_commands.emplace_back(new DecodeCommand);
+    m_commands.emplace_back(new DbcExportCommand);
+}
+
+Dispatcher::~Dispatcher() = default;
+
+QString Dispatcher::overview() const
+{
+    int width = 0;
+    for (const auto &command : m_commands)
+        width = qMax(width, command->name().size());
+    QString text = QStringLiteral(
+        "Usage: bmsctl COMMAND [options]\n\n"
+        "The battery bank from the command line: the batteries on the CAN bus, their values,\n"
+        "parameters and clocks, and the bus's traffic in formats other CAN tools read.\n\n"
+        "Commands:\n");
+    for (const auto &command : m_commands)
+        text += QStringLiteral("  %1  %2\n")
+                    .arg(command->name().leftJustified(width), command->summary());
+    text += QStringLiteral(
+        "\nbmsctl COMMAND --help tells more. Exit status: 0 done, 1 the job failed (in part),\n"
+        "2 a wrong command line.\n");
+    return text;
+}
+
+int Dispatcher::run(const QStringList &arguments, Console &console)
+{
+    if (arguments.isEmpty()) {
+        console.error(QStringLiteral("no command given"));
+        console.print(overview());
+        return ExitStatus::Usage;
+    }
+    const QString first = arguments.first();
+    if (first == QLatin1String("--help") || first == QLatin1String("-h")
+        || first == QLatin1String("help")) {
+        console.print(overview());
+        return ExitStatus::Success;
+    }
+
+    // The longest match of words wins: "params backup" before a one-word "params".
+    Command *chosen = nullptr;
+    QStringList groupActions;
+    for (const auto &command : m_commands) {
+        const QStringList words = command->words();
+        if (words.size() <= arguments.size() && arguments.mid(0, words.size()) == words
+            && (!chosen || words.size() > chosen->words().size()))
+            chosen = command.get();
+        if (words.size() > 1 && words.first() == first)
+            groupActions.append(words.at(1));
+    }
+    if (chosen) {
+        console.setCommand(chosen->name());
+        return chosen->run(arguments.mid(chosen->words().size()), console);
+    }
+    if (!groupActions.isEmpty()) {
+        console.setCommand(first);
+        console.error(arguments.size() > 1
+                ? QStringLiteral("unknown action \"%1\"; one of: %2")
+                      .arg(arguments.at(1), groupActions.join(QStringLiteral(", ")))
+                : QStringLiteral("an action is needed, one of: %1")
+                      .arg(groupActions.join(QStringLiteral(", "))));
+        return ExitStatus::Usage;
+    }
+    console.error(QStringLiteral("unknown command \"%1\"; bmsctl --help lists them").arg(first));
+    return ExitStatus::Usage;
+}

@@ -1,0 +1,214 @@
+#include "paramsrestorecommand.h"
+
+#include "bussession.h"
+#include "commandparser.h"
+#include "console.h"
+#include "exitstatus.h"
+#include "idlist.h"
+#include "parametercatalogue.h"
+#include "parameterfile.h"
+#include "parameterreader.h"
+#include "table.h"
+#include "targetbattery.h"
+
+#include "can/canservice.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include <algorithm>
+
+namespace {
+
+struct Change
+{
+    int position = 0;
+    qint32 before = 0;
+    qint32 wanted = 0;
+    bool acknowledged = false;
+    bool readBack = false;
+    qint32 after = 0;
+
+    bool done() const { return acknowledged && readBack && after == wanted; }
+    QString result() const
+    {
+        if (!acknowledged)
+            return QStringLiteral("FAILED: write not acknowledged");
+        if (!readBack)
+            return QStringLiteral("FAILED: no answer to the read-back");
+        if (after != wanted)
+            return QStringLiteral("FAILED: reads back %1").arg(after);
+        return QStringLiteral("written, read back");
+    }
+};
+
+} // namespace
+
+QString ParamsRestoreCommand::summary() const
+{
+    return QStringLiteral("A parameter file into a battery, writing only what differs.");
+}
+
+int ParamsRestoreCommand::run(const QStringList &arguments, Console &console)
+{
+    CommandParser parser(name(),
+        QStringLiteral("Writes the parameters of FILE into the battery: reads the battery's "
+                       "values first, writes only those that differ, and reads every write back. "
+                       "The file is checked whole before anything is sent. A file taken from "
+                       "another battery (another serial code) is refused unless --force."));
+    parser.addPositional(
+        QStringLiteral("FILE"), QStringLiteral("A parameter file."), QStringLiteral("FILE"));
+    parser.setPositionalCount(1, 1);
+    const QCommandLineOption id(
+        QStringLiteral("id"), QStringLiteral("The battery, 0 to 27."), QStringLiteral("n"));
+    const QCommandLineOption dryRun(
+        QStringLiteral("dry-run"), QStringLiteral("Show what would be written, write nothing."));
+    const QCommandLineOption force(
+        QStringLiteral("force"), QStringLiteral("Restore a file taken from another serial code."));
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print JSON."));
+    for (const QCommandLineOption &option : { id, dryRun, force, json })
+        parser.addOption(option);
+    const BusOptions::Parser busParser;
+    busParser.addTo(parser);
+    const int parsed = parser.parse(arguments, console);
+    if (parsed >= 0)
+        return parsed;
+
+    QString error;
+    int devId = -1;
+    if (!parser.isSet(id))
+        return parser.usageError(console, QStringLiteral("--id is needed"));
+    if (!IdList::parseOne(parser.value(id), &devId, &error))
+        return parser.usageError(console, error);
+    BusOptions options;
+    if (!busParser.read(parser, &options, &error))
+        return parser.usageError(console, error);
+    const ParameterCatalogue catalogue;
+    if (!catalogue.isValid()) {
+        console.error(catalogue.errorString());
+        return ExitStatus::Failure;
+    }
+    const QString path = parser.positional().at(0);
+    ParameterFile file;
+    if (!ParameterFile::load(path, catalogue, &file, &error)) {
+        console.error(error);
+        return ExitStatus::Failure;
+    }
+
+    BusSession session(options);
+    if (!session.open(&error)) {
+        console.error(error);
+        return ExitStatus::Failure;
+    }
+    BatteryIdentity identity;
+    if (!TargetBattery::reach(session, devId, console, &identity))
+        return ExitStatus::Failure;
+    if (file.serial != identity.serial && !parser.isSet(force)) {
+        console.error(QStringLiteral("%1 was taken from serial code \"%2\", battery %3 has \"%4\"; "
+                                     "nothing written (--force restores it anyway)")
+                          .arg(path, file.serial)
+                          .arg(devId)
+                          .arg(identity.serial));
+        return ExitStatus::Failure;
+    }
+
+    QList<int> positions;
+    for (const ParameterFile::Value &entry : file.values)
+        positions.append(catalogue.positionOf(entry.id));
+    std::sort(positions.begin(), positions.end());
+    QHash<int, qint32> current;
+    const int failed = ParameterReader::read(
+        session.service(), devId, catalogue, positions, &current, [&](int done, int total) {
+            console.progress(QStringLiteral("reading parameters %1/%2").arg(done).arg(total));
+        });
+    if (failed >= 0) {
+        console.error(QStringLiteral("battery %1 did not answer for parameter %2 (%3); nothing "
+                                     "written")
+                          .arg(devId)
+                          .arg(catalogue.item(failed).paramId)
+                          .arg(catalogue.name(failed)));
+        return ExitStatus::Failure;
+    }
+
+    QList<Change> changes;
+    for (int position : positions) {
+        qint32 wanted = 0;
+        file.valueOf(catalogue.item(position).paramId, &wanted);
+        if (current.value(position) != wanted)
+            changes.append({ position, current.value(position), wanted });
+    }
+
+    const bool dry = parser.isSet(dryRun);
+    if (!dry) {
+        CanService *service = session.service();
+        for (int i = 0; i < changes.size(); ++i) {
+            Change &change = changes[i];
+            console.progress(QStringLiteral("writing parameters %1/%2").arg(i).arg(changes.size()));
+            const uchar paramId = uchar(catalogue.item(change.position).paramId);
+            change.acknowledged
+                = service->writeParameter(uchar(devId), paramId, change.wanted) == 0;
+            int value = 0;
+            change.readBack = service->readParameter(uchar(devId), paramId, value) == 0;
+            change.after = qint32(value);
+        }
+    }
+    const int failures = int(
+        std::count_if(changes.cbegin(), changes.cend(), [](const Change &c) { return !c.done(); }));
+
+    Table table({ QStringLiteral("ID"), QStringLiteral("Parameter"), QStringLiteral("Unit"),
+        QStringLiteral("Battery"), QStringLiteral("File"), QStringLiteral("Result") });
+    table.setRightAligned(0);
+    table.setRightAligned(3);
+    table.setRightAligned(4);
+    QJsonArray rows;
+    for (const Change &change : changes) {
+        const ThresholdSettingItem &item = catalogue.item(change.position);
+        const QString result = dry ? QStringLiteral("would write") : change.result();
+        table.addRow({ QString::number(item.paramId), catalogue.name(change.position), item.unit,
+            QString::number(change.before), QString::number(change.wanted), result });
+        QJsonObject row;
+        row.insert(QStringLiteral("id"), int(item.paramId));
+        row.insert(QStringLiteral("name"), catalogue.name(change.position));
+        row.insert(QStringLiteral("unit"), item.unit);
+        row.insert(QStringLiteral("battery"), change.before);
+        row.insert(QStringLiteral("file"), change.wanted);
+        row.insert(QStringLiteral("written"), !dry && change.done());
+        if (!dry && change.readBack)
+            row.insert(QStringLiteral("readBack"), change.after);
+        rows.append(row);
+    }
+
+    const int unchanged = int(positions.size() - changes.size());
+    if (parser.isSet(json)) {
+        QJsonObject root;
+        root.insert(QStringLiteral("id"), devId);
+        root.insert(QStringLiteral("serial"), identity.serial);
+        root.insert(QStringLiteral("dryRun"), dry);
+        root.insert(QStringLiteral("unchanged"), unchanged);
+        root.insert(QStringLiteral("changes"), rows);
+        root.insert(QStringLiteral("failed"), dry ? 0 : failures);
+        console.printJson(root);
+    } else {
+        if (!changes.isEmpty())
+            console.printTable(table);
+        if (dry)
+            console.printLine(QStringLiteral("Dry run: %1 parameters would be written, %2 already "
+                                             "hold the file's value. Nothing written.")
+                                  .arg(changes.size())
+                                  .arg(unchanged));
+        else if (failures == 0)
+            console.printLine(QStringLiteral("%1 parameters written and read back, %2 already held "
+                                             "the file's value.")
+                                  .arg(changes.size())
+                                  .arg(unchanged));
+    }
+    if (!dry && failures > 0) {
+        console.error(QStringLiteral("%1 of %2 writes failed: battery %3 now holds some of the "
+                                     "file's values and not others")
+                          .arg(failures)
+                          .arg(changes.size())
+                          .arg(devId));
+        return ExitStatus::Failure;
+    }
+    return ExitStatus::Success;
+}

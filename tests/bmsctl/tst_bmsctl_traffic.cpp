@@ -1,0 +1,178 @@
+// bmsctl's traffic commands against bms-sim: a recording read back by an independent reader
+// (python-can), replayed onto a second bus where the window's signal store decodes the same
+// values as the offline decode, and a log with broken lines.
+
+#include "support/parameterset.h"
+#include "support/simprocess.h"
+#include "support/testport.h"
+
+#include "bmsctlrun.h"
+#include "signalformat.h"
+
+#include "can/canbusconfig.h"
+#include "signals/signalnames.h"
+#include "signals/signalvalues.h"
+
+#include <QCanBusDevice>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <algorithm>
+
+class TestBmsctlTraffic : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void recordThenReplayIntoASecondBus();
+    void decodeSkipsBrokenLinesByNumber();
+
+private:
+    QString path(const char *name) const { return m_dir.filePath(QString::fromLatin1(name)); }
+
+    SimProcess m_sim;
+    QTemporaryDir m_dir;
+};
+
+namespace {
+
+// The frames of a log as python-can reads them, "ID#DATA" each.
+QStringList readByPythonCan(const QString &log, QString *error)
+{
+    QProcess python;
+    python.start(QStringLiteral(PYTHON3_PATH),
+        { QStringLiteral(BMSCTL_TEST_SOURCE "/read_candump.py"), log });
+    if (!python.waitForFinished(30000) || python.exitCode() != 0) {
+        *error = QStringLiteral("python-can could not read the log (scripts/install-deps.sh "
+                                "installs python3-can): %1")
+                     .arg(QString::fromUtf8(python.readAllStandardError()));
+        return {};
+    }
+    return QString::fromLatin1(python.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+QString frameText(quint32 id, const QByteArray &data)
+{
+    return QStringLiteral("%1#%2")
+        .arg(id, 8, 16, QLatin1Char('0'))
+        .toUpper()
+        .arg(QString::fromLatin1(data.toHex().toUpper()));
+}
+
+} // namespace
+
+void TestBmsctlTraffic::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY(ParameterSet::install(ParameterSet::shipped()));
+    QVERIFY2(m_sim.start({ "--packs", "1,2,3,12" }), m_sim.output().constData());
+}
+
+void TestBmsctlTraffic::cleanupTestCase()
+{
+    m_sim.stop();
+}
+
+void TestBmsctlTraffic::recordThenReplayIntoASecondBus()
+{
+    const BmsctlRun record = BmsctlRun::run({ "record", "--bus",
+        "virtualcan:" + m_sim.interfaceName(), "--out", path("site.log"), "--seconds", "3.5" });
+    QVERIFY2(record.exitCode == 0, record.said());
+
+    // An independent reader takes the log as it is.
+    QString error;
+    const QStringList logged = readByPythonCan(path("site.log"), &error);
+    QVERIFY2(!logged.isEmpty(), qPrintable(error));
+    QVERIFY2(record.out.startsWith(QString::number(logged.size()) + " frames"), record.said());
+    for (int devId : { 1, 2, 3, 12 }) {
+        const QString packStatus
+            = QStringLiteral("020080%1#").arg(devId, 2, 16, QLatin1Char('0')).toUpper();
+        QVERIFY(std::any_of(logged.cbegin(), logged.cend(),
+            [&](const QString &frame) { return frame.startsWith(packStatus); }));
+    }
+
+    // The second bus is served by this process; the window's store listens on it.
+    const CanBusConfig secondBus(QStringLiteral("virtualcan"),
+        QStringLiteral("tcp://127.0.0.1:%1/can0").arg(TestPort::pick()));
+    std::unique_ptr<QCanBusDevice> listener = secondBus.createDevice(&error);
+    QVERIFY2(listener, qPrintable(error));
+    listener->connectDevice();
+    QTRY_COMPARE_WITH_TIMEOUT(listener->state(), QCanBusDevice::ConnectedState, 5000);
+    SignalValues replayed;
+    QStringList heard;
+    connect(listener.get(), &QCanBusDevice::framesReceived, this, [&] {
+        while (listener->framesAvailable() > 0) {
+            const QCanBusFrame frame = listener->readFrame();
+            heard.append(frameText(frame.frameId(), frame.payload()));
+            replayed.OnNewCanFrame(frame.frameId(), frame.payload(), 0);
+        }
+    });
+
+    const BmsctlRun replay = BmsctlRun::run({ "replay", path("site.log"), "--bus",
+        "virtualcan:" + secondBus.interfaceName(), "--speed", "4" });
+    QVERIFY2(replay.exitCode == 0, replay.said());
+    QTRY_COMPARE_WITH_TIMEOUT(heard.size(), logged.size(), 5000);
+    QCOMPARE(heard, logged);
+
+    // The store decodes what the offline decode of the log makes of it: the last value of
+    // every signal of every battery.
+    const BmsctlRun decode = BmsctlRun::run({ "decode", path("site.log"), "--format", "jsonl" });
+    QVERIFY2(decode.exitCode == 0, decode.said());
+    QHash<QPair<int, QString>, double> lastDecoded;
+    for (const QString &line : decode.out.split('\n', Qt::SkipEmptyParts)) {
+        const QJsonObject frame = QJsonDocument::fromJson(line.toUtf8()).object();
+        const QJsonObject values = frame.value("signals").toObject();
+        for (auto it = values.constBegin(); it != values.constEnd(); ++it)
+            lastDecoded.insert({ frame.value("id").toInt(), it.key() }, it.value().toDouble());
+    }
+    QVERIFY(lastDecoded.size() >= 4 * 200);
+    for (auto it = lastDecoded.cbegin(); it != lastDecoded.cend(); ++it) {
+        const int index = SignalNames::indexOf(it.key().second);
+        const QString stored
+            = SignalFormat::text(replayed, index, replayed.value(it.key().first, index));
+        QVERIFY2(stored.toDouble() == it.value(),
+            qPrintable(QStringLiteral("battery %1 %2: store %3, decode %4")
+                           .arg(it.key().first)
+                           .arg(it.key().second, stored)
+                           .arg(it.value())));
+    }
+}
+
+void TestBmsctlTraffic::decodeSkipsBrokenLinesByNumber()
+{
+    QFile log(path("broken.log"));
+    QVERIFY(log.open(QIODevice::WriteOnly));
+    log.write("(1700000000.000000) can0 02008001#02120DB0C83D9001\n"
+              "(1700000000.000100) can0 0200800#0011\n"
+              "(1700000000.000200) can0 18E18001#R\n"
+              "(1700000000.000300) can0 02078001#4201440300000000\n"
+              "not a frame\n");
+    log.close();
+
+    const BmsctlRun decode = BmsctlRun::run({ "decode", path("broken.log") });
+    QCOMPARE(decode.exitCode, 1);
+    QVERIFY2(decode.err.contains("broken.log:2: skipped: the identifier is not 3 or 8 hex digits"),
+        decode.said());
+    QVERIFY2(decode.err.contains("broken.log:3: skipped: a remote frame"), decode.said());
+    QVERIFY2(decode.err.contains("broken.log:5: skipped"), decode.said());
+    QVERIFY2(
+        decode.err.contains("2 frames decoded, 0 other frames, 3 lines skipped"), decode.said());
+    // The rest is decoded: 0x0212 is 53.0 V; 0x0DB0 is 3504, 50.4 A above the offset of -300;
+    // SOC 800 and SOH 985 share bytes 4 to 6; byte 0x42 of the temperature frame is 66 - 40 = 26
+    // degrees.
+    for (const char *row :
+        { "SumVolt,53.0,V", "Curr,50.4,A", "SOC,80.0,%", "SOH,98.5,", "SysStatus,1," })
+        QVERIFY2(
+            decode.out.contains(QStringLiteral("1700000000.000000,1,PackStatus,%1\n").arg(row)),
+            decode.said());
+    QVERIFY2(
+        decode.out.contains(QString::fromUtf8("1700000000.000300,1,TempExtremes,MaxCellT,26,℃\n")),
+        decode.said());
+}
+
+QTEST_GUILESS_MAIN(TestBmsctlTraffic)
+#include "tst_bmsctl_traffic.moc"
