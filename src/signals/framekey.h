@@ -1,13 +1,15 @@
 #pragma once
 
-#include <QtGlobal>
+#include <QObject>
 
 // The broadcast frame kinds. A battery sends frame kind K as the 29-bit identifier
 // (K << 8) | devId, so the key is the identifier without its low byte. Keys are compared as
 // whole numbers: an identifier whose upper bits differ is a different key, not the same frame.
 namespace FrameKey {
+// The enumerators' names are the frame kinds' names as text (SignalNames::frameName).
+Q_NAMESPACE
 
-enum : quint32 {
+enum Key : quint32 {
     PackStatus = 0x20080, // voltage, current, SOC, SOH, status
     AlarmLevels = 0x20180,
     Faults = 0x20280,
@@ -35,6 +37,7 @@ enum : quint32 {
     Flags5 = 0x50080,
     Flags6 = 0x60080,
 };
+Q_ENUM_NS(Key)
 
 // Frame kinds on the bus; the catalogue lists them in the order above.
 constexpr int Count = 26;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QObject>
+
 // The names of the broadcast signals. A signal's number is its position in the catalogue built by
 // AbstractSignalValue and the key under which the store keeps its value; pages, alarm lists and
 // recordings ask for values by these names, never by bare numbers.
@@ -7,6 +9,8 @@
 // Positions are given as in the catalogue: "bytes a-b" is a big-endian field with byte a most
 // significant (see the bit picture in abstractsignalvalue.h).
 namespace Signal {
+// The enumerators' names are the signals' names as text (SignalNames).
+Q_NAMESPACE
 
 enum Index : int {
     // 0x20080: pack values
@@ -204,5 +208,6 @@ enum Index : int {
 
     Count = 210
 };
+Q_ENUM_NS(Index)
 
 } // namespace Signal
