@@ -71,15 +71,17 @@ Run upgrade(const QString &port, const QByteArray &image)
     Run run;
     std::mutex mutex;
     QElapsedTimer clock;
-    std::vector<qint64> acknowledged; // nanoseconds, one per progress step above 0
+    std::vector<qint64> acknowledged; // nanoseconds, one per acknowledged block
+    int reports = 0;
     QEventLoop loop;
     QObject::connect(
         service, &UartService::upgradeProgress, service,
         [&](int percent) {
-            if (percent > 0 && percent < 100) {
-                std::lock_guard<std::mutex> lock(mutex);
+            // The first report (0) comes at the start, the last (100) with the CRC; the
+            // others, one per block, whatever their rounded value.
+            std::lock_guard<std::mutex> lock(mutex);
+            if (reports++ > 0 && percent < 100)
                 acknowledged.push_back(clock.nsecsElapsed());
-            }
         },
         Qt::DirectConnection);
     QObject::connect(
