@@ -67,10 +67,15 @@ UiFirmwareUpdateDialog::UiFirmwareUpdateDialog(const QString &currentRevision, Q
     confirm->addWidget(busTip, 1);
     confirm->addWidget(m_confirm);
 
+    // The choice at the top, the confirmation at the bottom.
     auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(30, 30, 30, 30);
+    layout->setSpacing(20);
     layout->addWidget(tips);
+    layout->addSpacing(20);
     layout->addLayout(revisions);
     layout->addLayout(file);
+    layout->addStretch();
     layout->addLayout(confirm);
 
     connect(m_browse, &QPushButton::clicked, this, &UiFirmwareUpdateDialog::OnClickBrowser);

@@ -31,7 +31,8 @@
 //
 // With UPPER_SCREENSHOT_DIR set (and a real display, e.g. under xvfb-run with
 // QT_QPA_PLATFORM=xcb) the successful upgrade uses a larger image and the screen is saved
-// while it is sending and once it has succeeded: firmware-sending.png, firmware-success.png.
+// while it is sending and once it has succeeded: firmware-sending.png, firmware-success.png
+// (and firmware-dialog.png, the update dialog with the image chosen).
 class TestE2eFirmware : public QObject
 {
     Q_OBJECT
@@ -92,12 +93,14 @@ void TestE2eFirmware::cleanupTestCase()
 
 void TestE2eFirmware::selectImage(const QString &path)
 {
-    UiTest::DialogCatcher<UiFirmwareUpdateDialog> catcher([path](UiFirmwareUpdateDialog *dialog) {
-        QTimer::singleShot(0, dialog, [dialog, path] {
-            dialog->choose(path);
-            dialog->confirmButton()->click();
+    UiTest::DialogCatcher<UiFirmwareUpdateDialog> catcher(
+        [this, path](UiFirmwareUpdateDialog *dialog) {
+            QTimer::singleShot(0, dialog, [this, dialog, path] {
+                dialog->choose(path);
+                screenshot(QStringLiteral("firmware-dialog.png"));
+                dialog->confirmButton()->click();
+            });
         });
-    });
     QTest::mouseClick(page()->selectButton(), Qt::LeftButton);
     QCOMPARE(page()->pathEdit()->text(), path);
 }
