@@ -1,6 +1,7 @@
 #include "bmssimulator.h"
 
 #include "simbattery.h"
+#include "uartbootloader.h"
 
 #include "can/canbusconfig.h"
 #include "can/commandprotocol.h"
@@ -75,6 +76,17 @@ bool BmsSimulator::start()
                 sendReply(battery, id, data, group);
             });
         m_batteries.append(battery);
+    }
+
+    if (m_options.uart) {
+        // The first battery is the one on the bench with its serial port connected.
+        auto *bootLoader = new UartBootLoader(m_options, m_batteries.first(), this);
+        if (!bootLoader->open(&error)) {
+            std::fprintf(
+                stderr, "bms-sim: cannot play the uart boot loader: %s\n", qPrintable(error));
+            return false;
+        }
+        out() << "bms-sim: uart boot loader on " << bootLoader->portPath() << Qt::endl;
     }
 
     QStringList packs;

@@ -1,24 +1,102 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
-// The firmware upgrade page. For now an empty page that remembers the selected battery and
-// the serial port chosen in the top bar.
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QThread;
+class QTimer;
+class UartService;
+
+// The firmware page: the selected battery's identity (serial number, model number, firmware
+// version, read over CAN every second), the choice of an image through UiFirmwareUpdateDialog,
+// and the upgrade itself. The image's kind decides the path: a ".bin" goes over the serial port
+// chosen in the top bar (UartService, in a worker thread of the page's), an ".s19" over CAN
+// (CanService). Both report into one progress bar, one result label and one text log.
+//
+// START refuses, with a line in the text log and "FAILED", when no image was confirmed, when
+// the serial path has no port, or when the file has changed or gone since it was confirmed:
+// what is sent is always what the path field names.
 class UiFirmware : public QWidget
 {
     Q_OBJECT
+
 public:
+    static constexpr int RefreshIntervalMs = 1000;
+    static constexpr int MaxLogBlocks = 20000;
+
     explicit UiFirmware(QWidget *parent = nullptr);
+    ~UiFirmware() override;
 
     int currentDevice() const { return m_devId; }
     QString comPort() const { return m_comPort; }
 
+    // For tests and the screenshot driver.
+    QLineEdit *serialNumberEdit() const { return m_serialNumber; }
+    QLineEdit *modelNumberEdit() const { return m_modelNumber; }
+    QLineEdit *firmwareVersionEdit() const { return m_firmwareVersion; }
+    QLabel *resultLabel() const { return m_result; }
+    QPlainTextEdit *textLog() const { return m_log; }
+    QLineEdit *pathEdit() const { return m_path; }
+    QPushButton *selectButton() const { return m_select; }
+    QPushButton *startButton() const { return m_start; }
+    QPushButton *clearButton() const { return m_clear; }
+    QProgressBar *progressBar() const { return m_progress; }
+    // Lives in the page's worker thread: only queued calls, or setup before START.
+    UartService *uartService() const { return m_uart; }
+
 public slots:
     void OnNewComPort(QString comPort);
     void Slot_ShowMonitorData(uint devId);
+    void OnClickSelect();
+    void OnConfirmPath(QString path, QByteArray binData);
+    void OnConfirmPath(QString path, QStringList s19Data, uint chkSum, QByteArray bootVersion);
+    void OnClickStart();
+    void OnNewData(QString data);
+    void OnNewState(QString state);
+    void OnUpgradeResult(bool success);
+    void OnTimerTimeout();
 
 private:
-    int m_devId = -1;
+    enum class UpgradePath {
+        Undecided,
+        Serial,
+        Can,
+    };
+
+    bool upgradeByUart();
+    bool upgradeByCan();
+    // Whether the confirmed file still holds what was confirmed; refuses START otherwise.
+    bool confirmedFileUnchanged();
+    void refuse(const QString &text);
+    void showResult(const QString &text, const QString &styleSheet);
+
+    QLineEdit *m_serialNumber = nullptr;
+    QLineEdit *m_modelNumber = nullptr;
+    QLineEdit *m_firmwareVersion = nullptr;
+    QLabel *m_result = nullptr;
+    QPlainTextEdit *m_log = nullptr;
+    QPushButton *m_clear = nullptr;
+    QLineEdit *m_path = nullptr;
+    QPushButton *m_select = nullptr;
+    QProgressBar *m_progress = nullptr;
+    QPushButton *m_start = nullptr;
+
     QString m_comPort;
+    int m_devId = -1;
+    UpgradePath m_upgradePath = UpgradePath::Undecided;
+    QByteArray m_binData;
+    QStringList m_s19Data;
+    uint m_chkSum = 0;
+    QByteArray m_bootVersion;
+
+    QThread *m_thread = nullptr;
+    UartService *m_uart = nullptr;
+    QTimer *m_timer = nullptr;
 };

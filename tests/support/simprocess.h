@@ -15,6 +15,7 @@
 //
 //   SimProcess sim;
 //   QVERIFY(sim.start({ "--packs", "1,2" }));   // before CanService::instance()
+//   QVERIFY(sim.start({ "--packs", "1", "--uart" }));  // then sim.uartPath() is the port
 class SimProcess
 {
 public:
@@ -63,6 +64,20 @@ public:
     {
         m_output += m_process.readAll();
         return m_output;
+    }
+
+    // The pseudo-terminal of the serial boot loader (--uart), as the simulator printed it;
+    // empty without --uart.
+    QString uartPath()
+    {
+        const QByteArray marker = "bms-sim: uart boot loader on ";
+        const QByteArray all = output();
+        const int at = all.indexOf(marker);
+        if (at < 0)
+            return QString();
+        const int start = at + marker.size();
+        const int end = all.indexOf('\n', start);
+        return QString::fromLocal8Bit(all.mid(start, end < 0 ? -1 : end - start)).trimmed();
     }
 
 private:

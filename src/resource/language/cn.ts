@@ -409,4 +409,181 @@ ID</source>
         <translation>继电器手动控制仅限专业工程师操作，不按说明操作可能造成严重损坏。</translation>
     </message>
 </context>
+<context>
+    <name>UiFirmwareUpdateDialog</name>
+    <message>
+        <source>Firmware Update</source>
+        <translation>固件升级</translation>
+    </message>
+    <message>
+        <source>Select firmware update per Morvane instructions. Failure to follow update procedures may void the warranty. Please restart the Brimlet upon completion of the firmware update.</source>
+        <translation>请按照 Morvane 的说明选择固件升级。不按升级步骤操作可能导致保修失效。固件升级完成后请重新启动 Brimlet。</translation>
+    </message>
+    <message>
+        <source>Current Rev.</source>
+        <translation>当前版本</translation>
+    </message>
+    <message>
+        <source>New Rev.</source>
+        <translation>新版本</translation>
+    </message>
+    <message>
+        <source>Update File:</source>
+        <translation>升级文件：</translation>
+    </message>
+    <message>
+        <source>CONFIRM</source>
+        <translation>确认</translation>
+    </message>
+    <message>
+        <source>Firmware update might not proceed if CAN-Bus is not connected.</source>
+        <translation>未连接 CAN 总线时固件升级可能无法进行。</translation>
+    </message>
+    <message>
+        <source>Select Firmware File</source>
+        <translation>选择固件文件</translation>
+    </message>
+    <message>
+        <source>upgrade file (*.bin *.s19)</source>
+        <translation>升级文件 (*.bin *.s19)</translation>
+    </message>
+    <message>
+        <source>UiFirmwareUpdateDialog::parseBinData: failed to open bin file: </source>
+        <translation>UiFirmwareUpdateDialog::parseBinData: 无法打开 bin 文件：</translation>
+    </message>
+    <message>
+        <source>UiFirmwareUpdateDialog::parseBinData: bin file length is less then </source>
+        <translation>UiFirmwareUpdateDialog::parseBinData: bin 文件长度小于 </translation>
+    </message>
+    <message>
+        <source>UiFirmwareUpdateDialog::parseBinData: not a firmware image: </source>
+        <translation>UiFirmwareUpdateDialog::parseBinData: 不是固件映像：</translation>
+    </message>
+    <message>
+        <source>UiFirmwareUpdateDialog::parseS19Data: failed to open hex file: </source>
+        <translation>UiFirmwareUpdateDialog::parseS19Data: 无法打开 hex 文件：</translation>
+    </message>
+    <message>
+        <source>UiFirmwareUpdateDialog::parseS19Data: empty hex data: </source>
+        <translation>UiFirmwareUpdateDialog::parseS19Data: hex 数据为空：</translation>
+    </message>
+    <message>
+        <source>UiFirmwareUpdateDialog::parseS19Data: bad record at line %1: %2: %3</source>
+        <translation>UiFirmwareUpdateDialog::parseS19Data: 第 %1 行记录有误：%2：%3</translation>
+    </message>
+    <message>
+        <source>UiFirmwareUpdateDialog::parseS19Data: not a firmware image: </source>
+        <translation>UiFirmwareUpdateDialog::parseS19Data: 不是固件映像：</translation>
+    </message>
+</context>
+<context>
+    <name>UiFirmware</name>
+    <message>
+        <source>Manufacturing Info</source>
+        <translation>生产信息</translation>
+    </message>
+    <message>
+        <source>Serial Number</source>
+        <translation>序列号</translation>
+    </message>
+    <message>
+        <source>Model Number</source>
+        <translation>型号</translation>
+    </message>
+    <message>
+        <source>BMS Info</source>
+        <translation>BMS 信息</translation>
+    </message>
+    <message>
+        <source>Firmware Version</source>
+        <translation>固件版本</translation>
+    </message>
+    <message>
+        <source>SUCCESS</source>
+        <translation>成功</translation>
+    </message>
+    <message>
+        <source>SENDING</source>
+        <translation>发送中</translation>
+    </message>
+    <message>
+        <source>FAILED</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <source>CLEAR</source>
+        <translation>清除</translation>
+    </message>
+    <message>
+        <source>Select File</source>
+        <translation>选择文件</translation>
+    </message>
+    <message>
+        <source>START</source>
+        <translation>开始</translation>
+    </message>
+    <message>
+        <source>UiFirmware::OnClickStart: Please select a upgrade file first.</source>
+        <translation>UiFirmware::OnClickStart: 请先选择升级文件。</translation>
+    </message>
+    <message>
+        <source>UiFirmware::upgradeByUart: Please select a com port first.</source>
+        <translation>UiFirmware::upgradeByUart: 请先选择串口。</translation>
+    </message>
+    <message>
+        <source>UiFirmware::upgradeByUart: Please select a upgrade file first.</source>
+        <translation>UiFirmware::upgradeByUart: 请先选择升级文件。</translation>
+    </message>
+    <message>
+        <source>UiFirmware::upgradeByCan: Please select a upgrade file first.</source>
+        <translation>UiFirmware::upgradeByCan: 请先选择升级文件。</translation>
+    </message>
+    <message>
+        <source>UiFirmware::OnClickStart: the upgrade file is gone; please select it again: </source>
+        <translation>UiFirmware::OnClickStart: 升级文件已不存在，请重新选择：</translation>
+    </message>
+    <message>
+        <source>UiFirmware::OnClickStart: the upgrade file has changed since it was chosen; please select it again: </source>
+        <translation>UiFirmware::OnClickStart: 升级文件在选择后已被修改，请重新选择：</translation>
+    </message>
+</context>
+<context>
+    <name>UartService</name>
+    <message>
+        <source>an image of %1 bytes cannot be sent: it must hold %2 to %3 bytes.</source>
+        <translation>无法发送 %1 字节的映像：映像须为 %2 至 %3 字节。</translation>
+    </message>
+    <message>
+        <source>failed to open com port: %1; error: %2.</source>
+        <translation>打开串口失败：%1；错误：%2。</translation>
+    </message>
+    <message>
+        <source>serial port %1 failed: %2.</source>
+        <translation>串口 %1 出错：%2。</translation>
+    </message>
+    <message>
+        <source>move to next state: </source>
+        <translation>进入下一状态：</translation>
+    </message>
+    <message>
+        <source>stop upgrading at state: </source>
+        <translation>升级停止于状态：</translation>
+    </message>
+    <message>
+        <source>changed baud to %1.</source>
+        <translation>波特率已切换为 %1。</translation>
+    </message>
+    <message>
+        <source>upgrade process stop.</source>
+        <translation>升级过程停止。</translation>
+    </message>
+    <message>
+        <source>refused by the boot loader at state: %1.</source>
+        <translation>引导程序在状态 %1 拒绝。</translation>
+    </message>
+    <message>
+        <source>the boot loader&apos;s revision %1 does not match the image&apos;s %2.</source>
+        <translation>引导程序版本 %1 与映像版本 %2 不符。</translation>
+    </message>
+</context>
 </TS>

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// A firmware image file, read and checked before anything may be confirmed or sent. Two kinds:
+//
+//   ".bin"  a raw image for the serial boot loader: the whole file is the image, its first
+//           5 bytes the revision tag the boot loader compares with its own.
+//   ".s19"  Motorola S-records for the CAN boot loader: the S1, S2, S3 and S5 lines are kept
+//           as text, line ends included, every one verified (SRecord::parse); S0, S7-S9,
+//           empty and foreign lines are skipped.
+//
+// The parse functions take the file's bytes, so that they run without files or widgets (tests,
+// fuzzing, command-line tools); readBin() and readS19() read a file and call them.
+class FirmwareImage
+{
+public:
+    enum Kind {
+        NoImage,
+        BinImage,
+        S19Image,
+    };
+    enum Error {
+        NoError,
+        CannotOpen,
+        TooLarge, // larger than MaxFileSize: not an image, whatever its name
+        TooShort, // a ".bin" shorter than its revision tag
+        NoRecord, // a ".s19" without a single kept record
+        BadRecord, // a kept record that does not verify; see badLine and badReason
+    };
+
+    static constexpr int RevisionTagSize = 5;
+    // Far above any battery's flash; guards against reading a large foreign file into memory.
+    static constexpr qint64 MaxFileSize = 64 * 1024 * 1024;
+
+    static FirmwareImage readBin(const QString &path);
+    static FirmwareImage readS19(const QString &path);
+    static FirmwareImage parseBin(const QByteArray &content);
+    static FirmwareImage parseS19(const QByteArray &content);
+
+    // The sum of the bytes, each taken as a signed 8-bit value, modulo 2^32.
+    static uint signedByteSum(const QByteArray &bytes);
+    // Bytes shown as text: Latin-1 up to the first NUL byte.
+    static QString latin1Text(const QByteArray &bytes);
+
+    bool isValid() const { return error == NoError; }
+    // The revision the image carries: the ".bin" revision tag or the ".s19" boot version.
+    QString revision() const;
+
+    Kind kind = NoImage;
+    Error error = NoError;
+    int badLine = 0; // 1-based line of the first bad record
+    QString badReason;
+
+    // ".bin": the whole file. It is filled even when the file is too short.
+    QByteArray binData;
+    // ".s19": the kept lines as read, line ends included; the byte sum of those lines; and the
+    // 7 bytes at text positions 12 to 25 of the first kept line with "08" at positions 4 and
+    // 5, or nothing when no kept line has it.
+    QStringList s19Data;
+    uint chkSum = 0;
+    QByteArray bootVersion;
+};
