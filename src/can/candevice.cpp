@@ -258,13 +258,15 @@ void CanDevice::writeData(ulong id, QByteArray data)
         1);
     if (sent == 1)
         return;
-    // One re-initialisation per failed frame and no resend: the command layer above decides
-    // what a lost frame means (its reply wait runs out).
+    // One re-initialisation per failed frame and no resend: the layer above decides what a lost
+    // frame means (a command's reply wait runs out, the upgrade stops).
     QLOG_WARN() << "CanDevice::writeData: failed to transmit, going to reset can...";
     if (init() < 0)
         QLOG_ERROR() << "CanDevice::writeData: reset can failed.";
     else
         QLOG_DEBUG() << "CanDevice::writeData: reset can success.";
+    // A sender that cannot live with a hole (the firmware upgrade's image data) must hear of it.
+    emit transmitFailed(id, data);
 }
 
 void CanDevice::OnTimeout()

@@ -509,6 +509,8 @@ void TestCanDevice::writeDataTransmitsOneRecord()
 void TestCanDevice::nothingSentBeforeOpenOrAfterClose()
 {
     CanDevice device;
+    // Dropped while closed, as the adapter's contract has it: not a failed transmission.
+    QSignalSpy failures(&device, &CanDevice::transmitFailed);
     device.writeData(0x18100080ul, QByteArray(8, '\0'));
     QCOMPARE(m_fake->calls(FAKE_TRANSMIT), 0);
 
@@ -525,6 +527,7 @@ void TestCanDevice::nothingSentBeforeOpenOrAfterClose()
     // Closing again touches nothing.
     device.close();
     QCOMPARE(m_fake->calls(FAKE_CLOSE_DEVICE), 1);
+    QCOMPARE(failures.count(), 0);
 }
 
 void TestCanDevice::moreThanEightBytesRefused()
@@ -550,8 +553,13 @@ void TestCanDevice::transmitFailureReinitialisesOnce()
     m_fake->failNext(FAKE_TRANSMIT);
     m_log->clear();
     const std::size_t callsBefore = m_fake->callSequenceWithoutPolling().size();
+    QSignalSpy failures(&device, &CanDevice::transmitFailed);
 
     device.writeData(0x18100080ul, QByteArray::fromHex("01"));
+    // The lost frame is reported once, identifier and data.
+    QCOMPARE(failures.count(), 1);
+    QCOMPARE(failures.at(0).at(0).value<ulong>(), 0x18100080ul);
+    QCOMPARE(failures.at(0).at(1).toByteArray(), QByteArray::fromHex("01"));
 
     const auto lines = m_log->linesContaining(QStringLiteral("CanDevice::"));
     QCOMPARE(lines.size(), 2);
@@ -574,6 +582,7 @@ void TestCanDevice::transmitFailureReinitialisesOnce()
     QCOMPARE(m_fake->transmittedCount(), 1);
     QCOMPARE(dataOf(m_fake->transmitted(0)), QByteArray::fromHex("02"));
     QCOMPARE(m_log->count(QStringLiteral("CanDevice::")), 2);
+    QCOMPARE(failures.count(), 1);
 }
 
 void TestCanDevice::transmitFailureWithFailedReinitialisation()
@@ -583,8 +592,10 @@ void TestCanDevice::transmitFailureWithFailedReinitialisation()
     m_fake->failNext(FAKE_TRANSMIT);
     m_fake->failNext(FAKE_OPEN_DEVICE);
     m_log->clear();
+    QSignalSpy failures(&device, &CanDevice::transmitFailed);
 
     device.writeData(0x18100080ul, QByteArray::fromHex("01"));
+    QCOMPARE(failures.count(), 1);
 
     const auto lines = m_log->linesContaining(QStringLiteral("CanDevice::"));
     QCOMPARE(lines.size(), 3);
