@@ -22,6 +22,8 @@ constexpr int SlowBroadcastMs = 500;
 constexpr int StatisticsBroadcastMs = 3000;
 // One history record (twelve frames) per tick keeps a transfer well within the host's poll.
 constexpr int TransferTickMs = 5;
+// The batteries' broadcast timers are spread over their periods as if this many shared the bus.
+constexpr int PhaseSlots = 28;
 
 QByteArray padded(QByteArray data)
 {
@@ -57,15 +59,24 @@ SimBattery::SimBattery(quint8 devId, const SimOptions &options,
         m_parameterWire.insert(quint8(item.paramId), quint32(item.defaultValue) + item.offset);
     applyLimits();
 
-    const auto every = [this](int ms, void (SimBattery::*slot)()) {
+    // Each battery broadcasts on its own clock. Real ones do not start in step, and 28 of them
+    // bursting at the same instant would be an artefact that no bus carries: the first tick of
+    // each broadcast comes after a phase that spreads the batteries over the period.
+    const auto every = [this](int ms, void (SimBattery::*slot)(), bool phased) {
         auto *timer = new QTimer(this);
+        // Coarse timers would be aligned to common boundaries, the phases lost.
+        timer->setTimerType(Qt::PreciseTimer);
         connect(timer, &QTimer::timeout, this, slot);
-        timer->start(ms);
+        const int phaseMs = phased ? (m_devId % PhaseSlots) * ms / PhaseSlots : 0;
+        if (phaseMs == 0)
+            timer->start(ms);
+        else
+            QTimer::singleShot(phaseMs, timer, [timer, ms] { timer->start(ms); });
     };
-    every(ModelTickMs, &SimBattery::OnModelTick);
-    every(FastBroadcastMs, &SimBattery::OnFastBroadcast);
-    every(SlowBroadcastMs, &SimBattery::OnSlowBroadcast);
-    every(StatisticsBroadcastMs, &SimBattery::OnStatisticsBroadcast);
+    every(ModelTickMs, &SimBattery::OnModelTick, false);
+    every(FastBroadcastMs, &SimBattery::OnFastBroadcast, true);
+    every(SlowBroadcastMs, &SimBattery::OnSlowBroadcast, true);
+    every(StatisticsBroadcastMs, &SimBattery::OnStatisticsBroadcast, true);
 
     m_transferTimer = new QTimer(this);
     m_transferTimer->setInterval(TransferTickMs);
