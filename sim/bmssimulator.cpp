@@ -1,6 +1,7 @@
 #include "bmssimulator.h"
 
 #include "simbattery.h"
+#include "simbootloader.h"
 
 #include "can/canbusconfig.h"
 #include "can/commandprotocol.h"
@@ -79,6 +80,19 @@ bool BmsSimulator::start()
             [this, battery](quint32 id, const QByteArray &data, int group) {
                 sendReply(battery, id, data, group);
             });
+        connect(battery->bootLoader(), &SimBootLoader::answer, this,
+            [this, battery](quint32 id, const QByteArray &data) {
+                if (m_options.verbose)
+                    trace("send", id, data);
+                send(battery, id, data);
+            });
+        connect(battery->bootLoader(), &SimBootLoader::installed, this,
+            [this, battery](const QByteArray &version) {
+                if (m_options.verbose)
+                    out() << "bms-sim: battery " << battery->devId()
+                          << " left its boot loader with firmware " << version.constData()
+                          << Qt::endl;
+            });
         m_batteries.append(battery);
     }
 
@@ -105,6 +119,16 @@ void BmsSimulator::OnFramesReceived()
         if (!carries(frame, BusCapacity::Host))
             continue;
         const quint32 id = frame.frameId();
+        if (SimBootLoader::isUpgradeFrame(id, frame.hasExtendedFrameFormat())) {
+            // The image data are too many to print; the boot loader's answers tell what matters.
+            if (m_options.verbose && (id >> 16) != SimBootLoader::Data)
+                trace("recv", id, frame.payload());
+            for (SimBattery *battery : qAsConst(m_batteries)) {
+                if (!(isSilent() && m_options.appliesTo(battery->devId())))
+                    battery->handleUpgradeFrame(id, frame.payload());
+            }
+            continue;
+        }
         // Only the host's commands: 0x18 | code | destination | 0x80.
         if (!frame.hasExtendedFrameFormat() || (id >> 24) != (CommandProtocol::PriorityBits >> 24)
             || (id & 0xFF) != CommandProtocol::HostAddress)

@@ -18,11 +18,11 @@ class SimBattery;
 class ThresholdSetting;
 
 // Joins the bus, plays the batteries and stands between them and the bus: requests go to the
-// battery they address, and frames going out pass the fault injection (dropped, late, or
-// silenced). Every frame seen on the bus, the host's and the
+// battery they address, upgrade frames to every battery, and frames going out pass the fault
+// injection (dropped, late, or silenced). Every frame seen on the bus, the host's and the
 // batteries' own, takes its share of the bus's capacity (BusCapacity at --bitrate); a frame
-// beyond it is dropped: a host frame then reaches no battery, a battery frame is not sent.
-// The counts are printed every second with --verbose, and at the end (printSummary()).
+// beyond it is dropped: a host frame then reaches no battery, a battery frame is not sent. The
+// counts are printed every second with --verbose, and at the end (printSummary()).
 class BmsSimulator : public QObject
 {
     Q_OBJECT

@@ -1,5 +1,6 @@
 #include "simbattery.h"
 
+#include "simbootloader.h"
 #include "simoptions.h"
 
 #include "can/commandprotocol.h"
@@ -54,6 +55,7 @@ SimBattery::SimBattery(quint8 devId, const SimOptions &options,
     , m_firmwareVersion(fixedField("ZK-BMS V2.3.07", 15))
     , m_batteryCode(fixedField(QByteArray("QM2024") + QByteArray::number(100000 + devId), 32))
     , m_modelCode(fixedField("ZK-LFP-16S100AH", 32))
+    , m_bootLoader(new SimBootLoader(options, this))
 {
     for (const ThresholdSettingItem &item : parameters.items())
         m_parameterWire.insert(quint8(item.paramId), quint32(item.defaultValue) + item.offset);
@@ -77,6 +79,8 @@ SimBattery::SimBattery(quint8 devId, const SimOptions &options,
     every(FastBroadcastMs, &SimBattery::OnFastBroadcast, true);
     every(SlowBroadcastMs, &SimBattery::OnSlowBroadcast, true);
     every(StatisticsBroadcastMs, &SimBattery::OnStatisticsBroadcast, true);
+
+    connect(m_bootLoader, &SimBootLoader::installed, this, &SimBattery::installFirmware);
 
     m_transferTimer = new QTimer(this);
     m_transferTimer->setInterval(TransferTickMs);
@@ -125,6 +129,8 @@ void SimBattery::sendFrame(quint32 frameKey, const QHash<int, double> &values)
 
 void SimBattery::OnFastBroadcast()
 {
+    if (isInBootLoader())
+        return;
     if (!(m_options.freezeLife && m_options.appliesTo(m_devId)))
         ++m_lifeCounter;
     const QHash<int, double> values = broadcastValues();
@@ -135,6 +141,8 @@ void SimBattery::OnFastBroadcast()
 
 void SimBattery::OnSlowBroadcast()
 {
+    if (isInBootLoader())
+        return;
     const QHash<int, double> values = broadcastValues();
     for (quint32 key : { FrameKey::Capacity, FrameKey::TempExtremes, FrameKey::Clock,
              FrameKey::Temperatures, FrameKey::CellVolts1to4, FrameKey::CellVolts5to8,
@@ -145,6 +153,8 @@ void SimBattery::OnSlowBroadcast()
 
 void SimBattery::OnStatisticsBroadcast()
 {
+    if (isInBootLoader())
+        return;
     const QHash<int, double> values = broadcastValues();
     for (quint32 key : { FrameKey::Values32, FrameKey::Date, FrameKey::LifetimeTotals,
              FrameKey::LifetimeCounts, FrameKey::LifetimeHours1, FrameKey::LifetimeHours2,
@@ -171,8 +181,26 @@ void SimBattery::installFirmware(const QByteArray &version)
     m_firmwareVersion = fixedField(version, 15);
 }
 
+bool SimBattery::isInBootLoader() const
+{
+    return m_bootLoader->isActive();
+}
+
+void SimBattery::handleUpgradeFrame(quint32 id, const QByteArray &data)
+{
+    m_bootLoader->handleFrame(m_devId, id, data);
+    // The application stops where the boot loader takes over, a history transfer with it.
+    if (isInBootLoader() && m_transferTimer->isActive()) {
+        m_transferTimer->stop();
+        m_transferNext = -1;
+    }
+}
+
 void SimBattery::handleRequest(quint32 id, const QByteArray &data)
 {
+    // A battery in its boot loader does not run the command protocol.
+    if (isInBootLoader())
+        return;
     const quint8 code = quint8(id >> 16);
     const auto byte = [&data](int i) { return i < data.size() ? quint8(data.at(i)) : quint8(0); };
     ++m_replyGroup;

@@ -88,8 +88,8 @@ bool SimOptions::parseArguments(const QStringList &arguments, SimOptions *option
         QStringLiteral("Broadcast signals with fixed values, e.g. 35=1,16=2 (signal index=value)."),
         QStringLiteral("list"));
     const QCommandLineOption verbose(QStringLiteral("verbose"),
-        QStringLiteral(
-            "Print every request received and every reply sent, and the bus's load every second."));
+        QStringLiteral("Print every request received and every reply sent (of the upgrade's "
+                       "image data, only refusals), and the bus's load every second."));
     const QCommandLineOption bitRate(QStringLiteral("bitrate"),
         QStringLiteral("The bus's capacity in bit/s; frames beyond it are dropped and counted "
                        "(default 250000)."),
