@@ -236,7 +236,14 @@ void CanDevice::closeAdapter()
 
 void CanDevice::writeData(ulong id, QByteArray data)
 {
-    if (!m_open || m_initRunning)
+    // Arriving nested in an initialisation (a re-initialisation after a refused frame among
+    // them): the adapter, closed for the moment, cannot take it, and the caller must know as
+    // for any frame it refused.
+    if (m_initRunning) {
+        emit transmitFailed(id, data);
+        return;
+    }
+    if (!m_open)
         return;
     // The record has room for 8 bytes; anything longer is a caller's mistake that must not
     // reach the bus cut short.

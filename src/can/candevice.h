@@ -80,9 +80,10 @@ public slots:
 signals:
     // One received frame: data is always the 8 bytes of the frame's data field.
     void newData(ulong id, QByteArray data, ulong timeStamp);
-    // The adapter refused to transmit this frame; it is not sent again. Emitted after the
-    // re-initialisation that follows, whatever its outcome. A frame dropped because the adapter
-    // is closed (or too long) is not reported here.
+    // The adapter refused to transmit this frame, or it came while the adapter was being
+    // (re-)initialised; it is not sent again. Emitted after the re-initialisation that follows a
+    // refusal, whatever its outcome. A frame dropped because the adapter is closed (or too
+    // long) is not reported here.
     void transmitFailed(ulong id, QByteArray data);
 
 private:

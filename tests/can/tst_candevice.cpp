@@ -750,9 +750,14 @@ void TestCanDevice::callsDuringConnectionWaitStandAside()
     };
     api->failTransmit = true;
     const int transmitsBefore = api->transmitCalls;
+    QSignalSpy failures(&device, &CanDevice::transmitFailed);
     device.writeData(0x18100080ul, QByteArray::fromHex("01"));
 
     QCOMPARE(api->transmitCalls, transmitsBefore + 1); // the nested frame was not transmitted
+    // Both are reported lost: the nested one at once, the refused one after the reset.
+    QCOMPARE(failures.count(), 2);
+    QCOMPARE(failures.at(0).at(1).toByteArray(), QByteArray::fromHex("02"));
+    QCOMPARE(failures.at(1).at(1).toByteArray(), QByteArray::fromHex("01"));
     QCOMPARE(api->receiveCallsDuringOpen, 0);
     QCOMPARE(nestedOpen, -1);
     QCOMPARE(m_log->count(QStringLiteral("CanDevice::open: refused while the adapter is being "
