@@ -9,6 +9,7 @@
 #include "signals/framekey.h"
 #include "signals/signalindex.h"
 
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTimer>
 #include <QtEndian>
@@ -25,6 +26,14 @@ constexpr int StatisticsBroadcastMs = 3000;
 constexpr int TransferTickMs = 5;
 // The batteries' broadcast timers are spread over their periods as if this many shared the bus.
 constexpr int PhaseSlots = 28;
+
+// Milliseconds on the monotonic clock, the same for every battery of the process.
+qint64 monotonicMs()
+{
+    QElapsedTimer clock;
+    clock.start();
+    return clock.msecsSinceReference();
+}
 
 QByteArray padded(QByteArray data)
 {
@@ -61,19 +70,28 @@ SimBattery::SimBattery(quint8 devId, const SimOptions &options,
         m_parameterWire.insert(quint8(item.paramId), quint32(item.defaultValue) + item.offset);
     applyLimits();
 
-    // Each battery broadcasts on its own clock. Real ones do not start in step, and 28 of them
-    // bursting at the same instant would be an artefact that no bus carries: the first tick of
-    // each broadcast comes after a phase that spreads the batteries over the period.
-    const auto every = [this](int ms, void (SimBattery::*slot)(), bool phased) {
+    // Each battery broadcasts on its own clock. Real ones do not run in step, and 28 of them
+    // bursting at the same instant would be an artefact that no bus carries. Each timer fires on
+    // a grid of the monotonic clock, at phase + k x period, the phase spreading the batteries
+    // over the period, and is set again for the next point of the grid after each tick: a
+    // stalled event loop skips ticks but never brings the batteries into step (a repeating
+    // timer that is late starts its period anew from then, the same moment for all of them).
+    const auto every = [this](int periodMs, void (SimBattery::*slot)(), bool phased) {
+        const qint64 phaseMs = phased ? (m_devId % PhaseSlots) * periodMs / PhaseSlots : 0;
         auto *timer = new QTimer(this);
-        // Coarse timers would be aligned to common boundaries, the phases lost.
+        timer->setSingleShot(true);
+        // Coarse timers would be moved to common boundaries.
         timer->setTimerType(Qt::PreciseTimer);
-        connect(timer, &QTimer::timeout, this, slot);
-        const int phaseMs = phased ? (m_devId % PhaseSlots) * ms / PhaseSlots : 0;
-        if (phaseMs == 0)
-            timer->start(ms);
-        else
-            QTimer::singleShot(phaseMs, timer, [timer, ms] { timer->start(ms); });
+        const auto setForNextTick = [timer, periodMs, phaseMs] {
+            const qint64 now = monotonicMs();
+            const qint64 next = phaseMs + ((now - phaseMs) / periodMs + 1) * periodMs;
+            timer->start(int(next - now));
+        };
+        connect(timer, &QTimer::timeout, this, [this, slot, setForNextTick] {
+            (this->*slot)();
+            setForNextTick();
+        });
+        setForNextTick();
     };
     every(ModelTickMs, &SimBattery::OnModelTick, false);
     every(FastBroadcastMs, &SimBattery::OnFastBroadcast, true);
