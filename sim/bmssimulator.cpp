@@ -1,6 +1,7 @@
 #include "bmssimulator.h"
 
 #include "simbattery.h"
+#include "simbootloader.h"
 #include "uartbootloader.h"
 
 #include "can/canbusconfig.h"
@@ -19,6 +20,7 @@
 namespace {
 
 constexpr int ConnectTimeoutMs = 5000;
+constexpr int BusSecondMs = 1000;
 
 QTextStream &out()
 {
@@ -33,7 +35,11 @@ BmsSimulator::BmsSimulator(const SimOptions &options, QObject *parent)
     , m_options(options)
     , m_catalogue(new SignalValues)
     , m_parameters(new ThresholdSetting)
-{ }
+    , m_capacity(options.bitRate)
+    , m_secondTimer(new QTimer(this))
+{
+    connect(m_secondTimer, &QTimer::timeout, this, &BmsSimulator::OnBusSecond);
+}
 
 BmsSimulator::~BmsSimulator() = default;
 
@@ -75,6 +81,19 @@ bool BmsSimulator::start()
             [this, battery](quint32 id, const QByteArray &data, int group) {
                 sendReply(battery, id, data, group);
             });
+        connect(battery->bootLoader(), &SimBootLoader::answer, this,
+            [this, battery](quint32 id, const QByteArray &data) {
+                if (m_options.verbose)
+                    trace("send", id, data);
+                send(battery, id, data);
+            });
+        connect(battery->bootLoader(), &SimBootLoader::installed, this,
+            [this, battery](const QByteArray &version) {
+                if (m_options.verbose)
+                    out() << "bms-sim: battery " << battery->devId()
+                          << " left its boot loader with firmware " << version.constData()
+                          << Qt::endl;
+            });
         m_batteries.append(battery);
     }
 
@@ -93,7 +112,8 @@ bool BmsSimulator::start()
     for (int devId : m_options.packs)
         packs << QString::number(devId);
     out() << "bms-sim: playing batteries " << packs.join(QLatin1Char(',')) << " on "
-          << config.description() << Qt::endl;
+          << config.description() << " at " << m_capacity.bitRate() << " bit/s" << Qt::endl;
+    m_secondTimer->start(BusSecondMs);
     return true;
 }
 
@@ -108,7 +128,19 @@ void BmsSimulator::OnFramesReceived()
 {
     while (m_bus->framesAvailable() > 0) {
         const QCanBusFrame frame = m_bus->readFrame();
+        if (!carries(frame, BusCapacity::Host))
+            continue;
         const quint32 id = frame.frameId();
+        if (SimBootLoader::isUpgradeFrame(id, frame.hasExtendedFrameFormat())) {
+            // The image data are too many to print; the boot loader's answers tell what matters.
+            if (m_options.verbose && (id >> 16) != SimBootLoader::Data)
+                trace("recv", id, frame.payload());
+            for (SimBattery *battery : qAsConst(m_batteries)) {
+                if (!(isSilent() && m_options.appliesTo(battery->devId())))
+                    battery->handleUpgradeFrame(id, frame.payload());
+            }
+            continue;
+        }
         // Only the host's commands: 0x18 | code | destination | 0x80.
         if (!frame.hasExtendedFrameFormat() || (id >> 24) != (CommandProtocol::PriorityBits >> 24)
             || (id & 0xFF) != CommandProtocol::HostAddress)
@@ -141,7 +173,59 @@ void BmsSimulator::send(SimBattery *battery, quint32 id, const QByteArray &data)
         return;
     QCanBusFrame frame(id, data);
     frame.setExtendedFrameFormat(true);
+    if (!carries(frame, BusCapacity::Batteries))
+        return;
     m_bus->writeFrame(frame);
+}
+
+bool BmsSimulator::carries(const QCanBusFrame &frame, BusCapacity::Source source)
+{
+    // Error frames of the virtual bus stand for no traffic: not counted.
+    if (frame.frameType() != QCanBusFrame::DataFrame
+        && frame.frameType() != QCanBusFrame::RemoteRequestFrame)
+        return true;
+    const int bits = BusCapacity::frameBits(frame.frameId(), frame.hasExtendedFrameFormat(),
+        frame.payload(), frame.frameType() == QCanBusFrame::RemoteRequestFrame);
+    if (m_capacity.offer(m_sinceStart.nsecsElapsed(), bits, source))
+        return true;
+    if (m_options.verbose)
+        trace(source == BusCapacity::Host ? "lost" : "unsent", frame.frameId(), frame.payload());
+    return false;
+}
+
+void BmsSimulator::OnBusSecond()
+{
+    const BusCapacity::Counts now = m_capacity.total();
+    const qint64 offered = now.offered - m_countsAtLastSecond.offered;
+    m_busiestSecondFrames = qMax(m_busiestSecondFrames, offered);
+    if (m_options.verbose) {
+        out() << "bms-sim: bus: offered " << offered << " frames/s, dropped "
+              << now.dropped - m_countsAtLastSecond.dropped << " frames/s, load "
+              << QString::number(100.0 * double(now.carriedBits - m_countsAtLastSecond.carriedBits)
+                         / m_capacity.bitRate(),
+                     'f', 1)
+              << " %" << Qt::endl;
+    }
+    m_countsAtLastSecond = now;
+}
+
+void BmsSimulator::printSummary() const
+{
+    const double seconds = qMax(1e-3, m_sinceStart.nsecsElapsed() / 1e9);
+    const BusCapacity::Counts total = m_capacity.total();
+    const BusCapacity::Counts host = m_capacity.counts(BusCapacity::Host);
+    const BusCapacity::Counts batteries = m_capacity.counts(BusCapacity::Batteries);
+    const auto perSecond
+        = [seconds](qint64 count) { return QString::number(double(count) / seconds, 'f', 1); };
+    out() << "bms-sim: bus summary: " << m_capacity.bitRate() << " bit/s, "
+          << QString::number(seconds, 'f', 1) << " s, offered " << total.offered << " frames ("
+          << perSecond(total.offered) << "/s), dropped " << total.dropped << " frames ("
+          << perSecond(total.dropped) << "/s); host offered " << host.offered << " dropped "
+          << host.dropped << "; batteries offered " << batteries.offered << " dropped "
+          << batteries.dropped << "; load "
+          << QString::number(
+                 100.0 * double(total.carriedBits) / (m_capacity.bitRate() * seconds), 'f', 1)
+          << " %, busiest second " << m_busiestSecondFrames << " frames" << Qt::endl;
 }
 
 void BmsSimulator::sendReply(

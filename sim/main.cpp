@@ -1,4 +1,5 @@
 #include "bmssimulator.h"
+#include "quitonsignal.h"
 #include "simoptions.h"
 
 #include <QCoreApplication>
@@ -19,5 +20,9 @@ int main(int argc, char *argv[])
     BmsSimulator simulator(options);
     if (!simulator.start())
         return 1;
-    return app.exec();
+    QuitOnSignal quitOnSignal;
+    const int status = app.exec();
+    // Also after SIGTERM: the tests stop the simulator that way and read the summary.
+    simulator.printSummary();
+    return status;
 }

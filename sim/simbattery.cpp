@@ -1,5 +1,6 @@
 #include "simbattery.h"
 
+#include "simbootloader.h"
 #include "simoptions.h"
 
 #include "can/commandprotocol.h"
@@ -8,6 +9,7 @@
 #include "signals/framekey.h"
 #include "signals/signalindex.h"
 
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTimer>
 #include <QtEndian>
@@ -22,6 +24,16 @@ constexpr int SlowBroadcastMs = 500;
 constexpr int StatisticsBroadcastMs = 3000;
 // One history record (twelve frames) per tick keeps a transfer well within the host's poll.
 constexpr int TransferTickMs = 5;
+// The batteries' broadcast timers are spread over their periods as if this many shared the bus.
+constexpr int PhaseSlots = 28;
+
+// Milliseconds on the monotonic clock, the same for every battery of the process.
+qint64 monotonicMs()
+{
+    QElapsedTimer clock;
+    clock.start();
+    return clock.msecsSinceReference();
+}
 
 QByteArray padded(QByteArray data)
 {
@@ -52,20 +64,41 @@ SimBattery::SimBattery(quint8 devId, const SimOptions &options,
     , m_firmwareVersion(fixedField("ZK-BMS V2.3.07", 15))
     , m_batteryCode(fixedField(QByteArray("QM2024") + QByteArray::number(100000 + devId), 32))
     , m_modelCode(fixedField("ZK-LFP-16S100AH", 32))
+    , m_bootLoader(new SimBootLoader(options, this))
 {
     for (const ThresholdSettingItem &item : parameters.items())
         m_parameterWire.insert(quint8(item.paramId), quint32(item.defaultValue) + item.offset);
     applyLimits();
 
-    const auto every = [this](int ms, void (SimBattery::*slot)()) {
+    // Each battery broadcasts on its own clock. Real ones do not run in step, and 28 of them
+    // bursting at the same instant would be an artefact that no bus carries. Each timer fires on
+    // a grid of the monotonic clock, at phase + k x period, the phase spreading the batteries
+    // over the period, and is set again for the next point of the grid after each tick: a
+    // stalled event loop skips ticks but never brings the batteries into step (a repeating
+    // timer that is late starts its period anew from then, the same moment for all of them).
+    const auto every = [this](int periodMs, void (SimBattery::*slot)(), bool phased) {
+        const qint64 phaseMs = phased ? (m_devId % PhaseSlots) * periodMs / PhaseSlots : 0;
         auto *timer = new QTimer(this);
-        connect(timer, &QTimer::timeout, this, slot);
-        timer->start(ms);
+        timer->setSingleShot(true);
+        // Coarse timers would be moved to common boundaries.
+        timer->setTimerType(Qt::PreciseTimer);
+        const auto setForNextTick = [timer, periodMs, phaseMs] {
+            const qint64 now = monotonicMs();
+            const qint64 next = phaseMs + ((now - phaseMs) / periodMs + 1) * periodMs;
+            timer->start(int(next - now));
+        };
+        connect(timer, &QTimer::timeout, this, [this, slot, setForNextTick] {
+            (this->*slot)();
+            setForNextTick();
+        });
+        setForNextTick();
     };
-    every(ModelTickMs, &SimBattery::OnModelTick);
-    every(FastBroadcastMs, &SimBattery::OnFastBroadcast);
-    every(SlowBroadcastMs, &SimBattery::OnSlowBroadcast);
-    every(StatisticsBroadcastMs, &SimBattery::OnStatisticsBroadcast);
+    every(ModelTickMs, &SimBattery::OnModelTick, false);
+    every(FastBroadcastMs, &SimBattery::OnFastBroadcast, true);
+    every(SlowBroadcastMs, &SimBattery::OnSlowBroadcast, true);
+    every(StatisticsBroadcastMs, &SimBattery::OnStatisticsBroadcast, true);
+
+    connect(m_bootLoader, &SimBootLoader::installed, this, &SimBattery::installFirmware);
 
     m_transferTimer = new QTimer(this);
     m_transferTimer->setInterval(TransferTickMs);
@@ -114,6 +147,8 @@ void SimBattery::sendFrame(quint32 frameKey, const QHash<int, double> &values)
 
 void SimBattery::OnFastBroadcast()
 {
+    if (isInBootLoader())
+        return;
     if (!(m_options.freezeLife && m_options.appliesTo(m_devId)))
         ++m_lifeCounter;
     const QHash<int, double> values = broadcastValues();
@@ -124,6 +159,8 @@ void SimBattery::OnFastBroadcast()
 
 void SimBattery::OnSlowBroadcast()
 {
+    if (isInBootLoader())
+        return;
     const QHash<int, double> values = broadcastValues();
     for (quint32 key : { FrameKey::Capacity, FrameKey::TempExtremes, FrameKey::Clock,
              FrameKey::Temperatures, FrameKey::CellVolts1to4, FrameKey::CellVolts5to8,
@@ -134,6 +171,8 @@ void SimBattery::OnSlowBroadcast()
 
 void SimBattery::OnStatisticsBroadcast()
 {
+    if (isInBootLoader())
+        return;
     const QHash<int, double> values = broadcastValues();
     for (quint32 key : { FrameKey::Values32, FrameKey::Date, FrameKey::LifetimeTotals,
              FrameKey::LifetimeCounts, FrameKey::LifetimeHours1, FrameKey::LifetimeHours2,
@@ -160,8 +199,26 @@ void SimBattery::installFirmware(const QByteArray &version)
     m_firmwareVersion = fixedField(version, 15);
 }
 
+bool SimBattery::isInBootLoader() const
+{
+    return m_bootLoader->isActive();
+}
+
+void SimBattery::handleUpgradeFrame(quint32 id, const QByteArray &data)
+{
+    m_bootLoader->handleFrame(m_devId, id, data);
+    // The application stops where the boot loader takes over, a history transfer with it.
+    if (isInBootLoader() && m_transferTimer->isActive()) {
+        m_transferTimer->stop();
+        m_transferNext = -1;
+    }
+}
+
 void SimBattery::handleRequest(quint32 id, const QByteArray &data)
 {
+    // A battery in its boot loader does not run the command protocol.
+    if (isInBootLoader())
+        return;
     const quint8 code = quint8(id >> 16);
     const auto byte = [&data](int i) { return i < data.size() ? quint8(data.at(i)) : quint8(0); };
     ++m_replyGroup;

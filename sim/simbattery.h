@@ -10,12 +10,15 @@
 
 class AbstractSignalValue;
 class QTimer;
+class SimBootLoader;
 class ThresholdSetting;
 struct SimOptions;
 
 // One BMS on the bus: broadcasts its pack's values and answers the host's commands from the
-// battery's side. Frames leave through broadcast() and reply(); the simulator decides whether
-// and when they reach the bus.
+// battery's side. Frames leave through broadcast() and reply(), and its boot loader's answers
+// through bootLoader()->answer(); the simulator decides whether and when they reach the bus.
+// While the boot loader runs (from an upgrade's request to its good finish), the battery
+// neither broadcasts nor answers commands.
 class SimBattery : public QObject
 {
     Q_OBJECT
@@ -34,6 +37,11 @@ public:
     // A command frame from the host (identifier 0x18 | code | destination | 0x80) addressed
     // to this battery, or to 0x1F for the set-device-number command.
     void handleRequest(quint32 id, const QByteArray &data);
+    // One of the host's upgrade frames (SimBootLoader::isUpgradeFrame()); they reach every
+    // battery.
+    void handleUpgradeFrame(quint32 id, const QByteArray &data);
+    SimBootLoader *bootLoader() const { return m_bootLoader; }
+    bool isInBootLoader() const;
 
 signals:
     void broadcast(quint32 id, const QByteArray &data);
@@ -78,4 +86,5 @@ private:
     std::array<int, PackModel::GroupCount> m_loggedLevels {};
     int m_transferNext = -1; // next record of a running transfer, -1 when none runs
     QTimer *m_transferTimer = nullptr;
+    SimBootLoader *m_bootLoader = nullptr;
 };

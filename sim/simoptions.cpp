@@ -43,6 +43,11 @@ const QStringList SimOptions::BootSteps { QStringLiteral("request"), QStringLite
 
 bool SimOptions::parse(const QCoreApplication &app, SimOptions *options, QString *error)
 {
+    return parseArguments(app.arguments(), options, error);
+}
+
+bool SimOptions::parseArguments(const QStringList &arguments, SimOptions *options, QString *error)
+{
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Plays battery management systems on a CAN bus: broadcasts their live values and answers "
@@ -83,7 +88,12 @@ bool SimOptions::parse(const QCoreApplication &app, SimOptions *options, QString
         QStringLiteral("Broadcast signals with fixed values, e.g. 35=1,16=2 (signal index=value)."),
         QStringLiteral("list"));
     const QCommandLineOption verbose(QStringLiteral("verbose"),
-        QStringLiteral("Print every request received and every reply sent."));
+        QStringLiteral("Print every request received and every reply sent (of the upgrade's "
+                       "image data, only refusals), and the bus's load every second."));
+    const QCommandLineOption bitRate(QStringLiteral("bitrate"),
+        QStringLiteral("The bus's capacity in bit/s; frames beyond it are dropped and counted "
+                       "(default 250000)."),
+        QStringLiteral("bit/s"), QStringLiteral("250000"));
     const QCommandLineOption bootVersion(QStringLiteral("boot-version"),
         QStringLiteral("What the boot loaders answer as their version (default ZK100)."),
         QStringLiteral("text"), QStringLiteral("ZK100"));
@@ -103,9 +113,9 @@ bool SimOptions::parse(const QCoreApplication &app, SimOptions *options, QString
     const QCommandLineOption uartSplit(QStringLiteral("uart-split"),
         QStringLiteral("Every serial reply split over several writes."));
     parser.addOptions({ plugin, interfaceName, packs, speed, seed, faultPacks, dropReplies,
-        replyDelay, badCrc, freezeLife, silentAfter, silentFor, force, verbose, bootVersion, uart,
-        bootRefuse, bootSilent, bootCorrupt, uartGarbage, uartSplit });
-    parser.process(app);
+        replyDelay, badCrc, freezeLife, silentAfter, silentFor, force, verbose, bitRate,
+        bootVersion, uart, bootRefuse, bootSilent, bootCorrupt, uartGarbage, uartSplit });
+    parser.process(arguments);
 
     const CanBusConfig config = CanBusConfig::besideExecutable();
     options->plugin = parser.isSet(plugin) ? parser.value(plugin) : config.plugin();
@@ -124,6 +134,13 @@ bool SimOptions::parse(const QCoreApplication &app, SimOptions *options, QString
     }
     options->seed = parser.value(seed).toUInt();
     options->verbose = parser.isSet(verbose);
+    bool bitRateOk = false;
+    options->bitRate = parser.value(bitRate).toInt(&bitRateOk);
+    if (!bitRateOk || options->bitRate < 1000 || options->bitRate > 1000000) {
+        *error = QStringLiteral("--bitrate takes 1000 to 1000000 bit/s: %1")
+                     .arg(parser.value(bitRate));
+        return false;
+    }
     options->freezeLife = parser.isSet(freezeLife);
     if (parser.isSet(faultPacks)
         && !parseIdList(parser.value(faultPacks), &options->faultPacks, error))

@@ -17,6 +17,8 @@ struct SimOptions
     double speed = 30.0;
     bool verbose = false;
     quint32 seed = 1;
+    // The bus's capacity in bit/s (BusCapacity): frames beyond it are dropped and counted.
+    int bitRate = 250000;
 
     // Fault injection; applies to the packs in faultPacks, or to every pack when it is empty.
     QList<int> faultPacks;
@@ -46,4 +48,6 @@ struct SimOptions
 
     // Parses the application's arguments; on a bad argument prints why and returns false.
     static bool parse(const QCoreApplication &app, SimOptions *options, QString *error);
+    // The same for a command line, program name first.
+    static bool parseArguments(const QStringList &arguments, SimOptions *options, QString *error);
 };

@@ -236,7 +236,14 @@ void CanDevice::closeAdapter()
 
 void CanDevice::writeData(ulong id, QByteArray data)
 {
-    if (!m_open || m_initRunning)
+    // Arriving nested in an initialisation (a re-initialisation after a refused frame among
+    // them): the adapter, closed for the moment, cannot take it, and the caller must know as
+    // for any frame it refused.
+    if (m_initRunning) {
+        emit transmitFailed(id, data);
+        return;
+    }
+    if (!m_open)
         return;
     // The record has room for 8 bytes; anything longer is a caller's mistake that must not
     // reach the bus cut short.
@@ -258,13 +265,15 @@ void CanDevice::writeData(ulong id, QByteArray data)
         1);
     if (sent == 1)
         return;
-    // One re-initialisation per failed frame and no resend: the command layer above decides
-    // what a lost frame means (its reply wait runs out).
+    // One re-initialisation per failed frame and no resend: the layer above decides what a lost
+    // frame means (a command's reply wait runs out, the upgrade stops).
     QLOG_WARN() << "CanDevice::writeData: failed to transmit, going to reset can...";
     if (init() < 0)
         QLOG_ERROR() << "CanDevice::writeData: reset can failed.";
     else
         QLOG_DEBUG() << "CanDevice::writeData: reset can success.";
+    // A sender that cannot live with a hole (the firmware upgrade's image data) must hear of it.
+    emit transmitFailed(id, data);
 }
 
 void CanDevice::OnTimeout()

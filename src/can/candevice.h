@@ -13,12 +13,14 @@ class QTimer;
 
 // The USB-CAN adapter: opens and configures one channel of one adapter through the nine
 // ControlCAN operations, polls it every 5 ms and hands each received frame on as newData(), and
-// transmits single frames, re-initialising the adapter once when a transmission fails.
+// transmits single frames, re-initialising the adapter once when a transmission fails and
+// reporting the frame it lost through transmitFailed().
 //
 // Threads: made in the GUI thread, then moved to the CAN worker thread; from then on every
 // slot, the poll timer and every ControlCAN call run in the worker thread. Other threads reach
 // it only through queued meta-calls by slot name (open and close blocking, writeData queued),
-// so transmissions keep their call order. newData() is emitted in the worker thread.
+// so transmissions keep their call order. newData() and transmitFailed() are emitted in the
+// worker thread.
 //
 // The provider of the ControlCAN operations is ControlCanFactory's choice unless one is given;
 // tests give a fake. The CAN-bus substitute runs a local event loop while it connects, so slot
@@ -78,6 +80,11 @@ public slots:
 signals:
     // One received frame: data is always the 8 bytes of the frame's data field.
     void newData(ulong id, QByteArray data, ulong timeStamp);
+    // The adapter refused to transmit this frame, or it came while the adapter was being
+    // (re-)initialised; it is not sent again. Emitted after the re-initialisation that follows a
+    // refusal, whatever its outcome. A frame dropped because the adapter is closed (or too
+    // long) is not reported here.
+    void transmitFailed(ulong id, QByteArray data);
 
 private:
     int init();

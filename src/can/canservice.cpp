@@ -1,6 +1,7 @@
 #include "canservice.h"
 
 #include "can/candevice.h"
+#include "can/canupgrade.h"
 #include "can/commandprotocol.h"
 #include "log/logger.h"
 #include "settings/thresholdsetting.h"
@@ -83,7 +84,7 @@ CanService::CanService(CanDevice *device, QObject *parent)
     , m_thread(new QThread(this))
     , m_device(device)
     , m_rtcTimer(new QTimer(this))
-    , m_upgradeTimer(new QTimer(this))
+    , m_upgrade(new CanUpgrade(this))
 {
     qRegisterMetaType<CanService::UpgradeState>();
 
@@ -99,10 +100,13 @@ CanService::CanService(CanDevice *device, QObject *parent)
     connect(m_device, &CanDevice::newData, store, &SignalValues::OnNewCanFrame);
     connect(store, &SignalValues::deviceReconnect, this, &CanService::OnDeviceReconnect);
     connect(m_device, &CanDevice::newData, this, &CanService::OnNewCanFrame);
+    connect(m_device, &CanDevice::transmitFailed, this, &CanService::OnTransmitFailed);
 
-    m_upgradeTimer->setObjectName(QStringLiteral("upgradeTimer"));
-    m_upgradeTimer->setInterval(UpgradeTickMs);
-    connect(m_upgradeTimer, &QTimer::timeout, this, &CanService::OnUpgradeTimerTimeOut);
+    connect(m_upgrade, &CanUpgrade::sendFrame, this, &CanService::sendFrame);
+    connect(m_upgrade, &CanUpgrade::newUpgradeData, this, &CanService::newUpgradeData);
+    connect(m_upgrade, &CanUpgrade::newUpgradeState, this, &CanService::newUpgradeState);
+    connect(m_upgrade, &CanUpgrade::upgradeProgress, this, &CanService::upgradeProgress);
+    connect(m_upgrade, &CanUpgrade::upgradeFinished, this, &CanService::upgradeFinished);
     m_rtcTimer->setObjectName(QStringLiteral("rtcSyncTimer"));
     m_rtcTimer->setInterval(RtcSyncIntervalMs);
     connect(m_rtcTimer, &QTimer::timeout, this, &CanService::OnUpdateRTCDevs);
@@ -228,7 +232,7 @@ void CanService::processCanFrame(quint32 id, const QByteArray &data)
     case 3:
     case 4:
     case 5:
-        processUpgradeReply(id, data);
+        m_upgrade->processAnswer(id, data);
         return;
     case codeKey(CommandProtocol::ReadTime): {
         // Taken as signed bytes: a month, day or time byte of 0x80 and up makes the clock
@@ -265,14 +269,6 @@ void CanService::processCanFrame(quint32 id, const QByteArray &data)
     if (m_recvLog.admit(id, &dropped)) {
         QLOG_DEBUG() << recvLine(id, data) << QsLogging::DroppedLines { dropped };
     }
-}
-
-void CanService::processUpgradeReply(quint32 id, const QByteArray &data)
-{
-    // Answers are only of interest to the step they belong to; with no upgrade running there is
-    // none. The step machine itself is not in place yet.
-    Q_UNUSED(id)
-    Q_UNUSED(data)
 }
 
 int CanService::setRelay(uchar devId, uchar relay, uchar on)
@@ -508,35 +504,27 @@ void CanService::OnUpdateRTCDevs()
 int CanService::startUpgrading(
     const QStringList &s19Data, uint chkSum, const QByteArray &bootVersion)
 {
-    m_s19Data = s19Data;
-    m_chkSum = chkSum;
-    m_bootVersion = bootVersion;
-    m_lineIndex = 0;
-    m_tickCount = 0;
-    m_retryCount = 0;
-    m_nextSendTick = 1;
-    m_upgradeState = US_REQUEST_BOOT;
-    m_upgradeTimer->start();
-    return 0;
+    return m_upgrade->start(s19Data, chkSum, bootVersion);
 }
 
 void CanService::stopUpgrading()
 {
-    m_upgradeState = US_IDLE;
-    m_tickCount = 0;
-    m_retryCount = 0;
-    m_upgradeTimer->stop();
+    m_upgrade->stop();
+}
+
+CanService::UpgradeState CanService::upgradeState() const
+{
+    return m_upgrade->state();
 }
 
 void CanService::OnUpgradeTimerTimeOut()
 {
-    ++m_tickCount;
-    // The upgrade steps are not driven yet; an idle service only has to let the timer go.
-    if (m_upgradeState == US_IDLE) {
-        m_upgradeTimer->stop();
-        m_tickCount = 0;
-        m_retryCount = 0;
-    }
+    m_upgrade->OnTimerTimeOut();
+}
+
+void CanService::OnTransmitFailed(ulong id, const QByteArray &data)
+{
+    m_upgrade->OnTransmitFailed(quint32(id), data);
 }
 
 QString CanService::sendLine(quint32 id, const QByteArray &data)

@@ -12,6 +12,7 @@
 #include <QVector>
 
 class CanDevice;
+class CanUpgrade;
 class QThread;
 class QTimer;
 class ThresholdSetting;
@@ -19,7 +20,7 @@ class ThresholdSetting;
 // The single gateway between the pages and the CAN bus: opens and closes the adapter, sends the
 // host's commands to the batteries, waits for their replies and keeps the last replies of each
 // battery in a DeviceRecord. It also sets the clock of every battery that comes (back) online
-// and will run the firmware upgrade over CAN.
+// and runs the firmware upgrade over CAN (its step machine is CanUpgrade's).
 //
 // Command identifiers, 29 bits, read as four bytes from the most significant:
 //
@@ -73,7 +74,6 @@ public:
     static constexpr int ReplyWaitCycles = 20;
     static constexpr int ReplyWaitCycleMs = 50;
     static constexpr int RtcSyncIntervalMs = 1000;
-    static constexpr int UpgradeTickMs = 2;
     // Receive lines logged per reply identifier and second; a history transfer or a parameter
     // read-out stays well below it.
     static constexpr int RecvLinesPerSecond = 50;
@@ -129,18 +129,31 @@ public:
     // (queued, since it lives in the worker thread) and call nothing on it directly.
     CanDevice *device() const { return m_device; }
 
-    // Firmware upgrade over CAN. While the state is not US_IDLE, the clock, string and
-    // parameter reads are refused with Upgrading.
+    // Firmware upgrade over CAN (see CanUpgrade): s19Data holds the image's S1/S2/S3/S5 lines
+    // with their line ends, chkSum their signed byte sum, bootVersion the identification the
+    // boot loader must answer with (its first 5 bytes). A start while an upgrade runs begins
+    // anew. Progress, transcript, failure texts and the result come as the signals below. While
+    // the state is not US_IDLE, the clock, string and parameter reads are refused with
+    // Upgrading.
     int startUpgrading(const QStringList &s19Data, uint chkSum, const QByteArray &bootVersion);
+    // Back to US_IDLE at once, without a signal.
     void stopUpgrading();
-    UpgradeState upgradeState() const { return m_upgradeState; }
+    UpgradeState upgradeState() const;
+
+    // "<time> Send: id: 0x<id>; data: <bytes>." and its Recv twin, as written to the log and
+    // the upgrade transcript.
+    static QString sendLine(quint32 id, const QByteArray &data);
+    static QString recvLine(quint32 id, const QByteArray &data);
 
 signals:
     // One complete history event record (DeviceRecord::HistoryRecordSize bytes) of battery
     // slave.
     void newData(uchar slave, QByteArray data);
+    // One transcript line per upgrade frame sent or answer received.
     void newUpgradeData(QString data);
+    // Why the upgrade failed: "time out at state: <key>." or "failed at state: <key>.".
     void newUpgradeState(QString state);
+    // 0 to 100.
     void upgradeProgress(int value);
     void upgradeFinished(bool success);
 
@@ -152,24 +165,23 @@ public slots:
     void OnDeviceReconnect(uchar devId);
     // The clock-sync timer: one pass over the batteries still waiting for their clock.
     void OnUpdateRTCDevs();
+    // The upgrade's 2 ms tick.
     void OnUpgradeTimerTimeOut();
+    // The adapter refused to transmit a frame (queued from the worker thread); a lost slice of
+    // the image ends the upgrade.
+    void OnTransmitFailed(ulong id, const QByteArray &data);
 
 private:
     Q_DISABLE_COPY(CanService)
 
     void processCanFrame(quint32 id, const QByteArray &data);
-    void processUpgradeReply(quint32 id, const QByteArray &data);
     int readPartedField(
         uchar devId, quint8 code, PartedField DeviceRecord::*field, QByteArray &out);
     int writeCode(uchar devId, quint8 code, const QByteArray &text);
     // Ends the single instance's worker thread, and with it the adapter, as the application
     // object goes away.
     static void stopWorkerThread();
-    bool isUpgrading() const { return m_upgradeState != US_IDLE; }
-    // "<time> Send: id: 0x<id>; data: <bytes>." and its Recv twin, as written to the log and
-    // the upgrade transcript.
-    static QString sendLine(quint32 id, const QByteArray &data);
-    static QString recvLine(quint32 id, const QByteArray &data);
+    bool isUpgrading() const { return upgradeState() != US_IDLE; }
 
     ThresholdSetting *m_settings = nullptr;
     QVector<DeviceRecord> m_records;
@@ -188,13 +200,5 @@ private:
     QTimer *m_rtcTimer = nullptr;
     bool m_rtcPassRunning = false;
 
-    UpgradeState m_upgradeState = US_IDLE;
-    QStringList m_s19Data;
-    uint m_chkSum = 0;
-    QByteArray m_bootVersion;
-    int m_tickCount = 0;
-    int m_retryCount = 0;
-    int m_nextSendTick = 1;
-    int m_lineIndex = 0;
-    QTimer *m_upgradeTimer = nullptr;
+    CanUpgrade *m_upgrade = nullptr;
 };

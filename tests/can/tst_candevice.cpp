@@ -510,6 +510,8 @@ void TestCanDevice::writeDataTransmitsOneRecord()
 void TestCanDevice::nothingSentBeforeOpenOrAfterClose()
 {
     CanDevice device;
+    // Dropped while closed, as the adapter's contract has it: not a failed transmission.
+    QSignalSpy failures(&device, &CanDevice::transmitFailed);
     device.writeData(0x18100080ul, QByteArray(8, '\0'));
     QCOMPARE(m_fake->calls(FAKE_TRANSMIT), 0);
 
@@ -526,6 +528,7 @@ void TestCanDevice::nothingSentBeforeOpenOrAfterClose()
     // Closing again touches nothing.
     device.close();
     QCOMPARE(m_fake->calls(FAKE_CLOSE_DEVICE), 1);
+    QCOMPARE(failures.count(), 0);
 }
 
 void TestCanDevice::moreThanEightBytesRefused()
@@ -551,8 +554,13 @@ void TestCanDevice::transmitFailureReinitialisesOnce()
     m_fake->failNext(FAKE_TRANSMIT);
     m_log->clear();
     const std::size_t callsBefore = m_fake->callSequenceWithoutPolling().size();
+    QSignalSpy failures(&device, &CanDevice::transmitFailed);
 
     device.writeData(0x18100080ul, QByteArray::fromHex("01"));
+    // The lost frame is reported once, identifier and data.
+    QCOMPARE(failures.count(), 1);
+    QCOMPARE(failures.at(0).at(0).value<ulong>(), 0x18100080ul);
+    QCOMPARE(failures.at(0).at(1).toByteArray(), QByteArray::fromHex("01"));
 
     const auto lines = m_log->linesContaining(QStringLiteral("CanDevice::"));
     QCOMPARE(lines.size(), 2);
@@ -575,6 +583,7 @@ void TestCanDevice::transmitFailureReinitialisesOnce()
     QCOMPARE(m_fake->transmittedCount(), 1);
     QCOMPARE(dataOf(m_fake->transmitted(0)), QByteArray::fromHex("02"));
     QCOMPARE(m_log->count(QStringLiteral("CanDevice::")), 2);
+    QCOMPARE(failures.count(), 1);
 }
 
 void TestCanDevice::transmitFailureWithFailedReinitialisation()
@@ -584,8 +593,10 @@ void TestCanDevice::transmitFailureWithFailedReinitialisation()
     m_fake->failNext(FAKE_TRANSMIT);
     m_fake->failNext(FAKE_OPEN_DEVICE);
     m_log->clear();
+    QSignalSpy failures(&device, &CanDevice::transmitFailed);
 
     device.writeData(0x18100080ul, QByteArray::fromHex("01"));
+    QCOMPARE(failures.count(), 1);
 
     const auto lines = m_log->linesContaining(QStringLiteral("CanDevice::"));
     QCOMPARE(lines.size(), 3);
@@ -751,9 +762,14 @@ void TestCanDevice::callsDuringConnectionWaitStandAside()
     };
     api->failTransmit = true;
     const int transmitsBefore = api->transmitCalls;
+    QSignalSpy failures(&device, &CanDevice::transmitFailed);
     device.writeData(0x18100080ul, QByteArray::fromHex("01"));
 
     QCOMPARE(api->transmitCalls, transmitsBefore + 1); // the nested frame was not transmitted
+    // Both are reported lost: the nested one at once, the refused one after the reset.
+    QCOMPARE(failures.count(), 2);
+    QCOMPARE(failures.at(0).at(1).toByteArray(), QByteArray::fromHex("02"));
+    QCOMPARE(failures.at(1).at(1).toByteArray(), QByteArray::fromHex("01"));
     QCOMPARE(api->receiveCallsDuringOpen, 0);
     QCOMPARE(nestedOpen, -1);
     QCOMPARE(m_log->count(QStringLiteral("CanDevice::open: refused while the adapter is being "

@@ -23,6 +23,8 @@
 // - transmitted(), transmittedText(), clearTransmitted(): what the adapter sent, in order.
 // - setOpenFails(true): VCI_OpenDevice fails from then on; lastOpened() tells what it was
 //   asked to open.
+// - setTransmitRefusal(f): VCI_Transmit refuses (returns 0 for) every frame for which f returns
+//   true, called in the worker thread; a refused frame is not in transmitted().
 //
 // Received frames carry their data zero-filled to 8 bytes with the length code of the given
 // data, the way the vendor's records do.
@@ -35,6 +37,7 @@ public:
         QByteArray data;
     };
     using Responder = std::function<QList<Frame>(const Frame &request)>;
+    using Refusal = std::function<bool(const Frame &frame)>;
 
     // "18f10780: 09": the identifier as 8 hex digits, then the data bytes.
     static QString text(const Frame &frame)
@@ -91,6 +94,12 @@ public:
         m_transmitted.clear();
     }
 
+    void setTransmitRefusal(Refusal refusal)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_refusal = std::move(refusal);
+    }
+
     void setOpenFails(bool fails)
     {
         QMutexLocker lock(&m_mutex);
@@ -140,6 +149,8 @@ public:
             Responder responder;
             {
                 QMutexLocker lock(&m_mutex);
+                if (m_refusal && m_refusal(frame))
+                    return i;
                 m_transmitted.append(frame);
                 responder = m_responder;
             }
@@ -182,6 +193,7 @@ public:
 private:
     mutable QMutex m_mutex;
     Responder m_responder;
+    Refusal m_refusal;
     QList<Frame> m_transmitted;
     QList<Frame> m_received;
     std::uint32_t m_timeStamp = 0;

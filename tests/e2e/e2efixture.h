@@ -19,9 +19,14 @@
 namespace E2e {
 
 // USBCAN2 as the navigation bar would open it: device 0, extended ids, channel 0, 250 kbit/s.
+inline int openBus(CanService &service)
+{
+    return service.initService(4, 0, true, 0, 250);
+}
+
 inline int openBus()
 {
-    return CanService::instance()->initService(4, 0, true, 0, 250);
+    return openBus(*CanService::instance());
 }
 
 // Starts the simulator with these arguments and opens the bus; the stores then fill in.

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QObject>
+#include <QStringList>
+
+struct SimOptions;
+
+// The CAN boot loader of one simulated battery. The host's upgrade frames carry no address, so
+// every battery that hears the request enters its boot loader; from then on its application is
+// stopped (no broadcasts, no answers to commands) until a good finish.
+//
+//   host frame         the boot loader                                     answers (id: step << 16 | devId)
+//   0x1FF00 request    enters (from the application too)                  55, the boot version's 5 bytes
+//   0x20000 inquire    notes the image's byte sum (bytes 4-7, big-endian)  55
+//   0x30000 erase      erases its flash                                    55
+//   0x40000 data       joins the slices into lines (a line ends at LF),   nothing for a good record,
+//                      checks each as an S-record and writes it to flash   AA for one that fails
+//   0x50000 finish     all records good and the byte sum (each byte        55 and back to the
+//                      signed, line ends included, modulo 2^32) as         application with the
+//                      inquired: takes the image                           image's version; AA
+//                                                                          and stays otherwise
+//
+// The host does not wait for answers to the lines: 28 batteries answering each of them would
+// swamp the bus. Faults, for the fault packs (SimOptions): --boot-silent keeps the battery out
+// of its boot loader and silent; --boot-refuse STEP answers that step with AA (a refused request
+// also keeps it out; a refused data step answers its first record); --boot-corrupt answers the
+// request with a wrong boot version and every other step with a wrong first byte.
+class SimBootLoader : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum Step { Request = 1, Inquire, Erase, Data, Finish };
+    static constexpr quint8 Accepted = 0x55;
+    static constexpr quint8 Refused = 0xAA;
+    static constexpr int BootVersionSize = 5;
+
+    explicit SimBootLoader(const SimOptions &options, QObject *parent = nullptr);
+
+    // Whether a frame is one of the host's upgrade frames.
+    static bool isUpgradeFrame(quint32 id, bool extended);
+    // --boot-refuse's name of a step.
+    static QString stepName(Step step);
+
+    // An upgrade frame from the host, heard by the battery with this device number.
+    void handleFrame(quint8 devId, quint32 id, const QByteArray &data);
+    // Whether the battery runs its boot loader (and not its application).
+    bool isActive() const { return m_active; }
+
+    // The image as written, address -> record data; what the last finish judged.
+    QMap<quint32, QByteArray> flash() const { return m_flash; }
+    QStringList lines() const { return m_lines; }
+
+signals:
+    // An answer to send, 8 bytes.
+    void answer(quint32 id, QByteArray data);
+    // A good finish: the battery runs the new image, which carries this firmware version.
+    void installed(QByteArray version);
+
+private:
+    void send(quint8 devId, Step step, QByteArray data);
+    void answerStep(quint8 devId, Step step);
+    void takeLine(quint8 devId, const QByteArray &line);
+    bool finishIsGood() const;
+
+    const SimOptions &m_options;
+    bool m_active = false;
+    quint32 m_expectedSum = 0;
+    quint32 m_sum = 0;
+    int m_badRecords = 0;
+    bool m_dataRefused = false;
+    QByteArray m_pending; // slices of a line not yet complete
+    QStringList m_lines;
+    QMap<quint32, QByteArray> m_flash;
+};

@@ -1,0 +1,249 @@
+#include "canupgrade.h"
+
+#include "log/logger.h"
+
+#include <QMetaEnum>
+#include <QTimer>
+#include <QtEndian>
+
+namespace {
+
+QString hexText(const QByteArray &data)
+{
+    return QString::fromLatin1(data.toHex(' '));
+}
+
+// The warning that goes with a bad answer, by the state the answer belongs to.
+const char *badAnswerMessage(CanService::UpgradeState state)
+{
+    switch (state) {
+    case CanService::US_REQUEST_BOOT:
+        return "CanService::processCanFrame: failed in requesting upgrade; id:";
+    case CanService::US_INQUIRE_BOOT:
+        return "CanService::processCanFrame: failed in checking device ready; id:";
+    case CanService::US_ERASER_FLASH:
+        return "CanService::processCanFrame: failed in erasering flash; id:";
+    case CanService::US_SEND_DATA:
+        return "CanService::processCanFrame: failed in sending data; id:";
+    default:
+        return "CanService::processCanFrame: failed in completing upgrading; id:";
+    }
+}
+
+} // namespace
+
+CanUpgrade::CanUpgrade(QObject *parent)
+    : QObject(parent)
+    , m_timer(new QTimer(this))
+    , m_pacer(MaxDataFramesPerSecond, DataBurstFrames)
+{
+    m_timer->setObjectName(QStringLiteral("upgradeTimer"));
+    m_timer->setInterval(TickMs);
+    // Coarse timers may fire early or late by 5 %; the ticks count time for the timeouts.
+    m_timer->setTimerType(Qt::PreciseTimer);
+    connect(m_timer, &QTimer::timeout, this, &CanUpgrade::OnTimerTimeOut);
+}
+
+QString CanUpgrade::keyOf(UpgradeState state)
+{
+    return QString::fromLatin1(QMetaEnum::fromType<UpgradeState>().valueToKey(state));
+}
+
+int CanUpgrade::start(const QStringList &s19Data, uint chkSum, const QByteArray &bootVersion)
+{
+    m_s19Data = s19Data;
+    m_chkSum = chkSum;
+    m_bootVersion = bootVersion;
+    m_lineIndex = 0;
+    m_nextSendTick = 1;
+    resetCounters();
+    m_state = CanService::US_REQUEST_BOOT;
+    m_timer->start();
+    return 0;
+}
+
+void CanUpgrade::stop()
+{
+    m_state = CanService::US_IDLE;
+    resetCounters();
+    m_timer->stop();
+}
+
+void CanUpgrade::resetCounters()
+{
+    m_tickCount = 0;
+    m_retryCount = 0;
+}
+
+void CanUpgrade::OnTimerTimeOut()
+{
+    const int old = m_tickCount;
+    const int tick = ++m_tickCount;
+    if (m_state > CanService::US_UPGRADE_FINISH) {
+        m_timer->stop();
+        resetCounters();
+        return;
+    }
+
+    switch (m_state) {
+    case CanService::US_REQUEST_BOOT:
+        if (old == 0)
+            sendStepFrame(RequestBootId, QByteArray());
+        else if (tick > RequestBootTimeoutTicks)
+            runTimeoutRule();
+        break;
+    case CanService::US_INQUIRE_BOOT:
+        if (old == 0) {
+            QByteArray data(8, '\0');
+            qToBigEndian(quint32(m_chkSum), data.data() + 4);
+            sendStepFrame(InquireBootId, data);
+        } else if (tick > InquireBootTimeoutTicks) {
+            runTimeoutRule();
+        }
+        break;
+    case CanService::US_ERASER_FLASH:
+        if (old == 0)
+            sendStepFrame(EraseFlashId, QByteArray());
+        else if (tick > EraseFlashTimeoutTicks)
+            runTimeoutRule();
+        break;
+    case CanService::US_SEND_DATA:
+        if (tick == m_nextSendTick) {
+            const int slices = m_lineIndex < m_s19Data.size()
+                ? (m_s19Data.at(m_lineIndex).size() + SliceSize - 1) / SliceSize
+                : 0;
+            // Held back until the pace allows the whole line; the tick count goes on, so the
+            // step's timeout still counts from the last line sent.
+            if (slices > 0 && !m_pacer.tryTake(slices)) {
+                m_nextSendTick = tick + 1;
+                break;
+            }
+            m_nextSendTick = 1;
+            sendNextLine();
+        } else if (tick > SendDataTimeoutTicks) {
+            runTimeoutRule();
+        }
+        break;
+    case CanService::US_UPGRADE_FINISH:
+        if (old == FinishSendTick - 1)
+            sendStepFrame(FinishId, QByteArray());
+        else if (tick > FinishTimeoutTicks)
+            runTimeoutRule();
+        break;
+    default:
+        m_timer->stop();
+        resetCounters();
+        m_state = CanService::US_IDLE;
+        break;
+    }
+}
+
+void CanUpgrade::sendStepFrame(quint32 id, const QByteArray &data)
+{
+    emit sendFrame(id, data);
+    emit newUpgradeData(CanService::sendLine(id, data));
+}
+
+void CanUpgrade::sendNextLine()
+{
+    const int lineCount = m_s19Data.size();
+    if (m_lineIndex < lineCount) {
+        const QString &line = m_s19Data.at(m_lineIndex);
+        for (int start = 0; start < line.size(); start += SliceSize)
+            sendStepFrame(DataId, line.mid(start, SliceSize).toLatin1());
+        m_tickCount = 0;
+        m_nextSendTick = 1;
+    } else {
+        m_state = CanService::US_UPGRADE_FINISH;
+        resetCounters();
+    }
+    // Truncated, in floating point, as the page has always shown it; an image without lines
+    // (which the page never sends) is all sent at once.
+    const int progress = lineCount > 0 ? int(double(m_lineIndex) / double(lineCount) * 100.0) : 100;
+    emit upgradeProgress(progress);
+    ++m_lineIndex;
+}
+
+void CanUpgrade::runTimeoutRule()
+{
+    const int earlierTimeouts = m_retryCount++;
+    if (earlierTimeouts < MaxTries - 1) {
+        m_tickCount = 0;
+        return;
+    }
+    const QString key = keyOf(m_state);
+    emit upgradeFinished(false);
+    emit newUpgradeState(CanService::tr("time out at state: %1.").arg(key));
+    QLOG_WARN() << "CanService::OnUpgradeTimerTimeOut: time out at state:" << key << ".\r\n";
+    // The next tick stops the timer.
+    m_state = CanService::US_IDLE;
+}
+
+void CanUpgrade::processAnswer(quint32 id, const QByteArray &data)
+{
+    const auto step = UpgradeState(id >> 16);
+    if (m_state == CanService::US_IDLE || step != m_state || data.size() < 8)
+        return;
+    emit newUpgradeData(CanService::recvLine(id, data));
+
+    bool good = quint8(data.at(0)) == GoodAnswer;
+    if (good && m_state == CanService::US_REQUEST_BOOT) {
+        // A boot version shorter than 5 bytes never matches.
+        good = m_bootVersion.size() >= BootVersionSize
+            && data.mid(1, BootVersionSize) == m_bootVersion.left(BootVersionSize);
+    }
+    if (good) {
+        // The host does not wait for the lines; a good answer to one changes nothing.
+        if (m_state != CanService::US_SEND_DATA)
+            moveToNextUpgradeState(true);
+        return;
+    }
+    const char *message = badAnswerMessage(m_state);
+    moveToNextUpgradeState(false);
+    QLOG_WARN() << message << id << "; data:" << hexText(data);
+}
+
+void CanUpgrade::moveToNextUpgradeState(bool ok)
+{
+    if (!ok) {
+        fail(CanService::tr("failed at state: %1.").arg(keyOf(m_state)));
+        QLOG_WARN() << "CanService::moveToNextUpgradeState: failed at state:" << keyOf(m_state)
+                    << ".\r\n";
+        resetCounters();
+        m_state = CanService::US_IDLE;
+        return;
+    }
+    if (m_state == CanService::US_UPGRADE_FINISH) {
+        m_state = CanService::US_IDLE;
+        emit upgradeProgress(100);
+        emit upgradeFinished(true);
+        return;
+    }
+    resetCounters();
+    m_state = UpgradeState(m_state + 1);
+    if (m_state == CanService::US_SEND_DATA) {
+        m_nextSendTick = 1;
+        m_pacer.restart();
+    }
+}
+
+void CanUpgrade::fail(const QString &text)
+{
+    emit upgradeFinished(false);
+    emit newUpgradeState(text);
+}
+
+void CanUpgrade::OnTransmitFailed(quint32 id, const QByteArray &data)
+{
+    // Only image data leaves a hole; a lost step frame is sent again when its step times out.
+    // Slices still on their way when the last line has gone fail the finish step.
+    if (id != DataId
+        || (m_state != CanService::US_SEND_DATA && m_state != CanService::US_UPGRADE_FINISH))
+        return;
+    const QString key = keyOf(m_state);
+    fail(CanService::tr("failed at state: %1.").arg(key));
+    QLOG_WARN() << "CanService::OnTransmitFailed: failed to transmit image data at state:" << key
+                << "; id:" << id << "; data:" << hexText(data);
+    resetCounters();
+    m_state = CanService::US_IDLE;
+}

@@ -1,0 +1,118 @@
+#pragma once
+
+#include "can/canservice.h"
+#include "can/framepacer.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QStringList>
+
+class QTimer;
+
+// The firmware upgrade over CAN, the CAN service's step machine: asks the batteries' boot
+// loaders to start, checks them ready for an image of this checksum, has them erase flash,
+// streams the S-record lines of the image and finishes. Each step is driven by a 2 ms tick and
+// confirmed by an answer frame; a step is tried MaxTries times.
+//
+//   step               host sends                      good answer, id (step << 16) | sender
+//   US_REQUEST_BOOT    0x1FF00  no data                55 + the first 5 bytes of bootVersion
+//   US_INQUIRE_BOOT    0x20000  00 00 00 00 + chkSum   55
+//                               (big-endian)
+//   US_ERASER_FLASH    0x30000  no data                55
+//   US_SEND_DATA       0x40000  each line in slices    none awaited; anything but 55 aborts
+//                               of 8 Latin-1 bytes
+//   US_UPGRADE_FINISH  0x50000  no data                55
+//
+// The data step is paced: a line goes out whole, and only once MaxDataFramesPerSecond (on
+// average, see FramePacer) allows all of its slices, so that the adapter's transmit queue and
+// the bus keep up. A slice the adapter fails to transmit ends the upgrade: the battery would
+// otherwise be left with a hole in its image.
+//
+// The CAN service owns one, forwards its own upgrade methods and its tick slot to it, and
+// passes on the signals, which are the service's signals of the same names. Frames go out
+// through sendFrame(), connected directly to the service's sendFrame(). Texts, log lines and
+// the UpgradeState keys are the service's, since the service is what the firmware page and the
+// log reader see.
+//
+// Threads: GUI thread only, like the service.
+class CanUpgrade : public QObject
+{
+    Q_OBJECT
+
+public:
+    using UpgradeState = CanService::UpgradeState;
+
+    static constexpr quint32 RequestBootId = 0x1FF00;
+    static constexpr quint32 InquireBootId = 0x20000;
+    static constexpr quint32 EraseFlashId = 0x30000;
+    static constexpr quint32 DataId = 0x40000;
+    static constexpr quint32 FinishId = 0x50000;
+    // The first byte of every good answer ("U").
+    static constexpr quint8 GoodAnswer = 0x55;
+    static constexpr int BootVersionSize = 5;
+    static constexpr int SliceSize = 8;
+
+    static constexpr int TickMs = 2;
+    static constexpr int MaxTries = 4;
+    // A step's frame goes out on the tick after the step (re)starts, the finish frame later,
+    // and a step times out once the tick count exceeds its limit.
+    static constexpr int RequestBootTimeoutTicks = 999;
+    static constexpr int InquireBootTimeoutTicks = 999;
+    static constexpr int EraseFlashTimeoutTicks = 4999;
+    static constexpr int SendDataTimeoutTicks = 999;
+    static constexpr int FinishSendTick = 10;
+    static constexpr int FinishTimeoutTicks = 15009;
+
+    // The data step's pace: 1,000 frames a second keep well within a 250 kbit/s bus (about
+    // 1,560 to 1,900 extended 8-byte frames a second, stuffing depending), with room for what
+    // else is on it; the burst is two lines of a common image (32 data bytes a record).
+    static constexpr int MaxDataFramesPerSecond = 1000;
+    static constexpr int DataBurstFrames = 20;
+
+    explicit CanUpgrade(QObject *parent = nullptr);
+
+    // Starts (or restarts from the beginning) with these inputs; 0.
+    int start(const QStringList &s19Data, uint chkSum, const QByteArray &bootVersion);
+    // Back to US_IDLE without a word.
+    void stop();
+    UpgradeState state() const { return m_state; }
+
+    // The key of a state ("US_SEND_DATA").
+    static QString keyOf(UpgradeState state);
+
+public slots:
+    // The upgrade timer's tick.
+    void OnTimerTimeOut();
+    // An answer frame: identifier bits 16 and up 1 to 5, 8 data bytes, from a battery below 28.
+    void processAnswer(quint32 id, const QByteArray &data);
+    // The adapter refused a frame.
+    void OnTransmitFailed(quint32 id, const QByteArray &data);
+
+signals:
+    void sendFrame(ulong id, QByteArray data);
+    void newUpgradeData(QString data);
+    void newUpgradeState(QString state);
+    void upgradeProgress(int value);
+    void upgradeFinished(bool success);
+
+private:
+    void sendStepFrame(quint32 id, const QByteArray &data);
+    void sendNextLine();
+    void runTimeoutRule();
+    void moveToNextUpgradeState(bool ok);
+    void fail(const QString &text);
+    void resetCounters();
+
+    UpgradeState m_state = CanService::US_IDLE;
+    QStringList m_s19Data;
+    uint m_chkSum = 0;
+    QByteArray m_bootVersion;
+    int m_tickCount = 0;
+    int m_retryCount = 0;
+    // In US_SEND_DATA, the tick on which the next line goes out: 1, or later while the pacer
+    // holds the line back.
+    int m_nextSendTick = 1;
+    int m_lineIndex = 0;
+    QTimer *m_timer = nullptr;
+    FramePacer m_pacer;
+};

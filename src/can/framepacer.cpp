@@ -1,0 +1,35 @@
+#include "framepacer.h"
+
+#include <algorithm>
+
+FramePacer::FramePacer(int framesPerSecond, int burstFrames)
+    : m_framesPerSecond(std::max(1, framesPerSecond))
+    , m_burstFrames(std::max(1, burstFrames))
+{
+    restart();
+}
+
+void FramePacer::restart()
+{
+    m_credit = m_burstFrames;
+    m_lastNs = 0;
+    m_clock.start();
+}
+
+bool FramePacer::tryTake(int frames)
+{
+    return tryTakeAt(m_clock.nsecsElapsed(), frames);
+}
+
+bool FramePacer::tryTakeAt(qint64 nowNs, int frames)
+{
+    if (nowNs > m_lastNs) {
+        m_credit = std::min<double>(
+            m_burstFrames, m_credit + double(nowNs - m_lastNs) * m_framesPerSecond / 1e9);
+        m_lastNs = nowNs;
+    }
+    if (m_credit < std::min(frames, m_burstFrames))
+        return false;
+    m_credit -= frames;
+    return true;
+}

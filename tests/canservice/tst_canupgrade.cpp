@@ -1,0 +1,664 @@
+// The firmware upgrade over CAN, through CanService's public API: a real CanDevice on a
+// scripted bus whose boot loader answers as each test sets it. Tests about single ticks call
+// the tick slot themselves and inject the answers straight into OnNewCanFrame, so that no
+// event loop (and no timer tick) runs in between.
+
+#include "playedbms.h"
+#include "scriptedbus.h"
+#include "support/capturedestination.h"
+#include "support/parameterset.h"
+
+#include "can/candevice.h"
+#include "can/canservice.h"
+#include "can/canupgrade.h"
+#include "signals/signalvalues.h"
+
+#include <QElapsedTimer>
+#include <QMap>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <atomic>
+#include <memory>
+
+namespace {
+
+constexpr quint32 BootDevId = 3;
+const QByteArray BootVersion = QByteArrayLiteral("ZK100\x01\x02");
+constexpr uint ChkSum = 0x12345678;
+
+QByteArray answer(std::initializer_list<int> bytes)
+{
+    QByteArray data(8, '\0');
+    int i = 0;
+    for (int byte : bytes)
+        data[i++] = char(byte);
+    return data;
+}
+
+quint32 answerId(quint32 requestId)
+{
+    return (requestId & 0xFFFF0000u) | BootDevId;
+}
+
+// Three short records: 20 characters (3 slices), 16 (2) and 12 (2), CR LF ends.
+const QStringList ThreeLines { QStringLiteral("S107000001020304EE\r\n"),
+    QStringLiteral("S1050004AABB91\r\n"), QStringLiteral("S5030003F9\r\n") };
+
+// count lines of 80 characters, S3 records of 32 data bytes, 10 slices each (their checksums are
+// not computed: the host does not look into the records).
+QStringList image(int count)
+{
+    QStringList lines;
+    for (int i = 0; i < count; ++i) {
+        QString line = QStringLiteral("S325%1").arg(0x08000000 + i * 32, 8, 16, QLatin1Char('0'));
+        for (int b = 0; b < 32; ++b)
+            line += QStringLiteral("%1").arg((i * 7 + b) & 0xFF, 2, 16, QLatin1Char('0'));
+        lines.append(line.toUpper() + QStringLiteral("00\r\n"));
+    }
+    return lines;
+}
+
+QStringList slicesOf(const QStringList &lines)
+{
+    QStringList frames;
+    for (const QString &line : lines) {
+        for (int start = 0; start < line.size(); start += 8) {
+            frames.append(ScriptedBus::text({ CanUpgrade::DataId, line.mid(start, 8).toLatin1() }));
+        }
+    }
+    return frames;
+}
+
+// The time stamp of a transcript line, which no test can know.
+QString withoutTime(QString line)
+{
+    static const QRegularExpression stamp(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d:\\d\\d\\d "));
+    return line.replace(stamp, QStringLiteral("<time> "));
+}
+
+} // namespace
+
+// The boot loader of battery 3: its answer to each upgrade frame, by the frame's identifier;
+// frames without an entry go unanswered. Answers go out under (step << 16) | 3. A data answer,
+// when set, goes out for every slice (a real boot loader answers only a record it refuses).
+class PlayedBootLoader
+{
+public:
+    void setAnswer(quint32 requestId, const QByteArray &data)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_answers.insert(requestId, data);
+    }
+    void setGoodAnswers()
+    {
+        setAnswer(CanUpgrade::RequestBootId, answer({ 0x55, 'Z', 'K', '1', '0', '0' }));
+        setAnswer(CanUpgrade::InquireBootId, answer({ 0x55 }));
+        setAnswer(CanUpgrade::EraseFlashId, answer({ 0x55 }));
+        setAnswer(CanUpgrade::FinishId, answer({ 0x55 }));
+    }
+
+    QList<ScriptedBus::Frame> respond(const ScriptedBus::Frame &request)
+    {
+        QMutexLocker lock(&m_mutex);
+        if (!m_answers.contains(request.id))
+            return {};
+        return { { answerId(request.id), m_answers.value(request.id) } };
+    }
+
+private:
+    QMutex m_mutex;
+    QMap<quint32, QByteArray> m_answers;
+};
+
+class TestCanUpgrade : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void fullUpgradeFramesTranscriptAndProgress();
+    void linesAreCutIntoSlicesOfEight_data();
+    void linesAreCutIntoSlicesOfEight();
+    void badAnswerEndsTheUpgrade_data();
+    void badAnswerEndsTheUpgrade();
+    void stepTriedFourTimes_data();
+    void stepTriedFourTimes();
+    void answersOfOtherStepsAndHighNumbersAreIgnored();
+    void dataStepIsPaced();
+    void stopUpgradingIsSilentAndFreesTheReads();
+    void secondStartBeginsAnew();
+    void sliceTheAdapterRefusedEndsTheUpgrade();
+
+private:
+    // Waits until everything queued to the adapter so far has gone out, then returns what went
+    // out since the last call, the marker excepted.
+    QStringList sentFrames();
+    // Starts with the upgrade timer stopped, the test being the clock from then on, and ticks
+    // through the steps before `state` with good answers injected, so that the next tick is the
+    // first of `state`.
+    void tickUpTo(CanService::UpgradeState state, const QStringList &lines);
+    void startWithoutTimer(const QStringList &lines);
+    void tick(int times = 1);
+    // Every signal of the upgrade in order: "data: <transcript line>", "state: <text>",
+    // "progress: <n>", "finished: <bool>".
+    QStringList events() const { return m_events; }
+    QStringList eventsStartingWith(const QString &prefix) const;
+    QStringList warnings() const;
+    // Runs the event loop until the upgrade has finished. QTRY_* would not do for timing:
+    // between its polls it sleeps 10 ms, and a 2 ms timer cannot tick during the sleep.
+    bool waitForFinish(int timeoutMs = 5000);
+
+    std::shared_ptr<ScriptedBus> m_bus;
+    std::unique_ptr<PlayedBms> m_bms;
+    std::unique_ptr<PlayedBootLoader> m_boot;
+    std::unique_ptr<CanService> m_service;
+    QSharedPointer<CaptureDestination> m_capture;
+    QStringList m_events;
+    std::unique_ptr<QSignalSpy> m_finished;
+    int m_ticks = 0;
+};
+
+void TestCanUpgrade::initTestCase()
+{
+    QVERIFY(ParameterSet::install(
+        QStringLiteral(UPPER_SOURCE_DIR "/tests/canservice/data/threshold.cfg")));
+    SignalValues::instance();
+}
+
+void TestCanUpgrade::init()
+{
+    m_capture = CaptureDestination::attach();
+    m_bms.reset(new PlayedBms);
+    m_boot.reset(new PlayedBootLoader);
+    m_boot->setGoodAnswers();
+    m_bus = std::make_shared<ScriptedBus>();
+    PlayedBms *bms = m_bms.get();
+    PlayedBootLoader *boot = m_boot.get();
+    m_bus->setResponder([bms, boot](const ScriptedBus::Frame &frame) {
+        return (frame.id >> 24) == 0x18 ? bms->respond(frame) : boot->respond(frame);
+    });
+    m_service.reset(new CanService(new CanDevice(m_bus)));
+    QCOMPARE(m_service->initService(CanDevice::TypeUsbCan2, 0, true, 0, 250), 0);
+
+    m_events.clear();
+    m_ticks = 0;
+    CanService *service = m_service.get();
+    m_finished.reset(new QSignalSpy(service, &CanService::upgradeFinished));
+    connect(service, &CanService::newUpgradeData, this,
+        [this](const QString &line) { m_events.append("data: " + withoutTime(line)); });
+    connect(service, &CanService::newUpgradeState, this,
+        [this](const QString &text) { m_events.append("state: " + text); });
+    connect(service, &CanService::upgradeProgress, this,
+        [this](int value) { m_events.append("progress: " + QString::number(value)); });
+    connect(service, &CanService::upgradeFinished, this, [this](bool success) {
+        m_events.append(QStringLiteral("finished: ") + (success ? "true" : "false"));
+    });
+}
+
+void TestCanUpgrade::cleanup()
+{
+    m_bus->setResponder(nullptr);
+    m_finished.reset();
+    m_service.reset();
+    m_bus.reset();
+    m_bms.reset();
+    m_boot.reset();
+    CaptureDestination::detach(m_capture);
+    m_capture.reset();
+}
+
+QStringList TestCanUpgrade::sentFrames()
+{
+    const quint32 marker = 0x1ABCDEF;
+    m_service->sendFrame(marker, QByteArray());
+    if (!QTest::qWaitFor([this] {
+            const QList<ScriptedBus::Frame> frames = m_bus->transmitted();
+            return !frames.isEmpty() && frames.last().id == marker;
+        }))
+        return { QStringLiteral("marker never sent") };
+    QStringList frames = m_bus->transmittedText();
+    frames.removeLast();
+    m_bus->clearTransmitted();
+    return frames;
+}
+
+void TestCanUpgrade::tick(int times)
+{
+    for (int i = 0; i < times; ++i) {
+        ++m_ticks;
+        m_service->OnUpgradeTimerTimeOut();
+    }
+}
+
+void TestCanUpgrade::startWithoutTimer(const QStringList &lines)
+{
+    QCOMPARE(m_service->startUpgrading(lines, ChkSum, BootVersion), 0);
+    auto *timer = m_service->findChild<QTimer *>(QStringLiteral("upgradeTimer"));
+    QVERIFY(timer);
+    QVERIFY(timer->isActive());
+    timer->stop();
+}
+
+void TestCanUpgrade::tickUpTo(CanService::UpgradeState state, const QStringList &lines)
+{
+    startWithoutTimer(lines);
+    const QList<QPair<CanService::UpgradeState, QByteArray>> steps {
+        { CanService::US_REQUEST_BOOT, answer({ 0x55, 'Z', 'K', '1', '0', '0' }) },
+        { CanService::US_INQUIRE_BOOT, answer({ 0x55 }) },
+        { CanService::US_ERASER_FLASH, answer({ 0x55 }) },
+    };
+    for (const auto &step : steps) {
+        if (step.first == state)
+            return;
+        tick();
+        m_service->OnNewCanFrame(quint32(step.first) << 16 | BootDevId, step.second, 0);
+        QCOMPARE(m_service->upgradeState(), CanService::UpgradeState(step.first + 1));
+    }
+    if (state == CanService::US_SEND_DATA)
+        return;
+    // One tick per line, one more to notice the end.
+    tick(lines.size() + 1);
+    QCOMPARE(m_service->upgradeState(), CanService::US_UPGRADE_FINISH);
+}
+
+bool TestCanUpgrade::waitForFinish(int timeoutMs)
+{
+    return !m_finished->isEmpty() || m_finished->wait(timeoutMs);
+}
+
+QStringList TestCanUpgrade::eventsStartingWith(const QString &prefix) const
+{
+    QStringList found;
+    for (const QString &event : m_events) {
+        if (event.startsWith(prefix))
+            found.append(event);
+    }
+    return found;
+}
+
+QStringList TestCanUpgrade::warnings() const
+{
+    QStringList found;
+    for (const QString &line : m_capture->lines()) {
+        if (line.startsWith(QStringLiteral("WARN ")))
+            found.append(line);
+    }
+    return found;
+}
+
+void TestCanUpgrade::fullUpgradeFramesTranscriptAndProgress()
+{
+    QCOMPARE(m_service->startUpgrading(ThreeLines, ChkSum, BootVersion), 0);
+    QCOMPARE(m_service->upgradeState(), CanService::US_REQUEST_BOOT);
+
+    // The reads that would disturb the boot loader are refused before anything is sent.
+    QDateTime time;
+    QByteArray text;
+    int value = 0;
+    QCOMPARE(m_service->readDeviceTime(1, time), -10);
+    QCOMPARE(m_service->readFirmwareVersion(1, text), -10);
+    QCOMPARE(m_service->readBatteryCode(1, text), -10);
+    QCOMPARE(m_service->readModelCode(1, text), -10);
+    QCOMPARE(m_service->readParameter(1, 9, value), -10);
+
+    QVERIFY(waitForFinish());
+    QCOMPARE(eventsStartingWith("finished"), QStringList { "finished: true" });
+    QCOMPARE(m_service->upgradeState(), CanService::US_IDLE);
+    QCOMPARE(sentFrames(),
+        QStringList({
+            "0001ff00:",
+            "00020000: 00 00 00 00 12 34 56 78",
+            "00030000:",
+            "00040000: 53 31 30 37 30 30 30 30", // S1070000
+            "00040000: 30 31 30 32 30 33 30 34", // 01020304
+            "00040000: 45 45 0d 0a", // EE\r\n
+            "00040000: 53 31 30 35 30 30 30 34", // S1050004
+            "00040000: 41 41 42 42 39 31 0d 0a", // AABB91\r\n
+            "00040000: 53 35 30 33 30 30 30 33", // S5030003
+            "00040000: 46 39 0d 0a", // F9\r\n
+            "00050000:",
+        }));
+    QCOMPARE(events(),
+        QStringList({
+            "data: <time> Send: id: 0x0001ff00; data: .",
+            "data: <time> Recv: id: 0x00010003; data: 55 5a 4b 31 30 30 00 00.",
+            "data: <time> Send: id: 0x00020000; data: 00 00 00 00 12 34 56 78.",
+            "data: <time> Recv: id: 0x00020003; data: 55 00 00 00 00 00 00 00.",
+            "data: <time> Send: id: 0x00030000; data: .",
+            "data: <time> Recv: id: 0x00030003; data: 55 00 00 00 00 00 00 00.",
+            "data: <time> Send: id: 0x00040000; data: 53 31 30 37 30 30 30 30.",
+            "data: <time> Send: id: 0x00040000; data: 30 31 30 32 30 33 30 34.",
+            "data: <time> Send: id: 0x00040000; data: 45 45 0d 0a.",
+            "progress: 0",
+            "data: <time> Send: id: 0x00040000; data: 53 31 30 35 30 30 30 34.",
+            "data: <time> Send: id: 0x00040000; data: 41 41 42 42 39 31 0d 0a.",
+            "progress: 33",
+            "data: <time> Send: id: 0x00040000; data: 53 35 30 33 30 30 30 33.",
+            "data: <time> Send: id: 0x00040000; data: 46 39 0d 0a.",
+            "progress: 66",
+            "progress: 100",
+            "data: <time> Send: id: 0x00050000; data: .",
+            "data: <time> Recv: id: 0x00050003; data: 55 00 00 00 00 00 00 00.",
+            "progress: 100",
+            "finished: true",
+        }));
+    QCOMPARE(warnings(), QStringList());
+
+    // Served again once the upgrade is over.
+    QCOMPARE(m_service->readDeviceTime(1, time), 0);
+    QCOMPARE(m_service->readFirmwareVersion(1, text), 0);
+    QCOMPARE(text, m_bms->version);
+}
+
+void TestCanUpgrade::linesAreCutIntoSlicesOfEight_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QStringList>("frames");
+
+    QTest::newRow("12 characters, CR LF: 8 + 4")
+        << QStringLiteral("S5030003F9\r\n")
+        << QStringList { "00040000: 53 35 30 33 30 30 30 33", "00040000: 46 39 0d 0a" };
+    QTest::newRow("15 characters, LF: 8 + 7")
+        << QStringLiteral("S1050004AABB91\n")
+        << QStringList { "00040000: 53 31 30 35 30 30 30 34", "00040000: 41 41 42 42 39 31 0a" };
+    QTest::newRow("16 characters: two full slices")
+        << QStringLiteral("S1050004AABB91\r\n")
+        << QStringList { "00040000: 53 31 30 35 30 30 30 34", "00040000: 41 41 42 42 39 31 0d 0a" };
+    QTest::newRow("17 characters: the CR LF split, 8 + 8 + 1")
+        << QStringLiteral("S1050004AABB91 \r\n")
+        << QStringList { "00040000: 53 31 30 35 30 30 30 34", "00040000: 41 41 42 42 39 31 20 0d",
+               "00040000: 0a" };
+    QTest::newRow("a byte above 0x7F goes as one Latin-1 byte")
+        << QStringLiteral("S1\u00e9\n") << QStringList { "00040000: 53 31 e9 0a" };
+    QTest::newRow("80 characters: 10 slices") << image(1).first() << slicesOf(image(1));
+}
+
+void TestCanUpgrade::linesAreCutIntoSlicesOfEight()
+{
+    QFETCH(QString, line);
+    QFETCH(QStringList, frames);
+
+    tickUpTo(CanService::US_SEND_DATA, { line });
+    QCOMPARE(sentFrames().size(), 3);
+    tick();
+    QCOMPARE(sentFrames(), frames);
+    QCOMPARE(frames.size(), (line.size() + 7) / 8);
+}
+
+void TestCanUpgrade::badAnswerEndsTheUpgrade_data()
+{
+    QTest::addColumn<QByteArray>("bootVersion");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<quint32>("refusedId");
+    QTest::addColumn<QByteArray>("refusal");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("warning");
+
+    QTest::newRow("request boot, one byte of the boot version different")
+        << BootVersion << ThreeLines << CanUpgrade::RequestBootId
+        << answer({ 0x55, 'Z', 'K', '1', '0', '1' }) << "US_REQUEST_BOOT"
+        << "failed in requesting upgrade; id: 65539 ; data: \"55 5a 4b 31 30 31 00 00\" ";
+    QTest::newRow("request boot, a boot version of 4 bytes never matches")
+        << QByteArray("ZK10") << ThreeLines << CanUpgrade::RequestBootId
+        << answer({ 0x55, 'Z', 'K', '1', '0', 0x00 }) << "US_REQUEST_BOOT"
+        << "failed in requesting upgrade; id: 65539 ; data: \"55 5a 4b 31 30 00 00 00\" ";
+    QTest::newRow("request boot, not U")
+        << BootVersion << ThreeLines << CanUpgrade::RequestBootId
+        << answer({ 0x56, 'Z', 'K', '1', '0', '0' }) << "US_REQUEST_BOOT"
+        << "failed in requesting upgrade; id: 65539 ; data: "
+           "\"56 5a 4b 31 30 30 00 00\" ";
+    QTest::newRow("inquire boot refused")
+        << BootVersion << ThreeLines << CanUpgrade::InquireBootId << answer({ 0xAA })
+        << "US_INQUIRE_BOOT"
+        << "failed in checking device ready; id: 131075 ; data: \"aa 00 00 00 00 00 00 00\" ";
+    QTest::newRow("erase refused")
+        << BootVersion << ThreeLines << CanUpgrade::EraseFlashId << answer({ 0xAA })
+        << "US_ERASER_FLASH"
+        << "failed in erasering flash; id: 196611 ; data: \"aa 00 00 00 00 00 00 00\" ";
+    // Long enough for the refusal to come back before the last line has gone.
+    QTest::newRow("a record refused")
+        << BootVersion << image(30) << CanUpgrade::DataId << answer({ 0xAA, 0x01 })
+        << "US_SEND_DATA"
+        << "failed in sending data; id: 262147 ; data: \"aa 01 00 00 00 00 00 00\" ";
+    QTest::newRow("finish refused")
+        << BootVersion << ThreeLines << CanUpgrade::FinishId << answer({ 0x00 })
+        << "US_UPGRADE_FINISH"
+        << "failed in completing upgrading; id: 327683 ; data: \"00 00 00 00 00 00 00 00\" ";
+}
+
+void TestCanUpgrade::badAnswerEndsTheUpgrade()
+{
+    QFETCH(QByteArray, bootVersion);
+    QFETCH(QStringList, lines);
+    QFETCH(quint32, refusedId);
+    QFETCH(QByteArray, refusal);
+    QFETCH(QString, key);
+    QFETCH(QString, warning);
+
+    m_boot->setAnswer(refusedId, refusal);
+    QCOMPARE(m_service->startUpgrading(lines, ChkSum, bootVersion), 0);
+    QVERIFY(waitForFinish());
+    QCOMPARE(m_service->upgradeState(), CanService::US_IDLE);
+
+    // The result first, then the text, and nothing after them; the refusal is in the
+    // transcript.
+    QCOMPARE(events().mid(events().indexOf("finished: false")),
+        QStringList({ "finished: false", "state: failed at state: " + key + "." }));
+    QVERIFY(events().contains("data: <time> Recv: id: 0x"
+        + QStringLiteral("%1").arg(answerId(refusedId), 8, 16, QLatin1Char('0'))
+        + "; data: " + QString::fromLatin1(refusal.toHex(' ')) + "."));
+    QCOMPARE(warnings(),
+        QStringList({
+            "WARN |CanService::moveToNextUpgradeState: failed at state: \"" + key + "\" .\r\n ",
+            "WARN |CanService::processCanFrame: " + warning,
+        }));
+
+    // Nothing of a later step went out.
+    const quint32 laterId = (refusedId & 0xFFFF0000u) + 0x10000;
+    for (const QString &frame : sentFrames())
+        QVERIFY2(frame.left(8).toUInt(nullptr, 16) < laterId, qPrintable(frame));
+}
+
+void TestCanUpgrade::stepTriedFourTimes_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("frame");
+    // Ticks since the step began at which its frame goes out, and at which the step gives up.
+    QTest::addColumn<QList<int>>("sendTicks");
+    QTest::addColumn<int>("failTick");
+
+    QTest::newRow("request boot, 2 s apart")
+        << int(CanService::US_REQUEST_BOOT) << "0001ff00:" << QList<int> { 1, 1001, 2001, 3001 }
+        << 4000;
+    QTest::newRow("inquire boot, 2 s apart")
+        << int(CanService::US_INQUIRE_BOOT) << "00020000: 00 00 00 00 12 34 56 78"
+        << QList<int> { 1, 1001, 2001, 3001 } << 4000;
+    QTest::newRow("erase, 10 s apart")
+        << int(CanService::US_ERASER_FLASH) << "00030000:" << QList<int> { 1, 5001, 10001, 15001 }
+        << 20000;
+    QTest::newRow("finish, 30 s apart")
+        << int(CanService::US_UPGRADE_FINISH)
+        << "00050000:" << QList<int> { 10, 15020, 30030, 45040 } << 60040;
+}
+
+void TestCanUpgrade::stepTriedFourTimes()
+{
+    QFETCH(int, state);
+    QFETCH(QString, frame);
+    QFETCH(QList<int>, sendTicks);
+    QFETCH(int, failTick);
+
+    tickUpTo(CanService::UpgradeState(state), ThreeLines);
+    sentFrames();
+    m_events.clear();
+    const QString sendLine = QStringLiteral("data: <time> Send: id: 0x%1;").arg(frame.left(8));
+    QList<int> sentAt;
+    int failedAt = 0;
+    const int stepStart = m_ticks;
+    while (failedAt == 0 && m_ticks - stepStart < failTick + 10) {
+        const int before = m_events.size();
+        tick();
+        for (int i = before; i < m_events.size(); ++i) {
+            if (m_events.at(i).startsWith(sendLine))
+                sentAt.append(m_ticks - stepStart);
+            if (m_events.at(i).startsWith("finished"))
+                failedAt = m_ticks - stepStart;
+        }
+    }
+    QCOMPARE(sentAt, sendTicks);
+    QCOMPARE(failedAt, failTick);
+    const QString key = CanUpgrade::keyOf(CanService::UpgradeState(state));
+    QCOMPARE(eventsStartingWith("finished") + eventsStartingWith("state"),
+        QStringList({ "finished: false", "state: time out at state: " + key + "." }));
+    QCOMPARE(warnings(),
+        QStringList {
+            "WARN |CanService::OnUpgradeTimerTimeOut: time out at state: \"" + key + "\" .\r\n " });
+    QCOMPARE(m_service->upgradeState(), CanService::US_IDLE);
+    QCOMPARE(sentFrames(), QStringList({ frame, frame, frame, frame }));
+}
+
+void TestCanUpgrade::answersOfOtherStepsAndHighNumbersAreIgnored()
+{
+    startWithoutTimer(ThreeLines);
+    tick();
+    m_events.clear();
+    const QByteArray good = answer({ 0x55, 'Z', 'K', '1', '0', '0' });
+    // From battery 0x80: dropped as too large a number before the upgrade sees it.
+    m_service->OnNewCanFrame(0x10080, good, 0);
+    // The answer of another step, and a refusal of one: not this step's business.
+    m_service->OnNewCanFrame(0x20003, answer({ 0x55 }), 0);
+    m_service->OnNewCanFrame(0x30003, answer({ 0xAA }), 0);
+    QCOMPARE(m_service->upgradeState(), CanService::US_REQUEST_BOOT);
+    QCOMPARE(events(), QStringList());
+    QCOMPARE(m_capture->count("recv too large slave number: 128"), 1);
+    QCOMPARE(warnings(), QStringList());
+
+    // From battery 27, the highest number there is: taken.
+    m_service->OnNewCanFrame(0x1001B, good, 0);
+    QCOMPARE(m_service->upgradeState(), CanService::US_INQUIRE_BOOT);
+    QCOMPARE(events(),
+        QStringList { "data: <time> Recv: id: 0x0001001b; data: 55 5a 4b 31 30 30 00 00." });
+    m_service->stopUpgrading();
+}
+
+void TestCanUpgrade::dataStepIsPaced()
+{
+    const QStringList lines = image(120);
+    QVector<qint64> sentAtNs;
+    QElapsedTimer clock;
+    clock.start();
+    connect(m_service.get(), &CanService::newUpgradeData, this, [&](const QString &line) {
+        if (line.contains(QStringLiteral("Send: id: 0x00040000")))
+            sentAtNs.append(clock.nsecsElapsed());
+    });
+
+    QCOMPARE(m_service->startUpgrading(lines, ChkSum, BootVersion), 0);
+    QVERIFY(waitForFinish(20000));
+    QCOMPARE(eventsStartingWith("finished"), QStringList { "finished: true" });
+
+    // Every slice once, in the order of the lines, nothing else in between.
+    QStringList frames = sentFrames();
+    QCOMPARE(frames.takeFirst(), QStringLiteral("0001ff00:"));
+    frames.removeFirst(); // inquire
+    QCOMPARE(frames.takeFirst(), QStringLiteral("00030000:"));
+    QCOMPARE(frames.takeLast(), QStringLiteral("00050000:"));
+    QCOMPARE(frames, slicesOf(lines));
+    QCOMPARE(sentAtNs.size(), lines.size() * 10);
+
+    // Between any two slices, no more than the burst plus the rate times their distance (one
+    // frame of slack for the clocks read a moment apart).
+    const double perNs = CanUpgrade::MaxDataFramesPerSecond / 1e9;
+    for (int i = 0; i < sentAtNs.size(); ++i) {
+        for (int j = i + 1; j < sentAtNs.size(); ++j) {
+            const double allowed
+                = CanUpgrade::DataBurstFrames + 1 + perNs * (sentAtNs[j] - sentAtNs[i]);
+            if (j - i + 1 > allowed)
+                QFAIL(qPrintable(QStringLiteral("slices %1 to %2 went out within %3 us")
+                                     .arg(i)
+                                     .arg(j)
+                                     .arg((sentAtNs[j] - sentAtNs[i]) / 1000)));
+        }
+    }
+    // ... and not far below the rate either (a loaded machine may miss ticks).
+    const double seconds = (sentAtNs.last() - sentAtNs.first()) / 1e9;
+    const double ideal = (sentAtNs.size() - CanUpgrade::DataBurstFrames) / 1000.0;
+    QVERIFY2(seconds < ideal * 5, qPrintable(QString::number(seconds)));
+}
+
+void TestCanUpgrade::stopUpgradingIsSilentAndFreesTheReads()
+{
+    QCOMPARE(m_service->startUpgrading(image(200), ChkSum, BootVersion), 0);
+    QTRY_VERIFY(eventsStartingWith("progress").size() >= 5);
+    m_service->stopUpgrading();
+    QCOMPARE(m_service->upgradeState(), CanService::US_IDLE);
+    const QStringList before = events();
+
+    QDateTime time;
+    QCOMPARE(m_service->readDeviceTime(1, time), 0);
+    QCOMPARE(events(), before);
+    QVERIFY(eventsStartingWith("finished").isEmpty());
+    QVERIFY(eventsStartingWith("state").isEmpty());
+    // Slices still queued when it stopped may have gone out since; none after them.
+    sentFrames();
+    QCOMPARE(m_service->readDeviceTime(1, time), 0);
+    QCOMPARE(sentFrames(), QStringList { "18e00180: 01 10" });
+    QCOMPARE(warnings(), QStringList());
+}
+
+void TestCanUpgrade::secondStartBeginsAnew()
+{
+    QCOMPARE(m_service->startUpgrading(image(200), ChkSum, BootVersion), 0);
+    QTRY_VERIFY(eventsStartingWith("progress").size() >= 3);
+    m_events.clear();
+    QCOMPARE(m_service->startUpgrading(ThreeLines, 0xCAFE, BootVersion), 0);
+    QVERIFY(waitForFinish());
+
+    QCOMPARE(eventsStartingWith("progress"),
+        QStringList(
+            { "progress: 0", "progress: 33", "progress: 66", "progress: 100", "progress: 100" }));
+    QCOMPARE(eventsStartingWith("finished"), QStringList { "finished: true" });
+    QStringList frames = sentFrames();
+    frames = frames.mid(frames.lastIndexOf("0001ff00:"));
+    QCOMPARE(frames,
+        QStringList({ "0001ff00:", "00020000: 00 00 00 00 00 00 ca fe", "00030000:" })
+            + slicesOf(ThreeLines) + QStringList { "00050000:" });
+}
+
+void TestCanUpgrade::sliceTheAdapterRefusedEndsTheUpgrade()
+{
+    const QStringList lines = image(10);
+    auto dataFrames = std::make_shared<std::atomic<int>>(0);
+    m_bus->setTransmitRefusal([dataFrames](const ScriptedBus::Frame &frame) {
+        return frame.id == CanUpgrade::DataId && ++*dataFrames == 25;
+    });
+    QCOMPARE(m_service->startUpgrading(lines, ChkSum, BootVersion), 0);
+    QVERIFY(waitForFinish());
+
+    QCOMPARE(eventsStartingWith("finished") + eventsStartingWith("state"),
+        QStringList({ "finished: false", "state: failed at state: US_SEND_DATA." }));
+    QCOMPARE(m_service->upgradeState(), CanService::US_IDLE);
+    // The adapter's own report, then what the upgrade made of it, naming the lost slice (the
+    // fifth of the third line).
+    const QString lost = QString::fromLatin1(lines.at(2).mid(32, 8).toLatin1().toHex(' '));
+    QCOMPARE(warnings(),
+        QStringList({
+            "WARN |CanDevice::writeData: failed to transmit, going to reset can... ",
+            "WARN |CanService::OnTransmitFailed: failed to transmit image data at state: "
+            "\"US_SEND_DATA\" ; id: 262144 ; data: \""
+                + lost + "\" ",
+        }));
+    const QStringList frames = sentFrames();
+    QVERIFY(!frames.contains(QStringLiteral("00050000:")));
+    QVERIFY(!frames.contains(
+        ScriptedBus::text({ CanUpgrade::DataId, lines.at(2).mid(32, 8).toLatin1() })));
+}
+
+QTEST_GUILESS_MAIN(TestCanUpgrade)
+#include "tst_canupgrade.moc"

@@ -1,0 +1,74 @@
+#include "e2efixture.h"
+
+#include "support/testfirmware.h"
+
+#include "can/canbusconfig.h"
+#include "can/canbuscontrolcan.h"
+#include "can/candevice.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+
+#include <memory>
+
+// Boot loaders of bms-sim that refuse a step or never answer: the upgrade fails with the
+// step's text. Each case has a simulator of its own, and so a service of its own on that bus
+// (the single instance stays on the first bus it opened).
+class TestE2eUpgradeFaults : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void failingBootLoader_data();
+    void failingBootLoader();
+};
+
+void TestE2eUpgradeFaults::initTestCase()
+{
+    QVERIFY(ParameterSet::install(ParameterSet::shipped()));
+}
+
+void TestE2eUpgradeFaults::failingBootLoader_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("minimumMs");
+
+    QTest::newRow("erase refused")
+        << QStringList { "--boot-refuse", "erase" } << "failed at state: US_ERASER_FLASH." << 0;
+    // Four requests, 2 s apart.
+    QTest::newRow("boot loader silent")
+        << QStringList { "--boot-silent" } << "time out at state: US_REQUEST_BOOT." << 7500;
+}
+
+void TestE2eUpgradeFaults::failingBootLoader()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, text);
+    QFETCH(int, minimumMs);
+
+    SimProcess sim;
+    QVERIFY(sim.start(QStringList { "--packs", "1,2" } + arguments));
+    auto api = std::make_shared<CanBusControlCan>(
+        CanBusConfig(CanBusConfig::defaultPlugin(), sim.interfaceName()));
+    CanService service(new CanDevice(api));
+    QCOMPARE(E2e::openBus(service), 0);
+
+    const TestFirmware::CanUpgradeInputs image = TestFirmware::canUpgradeInputs(
+        TestFirmware::s19(1024, "ZK100\x07\x01", "V7.7.7-E2E-TEST"));
+    QSignalSpy finished(&service, &CanService::upgradeFinished);
+    QSignalSpy failures(&service, &CanService::newUpgradeState);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QCOMPARE(service.startUpgrading(image.s19Data, image.chkSum, image.bootVersion), 0);
+    QVERIFY(finished.wait(15000));
+    QVERIFY2(elapsed.elapsed() >= minimumMs, qPrintable(QString::number(elapsed.elapsed())));
+    QCOMPARE(finished.at(0).at(0).toBool(), false);
+    QCOMPARE(failures.count(), 1);
+    QCOMPARE(failures.at(0).at(0).toString(), text);
+    QCOMPARE(service.upgradeState(), CanService::US_IDLE);
+}
+
+QTEST_GUILESS_MAIN(TestE2eUpgradeFaults)
+#include "tst_e2e_upgradefaults.moc"
