@@ -24,10 +24,11 @@
 
 #include <memory>
 
-// A serial firmware upgrade the way an engineer runs it: the whole program against bms-sim,
-// whose first battery also plays its boot loader on a pseudo-terminal. The FIRMWARE page shows
-// the battery's identity read over CAN, takes an image through its dialog, sends it over the
-// serial port picked in the top bar, and shows the new version the battery then reports.
+// A firmware upgrade the way an engineer runs it: the whole program against bms-sim, whose
+// first battery also plays its boot loader on a pseudo-terminal. The FIRMWARE page shows the
+// battery's identity read over CAN, takes an image through its dialog, sends a .bin over the
+// serial port picked in the top bar or an .s19 over CAN, and shows the new version the battery
+// then reports.
 //
 // With UPPER_SCREENSHOT_DIR set (and a real display, e.g. under xvfb-run with
 // QT_QPA_PLATFORM=xcb) the successful upgrade uses a larger image and the screen is saved
@@ -44,8 +45,12 @@ private slots:
     void identityIsReadFromTheSelectedBattery();
     void refusedBootVersionEndsInFailed();
     void uartUpgradeEndsInSuccessWithTheNewVersion();
+    void canUpgradeWithAnotherBootVersionEndsInFailed();
+    void canUpgradeEndsInSuccessWithTheNewVersion();
 
 private:
+    // Writes an image into the test's folder and returns its path.
+    QString writeImage(const QString &name, const QByteArray &content);
     // Confirms the image through the page's dialog, as Select File, "..." and CONFIRM would.
     void selectImage(const QString &path);
     // Picks the simulator's port in the top bar and presses START at once (the top bar
@@ -115,6 +120,15 @@ void TestE2eFirmware::startOnSimulatorPort()
     QCOMPARE(page()->resultLabel()->text(), QStringLiteral("SENDING"));
 }
 
+QString TestE2eFirmware::writeImage(const QString &name, const QByteArray &content)
+{
+    const QString path = m_dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        return QString();
+    return path;
+}
+
 void TestE2eFirmware::screenshot(const QString &name)
 {
     const QString dir = qEnvironmentVariable("UPPER_SCREENSHOT_DIR");
@@ -173,6 +187,34 @@ void TestE2eFirmware::uartUpgradeEndsInSuccessWithTheNewVersion()
         page()->firmwareVersionEdit()->text(), QStringLiteral("ZK-BMS V3.0.01"), 5000);
     QVERIFY(m_sim.output().contains("took an image of"));
     screenshot(QStringLiteral("firmware-success.png"));
+}
+
+void TestE2eFirmware::canUpgradeWithAnotherBootVersionEndsInFailed()
+{
+    const QString path
+        = writeImage(QStringLiteral("other-board.s19"), TestFirmware::s19(512, "ZK999", "V9"));
+    QVERIFY(!path.isEmpty());
+    selectImage(path);
+    QTest::mouseClick(page()->startButton(), Qt::LeftButton);
+    QCOMPARE(page()->resultLabel()->text(), QStringLiteral("SENDING"));
+    QTRY_COMPARE_WITH_TIMEOUT(page()->resultLabel()->text(), QStringLiteral("FAILED"), 10000);
+    QVERIFY(page()->textLog()->toPlainText().contains(
+        QStringLiteral("failed at state: US_REQUEST_BOOT.")));
+    QCOMPARE(CanService::instance()->upgradeState(), CanService::US_IDLE);
+}
+
+void TestE2eFirmware::canUpgradeEndsInSuccessWithTheNewVersion()
+{
+    const QString path = writeImage(
+        QStringLiteral("bms-v3.1.00.s19"), TestFirmware::s19(4096, "ZK100", "ZK-BMS V3.1.00"));
+    QVERIFY(!path.isEmpty());
+    selectImage(path);
+    QTest::mouseClick(page()->startButton(), Qt::LeftButton);
+    QCOMPARE(page()->resultLabel()->text(), QStringLiteral("SENDING"));
+    QTRY_COMPARE_WITH_TIMEOUT(page()->resultLabel()->text(), QStringLiteral("SUCCESS"), 20000);
+    QCOMPARE(page()->progressBar()->value(), 100);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        page()->firmwareVersionEdit()->text(), QStringLiteral("ZK-BMS V3.1.00"), 10000);
 }
 
 QTEST_MAIN(TestE2eFirmware)
