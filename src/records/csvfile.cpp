@@ -4,6 +4,14 @@
 
 #include <QSaveFile>
 
+#include <cerrno>
+
+#if defined(Q_OS_UNIX)
+#include <unistd.h>
+#elif defined(Q_OS_WIN)
+#include <io.h>
+#endif
+
 namespace {
 
 const QLatin1Char Separator(',');
@@ -70,7 +78,11 @@ int CsvFile::close()
 {
     if (!m_file)
         return 0;
-    // A file with a lost line must not replace anything; QSaveFile would commit what it has.
+    // The last lines are still in the file's buffer, and the file system may report a full
+    // disk only when asked to put the data on disk. QSaveFile notices neither (it would commit
+    // a short file), so both are checked here, and a file with a lost line replaces nothing.
+    if (m_writeError.isEmpty())
+        m_writeError = flushToDisk();
     if (!m_writeError.isEmpty())
         m_file->cancelWriting();
     const bool saved = m_file->commit();
@@ -80,6 +92,20 @@ int CsvFile::close()
     }
     m_file.reset();
     return saved ? 0 : -1;
+}
+
+QString CsvFile::flushToDisk()
+{
+    if (!m_file->flush() || m_file->error() != QFileDevice::NoError)
+        return m_file->errorString();
+#if defined(Q_OS_UNIX)
+    if (::fsync(m_file->handle()) != 0)
+        return qt_error_string(errno);
+#elif defined(Q_OS_WIN)
+    if (::_commit(m_file->handle()) != 0)
+        return qt_error_string(errno);
+#endif
+    return QString();
 }
 
 QString CsvFile::cellText(const QString &cell)

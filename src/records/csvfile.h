@@ -49,6 +49,9 @@ public:
 private:
     Q_DISABLE_COPY(CsvFile)
 
+    // Puts everything written so far onto the disk; why the file system refused, or empty.
+    QString flushToDisk();
+
     std::unique_ptr<QSaveFile> m_file;
     QString m_path;
     // Why the first failed write failed; empty while every write succeeded.

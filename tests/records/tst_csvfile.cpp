@@ -46,6 +46,7 @@ private slots:
     void openFailure_data();
     void openFailure();
     void fullDiskLeavesTheOldFileAndNoLeftovers();
+    void fullDiskNoticedOnlyWhenClosing();
     void saveJobResults();
     void saveJobRunsOnItsOwnThread();
 
@@ -260,6 +261,31 @@ void TestCsvFile::fullDiskLeavesTheOldFileAndNoLeftovers()
                  "WARN |CsvFile::close: failed to save file, it is left as it was: \"%1\" ")
                                         .arg(path)),
         qPrintable(lines.at(1)));
+}
+
+void TestCsvFile::fullDiskNoticedOnlyWhenClosing()
+{
+    // A few lines fit in the file's buffer: every appendLine succeeds, and the disk refuses
+    // them only when close() puts them there.
+    const QString path = m_dir.filePath(QStringLiteral("short.csv"));
+    writeFile(path, "the previous save\r\n");
+    CsvFile file;
+    QCOMPARE(file.open(path), 0);
+    FailingFiles::DiskFullAfter limit(100);
+    if (!limit.isActive())
+        QSKIP("no file size limit on this system");
+    for (int i = 0; i < 20; ++i)
+        QCOMPARE(file.appendLine({ QString::number(i), QStringLiteral("a long enough cell") }), 0);
+    QCOMPARE(file.close(), -1);
+    QCOMPARE(contents(path), QByteArray("the previous save\r\n"));
+    QCOMPARE(FailingFiles::filesIn(m_dir.path()).filter(QStringLiteral("short")),
+        QStringList { QStringLiteral("short.csv") });
+    const QStringList lines = m_capture->lines();
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines.at(0).startsWith(QStringLiteral(
+                 "WARN |CsvFile::close: failed to save file, it is left as it was: \"%1\" ")
+                                        .arg(path)),
+        qPrintable(lines.at(0)));
 }
 
 void TestCsvFile::saveJobResults()
