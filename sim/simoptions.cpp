@@ -105,6 +105,7 @@ bool SimOptions::parse(const QCoreApplication &app, SimOptions *options, QString
     parser.addOptions({ plugin, interfaceName, packs, speed, seed, faultPacks, dropReplies,
         replyDelay, badCrc, freezeLife, silentAfter, silentFor, force, verbose, bootVersion, uart,
         bootRefuse, bootSilent, bootCorrupt, uartGarbage, uartSplit });
+    parser.addOptions(HistoryOptions::commandLineOptions());
     parser.process(app);
 
     const CanBusConfig config = CanBusConfig::besideExecutable();
@@ -151,6 +152,8 @@ bool SimOptions::parse(const QCoreApplication &app, SimOptions *options, QString
     options->bootCorrupt = parser.isSet(bootCorrupt);
     options->uartGarbage = parser.isSet(uartGarbage);
     options->uartSplit = parser.isSet(uartSplit);
+    if (!options->history.read(parser, error))
+        return false;
     for (const QString &pair : parser.value(force).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QStringList parts = pair.split(QLatin1Char('='));
         bool indexOk = false;
