@@ -114,6 +114,9 @@ void UiHistoryEvents::OnSetMaximum(int max)
 
 void UiHistoryEvents::OnClickRead()
 {
+    // A save of the rows read before is no news about the rows about to be read.
+    m_saveText.clear();
+    updateStatus();
     m_model->OnStartRecording(int(m_devId));
 }
 
