@@ -65,6 +65,7 @@ public:
     static QStringList csvCells(const RecordingSample &sample, const ValueFormats &formats);
 
     const RecordingSamples &samples() const { return m_samples; }
+    const ValueFormats &valueFormats() const { return m_formats; }
     int deviceId() const { return m_deviceId; }
     bool isRecording() const;
     bool isSaving() const;
