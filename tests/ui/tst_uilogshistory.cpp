@@ -8,15 +8,18 @@
 #include "records/historydatamodel.h"
 #include "records/historyeventmodel.h"
 #include "records/realtimerecordingtablemodel.h"
+#include "ui/mainwidger.h"
 #include "ui/uihistorydata.h"
 #include "ui/uihistoryevents.h"
 #include "ui/uilogshistory.h"
+#include "ui/uimaintop.h"
 #include "ui/uipageindicator.h"
 #include "ui/uirealtimerecording.h"
 
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QStackedWidget>
 #include <QTableView>
 #include <QtTest>
 
@@ -51,6 +54,7 @@ private slots:
     void pagingWithTheArrows();
     void selectedBatteryReachesBothPages();
     void historyDataPageFollowsTheSelection();
+    void hiddenPagesAreKeptCurrentInTheMainWindow();
 };
 
 void TestUiLogsHistory::initTestCase()
@@ -134,6 +138,20 @@ void TestUiLogsHistory::historyDataPageFollowsTheSelection()
     page.Slot_ShowMonitorData(4);
     QCOMPARE(page.currentDevice(), 4);
     QTRY_COMPARE(page.model()->data(page.model()->index(2, 3)).toString(), QStringLiteral("0012"));
+}
+
+void TestUiLogsHistory::hiddenPagesAreKeptCurrentInTheMainWindow()
+{
+    MainWidger window;
+    QCOMPARE(window.stack()->currentIndex(), int(MainWidger::BaseInfoPage));
+    UiTest::feed(5, FrameKey::LifetimeHours2, { { Signal::StatHours8, 88.25 } });
+    emit window.mainTop()->Sig_SetCurrentBmsId(5);
+    QCOMPARE(window.logsHistory()->realTimeRecording()->currentDevice(), 5);
+    QCOMPARE(window.logsHistory()->historyEvents()->currentDevice(), 5);
+    // Not shown, and refreshed all the same.
+    HistoryDataModel *statistics = window.historyData()->model();
+    QTRY_COMPARE(statistics->data(statistics->index(7, 1)).toString(), QStringLiteral("88.25"));
+    QVERIFY(!window.historyData()->isVisible());
 }
 
 QTEST_MAIN(TestUiLogsHistory)
