@@ -15,7 +15,6 @@
 #include "signals/signalvalues.h"
 
 #include <QFile>
-#include <QFont>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -61,7 +60,6 @@ private slots:
     void fullRecord();
     void cells_data();
     void cells();
-    void tableModelRoles();
     void receiving_data();
     void receiving();
     void swappedChecksumLine();
@@ -208,25 +206,6 @@ void TestHistoryEventModel::cells()
     const int index = HistoryEventModel::columnNames().indexOf(column);
     QVERIFY(index >= 0);
     QCOMPARE(HistoryEventModel::formatRecord(sealed(record), 3).at(index), text);
-}
-
-void TestHistoryEventModel::tableModelRoles()
-{
-    m_model->OnStartRecording(2); // no such battery answers: only the id is taken
-    emit m_service->newData(2, sample(2));
-    QCOMPARE(m_model->rowCount(), 1);
-    const QModelIndex cell = m_model->index(0, 0);
-    QCOMPARE(m_model->data(cell).toString(), QStringLiteral("2024-3-15"));
-    const QFont font = m_model->data(cell, Qt::FontRole).value<QFont>();
-    QCOMPARE(font.family(), QStringLiteral("Microsoft YaHei"));
-    QCOMPARE(font.pointSize(), 10);
-    QCOMPARE(font.bold(), false);
-    const QFont header = m_model->headerData(0, Qt::Horizontal, Qt::FontRole).value<QFont>();
-    QCOMPARE(header.pointSize(), 10);
-    QCOMPARE(header.bold(), true);
-    QCOMPARE(m_model->headerData(0, Qt::Vertical).toInt(), 1);
-    QVERIFY(!m_model->data(cell, Qt::EditRole).isValid());
-    QVERIFY(!m_model->data(m_model->index(1, 0)).isValid());
 }
 
 void TestHistoryEventModel::receiving_data()

@@ -10,7 +10,6 @@
 #include "signals/signalvalues.h"
 
 #include <QFile>
-#include <QFont>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -62,7 +61,6 @@ private slots:
     void saveFailures_data();
     void saveFailures();
     void samplesGrowInBlocksAndSnapshotsStayPut();
-    void tableModelRoles();
 
 private:
     void sample(int times = 1);
@@ -407,21 +405,6 @@ void TestRealTimeRecording::samplesGrowInBlocksAndSnapshotsStayPut()
     QCOMPARE(samples.storageBytes(), 0);
     QCOMPARE(snapshot.at(RecordingSamples::BlockSize - 1).devId, RecordingSamples::BlockSize - 1);
     QCOMPARE(snapshot.at(100).values[62], 700u);
-    QCOMPARE(sizeof(RecordingSample), size_t(3 * 4 + 63 * 4));
-}
-
-void TestRealTimeRecording::tableModelRoles()
-{
-    sample();
-    const QFont font = m_model->data(m_model->index(0, 5), Qt::FontRole).value<QFont>();
-    QCOMPARE(font.family(), QStringLiteral("Microsoft YaHei"));
-    QCOMPARE(font.pointSize(), 10);
-    QVERIFY(!font.bold());
-    const QFont header = m_model->headerData(5, Qt::Horizontal, Qt::FontRole).value<QFont>();
-    QVERIFY(header.bold());
-    QCOMPARE(m_model->headerData(5, Qt::Horizontal).toString(), QStringLiteral("RemainCapacity"));
-    QVERIFY(!m_model->data(m_model->index(0, 5), Qt::EditRole).isValid());
-    QVERIFY(!m_model->data(m_model->index(1, 5)).isValid());
 }
 
 QTEST_GUILESS_MAIN(TestRealTimeRecording)
