@@ -23,12 +23,14 @@ char temperatureByte(double celsius)
 
 } // namespace
 
-HistoryLog::HistoryLog(quint8 devId, quint32 seed)
+HistoryLog::HistoryLog(quint8 devId, quint32 seed, int count)
     : m_devId(devId)
 {
     QRandomGenerator random(seed);
     PackModel pack(seed);
-    const int count = 20 + int(random.bounded(41));
+    const int randomCount = 20 + int(random.bounded(41));
+    if (count < 0)
+        count = randomCount;
     QDateTime time(QDate(2024, 3, 1), QTime(8, 0, 0));
     for (int i = 0; i < count; ++i) {
         pack.advance(600 + random.bounded(7200));

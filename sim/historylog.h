@@ -25,8 +25,8 @@ class HistoryLog
 public:
     static constexpr int RecordSize = 78;
 
-    // A log of 20 to 60 plausible past events.
-    HistoryLog(quint8 devId, quint32 seed);
+    // A log of plausible past events: count of them, or 20 to 60 when count is negative.
+    HistoryLog(quint8 devId, quint32 seed, int count = -1);
 
     int count() const { return int(m_records.size()); }
     const QByteArray &record(int i) const { return m_records.at(i); }

@@ -58,7 +58,7 @@ SimBattery::SimBattery(quint8 devId, const SimOptions &options,
     , m_catalogue(catalogue)
     , m_parameters(parameters)
     , m_pack(options.seed * 97 + devId)
-    , m_history(devId, options.seed * 131 + devId)
+    , m_history(devId, options.seed * 131 + devId, options.history.eventCount)
     , m_clockSetTo(QDateTime(QDate(2021, 1, 1), QTime(0, 0)))
     , m_clockSetAt(QDateTime::currentDateTime())
     , m_firmwareVersion(fixedField("ZK-BMS V2.3.07", 15))
@@ -353,7 +353,11 @@ void SimBattery::applyLimits()
 
 void SimBattery::OnTransferTick()
 {
-    if (m_transferNext < 0 || m_transferNext >= m_history.count()) {
+    const bool cut
+        = m_options.appliesTo(m_devId) && m_options.history.cutsTransferAt(m_transferNext);
+    if (m_transferNext < 0 || m_transferNext >= m_history.count() || cut) {
+        if (m_transferNext >= 0)
+            m_options.history.dump(m_devId, m_history);
         m_transferTimer->stop();
         m_transferNext = -1;
         return;

@@ -115,6 +115,7 @@ bool SimOptions::parseArguments(const QStringList &arguments, SimOptions *option
     parser.addOptions({ plugin, interfaceName, packs, speed, seed, faultPacks, dropReplies,
         replyDelay, badCrc, freezeLife, silentAfter, silentFor, force, verbose, bitRate,
         bootVersion, uart, bootRefuse, bootSilent, bootCorrupt, uartGarbage, uartSplit });
+    parser.addOptions(HistoryOptions::commandLineOptions());
     parser.process(arguments);
 
     const CanBusConfig config = CanBusConfig::besideExecutable();
@@ -168,6 +169,8 @@ bool SimOptions::parseArguments(const QStringList &arguments, SimOptions *option
     options->bootCorrupt = parser.isSet(bootCorrupt);
     options->uartGarbage = parser.isSet(uartGarbage);
     options->uartSplit = parser.isSet(uartSplit);
+    if (!options->history.read(parser, error))
+        return false;
     for (const QString &pair : parser.value(force).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QStringList parts = pair.split(QLatin1Char('='));
         bool indexOk = false;

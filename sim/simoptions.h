@@ -1,5 +1,7 @@
 #pragma once
 
+#include "historyoptions.h"
+
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -29,6 +31,7 @@ struct SimOptions
     double silentAfterS = -1.0; // stop sending anything after this many seconds ...
     double silentForS = 0.0; // ... for this long
     QHash<int, double> forcedSignals; // signal index -> value, broadcast whatever the model says
+    HistoryOptions history; // the history logs: size, a transfer cut short, a dump
 
     // The boot loaders (firmware upgrade over CAN, and over the serial port with --uart).
     // Their faults apply to the fault packs like the others.

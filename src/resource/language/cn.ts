@@ -586,4 +586,226 @@ ID</source>
         <translation>引导程序版本 %1 与映像版本 %2 不符。</translation>
     </message>
 </context>
+<context>
+    <name>HistoryDataModel</name>
+    <message>
+        <source>Hrs</source>
+        <translation>小时</translation>
+    </message>
+    <message>
+        <source>Times</source>
+        <translation>次数</translation>
+    </message>
+    <message>
+        <source>kWh</source>
+        <translation>千瓦时</translation>
+    </message>
+    <message>
+        <source>-20-0 ℃</source>
+        <translation>-20-0 ℃</translation>
+    </message>
+    <message>
+        <source>0-10 ℃</source>
+        <translation>0-10 ℃</translation>
+    </message>
+    <message>
+        <source>10-15 ℃</source>
+        <translation>10-15 ℃</translation>
+    </message>
+    <message>
+        <source>15-45 ℃</source>
+        <translation>15-45 ℃</translation>
+    </message>
+    <message>
+        <source>45-65 ℃</source>
+        <translation>45-65 ℃</translation>
+    </message>
+    <message>
+        <source>&gt;65 ℃</source>
+        <translation>&gt;65 ℃</translation>
+    </message>
+    <message>
+        <source>Charge &gt;0.6C</source>
+        <translation>充电 &gt;0.6C</translation>
+    </message>
+    <message>
+        <source>Discharge &gt;0.6C</source>
+        <translation>放电 &gt;0.6C</translation>
+    </message>
+    <message>
+        <source>Voltage &gt;56.5V</source>
+        <translation>电压 &gt;56.5V</translation>
+    </message>
+    <message>
+        <source>Voltage &lt;51.0V</source>
+        <translation>电压 &lt;51.0V</translation>
+    </message>
+    <message>
+        <source>Charge Relay Protect</source>
+        <translation>充电继电器保护</translation>
+    </message>
+    <message>
+        <source>Discharge Relay Protect</source>
+        <translation>放电继电器保护</translation>
+    </message>
+    <message>
+        <source>Total Discharge KWH</source>
+        <translation>累计放电量 KWH</translation>
+    </message>
+    <message>
+        <source>Rated Capacity Ah</source>
+        <translation>额定容量 Ah</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryEventModel</name>
+    <message>
+        <source>failed to open file: </source>
+        <translation>打开文件失败: </translation>
+    </message>
+    <message>
+        <source>failed to write file: </source>
+        <translation>写入文件失败: </translation>
+    </message>
+</context>
+<context>
+    <name>RealTimeRecordingTableModel</name>
+    <message>
+        <source>failed to open file: </source>
+        <translation>打开文件失败: </translation>
+    </message>
+    <message>
+        <source>failed to write file: </source>
+        <translation>写入文件失败: </translation>
+    </message>
+</context>
+<context>
+    <name>UiHistoryData</name>
+    <message>
+        <source>History Data</source>
+        <translation>历史数据</translation>
+    </message>
+    <message>
+        <source>The Warranty Tracker measures capacity degradation and calculates remaining battery lifetime by keeping track of voltage,temperature, charge and discharge times, and other critical data for every cycle of the Brimlet18.</source>
+        <translation>质保跟踪器记录 Brimlet18 每一次循环的电压、温度、充放电时间及其他关键数据，以此测量容量衰减并计算电池的剩余寿命。</translation>
+    </message>
+</context>
+<context>
+    <name>UiHistoryEvents</name>
+    <message>
+        <source>History Events</source>
+        <translation>历史事件</translation>
+    </message>
+    <message>
+        <source>READ ALL</source>
+        <translation>全部读取</translation>
+    </message>
+    <message>
+        <source>STOP</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>SAVE</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>DELETE ALL</source>
+        <translation>全部删除</translation>
+    </message>
+    <message>
+        <source>Info</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>No history event in the BMS.</source>
+        <translation>BMS 中没有历史事件。</translation>
+    </message>
+    <message>
+        <source>Save History Event</source>
+        <translation>保存历史事件</translation>
+    </message>
+    <message>
+        <source>Saving %1 ...</source>
+        <translation>正在保存 %1 ...</translation>
+    </message>
+    <message>
+        <source>Not saved.</source>
+        <translation>未保存。</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Saved %1</source>
+        <translation>已保存 %1</translation>
+    </message>
+    <message>
+        <source>Reading the history events of BMS %1 ...</source>
+        <translation>正在读取 BMS %1 的历史事件 ...</translation>
+    </message>
+    <message>
+        <source>%1 of %2 events read.</source>
+        <translation>已读取 %1 / %2 条事件。</translation>
+    </message>
+    <message>
+        <source>Stopped after %1 of %2 events.</source>
+        <translation>已停止，读取了 %1 / %2 条事件。</translation>
+    </message>
+    <message>
+        <source>The BMS stopped sending after %1 of %2 events.</source>
+        <translation>BMS 发送 %1 / %2 条事件后停止了发送。</translation>
+    </message>
+    <message>
+        <source>%1 damaged records dropped, see the log.</source>
+        <translation>已丢弃 %1 条损坏的记录，详见日志。</translation>
+    </message>
+</context>
+<context>
+    <name>UiRealTimeRecording</name>
+    <message>
+        <source>Real-Time Recording</source>
+        <translation>实时记录</translation>
+    </message>
+    <message>
+        <source>RECORDING</source>
+        <translation>记录</translation>
+    </message>
+    <message>
+        <source>STOP</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>SAVE</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>CLEAR</source>
+        <translation>清除</translation>
+    </message>
+    <message>
+        <source>Recording BMS %1 every 2 s.</source>
+        <translation>正在每 2 秒记录一次 BMS %1。</translation>
+    </message>
+    <message>
+        <source>Save Real Time Data</source>
+        <translation>保存实时数据</translation>
+    </message>
+    <message>
+        <source>Saving %1 ...</source>
+        <translation>正在保存 %1 ...</translation>
+    </message>
+    <message>
+        <source>Not saved.</source>
+        <translation>未保存。</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Saved %1</source>
+        <translation>已保存 %1</translation>
+    </message>
+</context>
 </TS>

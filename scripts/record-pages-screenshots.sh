@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Screenshots of the record pages (history events, real-time recording, history data) with live
+# data from bms-sim, under Xvfb. The navigation bar hides these pages; the record-pages driver
+# (tests/screens) selects them in the main window's page stack.
+#
+#   scripts/record-pages-screenshots.sh [build dir] [output folder] [--chinese]
+#
+# Needs xvfb-run and ImageMagick's import. The simulator runs on a virtual bus of its own; the
+# driver finds it through canbus.ini beside it, which is put back as it was afterwards.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+if [ "${1:-}" = "--inner" ]; then
+    # Inside the X server: simulator, driver, wait for "ready", grab the screen.
+    bin=$2 page=$3 shot=$4 language=${5:-}
+    "$bin/bms-sim" --packs 1,2,3,12 --seed 7 --history-events 48 >/dev/null &
+    sim=$!
+    trap 'kill $sim 2>/dev/null || true' EXIT
+    sleep 1
+    coproc DRIVER { "$bin/record-pages" "$page" $language 2>/dev/null; }
+    if ! timeout 90 grep -m1 -q ready <&"${DRIVER[0]}"; then
+        echo "record-pages did not get ready for $page" >&2
+        exit 1
+    fi
+    sleep 1
+    # The window opens at its full size, 1641 x 973, in the screen's corner (no window manager).
+    import -window root -crop 1641x973+0+0 +repage "$shot"
+    kill "$DRIVER_PID" 2>/dev/null || true
+    exit 0
+fi
+
+build=${1:-build}
+out=${2:-docs/screenshots}
+language=${3:-}
+bin=$(cd "$build/bin" && pwd)
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+
+ini="$bin/canbus.ini"
+saved=""
+if [ -f "$ini" ]; then
+    saved=$(mktemp)
+    cp "$ini" "$saved"
+fi
+restore() {
+    if [ -n "$saved" ]; then mv "$saved" "$ini"; else rm -f "$ini"; fi
+}
+trap restore EXIT
+port=$((20000 + RANDOM % 10000))
+printf 'plugin=virtualcan\ninterface=tcp://127.0.0.1:%d/can0\n' "$port" >"$ini"
+
+suffix=""
+[ -n "$language" ] && suffix="-chinese"
+for page in history-events realtime-recording history-data; do
+    xvfb-run -a -s "-screen 0 1920x1080x24" "$0" --inner "$bin" "$page" \
+        "$out/$page$suffix.png" "$language"
+    echo "$out/$page$suffix.png"
+done

@@ -1,0 +1,109 @@
+// Brings one of the record pages up in the whole main window, with live data from a battery on
+// the bus, for a screenshot: the navigation bar hides these pages, so the driver selects them
+// in the page stack itself. It opens the bus (canbus.ini beside it says which), waits for a
+// battery, runs the page's scenario and then prints "ready" and keeps the window up.
+//
+//   record-pages history-events|realtime-recording|history-data [--chinese]
+
+#include "app/startup.h"
+#include "log/logger.h"
+#include "records/historyeventmodel.h"
+#include "records/realtimerecordingtablemodel.h"
+#include "resource/resources.h"
+#include "signals/signalvalues.h"
+#include "ui/mainwidger.h"
+#include "ui/uihistoryevents.h"
+#include "ui/uilogshistory.h"
+#include "ui/uimainleft.h"
+#include "ui/uirealtimerecording.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTextStream>
+#include <QTimer>
+#include <QTranslator>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+// Calls done() once test() holds, looking every 100 ms.
+void when(std::function<bool()> test, std::function<void()> done)
+{
+    auto *timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, test, done] {
+        if (!test())
+            return;
+        timer->deleteLater();
+        done();
+    });
+    timer->start(100);
+}
+
+void ready()
+{
+    std::printf("ready\n");
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    const QString page = arguments.value(1);
+    if (page != QLatin1String("history-events") && page != QLatin1String("realtime-recording")
+        && page != QLatin1String("history-data")) {
+        std::fprintf(stderr,
+            "usage: record-pages history-events|realtime-recording|history-data [--chinese]\n");
+        return 2;
+    }
+    Resources::init();
+    if (arguments.contains(QStringLiteral("--chinese"))) {
+        auto *translator = new QTranslator(&app);
+        if (translator->load(QStringLiteral("cn"), QStringLiteral(":/resource/language")))
+            app.installTranslator(translator);
+    }
+    Startup::registerMetaTypes();
+    Startup::substituteFonts();
+    Startup::loadStyleSheet(app);
+    SignalValues::instance();
+
+    auto *window = new MainWidger;
+    window->show();
+    window->mainLeft()->openCanButton()->click();
+    UiLogsHistory *logs = window->logsHistory();
+
+    // The top bar selects the first battery at its next tick; the pages then follow it.
+    when([] { return !SignalValues::instance()->knownDevices().isEmpty(); },
+        [=] {
+            if (page == QLatin1String("history-data")) {
+                window->stack()->setCurrentIndex(MainWidger::HistoryDataPage);
+                // Two ticks of the page, and the statistics frames (every 3 s) are in.
+                QTimer::singleShot(5000, ready);
+                return;
+            }
+            window->stack()->setCurrentIndex(MainWidger::LogsHistoryPage);
+            if (page == QLatin1String("history-events")) {
+                logs->nextButton()->click();
+                QTimer::singleShot(2500, [=] {
+                    logs->historyEvents()->readButton()->click();
+                    when(
+                        [=] {
+                            return logs->historyEvents()->model()->transferState()
+                                != HistoryEventModel::Reading;
+                        },
+                        ready);
+                });
+                return;
+            }
+            QTimer::singleShot(2500, [=] {
+                logs->realTimeRecording()->recordButton()->click();
+                when([=] { return logs->realTimeRecording()->model()->rowCount() >= 12; }, ready);
+            });
+        });
+    return app.exec();
+}
