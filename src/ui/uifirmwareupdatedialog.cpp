@@ -146,7 +146,7 @@ bool UiFirmwareUpdateDialog::parseS19Data(const QString &path)
         refuse(tr("UiFirmwareUpdateDialog::parseS19Data: failed to open hex file: ") + path);
         return false;
     case FirmwareImage::NoRecord:
-        QLOG_WARN() << "UiFirmwareUpdateDialog::parseS19Data: empty hex data: " << path;
+        QLOG_WARN() << "UiFirmwareUpdateDialog::parseS19Data: empty hex data: ";
         refuse(tr("UiFirmwareUpdateDialog::parseS19Data: empty hex data: ") + path);
         return false;
     case FirmwareImage::BadRecord:
