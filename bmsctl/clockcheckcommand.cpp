@@ -1,11 +1,10 @@
 #include "clockcheckcommand.h"
 
+#include "buscommandline.h"
 #include "bussession.h"
 #include "clockdrift.h"
-#include "commandparser.h"
 #include "console.h"
 #include "exitstatus.h"
-#include "idlist.h"
 #include "table.h"
 
 #include "can/canservice.h"
@@ -28,42 +27,20 @@ QString ClockCheckCommand::summary() const
 
 int ClockCheckCommand::run(const QStringList &arguments, Console &console)
 {
-    CommandParser parser(name(),
+    BusCommandLine line(name(),
         QStringLiteral("Reads the clock of every battery heard (or of those given) and shows how "
                        "far it is from this PC's local time; positive when the battery is ahead. "
                        "Changes nothing."));
-    const QCommandLineOption ids(QStringLiteral("ids"),
-        QStringLiteral("Batteries to check, e.g. 1,2,5-8 (default: every one heard)."),
-        QStringLiteral("list"));
-    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print JSON."));
-    parser.addOption(ids);
-    parser.addOption(json);
-    const BusOptions::Parser busParser;
-    busParser.addTo(parser);
-    const int parsed = parser.parse(arguments, console);
-    if (parsed >= 0)
-        return parsed;
-
-    QString error;
-    QList<int> wanted;
-    if (parser.isSet(ids) && !IdList::parse(parser.value(ids), &wanted, &error))
-        return parser.usageError(console, error);
-    BusOptions options;
-    if (!busParser.read(parser, &options, &error))
-        return parser.usageError(console, error);
-
-    BusSession session(options);
-    if (!session.open(&error)) {
-        console.error(error);
-        return ExitStatus::Failure;
-    }
-    console.progress(QStringLiteral("clock check: listening for batteries"));
+    line.addIdsOption(QStringLiteral("Batteries to check"));
+    line.addJsonOption();
+    const int status = line.parseAndOpenBus(arguments, console);
+    if (status >= 0)
+        return status;
+    QList<int> batteries;
     QList<int> absent;
-    const QList<int> batteries = session.selectBatteries(wanted, &absent);
-    if (batteries.isEmpty() && absent.isEmpty()) {
-        console.error(QStringLiteral("no battery heard on %1").arg(options.description()));
+    if (!line.selectBatteries(console, &batteries, &absent))
         return ExitStatus::Failure;
-    }
+    BusSession &session = line.session();
 
     Table table({ QStringLiteral("ID"), QStringLiteral("Battery clock"), QStringLiteral("PC clock"),
         QStringLiteral("Drift"), QStringLiteral("Drift s") });
@@ -105,13 +82,7 @@ int ClockCheckCommand::run(const QStringList &arguments, Console &console)
         rows.append(row);
     }
 
-    if (parser.isSet(json)) {
-        QJsonObject root;
-        root.insert(QStringLiteral("batteries"), rows);
-        console.printJson(root);
-    } else {
-        console.printTable(table);
-    }
+    console.printBatteries(table, rows, line.json());
     if (failures > 0) {
         console.error(QStringLiteral("%1 of %2 batteries could not be read")
                           .arg(failures)

@@ -1,11 +1,10 @@
 #include "clocksynccommand.h"
 
+#include "buscommandline.h"
 #include "bussession.h"
 #include "clockdrift.h"
-#include "commandparser.h"
 #include "console.h"
 #include "exitstatus.h"
-#include "idlist.h"
 #include "table.h"
 
 #include "can/canservice.h"
@@ -22,45 +21,22 @@ QString ClockSyncCommand::summary() const
 
 int ClockSyncCommand::run(const QStringList &arguments, Console &console)
 {
-    CommandParser parser(name(),
+    BusCommandLine line(name(),
         QStringLiteral("Sets the clock of every battery heard (or of those given) to this PC's "
                        "local time, then reads it back: a battery whose clock then lies within "
                        "%1 s of the PC's is set.")
             .arg(ToleranceSeconds));
-    const QCommandLineOption ids(QStringLiteral("ids"),
-        QStringLiteral("Batteries to set, e.g. 1,2,5-8 (default: every one heard)."),
-        QStringLiteral("list"));
-    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print JSON."));
-    parser.addOption(ids);
-    parser.addOption(json);
-    const BusOptions::Parser busParser;
-    busParser.addTo(parser);
-    const int parsed = parser.parse(arguments, console);
-    if (parsed >= 0)
-        return parsed;
-
-    QString error;
-    QList<int> wanted;
-    if (parser.isSet(ids) && !IdList::parse(parser.value(ids), &wanted, &error))
-        return parser.usageError(console, error);
-    BusOptions options;
-    if (!busParser.read(parser, &options, &error))
-        return parser.usageError(console, error);
-
-    BusSession session(options);
-    if (!session.open(&error)) {
-        console.error(error);
-        return ExitStatus::Failure;
-    }
-    console.progress(QStringLiteral("clock sync: listening for batteries"));
+    line.addIdsOption(QStringLiteral("Batteries to set"));
+    line.addJsonOption();
+    const int status = line.parseAndOpenBus(arguments, console);
+    if (status >= 0)
+        return status;
+    QList<int> batteries;
     QList<int> absent;
-    const QList<int> batteries = session.selectBatteries(wanted, &absent);
-    if (batteries.isEmpty() && absent.isEmpty()) {
-        console.error(QStringLiteral("no battery heard on %1").arg(options.description()));
+    if (!line.selectBatteries(console, &batteries, &absent))
         return ExitStatus::Failure;
-    }
 
-    CanService *service = session.service();
+    CanService *service = line.session().service();
     Table table({ QStringLiteral("ID"), QStringLiteral("Drift before"), QStringLiteral("Set to"),
         QStringLiteral("Drift after"), QStringLiteral("Result") });
     table.setRightAligned(0);
@@ -115,13 +91,7 @@ int ClockSyncCommand::run(const QStringList &arguments, Console &console)
             ++failures;
     }
 
-    if (parser.isSet(json)) {
-        QJsonObject root;
-        root.insert(QStringLiteral("batteries"), rows);
-        console.printJson(root);
-    } else {
-        console.printTable(table);
-    }
+    console.printBatteries(table, rows, line.json());
     if (failures > 0) {
         console.error(QStringLiteral("%1 of %2 clocks not set")
                           .arg(failures)

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+class QJsonArray;
 class QJsonObject;
 class Table;
 
@@ -21,6 +22,8 @@ public:
     void printLine(const QString &line) { print(line + QLatin1Char('\n')); }
     void printTable(const Table &table);
     void printJson(const QJsonObject &object);
+    // A result with a row per battery: the table, or with json {"batteries": rows}.
+    void printBatteries(const Table &table, const QJsonArray &rows, bool json);
 
     // The command whose messages follow ("scan", "params backup").
     void setCommand(const QString &command) { m_command = command; }

@@ -1,22 +1,27 @@
 #include "parameterreader.h"
 
+#include "console.h"
 #include "parametercatalogue.h"
 
 #include "can/canservice.h"
 
-int ParameterReader::read(CanService *service, int devId, const ParameterCatalogue &catalogue,
-    const QList<int> &positions, QHash<int, qint32> *values,
-    const std::function<void(int, int)> &progress)
+bool ParameterReader::read(CanService *service, int devId, const ParameterCatalogue &catalogue,
+    const QList<int> &positions, QHash<int, qint32> *values, Console &console)
 {
     for (int i = 0; i < positions.size(); ++i) {
-        if (progress)
-            progress(i, int(positions.size()));
+        console.progress(QStringLiteral("reading parameters %1/%2").arg(i).arg(positions.size()));
         const int position = positions.at(i);
         int value = 0;
         if (service->readParameter(uchar(devId), uchar(catalogue.item(position).paramId), value)
-            != 0)
-            return position;
+            != 0) {
+            console.error(QStringLiteral("battery %1 did not answer for parameter %2 (%3); "
+                                         "nothing written")
+                              .arg(devId)
+                              .arg(catalogue.item(position).paramId)
+                              .arg(catalogue.name(position)));
+            return false;
+        }
         values->insert(position, qint32(value));
     }
-    return -1;
+    return true;
 }

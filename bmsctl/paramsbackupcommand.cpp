@@ -1,7 +1,7 @@
 #include "paramsbackupcommand.h"
 
+#include "buscommandline.h"
 #include "bussession.h"
-#include "commandparser.h"
 #include "console.h"
 #include "exitstatus.h"
 #include "idlist.h"
@@ -20,7 +20,7 @@ QString ParamsBackupCommand::summary() const
 
 int ParamsBackupCommand::run(const QStringList &arguments, Console &console)
 {
-    CommandParser parser(name(),
+    BusCommandLine line(name(),
         QStringLiteral("Reads every parameter of the battery and writes them, by id, name and "
                        "unit, with the battery's serial code, into a JSON file. The file is "
                        "written only when every parameter has answered."));
@@ -28,15 +28,13 @@ int ParamsBackupCommand::run(const QStringList &arguments, Console &console)
         QStringLiteral("id"), QStringLiteral("The battery, 0 to 27."), QStringLiteral("n"));
     const QCommandLineOption out(
         QStringLiteral("out"), QStringLiteral("The file to write."), QStringLiteral("file"));
-    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print JSON."));
+    CommandParser &parser = line.parser();
     parser.addOption(id);
     parser.addOption(out);
-    parser.addOption(json);
-    const BusOptions::Parser busParser;
-    busParser.addTo(parser);
-    const int parsed = parser.parse(arguments, console);
-    if (parsed >= 0)
-        return parsed;
+    line.addJsonOption();
+    int status = line.parse(arguments, console);
+    if (status >= 0)
+        return status;
 
     QString error;
     int devId = -1;
@@ -44,20 +42,19 @@ int ParamsBackupCommand::run(const QStringList &arguments, Console &console)
         return parser.usageError(console, QStringLiteral("--id and --out are needed"));
     if (!IdList::parseOne(parser.value(id), &devId, &error))
         return parser.usageError(console, error);
-    BusOptions options;
-    if (!busParser.read(parser, &options, &error))
-        return parser.usageError(console, error);
+    status = line.readBusOptions(console);
+    if (status >= 0)
+        return status;
     const ParameterCatalogue catalogue;
     if (!catalogue.isValid()) {
         console.error(catalogue.errorString());
         return ExitStatus::Failure;
     }
 
-    BusSession session(options);
-    if (!session.open(&error)) {
-        console.error(error);
-        return ExitStatus::Failure;
-    }
+    status = line.openBus(console);
+    if (status >= 0)
+        return status;
+    BusSession &session = line.session();
     BatteryIdentity identity;
     if (!TargetBattery::reach(session, devId, console, &identity))
         return ExitStatus::Failure;
@@ -66,18 +63,8 @@ int ParamsBackupCommand::run(const QStringList &arguments, Console &console)
     for (int position = 0; position < catalogue.count(); ++position)
         positions.append(position);
     QHash<int, qint32> values;
-    const int failed = ParameterReader::read(
-        session.service(), devId, catalogue, positions, &values, [&](int done, int total) {
-            console.progress(QStringLiteral("reading parameters %1/%2").arg(done).arg(total));
-        });
-    if (failed >= 0) {
-        console.error(QStringLiteral("battery %1 did not answer for parameter %2 (%3); nothing "
-                                     "written")
-                          .arg(devId)
-                          .arg(catalogue.item(failed).paramId)
-                          .arg(catalogue.name(failed)));
+    if (!ParameterReader::read(session.service(), devId, catalogue, positions, &values, console))
         return ExitStatus::Failure;
-    }
 
     ParameterFile file;
     file.battery = devId;
@@ -93,7 +80,7 @@ int ParamsBackupCommand::run(const QStringList &arguments, Console &console)
         return ExitStatus::Failure;
     }
 
-    if (parser.isSet(json)) {
+    if (line.json()) {
         QJsonObject result;
         result.insert(QStringLiteral("id"), devId);
         result.insert(QStringLiteral("serial"), identity.serial);

@@ -1,7 +1,7 @@
 #include "paramsrestorecommand.h"
 
+#include "buscommandline.h"
 #include "bussession.h"
-#include "commandparser.h"
 #include "console.h"
 #include "exitstatus.h"
 #include "idlist.h"
@@ -51,11 +51,12 @@ QString ParamsRestoreCommand::summary() const
 
 int ParamsRestoreCommand::run(const QStringList &arguments, Console &console)
 {
-    CommandParser parser(name(),
+    BusCommandLine line(name(),
         QStringLiteral("Writes the parameters of FILE into the battery: reads the battery's "
                        "values first, writes only those that differ, and reads every write back. "
                        "The file is checked whole before anything is sent. A file taken from "
                        "another battery (another serial code) is refused unless --force."));
+    CommandParser &parser = line.parser();
     parser.addPositional(
         QStringLiteral("FILE"), QStringLiteral("A parameter file."), QStringLiteral("FILE"));
     parser.setPositionalCount(1, 1);
@@ -65,14 +66,12 @@ int ParamsRestoreCommand::run(const QStringList &arguments, Console &console)
         QStringLiteral("dry-run"), QStringLiteral("Show what would be written, write nothing."));
     const QCommandLineOption force(
         QStringLiteral("force"), QStringLiteral("Restore a file taken from another serial code."));
-    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print JSON."));
-    for (const QCommandLineOption &option : { id, dryRun, force, json })
+    for (const QCommandLineOption &option : { id, dryRun, force })
         parser.addOption(option);
-    const BusOptions::Parser busParser;
-    busParser.addTo(parser);
-    const int parsed = parser.parse(arguments, console);
-    if (parsed >= 0)
-        return parsed;
+    line.addJsonOption();
+    int status = line.parse(arguments, console);
+    if (status >= 0)
+        return status;
 
     QString error;
     int devId = -1;
@@ -80,9 +79,9 @@ int ParamsRestoreCommand::run(const QStringList &arguments, Console &console)
         return parser.usageError(console, QStringLiteral("--id is needed"));
     if (!IdList::parseOne(parser.value(id), &devId, &error))
         return parser.usageError(console, error);
-    BusOptions options;
-    if (!busParser.read(parser, &options, &error))
-        return parser.usageError(console, error);
+    status = line.readBusOptions(console);
+    if (status >= 0)
+        return status;
     const ParameterCatalogue catalogue;
     if (!catalogue.isValid()) {
         console.error(catalogue.errorString());
@@ -95,11 +94,10 @@ int ParamsRestoreCommand::run(const QStringList &arguments, Console &console)
         return ExitStatus::Failure;
     }
 
-    BusSession session(options);
-    if (!session.open(&error)) {
-        console.error(error);
-        return ExitStatus::Failure;
-    }
+    status = line.openBus(console);
+    if (status >= 0)
+        return status;
+    BusSession &session = line.session();
     BatteryIdentity identity;
     if (!TargetBattery::reach(session, devId, console, &identity))
         return ExitStatus::Failure;
@@ -117,18 +115,8 @@ int ParamsRestoreCommand::run(const QStringList &arguments, Console &console)
         positions.append(catalogue.positionOf(entry.id));
     std::sort(positions.begin(), positions.end());
     QHash<int, qint32> current;
-    const int failed = ParameterReader::read(
-        session.service(), devId, catalogue, positions, &current, [&](int done, int total) {
-            console.progress(QStringLiteral("reading parameters %1/%2").arg(done).arg(total));
-        });
-    if (failed >= 0) {
-        console.error(QStringLiteral("battery %1 did not answer for parameter %2 (%3); nothing "
-                                     "written")
-                          .arg(devId)
-                          .arg(catalogue.item(failed).paramId)
-                          .arg(catalogue.name(failed)));
+    if (!ParameterReader::read(session.service(), devId, catalogue, positions, &current, console))
         return ExitStatus::Failure;
-    }
 
     QList<Change> changes;
     for (int position : positions) {
@@ -179,7 +167,7 @@ int ParamsRestoreCommand::run(const QStringList &arguments, Console &console)
     }
 
     const int unchanged = int(positions.size() - changes.size());
-    if (parser.isSet(json)) {
+    if (line.json()) {
         QJsonObject root;
         root.insert(QStringLiteral("id"), devId);
         root.insert(QStringLiteral("serial"), identity.serial);

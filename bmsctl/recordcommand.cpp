@@ -1,8 +1,8 @@
 #include "recordcommand.h"
 
+#include "buscommandline.h"
 #include "bussession.h"
 #include "candumplogwriter.h"
-#include "commandparser.h"
 #include "console.h"
 #include "eventwait.h"
 #include "exitstatus.h"
@@ -16,7 +16,7 @@ QString RecordCommand::summary() const
 
 int RecordCommand::run(const QStringList &arguments, Console &console)
 {
-    CommandParser parser(name(),
+    BusCommandLine line(name(),
         QStringLiteral("Writes every frame the adapter receives into a log in the candump format, "
                        "one line a frame: (1700000000.123456) can0 02008001#0212F7D03E8FA002. The "
                        "time is this PC's clock when the frame arrived (the adapter is polled "
@@ -27,18 +27,14 @@ int RecordCommand::run(const QStringList &arguments, Console &console)
         QStringLiteral("out"), QStringLiteral("The log to write."), QStringLiteral("file"));
     const QCommandLineOption seconds(QStringLiteral("seconds"),
         QStringLiteral("Stop after this many seconds (default: at Ctrl-C)."), QStringLiteral("n"));
-    const QCommandLineOption json(
-        QStringLiteral("json"), QStringLiteral("Print the summary as JSON."));
+    CommandParser &parser = line.parser();
     parser.addOption(out);
     parser.addOption(seconds);
-    parser.addOption(json);
-    const BusOptions::Parser busParser;
-    busParser.addTo(parser);
-    const int parsed = parser.parse(arguments, console);
-    if (parsed >= 0)
-        return parsed;
+    line.addJsonOption(QStringLiteral("Print the summary as JSON."));
+    int status = line.parse(arguments, console);
+    if (status >= 0)
+        return status;
 
-    QString error;
     if (!parser.isSet(out))
         return parser.usageError(console, QStringLiteral("--out is needed"));
     int durationMs = -1;
@@ -50,9 +46,9 @@ int RecordCommand::run(const QStringList &arguments, Console &console)
                 QStringLiteral("--seconds takes a number above 0: %1").arg(parser.value(seconds)));
         durationMs = int(value * 1000);
     }
-    BusOptions options;
-    if (!busParser.read(parser, &options, &error))
-        return parser.usageError(console, error);
+    status = line.readBusOptions(console);
+    if (status >= 0)
+        return status;
 
     const QString path = parser.value(out);
     CandumpLogWriter writer;
@@ -60,12 +56,12 @@ int RecordCommand::run(const QStringList &arguments, Console &console)
         console.error(QStringLiteral("cannot write %1: %2").arg(path, writer.errorString()));
         return ExitStatus::Failure;
     }
-    BusSession session(options);
-    if (!session.open(&error)) {
+    status = line.openBus(console);
+    if (status >= 0) {
         writer.close();
-        console.error(error);
-        return ExitStatus::Failure;
+        return status;
     }
+    BusSession &session = line.session();
     QObject::connect(&session, &BusSession::frameReceived, &session,
         [&writer](const LoggedFrame &frame) { writer.write(frame); });
     EventWait::until(durationMs, {}, [&] {
@@ -84,7 +80,7 @@ int RecordCommand::run(const QStringList &arguments, Console &console)
                           .arg(writer.errorString()));
         return ExitStatus::Failure;
     }
-    if (parser.isSet(json)) {
+    if (line.json()) {
         QJsonObject summary;
         summary.insert(QStringLiteral("file"), path);
         summary.insert(QStringLiteral("frames"), double(writer.framesWritten()));
@@ -97,7 +93,7 @@ int RecordCommand::run(const QStringList &arguments, Console &console)
                               .arg(path));
     }
     if (writer.framesWritten() == 0) {
-        console.error(QStringLiteral("nothing heard on %1").arg(options.description()));
+        console.error(QStringLiteral("nothing heard on %1").arg(line.busOptions().description()));
         return ExitStatus::Failure;
     }
     return ExitStatus::Success;

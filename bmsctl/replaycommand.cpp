@@ -1,8 +1,8 @@
 #include "replaycommand.h"
 
+#include "buscommandline.h"
 #include "bussession.h"
 #include "candumplogreader.h"
-#include "commandparser.h"
 #include "console.h"
 #include "eventwait.h"
 #include "exitstatus.h"
@@ -32,12 +32,13 @@ QString ReplayCommand::summary() const
 
 int ReplayCommand::run(const QStringList &arguments, Console &console)
 {
-    CommandParser parser(name(),
+    BusCommandLine line(name(),
         QStringLiteral("Sends the frames of a candump log onto the bus, spaced as they were "
                        "recorded (faster or slower with --speed), e.g. a site's session in front "
                        "of the window on a virtual bus. Lines that do not parse are skipped and "
                        "named; the adapter sends 29-bit identifiers only, so frames with 11-bit "
                        "ones are skipped as well. Ends with status 1 when anything was skipped."));
+    CommandParser &parser = line.parser();
     parser.addPositional(
         QStringLiteral("FILE"), QStringLiteral("A candump log."), QStringLiteral("FILE"));
     parser.setPositionalCount(1, 1);
@@ -46,18 +47,13 @@ int ReplayCommand::run(const QStringList &arguments, Console &console)
         QStringLiteral("1"));
     const QCommandLineOption loop(
         QStringLiteral("loop"), QStringLiteral("Start again at the end, until Ctrl-C."));
-    const QCommandLineOption json(
-        QStringLiteral("json"), QStringLiteral("Print the summary as JSON."));
     parser.addOption(speed);
     parser.addOption(loop);
-    parser.addOption(json);
-    const BusOptions::Parser busParser;
-    busParser.addTo(parser);
-    const int parsed = parser.parse(arguments, console);
-    if (parsed >= 0)
-        return parsed;
+    line.addJsonOption(QStringLiteral("Print the summary as JSON."));
+    int status = line.parse(arguments, console);
+    if (status >= 0)
+        return status;
 
-    QString error;
     bool ok = false;
     const double factor = parser.value(speed).toDouble(&ok);
     if (!ok || factor <= 0 || factor > MaxSpeed)
@@ -65,9 +61,9 @@ int ReplayCommand::run(const QStringList &arguments, Console &console)
             QStringLiteral("--speed takes a factor above 0, up to %1: %2")
                 .arg(MaxSpeed)
                 .arg(parser.value(speed)));
-    BusOptions options;
-    if (!busParser.read(parser, &options, &error))
-        return parser.usageError(console, error);
+    status = line.readBusOptions(console);
+    if (status >= 0)
+        return status;
 
     const QString path = parser.positional().at(0);
     CandumpLogReader reader;
@@ -95,11 +91,10 @@ int ReplayCommand::run(const QStringList &arguments, Console &console)
         return ExitStatus::Failure;
     }
 
-    BusSession session(options);
-    if (!session.open(&error)) {
-        console.error(error);
-        return ExitStatus::Failure;
-    }
+    status = line.openBus(console);
+    if (status >= 0)
+        return status;
+    BusSession &session = line.session();
     CanService *service = session.service();
 
     // Each frame is due at its offset from the first, divided by the speed; a pass that sends
@@ -148,7 +143,7 @@ int ReplayCommand::run(const QStringList &arguments, Console &console)
     session.close();
     const double elapsed = total.elapsed() / 1000.0;
 
-    if (parser.isSet(json)) {
+    if (line.json()) {
         QJsonObject summary;
         summary.insert(QStringLiteral("file"), path);
         summary.insert(QStringLiteral("framesSent"), double(sent));

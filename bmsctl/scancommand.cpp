@@ -1,9 +1,9 @@
 #include "scancommand.h"
 
 #include "batteryidentity.h"
+#include "buscommandline.h"
 #include "bussession.h"
 #include "clockdrift.h"
-#include "commandparser.h"
 #include "console.h"
 #include "eventwait.h"
 #include "exitstatus.h"
@@ -49,7 +49,7 @@ QString ScanCommand::summary() const
 
 int ScanCommand::run(const QStringList &arguments, Console &console)
 {
-    CommandParser parser(name(),
+    BusCommandLine line(name(),
         QStringLiteral("Listens to the bus and reports every battery heard: firmware version, "
                        "serial and model code, clock drift against this PC, whether its life "
                        "counter moves, which of the %1 broadcast frame kinds it sends (missing "
@@ -63,14 +63,12 @@ int ScanCommand::run(const QStringList &arguments, Console &console)
     const QCommandLineOption seconds(QStringLiteral("seconds"),
         QStringLiteral("How long to listen (default %1).").arg(DefaultSeconds), QStringLiteral("n"),
         QString::number(DefaultSeconds));
-    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print JSON."));
+    CommandParser &parser = line.parser();
     parser.addOption(seconds);
-    parser.addOption(json);
-    const BusOptions::Parser busParser;
-    busParser.addTo(parser);
-    const int parsed = parser.parse(arguments, console);
-    if (parsed >= 0)
-        return parsed;
+    line.addJsonOption();
+    int status = line.parse(arguments, console);
+    if (status >= 0)
+        return status;
 
     bool ok = false;
     const double listenSeconds = parser.value(seconds).toDouble(&ok);
@@ -78,16 +76,11 @@ int ScanCommand::run(const QStringList &arguments, Console &console)
         return parser.usageError(console,
             QStringLiteral("--seconds takes a number from 0 to 3600: %1")
                 .arg(parser.value(seconds)));
-    BusOptions options;
-    QString error;
-    if (!busParser.read(parser, &options, &error))
-        return parser.usageError(console, error);
-
-    BusSession session(options);
-    if (!session.open(&error)) {
-        console.error(error);
-        return ExitStatus::Failure;
-    }
+    status = line.openBus(console);
+    if (status >= 0)
+        return status;
+    const BusOptions &options = line.busOptions();
+    BusSession &session = line.session();
     const int listenMs = int(listenSeconds * 1000);
     const EventWait::Result listened = EventWait::until(listenMs, {}, [&] {
         console.progress(QStringLiteral("scan: listening %1/%2 s, batteries heard: %3")
@@ -182,7 +175,7 @@ int ScanCommand::run(const QStringList &arguments, Console &console)
                                  .arg(share * 100.0, 0, 'f', 1)
                                  .arg(options.bitrateKbit)
                                  .arg(elapsed, 0, 'f', 1);
-    if (parser.isSet(json)) {
+    if (line.json()) {
         QJsonObject bus;
         bus.insert(QStringLiteral("seconds"), elapsed);
         bus.insert(QStringLiteral("frames"), double(frames));

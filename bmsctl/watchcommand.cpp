@@ -1,11 +1,10 @@
 #include "watchcommand.h"
 
+#include "buscommandline.h"
 #include "bussession.h"
-#include "commandparser.h"
 #include "console.h"
 #include "eventwait.h"
 #include "exitstatus.h"
-#include "idlist.h"
 #include "signalformat.h"
 
 #include "signals/signalnames.h"
@@ -42,15 +41,13 @@ QString WatchCommand::summary() const
 
 int WatchCommand::run(const QStringList &arguments, Console &console)
 {
-    CommandParser parser(name(),
+    BusCommandLine line(name(),
         QStringLiteral("Prints the values the signal store decodes, one row per battery every "
                        "interval, until --seconds have passed or Ctrl-C. Signals are named as in "
                        "the catalogue (SumVolt, Curr, SOC, Volt1 .. Volt32, Temp1 .. Temp8, ...; "
                        "`bmsctl dbc export` lists them all); case does not matter. A battery "
                        "gets rows once it has been heard."));
-    const QCommandLineOption ids(QStringLiteral("ids"),
-        QStringLiteral("Batteries to show, e.g. 1,2,5-8 (default: every one heard)."),
-        QStringLiteral("list"));
+    line.addIdsOption(QStringLiteral("Batteries to show"));
     const QCommandLineOption signalNames(QStringLiteral("signals"),
         QStringLiteral("Signal names, comma-separated (default: %1).")
             .arg(defaultSignals().join(QLatin1Char(','))),
@@ -62,18 +59,14 @@ int WatchCommand::run(const QStringList &arguments, Console &console)
         QStringLiteral("ms"), QString::number(DefaultIntervalMs));
     const QCommandLineOption seconds(QStringLiteral("seconds"),
         QStringLiteral("Stop after this many seconds (default: at Ctrl-C)."), QStringLiteral("n"));
-    for (const QCommandLineOption &option : { ids, signalNames, format, interval, seconds })
+    CommandParser &parser = line.parser();
+    for (const QCommandLineOption &option : { signalNames, format, interval, seconds })
         parser.addOption(option);
-    const BusOptions::Parser busParser;
-    busParser.addTo(parser);
-    const int parsed = parser.parse(arguments, console);
-    if (parsed >= 0)
-        return parsed;
+    int status = line.parse(arguments, console);
+    if (status >= 0)
+        return status;
 
-    QString error;
-    QList<int> wanted;
-    if (parser.isSet(ids) && !IdList::parse(parser.value(ids), &wanted, &error))
-        return parser.usageError(console, error);
+    const QList<int> &wanted = line.ids();
     QList<int> indices;
     const QStringList names = parser.isSet(signalNames)
         ? parser.value(signalNames).split(QLatin1Char(','), Qt::SkipEmptyParts)
@@ -107,15 +100,10 @@ int WatchCommand::run(const QStringList &arguments, Console &console)
                 QStringLiteral("--seconds takes a number above 0: %1").arg(parser.value(seconds)));
         durationMs = int(value * 1000);
     }
-    BusOptions options;
-    if (!busParser.read(parser, &options, &error))
-        return parser.usageError(console, error);
-
-    BusSession session(options);
-    if (!session.open(&error)) {
-        console.error(error);
-        return ExitStatus::Failure;
-    }
+    status = line.openBus(console);
+    if (status >= 0)
+        return status;
+    BusSession &session = line.session();
 
     const SignalValues &store = *session.store();
     if (csv) {
@@ -158,7 +146,7 @@ int WatchCommand::run(const QStringList &arguments, Console &console)
     if (rows == 0) {
         console.error(QStringLiteral("no battery%1 heard on %2")
                           .arg(wanted.isEmpty() ? QString() : QStringLiteral(" of those asked for"),
-                              options.description()));
+                              line.busOptions().description()));
         return ExitStatus::Failure;
     }
     return ExitStatus::Success;

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class CanService;
+class Console;
+class FirmwareImage;
+
+// Sends a firmware image that has been checked (FirmwareImage) to a boot loader and waits for
+// the outcome, with a progress line:
+//
+//   over CAN     through the CAN service's upgrade (CanUpgrade): its frames carry no device
+//                address, so every battery that hears the request enters its boot loader and
+//                takes the image
+//   over serial  through a UartService in a worker thread of its own, reached by queued calls
+//                only, as the firmware page does it: the battery on the cable takes the image
+//
+// Both wait in the event loop (EventWait) until the upgrade ends, which its own timeouts
+// guarantee, or until Ctrl-C, which stops it.
+class ImageTransfer
+{
+public:
+    enum Result {
+        Taken, // the boot loader confirmed the whole image
+        Failed, // refused or timed out on the way; see reason
+        NotStarted, // nothing was sent (the serial port did not open); see reason
+        Interrupted, // Ctrl-C: stopped half-way
+    };
+
+    struct Outcome
+    {
+        Result result = Failed;
+        // The upgrade's own words for what went wrong, e.g. "time out at state: US_REQUEST_BOOT".
+        QString reason;
+        qint64 elapsedMs = 0;
+    };
+
+    static Outcome overCan(CanService *service, const FirmwareImage &image, Console &console);
+    static Outcome overSerial(const QString &port, const QByteArray &binData, Console &console);
+};
