@@ -8,7 +8,7 @@ packages=(
     qtbase5-dev libqt5serialport5-dev libqt5serialbus5-dev libqt5serialbus5-plugins
     qttools5-dev-tools qttools5-dev
     libbenchmark-dev
-    xvfb xauth fonts-wqy-microhei
+    xvfb xauth fonts-wqy-zenhei
     clang-format
     # The independent reader of bmsctl's candump logs in its tests.
     python3-can

@@ -60,9 +60,10 @@ void Startup::logBanner()
 
 void Startup::substituteFonts()
 {
+    // WenQuanYi Micro Hei claims "℃" but draws it blank; Zen Hei draws it.
     QFont::insertSubstitutions(QStringLiteral("Microsoft YaHei"),
-        { QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
-            QStringLiteral("SimHei") });
+        { QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC"),
+            QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("SimHei") });
 }
 
 void Startup::loadStyleSheet(QApplication &app)

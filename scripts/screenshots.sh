@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Screenshots of the record pages (history events, real-time recording, history data) with live
-# data from bms-sim, under Xvfb. The navigation bar hides these pages; the record-pages driver
-# (tests/screens) selects them in the main window's page stack.
+# Screenshots of pages of the main window with live data from bms-sim, under Xvfb. The page-shots
+# driver (tests/screens) selects each page in the main window's page stack, also those the
+# navigation bar hides.
 #
-#   scripts/record-pages-screenshots.sh [build dir] [output folder] [--chinese]
+#   scripts/screenshots.sh [build dir] [output folder] [--chinese] [page ...]
+#
+# Pages: home, history-events, realtime-recording, history-data, manufacturing (default: all).
 #
 # Needs xvfb-run and ImageMagick's import. The simulator runs on a virtual bus of its own; the
 # driver finds it through canbus.ini beside it, which is put back as it was afterwards.
@@ -17,9 +19,9 @@ if [ "${1:-}" = "--inner" ]; then
     sim=$!
     trap 'kill $sim 2>/dev/null || true' EXIT
     sleep 1
-    coproc DRIVER { "$bin/record-pages" "$page" $language 2>/dev/null; }
+    coproc DRIVER { "$bin/page-shots" "$page" $language 2>/dev/null; }
     if ! timeout 90 grep -m1 -q ready <&"${DRIVER[0]}"; then
-        echo "record-pages did not get ready for $page" >&2
+        echo "page-shots did not get ready for $page" >&2
         exit 1
     fi
     sleep 1
@@ -31,7 +33,14 @@ fi
 
 build=${1:-build}
 out=${2:-docs/screenshots}
-language=${3:-}
+shift $(($# < 2 ? $# : 2))
+language=""
+if [ "${1:-}" = "--chinese" ]; then
+    language=--chinese
+    shift
+fi
+pages=("$@")
+[ ${#pages[@]} -eq 0 ] && pages=(home history-events realtime-recording history-data manufacturing)
 bin=$(cd "$build/bin" && pwd)
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
@@ -51,7 +60,7 @@ printf 'plugin=virtualcan\ninterface=tcp://127.0.0.1:%d/can0\n' "$port" >"$ini"
 
 suffix=""
 [ -n "$language" ] && suffix="-chinese"
-for page in history-events realtime-recording history-data; do
+for page in "${pages[@]}"; do
     xvfb-run -a -s "-screen 0 1920x1080x24" "$0" --inner "$bin" "$page" \
         "$out/$page$suffix.png" "$language"
     echo "$out/$page$suffix.png"

@@ -1,9 +1,9 @@
-// Brings one of the record pages up in the whole main window, with live data from a battery on
-// the bus, for a screenshot: the navigation bar hides these pages, so the driver selects them
-// in the page stack itself. It opens the bus (canbus.ini beside it says which), waits for a
-// battery, runs the page's scenario and then prints "ready" and keeps the window up.
+// Brings one page up in the whole main window, with live data from a battery on the bus, for a
+// screenshot: the navigation bar hides some pages, so the driver selects them in the page stack
+// itself. It opens the bus (canbus.ini beside it says which), waits for a battery, runs the
+// page's scenario and then prints "ready" and keeps the window up.
 //
-//   record-pages history-events|realtime-recording|history-data [--chinese]
+//   page-shots home|history-events|realtime-recording|history-data|manufacturing [--chinese]
 
 #include "app/startup.h"
 #include "log/logger.h"
@@ -55,10 +55,12 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const QStringList arguments = app.arguments();
     const QString page = arguments.value(1);
-    if (page != QLatin1String("history-events") && page != QLatin1String("realtime-recording")
-        && page != QLatin1String("history-data")) {
-        std::fprintf(stderr,
-            "usage: record-pages history-events|realtime-recording|history-data [--chinese]\n");
+    const QStringList pages { QStringLiteral("home"), QStringLiteral("history-events"),
+        QStringLiteral("realtime-recording"), QStringLiteral("history-data"),
+        QStringLiteral("manufacturing") };
+    if (!pages.contains(page)) {
+        std::fprintf(
+            stderr, "usage: page-shots %s [--chinese]\n", qPrintable(pages.join(QLatin1Char('|'))));
         return 2;
     }
     Resources::init();
@@ -80,6 +82,13 @@ int main(int argc, char *argv[])
     // The top bar selects the first battery at its next tick; the pages then follow it.
     when([] { return !SignalValues::instance()->knownDevices().isEmpty(); },
         [=] {
+            if (page == QLatin1String("home") || page == QLatin1String("manufacturing")) {
+                window->stack()->setCurrentIndex(page == QLatin1String("home")
+                        ? MainWidger::BaseInfoPage
+                        : MainWidger::ManufacturingPage);
+                QTimer::singleShot(3000, ready);
+                return;
+            }
             if (page == QLatin1String("history-data")) {
                 window->stack()->setCurrentIndex(MainWidger::HistoryDataPage);
                 // Two ticks of the page, and the statistics frames (every 3 s) are in.
