@@ -272,6 +272,7 @@ void HistoryEventModel::OnStartRecording(int deviceId)
     const int range = int(qMin<uint>(count, uint(std::numeric_limits<int>::max())));
     m_expected = range;
     m_dropped = 0;
+    m_wrongBattery = 0;
     emit newProgressRange(range);
     emit newProgressValue(0);
     m_received = 0;
@@ -306,6 +307,7 @@ void HistoryEventModel::OnClearRecordingData()
     m_expected = 0;
     m_received = 0;
     m_dropped = 0;
+    m_wrongBattery = 0;
     setState(Idle);
     emit transferChanged();
 }
@@ -347,16 +349,19 @@ void HistoryEventModel::OnNewHistoryEvent(uchar slave, QByteArray data)
         QLOG_WARN() << "HistoryEventModel::OnNewHistoryEvent: check sum error for slave:"
                     << int(slave) << "; recv:" << Qt::hex << stored << "; calced:" << computed
                     << "; data:" << QString::fromLatin1(data.toHex(' '));
-        countDropped();
+        countDropped(&m_dropped);
         return;
     }
-    if (byteAt(data, DevIdAt) != slave)
+    // Not logged: the record is sound, only not this battery's.
+    if (byteAt(data, DevIdAt) != slave) {
+        countDropped(&m_wrongBattery);
         return;
+    }
     if (data.size() < RecordSize) {
         QLOG_WARN() << "HistoryEventModel::OnNewHistoryEvent: record too short from slave:"
                     << int(slave) << "; size:" << data.size()
                     << "; data:" << QString::fromLatin1(data.toHex(' '));
-        countDropped();
+        countDropped(&m_dropped);
         return;
     }
 
@@ -399,9 +404,9 @@ void HistoryEventModel::setState(TransferState state)
     emit transferChanged();
 }
 
-void HistoryEventModel::countDropped()
+void HistoryEventModel::countDropped(int *counter)
 {
-    ++m_dropped;
+    ++*counter;
     if (m_state == Stalled)
         setState(Reading);
     emit transferChanged();
@@ -410,7 +415,8 @@ void HistoryEventModel::countDropped()
 
 void HistoryEventModel::checkComplete()
 {
-    if ((m_state == Reading || m_state == Stalled) && m_received + m_dropped >= m_expected) {
+    if ((m_state == Reading || m_state == Stalled)
+        && m_received + m_dropped + m_wrongBattery >= m_expected) {
         m_idleTimer->stop();
         setState(Complete);
     }

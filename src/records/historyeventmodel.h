@@ -37,9 +37,10 @@ class QTimer;
 //
 // A read-out: OnStartRecording asks the BMS how many events it holds, starts the transfer and
 // then takes the records as they come; the transfer has no end of its own on the host side.
-// This model watches it: once every announced record has come (or been dropped) it is
-// complete, and when nothing comes for TransferIdleMs before that, it is reported stalled (the
-// BMS went quiet or offline). Rows already read are never dropped by either.
+// This model watches it: once every announced record has come (or been dropped, as damaged or
+// as another battery's) it is complete, and when nothing comes for TransferIdleMs before that,
+// it is reported stalled (the BMS went quiet or offline). Rows already read are never dropped
+// by either.
 //
 // Everything runs on the GUI thread, except the CSV writing (CsvSaveJob).
 class HistoryEventModel : public QAbstractTableModel
@@ -85,11 +86,13 @@ public:
     int deviceId() const { return m_deviceId; }
     const QStringList &row(int row) const { return m_rows.at(row); }
     TransferState transferState() const { return m_state; }
-    // Events the BMS said it holds, records taken as rows, and records dropped as damaged (bad
-    // check sum or too short), all of the current read-out.
+    // Events the BMS said it holds, records taken as rows, records dropped as damaged (bad
+    // check sum or too short), and sound records dropped because their byte 7 names another
+    // battery than the one that sent them, all of the current read-out.
     int expectedCount() const { return m_expected; }
     int receivedCount() const { return m_received; }
     int droppedCount() const { return m_dropped; }
+    int wrongBatteryCount() const { return m_wrongBattery; }
     bool isSaving() const;
 
 signals:
@@ -116,7 +119,8 @@ private slots:
 private:
     void removeAllRows();
     void setState(TransferState state);
-    void countDropped();
+    // One more record dropped, counted in *counter.
+    void countDropped(int *counter);
     // Complete once every announced record is accounted for.
     void checkComplete();
 
@@ -126,6 +130,7 @@ private:
     int m_expected = 0;
     int m_received = 0;
     int m_dropped = 0;
+    int m_wrongBattery = 0;
     TransferState m_state = Idle;
     QTimer *m_idleTimer = nullptr;
     QList<CsvSaveJob *> m_saves;

@@ -67,6 +67,7 @@ private slots:
     void zeroEventsStillStartsTheTransferAndEmptiesTheTable();
     void silentBatteryChangesNothing();
     void badChecksumsAreDroppedAndTheReadOutStillCompletes();
+    void anotherBatterysRecordsAreCountedAndTheReadOutStillCompletes();
     void stalledTransferKeepsItsRowsAndResumes();
     void stopKeepsTheRows();
     void deleteRemovesTheRowsWhateverTheBatterySays();
@@ -365,6 +366,23 @@ void TestHistoryEventModel::badChecksumsAreDroppedAndTheReadOutStillCompletes()
     QCOMPARE(m_model->droppedCount(), 1);
     QCOMPARE(m_model->row(1), HistoryEventModel::formatRecord(sample(7, 2), 7));
     QCOMPARE(m_capture->count(QStringLiteral("check sum error for slave: 7 ")), 1);
+}
+
+void TestHistoryEventModel::anotherBatterysRecordsAreCountedAndTheReadOutStillCompletes()
+{
+    // Battery 7 sends a sound record whose byte 7 names battery 8: not a row, not damaged, but
+    // accounted for, so that the read-out ends when the last record has come.
+    transfer(7, { sample(7, 0), sample(8, 1), sample(7, 2) }, 3);
+    QTRY_COMPARE(m_model->transferState(), HistoryEventModel::Complete);
+    QCOMPARE(m_model->rowCount(), 2);
+    QCOMPARE(m_model->droppedCount(), 0);
+    QCOMPARE(m_model->wrongBatteryCount(), 1);
+    QCOMPARE(m_capture->lines().filter(QStringLiteral("OnNewHistoryEvent")), QStringList());
+
+    // A new read-out counts afresh.
+    transfer(7, { sample(7, 0) }, 1);
+    QCOMPARE(m_model->wrongBatteryCount(), 0);
+    QTRY_COMPARE(m_model->transferState(), HistoryEventModel::Complete);
 }
 
 void TestHistoryEventModel::stalledTransferKeepsItsRowsAndResumes()
