@@ -7,6 +7,7 @@
 #include "decodecommand.h"
 #include "exitstatus.h"
 #include "flashcommand.h"
+#include "historycommand.h"
 #include "paramsbackupcommand.h"
 #include "paramsdiffcommand.h"
 #include "paramsrestorecommand.h"
@@ -25,6 +26,7 @@ Dispatcher::Dispatcher()
     m_commands.emplace_back(new ClockCheckCommand);
     m_commands.emplace_back(new ClockSyncCommand);
     m_commands.emplace_back(new FlashCommand);
+    m_commands.emplace_back(new HistoryCommand);
     m_commands.emplace_back(new RecordCommand);
     m_commands.emplace_back(new ReplayCommand);
     m_commands.emplace_back(new DecodeCommand);
@@ -41,8 +43,8 @@ QString Dispatcher::overview() const
     QString text = QStringLiteral(
         "Usage: bmsctl COMMAND [options]\n\n"
         "The battery bank from the command line: the batteries on the CAN bus, their values,\n"
-        "parameters, clocks and firmware, and the bus's traffic in formats other CAN tools "
-        "read.\n\n"
+        "parameters, clocks, firmware and history logs, and the bus's traffic in formats other\n"
+        "CAN tools read.\n\n"
         "Commands:\n");
     for (const auto &command : m_commands)
         text += QStringLiteral("  %1  %2\n")

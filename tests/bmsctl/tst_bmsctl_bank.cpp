@@ -132,7 +132,7 @@ void TestBmsctlBank::absentBatteriesAndWrongCommandLines()
         { { "clock", "sync", "--ids", "30" }, "battery numbers are 0 to 27" },
         { { "scan", "--bus", "virtualcan" }, "--bus takes PLUGIN:INTERFACE" },
         { { "scan", "--seconds", "soon" }, "--seconds takes a number" },
-        { { "history", "--all", "--out", "x" }, "unknown command \"history\"" },
+        { { "histroy", "--all" }, "unknown command \"histroy\"" },
         { { "clock" }, "an action is needed" },
     };
     for (const auto &line : wrong) {
