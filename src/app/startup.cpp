@@ -52,7 +52,8 @@ void Startup::logBanner()
     QLOG_INFO() << "!";
     QLOG_INFO() << rule;
     QLOG_INFO() << "ZELKOR Upper Computer";
-    QLOG_INFO() << "V1.03.12";
+    // As plain text: the log would quote a QString.
+    QLOG_INFO() << qPrintable(AppConfig::version());
     QLOG_INFO() << buildDate() << " " << buildTime();
     QLOG_INFO() << rule;
     QLOG_INFO() << "main: application start!";
