@@ -105,31 +105,7 @@ int UiMainTop::currentDeviceId() const
 
 QStringList UiMainTop::alarmNames() const
 {
-    return {
-        // Levels
-        tr("Cell Over Voltage"),
-        tr("Cell Under Voltage"),
-        tr("System Over Voltage"),
-        tr("System Under Voltage"),
-        tr("Voltage Differential"),
-        tr("Charge Hight Temp"),
-        tr("Discharge Hight Temp"),
-        tr("Charge Low Temp"),
-        tr("Discharge Low Temp"),
-        tr("Temp Differential"),
-        tr("Charge Over Current"),
-        tr("Discharge Over Current"),
-        // Flags
-        tr("AFE-OV"),
-        tr("AFE-UV"),
-        tr("Address Duplicate"),
-        tr("Internal CAN Communication Error"),
-        tr("External CAN Communication Error"),
-        tr("RS485 Communication Error"),
-        tr("Cell Voltage Wire Break"),
-        tr("Temp Wire Break"),
-        tr("AFE Communication Error"),
-    };
+    return AlarmSet::names();
 }
 
 void UiMainTop::OnNewDeviceId(uchar devId)
