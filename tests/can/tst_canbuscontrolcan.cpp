@@ -14,6 +14,7 @@
 #include "can/controlcanfactory.h"
 #include "can/controlcanlibrary.h"
 #include "support/capturedestination.h"
+#include "support/testport.h"
 
 #include <QCanBusDevice>
 #include <QCanBusFrame>
@@ -34,11 +35,11 @@
 
 namespace {
 
-// Ports of this test alone, so that test processes running in parallel keep to their own buses;
-// below 32768, where the system never picks the outgoing end of a connection.
-constexpr quint16 BusPort = 24541;
-constexpr quint16 DroppingServerPort = 24542;
-constexpr quint16 NobodyListensPort = 24543;
+// Ports of this run alone, chosen in initTestCase (TestPort), so that test processes running in
+// parallel, or another run of this test, keep to their own buses.
+quint16 BusPort = 0;
+quint16 DroppingServerPort = 0;
+quint16 NobodyListensPort = 0;
 // Enough for a connection on this machine; a refused one is only noticed by the timeout.
 constexpr int ShortConnectTimeoutMs = 300;
 // What the second program sends while the bus settles; receivers ignore it.
@@ -180,6 +181,16 @@ private:
 void TestCanBusControlCan::initTestCase()
 {
     m_log = CaptureDestination::attach();
+    QList<quint16> ports;
+    while (ports.size() < 3) {
+        const quint16 port = TestPort::pick();
+        QVERIFY(port != 0);
+        if (!ports.contains(port))
+            ports.append(port);
+    }
+    BusPort = ports.at(0);
+    DroppingServerPort = ports.at(1);
+    NobodyListensPort = ports.at(2);
     QString reason;
     m_peer = busConfig().createDevice(&reason);
     QVERIFY2(m_peer, qPrintable(reason));
