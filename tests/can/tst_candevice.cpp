@@ -72,7 +72,8 @@ public:
         if (duringOpen) {
             QTimer::singleShot(0, duringOpen);
             QEventLoop loop;
-            // Long enough for several 5 ms poll ticks to fall due.
+            // A bounded wait that proves nothing happens: long enough for several 5 ms poll
+            // ticks to fall due, none of which may poll the adapter while it opens.
             QTimer::singleShot(40, &loop, &QEventLoop::quit);
             loop.exec();
         }
