@@ -4,7 +4,8 @@
 #   open:   the bus open, with bms-sim playing 28 batteries (--packs 0..27) on a virtual bus of
 #           its own, named by canbus.ini beside the program.
 # Each case waits a while for the program to settle, then reads utime + stime of the process
-# (every thread) from /proc/<pid>/stat over the measuring window and prints the share of one core.
+# (every thread) from /proc/<pid>/stat over the measuring window and prints the share of one core,
+# then that of each thread (from /proc/<pid>/task/*/stat) that took any.
 #
 #   bench/idle_cpu.sh [build dir] [seconds] [closed|open ...]
 #
@@ -28,15 +29,43 @@ ticks() {
     echo $((${12} + ${13}))
 }
 
-# CPU of pid over the given seconds, as a percentage of one core with two decimals.
+# Ticks of each thread of a process, one "name ticks" line per thread.
+thread_ticks() {
+    local task stat
+    for task in /proc/"$1"/task/*; do
+        stat=$(cat "$task/stat" 2>/dev/null) || continue
+        local name=${stat#*(}
+        name=${name%%)*}
+        echo "${name// /_} $(ticks "${task#/proc/}")"
+    done
+}
+
+# CPU of pid over the given seconds, as a percentage of one core with two decimals; with
+# "threads" as third argument, followed by "; by thread:" and the share of each thread name that
+# took any.
 measure() {
-    local pid=$1 seconds=$2 hz before after
+    local pid=$1 seconds=$2 hz before after threads_before threads_after
     hz=$(getconf CLK_TCK)
     before=$(ticks "$pid")
+    [ "${3:-}" = threads ] && threads_before=$(thread_ticks "$pid")
     sleep "$seconds"
     after=$(ticks "$pid")
+    [ "${3:-}" = threads ] && threads_after=$(thread_ticks "$pid")
     awk -v t=$((after - before)) -v hz="$hz" -v s="$seconds" \
         'BEGIN { printf "%.2f", 100.0 * t / hz / s }'
+    if [ "${3:-}" = threads ]; then
+        printf '%s\n--\n%s\n' "$threads_before" "$threads_after" | awk -v hz="$hz" -v s="$seconds" '
+            $0 == "--" { after = 1; next }
+            !after { start[$1] += $2; next }
+            { stop[$1] += $2 }
+            END {
+                sep = "; by thread:"
+                for (name in stop) {
+                    share = 100.0 * (stop[name] - start[name]) / hz / s
+                    if (share > 0) { printf "%s %s %.2f", sep, name, share; sep = "," }
+                }
+            }'
+    fi
 }
 
 if [ "${1:-}" = "--inner" ]; then
@@ -69,10 +98,11 @@ if [ "${1:-}" = "--inner" ]; then
         ;;
     esac
     sleep "$settle"
-    cpu=$(measure "$program" "$seconds")
-    line="$kind: $cpu % of one core over $seconds s"
+    cpu=$(measure "$program" "$seconds" threads)
+    line="$kind: ${cpu%%;*} % of one core over $seconds s"
+    [ "$cpu" != "${cpu%%;*}" ] && line+=";${cpu#*;}"
     if [ "$kind" = open ]; then
-        line+=" (bms-sim: $(measure "$sim" 5) %)"
+        line+="; bms-sim: $(measure "$sim" 5) %"
     fi
     echo "$line"
     exit 0
