@@ -7,10 +7,10 @@ class QFileSystemWatcher;
 
 // The names of the serial ports present, for the top bar's list, which is refreshed every
 // second. Asking the system (QSerialPortInfo::availablePorts) walks every terminal device the
-// kernel knows and was by far the most expensive thing the idle window did each second. A port
+// kernel knows, by far the most expensive thing the idle window would do each second. A port
 // comes or goes only with its device node in /dev, so where that folder can be watched the
 // system is asked once and then again only after the folder changed; elsewhere (Windows, or a
-// watch that could not be set) it is asked on every call, as before.
+// watch that could not be set) it is asked on every call.
 class SerialPortList : public QObject
 {
     Q_OBJECT
