@@ -23,8 +23,8 @@ struct Frame
     QByteArray payload;
 };
 
-// What a full bank of batteries broadcasts: every frame kind from every battery, with plausible values that
-// move from round to round, the life counter among them.
+// What a full bank of batteries broadcasts: every frame kind from every battery, with plausible
+// values that move from round to round, the life counter among them.
 inline QVector<Frame> busTraffic(const AbstractSignalValue &store)
 {
     QVector<Frame> frames;
