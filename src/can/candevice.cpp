@@ -71,7 +71,6 @@ CanDevice::CanDevice(std::shared_ptr<ControlCanApi> api, QObject *parent)
     , m_api(api ? std::move(api) : ControlCanFactory::create())
     , m_pollTimer(new QTimer(this))
 {
-    qRegisterMetaType<ReceivedFrames>();
     m_pollTimer->setInterval(PollIntervalMs);
     m_pollTimer->setSingleShot(false);
     connect(m_pollTimer, &QTimer::timeout, this, &CanDevice::OnTimeout);
@@ -295,18 +294,13 @@ void CanDevice::OnTimeout()
     if (received > 0) {
         // Never trust a count beyond the buffer.
         const int count = std::min<int>(received, ReceiveBufferFrames);
-        ReceivedFrames batch;
-        batch.reserve(count);
         for (int i = 0; i < count; ++i) {
             const VCI_CAN_OBJ &frame = frames[i];
             // The whole data field, whatever the length code: receivers index it freely.
-            batch.append(
-                { frame.ID, QByteArray(reinterpret_cast<const char *>(frame.Data), MaxDataLength),
-                    frame.TimeStamp });
+            emit newData(frame.ID,
+                QByteArray(reinterpret_cast<const char *>(frame.Data), MaxDataLength),
+                frame.TimeStamp);
         }
-        emit framesReceived(batch);
-        for (const ReceivedFrame &frame : qAsConst(batch))
-            emit newData(frame.id, frame.data, frame.timeStamp);
         return;
     }
 

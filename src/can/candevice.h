@@ -5,25 +5,12 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QMetaType>
 #include <QObject>
-#include <QVector>
 
 #include <memory>
 
 class ControlCanApi;
 class QTimer;
-
-// One frame as the adapter received it: the 29-bit identifier, the 8 bytes of its data field and
-// the adapter's time stamp, as newData() carries them.
-struct ReceivedFrame
-{
-    ulong id = 0;
-    QByteArray data;
-    ulong timeStamp = 0;
-};
-using ReceivedFrames = QVector<ReceivedFrame>;
-Q_DECLARE_METATYPE(ReceivedFrames)
 
 // The USB-CAN adapter: opens and configures one channel of one adapter through the nine
 // ControlCAN operations, polls it every 5 ms and hands each received frame on as newData(), and
@@ -86,10 +73,6 @@ public slots:
     void OnTimeout();
 
 signals:
-    // Every frame one poll received, in order, in one signal: a receiver in another thread then
-    // takes a whole poll in one queued event instead of one event per frame (at 28 batteries,
-    // over a thousand a second). Emitted before the frames' newData().
-    void framesReceived(ReceivedFrames frames);
     // One received frame: data is always the 8 bytes of the frame's data field.
     void newData(ulong id, QByteArray data, ulong timeStamp);
     // The adapter refused to transmit this frame, or it came while the adapter was being

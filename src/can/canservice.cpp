@@ -95,12 +95,12 @@ CanService::CanService(CanDevice *device, QObject *parent)
     // The adapter has no parent: it must die in its own thread, as the thread ends.
     connect(m_thread, &QThread::finished, m_device, &QObject::deleteLater);
 
-    // Received frames reach the signal store and this service through one queued event per
-    // poll (OnFramesReceived), the store first, so for every frame it has registered the
-    // battery (and announced a reconnect) before the service looks at the frame.
+    // The signal store is connected first, so for every frame it has registered the battery
+    // (and announced a reconnect) before the service looks at the frame.
     SignalValues *store = SignalValues::instance();
-    connect(m_device, &CanDevice::framesReceived, this, &CanService::OnFramesReceived);
+    connect(m_device, &CanDevice::newData, store, &SignalValues::OnNewCanFrame);
     connect(store, &SignalValues::deviceReconnect, this, &CanService::OnDeviceReconnect);
+    connect(m_device, &CanDevice::newData, this, &CanService::OnNewCanFrame);
     connect(m_device, &CanDevice::transmitFailed, this, &CanService::OnTransmitFailed);
 
     connect(m_upgrade, &CanUpgrade::sendFrame, this, &CanService::sendFrame);
@@ -164,26 +164,6 @@ int CanService::waitForReply(const ReplyPattern &pattern)
     }
     m_pendingReplies.removeOne(pattern);
     return NoReply;
-}
-
-void CanService::OnFramesReceived(const ReceivedFrames &frames)
-{
-    SignalValues *store = SignalValues::instance();
-    m_frames += frames;
-    ++m_frameDispatchDepth;
-    while (m_nextFrameStep < 2 * m_frames.size()) {
-        const int step = m_nextFrameStep++;
-        // A copy: a nested call may append to m_frames meanwhile.
-        const ReceivedFrame frame = m_frames.at(step / 2);
-        if (step % 2 == 0)
-            store->OnNewCanFrame(frame.id, frame.data, frame.timeStamp);
-        else
-            OnNewCanFrame(frame.id, frame.data, frame.timeStamp);
-    }
-    if (--m_frameDispatchDepth == 0) {
-        m_frames.clear();
-        m_nextFrameStep = 0;
-    }
 }
 
 void CanService::OnNewCanFrame(ulong id, const QByteArray &data, ulong timeStamp)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "can/candevice.h"
 #include "can/devicerecord.h"
 #include "can/replypattern.h"
 #include "log/logthrottle.h"
@@ -12,6 +11,7 @@
 #include <QStringList>
 #include <QVector>
 
+class CanDevice;
 class CanUpgrade;
 class QThread;
 class QTimer;
@@ -38,9 +38,8 @@ class ThresholdSetting;
 // Threads: the service, its device records, its reply patterns, its timers and every method
 // and slot below belong to the GUI thread. The adapter (CanDevice) lives in the service's
 // worker thread and is reached only through queued meta-calls by slot name: open() and close()
-// blocking, writeData() posted. Received frames come back through the adapter's framesReceived
-// signal, queued, one event per poll, so no data is shared between the threads and nothing here
-// needs a lock.
+// blocking, writeData() posted. Received frames come back through the adapter's newData signal,
+// queued, so no data is shared between the threads and nothing here needs a lock.
 //
 // The commands that wait for a reply run a local event loop (see waitForReply()). While one
 // waits, the GUI thread keeps serving timers, clicks and received frames, so any slot here or
@@ -157,9 +156,6 @@ signals:
     void upgradeFinished(bool success);
 
 public slots:
-    // One poll's frames from the adapter: each frame goes to the signal store's OnNewCanFrame,
-    // then to this service's, in the order received (see m_frameSteps).
-    void OnFramesReceived(const ReceivedFrames &frames);
     // Every frame the adapter receives, broadcasts included: stores reply content in the
     // device records, then releases the first reply pattern the frame matches.
     void OnNewCanFrame(ulong id, const QByteArray &data, ulong timeStamp);
@@ -203,13 +199,4 @@ private:
     bool m_rtcPassRunning = false;
 
     CanUpgrade *m_upgrade = nullptr;
-
-    // Frames of the polls being handed on. Frame i is taken by the store at step 2i and by this
-    // service at step 2i + 1. A receiver that runs a local event loop (a reply wait) can let the
-    // next poll's event in while a poll is being handed on; that nested call appends its frames
-    // and carries on from the next step, so every frame still reaches both receivers once, in
-    // the order it came, as if each frame had been an event of its own.
-    ReceivedFrames m_frames;
-    int m_nextFrameStep = 0;
-    int m_frameDispatchDepth = 0;
 };

@@ -145,7 +145,6 @@ private slots:
     void duplicatedReplyIsNotCarriedOverToTheNextWait();
     void replyFromAnotherBatteryDoesNotEndTheWait();
 
-    void pollArrivingWhileAPollIsHandedOnComesAfterIt();
     void framesFromNumbers28AndUpStoreNothing();
     void floodFromHighDeviceNumbersDoesNotFloodTheLog();
     void shortFramesStoreNothing();
@@ -957,40 +956,6 @@ void TestCanService::framesFromNumbers28AndUpStoreNothing()
         QStringLiteral("DEBUG|CanService::processCanFrame: recv too large slave number: 30 ")));
     QVERIFY(lines.contains(
         QStringLiteral("DEBUG|CanService::processCanFrame: recv too large slave number: 255 ")));
-}
-
-void TestCanService::pollArrivingWhileAPollIsHandedOnComesAfterIt()
-{
-    // Three batteries the store has not announced yet, so that their announcements show the
-    // order in which their frames reached it.
-    SignalValues *store = SignalValues::instance();
-    QList<uchar> fresh;
-    for (int devId = BatteryBank::MaxDeviceId; devId >= 0 && fresh.size() < 3; --devId) {
-        if (!store->knownDevices().contains(uchar(devId)))
-            fresh.append(uchar(devId));
-    }
-    if (fresh.size() < 3)
-        QSKIP("every battery number is already known to the store");
-    const auto frameOf = [](uchar devId) {
-        return ReceivedFrame { FrameKey::identifier(FrameKey::PackInfo, devId),
-            hex("0000000000000001"), 0 };
-    };
-
-    // The next poll's event is let in by a local event loop run from a receiver of the first
-    // frame, as a reply wait would; here it is delivered at once from that receiver.
-    QList<uchar> announced;
-    bool nestedDelivered = false;
-    QMetaObject::Connection nesting
-        = connect(store, &SignalValues::newDeviceId, this, [&](uchar devId) {
-              announced.append(devId);
-              if (!nestedDelivered) {
-                  nestedDelivered = true;
-                  m_service->OnFramesReceived({ frameOf(fresh.at(2)) });
-              }
-          });
-    m_service->OnFramesReceived({ frameOf(fresh.at(0)), frameOf(fresh.at(1)) });
-    disconnect(nesting);
-    QCOMPARE(announced, fresh);
 }
 
 void TestCanService::floodFromHighDeviceNumbersDoesNotFloodTheLog()
