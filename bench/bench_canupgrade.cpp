@@ -11,12 +11,14 @@
 #include "support/testfirmware.h"
 #include "support/testport.h"
 
+#include "can/adaptertype.h"
 #include "can/canbusconfig.h"
 #include "can/canbuscontrolcan.h"
 #include "can/candevice.h"
 #include "can/canservice.h"
 #include "can/canupgrade.h"
 #include "log/logger.h"
+#include "signals/batterybank.h"
 #include "signals/signalvalues.h"
 #include "upgrade/imageversion.h"
 
@@ -71,14 +73,14 @@ int main(int argc, char **argv)
     QCommandLineParser parser;
     const QCommandLineOption imageKib(
         QStringLiteral("image-kib"), QStringLiteral("Image size."), QStringLiteral("KiB"), "256");
-    const QCommandLineOption packs(
-        QStringLiteral("packs"), QStringLiteral("Batteries."), QStringLiteral("n"), "28");
+    const QCommandLineOption packs(QStringLiteral("packs"), QStringLiteral("Batteries."),
+        QStringLiteral("n"), QString::number(BatteryBank::DeviceCount));
     const QCommandLineOption bitRate(
         QStringLiteral("bitrate"), QStringLiteral("Bus bit/s."), QStringLiteral("n"), "250000");
     parser.addOptions({ imageKib, packs, bitRate });
     parser.process(app);
     const int imageBytes = parser.value(imageKib).toInt() * 1024;
-    const int packCount = qBound(1, parser.value(packs).toInt(), 28);
+    const int packCount = qBound(1, parser.value(packs).toInt(), BatteryBank::DeviceCount);
 
     // The simulator, on a virtual bus of its own.
     const QString interfaceName = QStringLiteral("tcp://127.0.0.1:%1/can0").arg(TestPort::pick());
@@ -108,7 +110,7 @@ int main(int argc, char **argv)
     auto api = std::make_shared<CanBusControlCan>(
         CanBusConfig(CanBusConfig::defaultPlugin(), interfaceName));
     auto *service = new CanService(new CanDevice(api));
-    if (service->initService(CanDevice::TypeUsbCan2, 0, true, 0, 250) != 0) {
+    if (service->initService(AdapterType::UsbCan2, 0, true, 0, 250) != 0) {
         std::fprintf(stderr, "bench_canupgrade: the bus did not open\n");
         return 1;
     }

@@ -10,6 +10,7 @@
 #include "support/parameterset.h"
 #include "support/simprocess.h"
 
+#include "can/adaptertype.h"
 #include "can/canservice.h"
 #include "records/historyeventmodel.h"
 #include "signals/signalindex.h"
@@ -59,8 +60,8 @@ int main(int argc, char *argv[])
         return 1;
     }
     CanService *service = CanService::instance();
-    if (service->initService(4, 0, true, 0, 250) != 0
-        && service->initService(4, 0, true, 0, 250) != 0) {
+    if (service->initService(AdapterType::UsbCan2, 0, true, 0, 250) != 0
+        && service->initService(AdapterType::UsbCan2, 0, true, 0, 250) != 0) {
         std::fprintf(stderr, "the bus did not open\n");
         return 1;
     }

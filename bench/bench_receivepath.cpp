@@ -8,6 +8,7 @@
 
 #include "bustraffic.h"
 
+#include "can/adaptertype.h"
 #include "can/candevice.h"
 #include "can/canservice.h"
 #include "can/controlcanapi.h"
@@ -136,7 +137,7 @@ int main(int argc, char **argv)
     auto *service = new CanService(new CanDevice(api));
     wall.start();
     cpuAtStart = threadCpuSeconds();
-    if (service->initService(CanDevice::TypeUsbCan2, 0, true, 0, 250) != 0) {
+    if (service->initService(AdapterType::UsbCan2, 0, true, 0, 250) != 0) {
         std::fprintf(stderr, "bench_receivepath: the adapter did not open\n");
         return 1;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "signals/batterybank.h"
 #include "signals/framekey.h"
 #include "signals/signalindex.h"
 #include "signals/signalvalues.h"
@@ -11,7 +12,7 @@
 // benchmarks.
 namespace BusTraffic {
 
-constexpr int Batteries = 28;
+constexpr int Batteries = BatteryBank::DeviceCount;
 // Rounds of the full broadcast cycle with changing contents, so the decoder never sees one
 // payload over and over.
 constexpr int Rounds = 8;
@@ -22,8 +23,8 @@ struct Frame
     QByteArray payload;
 };
 
-// What 28 batteries broadcast: every frame kind from every battery, with plausible values that
-// move from round to round, the life counter among them.
+// What a full bank of batteries broadcasts: every frame kind from every battery, with plausible
+// values that move from round to round, the life counter among them.
 inline QVector<Frame> busTraffic(const AbstractSignalValue &store)
 {
     QVector<Frame> frames;

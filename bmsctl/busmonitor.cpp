@@ -3,6 +3,7 @@
 #include "canframebits.h"
 
 #include "signals/abstractsignalvalue.h"
+#include "signals/batterybank.h"
 #include "signals/framekey.h"
 #include "signals/signalindex.h"
 
@@ -28,7 +29,7 @@ void BusMonitor::addFrame(quint32 id, bool extended, const QByteArray &data)
     m_bits += CanFrameBits::bitsOnWire(id, extended, data);
 
     const int devId = int(id & 0xFF);
-    if (devId >= DeviceCount)
+    if (devId > BatteryBank::MaxDeviceId)
         return;
     DeviceTraffic &traffic = m_devices[devId];
     ++traffic.frames;

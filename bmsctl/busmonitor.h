@@ -13,12 +13,10 @@ class AbstractSignalValue;
 // they took (CanFrameBits).
 //
 // A battery counts as heard by the window's own rule (SignalValues): any frame whose
-// identifier's low byte is 0..27, broadcast or reply.
+// identifier's low byte is a device number of the bank, broadcast or reply.
 class BusMonitor
 {
 public:
-    static constexpr int DeviceCount = 28;
-
     // What a battery's life counter did while it was watched.
     enum class LifeCounter {
         Absent, // no frame that carries it

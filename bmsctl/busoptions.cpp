@@ -2,22 +2,41 @@
 
 #include "commandparser.h"
 
-#include "can/candevice.h"
+#include "can/adaptertype.h"
+
+#include <QStringList>
 
 namespace {
 
-struct AdapterName
+// The command line's name of an adapter type: its name in the window, in lower case with
+// hyphens ("USBCAN_2E" is usbcan-2e).
+QString optionName(const AdapterType::Entry &entry)
 {
-    const char *name;
-    int type;
-};
+    return QString::fromLatin1(entry.name).toLower().replace(QLatin1Char('_'), QLatin1Char('-'));
+}
 
-const AdapterName AdapterNames[] = {
-    { "usbcan1", CanDevice::TypeUsbCan1 },
-    { "usbcan2", CanDevice::TypeUsbCan2 },
-    { "usbcan-e", CanDevice::TypeUsbCanE },
-    { "usbcan-2e", CanDevice::TypeUsbCan2E },
-};
+// "usbcan1, usbcan2 (default), usbcan-e, usbcan-2e" and the like, the last joined by the word
+// given.
+QString optionNames(const QString &lastJoin, bool markDefault)
+{
+    QStringList names;
+    for (const AdapterType::Entry &entry : AdapterType::All) {
+        names << optionName(entry);
+        if (markDefault && entry.code == AdapterType::Default)
+            names.last() += QStringLiteral(" (default)");
+    }
+    const QString last = names.takeLast();
+    return names.join(QStringLiteral(", ")) + lastJoin + last;
+}
+
+QString defaultOptionName()
+{
+    for (const AdapterType::Entry &entry : AdapterType::All) {
+        if (entry.code == AdapterType::Default)
+            return optionName(entry);
+    }
+    return QString();
+}
 
 constexpr int MaxBitrateKbit = 1000;
 
@@ -41,9 +60,9 @@ BusOptions::Parser::Parser()
                          "and the base of the bus load."),
           QStringLiteral("kbit"), QString::number(DefaultBitrateKbit))
     , m_adapter(QStringLiteral("adapter"),
-          QStringLiteral("ControlCAN adapter type: usbcan1, usbcan2 (default), usbcan-e, "
-                         "usbcan-2e."),
-          QStringLiteral("type"), QStringLiteral("usbcan2"))
+          QStringLiteral("ControlCAN adapter type: %1.")
+              .arg(optionNames(QStringLiteral(", "), true)),
+          QStringLiteral("type"), defaultOptionName())
     , m_verbose(QStringLiteral("verbose"), QStringLiteral("Show the log on standard error."))
 { }
 
@@ -79,13 +98,13 @@ bool BusOptions::Parser::read(
     }
     const QString adapter = parser.value(m_adapter).toLower();
     read.adapterType = -1;
-    for (const AdapterName &entry : AdapterNames) {
-        if (adapter == QLatin1String(entry.name))
-            read.adapterType = entry.type;
+    for (const AdapterType::Entry &entry : AdapterType::All) {
+        if (adapter == optionName(entry))
+            read.adapterType = entry.code;
     }
     if (read.adapterType < 0) {
-        *error = QStringLiteral("--adapter takes usbcan1, usbcan2, usbcan-e or usbcan-2e: %1")
-                     .arg(parser.value(m_adapter));
+        *error = QStringLiteral("--adapter takes %1: %2")
+                     .arg(optionNames(QStringLiteral(" or "), false), parser.value(m_adapter));
         return false;
     }
     read.verbose = parser.isSet(m_verbose);

@@ -6,9 +6,20 @@
 #include "exitstatus.h"
 #include "idlist.h"
 
+#include "signals/batterybank.h"
 #include "signals/signalvalues.h"
 
 #include <QSaveFile>
+
+namespace {
+
+// Every battery the bank has room for, as an id list.
+QString allBatteries()
+{
+    return QStringLiteral("0-%1").arg(BatteryBank::MaxDeviceId);
+}
+
+} // namespace
 
 QString DbcExportCommand::summary() const
 {
@@ -23,7 +34,7 @@ int DbcExportCommand::run(const QStringList &arguments, Console &console)
                        "catalogue's factors, offsets, ranges and units (degC for degrees "
                        "Celsius). Needs no bus."));
     const QCommandLineOption ids(QStringLiteral("ids"),
-        QStringLiteral("Batteries to describe, e.g. 1-4,12 (default: 0-27)."),
+        QStringLiteral("Batteries to describe, e.g. 1-4,12 (default: %1).").arg(allBatteries()),
         QStringLiteral("list"));
     const QCommandLineOption out(QStringLiteral("out"),
         QStringLiteral("The file to write (default: standard output)."), QStringLiteral("file"));
@@ -35,8 +46,7 @@ int DbcExportCommand::run(const QStringList &arguments, Console &console)
 
     QString error;
     QList<int> batteries;
-    if (!IdList::parse(
-            parser.isSet(ids) ? parser.value(ids) : QStringLiteral("0-27"), &batteries, &error))
+    if (!IdList::parse(parser.isSet(ids) ? parser.value(ids) : allBatteries(), &batteries, &error))
         return parser.usageError(console, error);
 
     const SignalValues catalogue;

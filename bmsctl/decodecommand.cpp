@@ -7,6 +7,7 @@
 #include "signalformat.h"
 #include "skippedlines.h"
 
+#include "signals/batterybank.h"
 #include "signals/signalnames.h"
 #include "signals/signalvalues.h"
 
@@ -81,7 +82,7 @@ int DecodeCommand::run(const QStringList &arguments, Console &console)
     for (const LoggedFrame &frame : reader.frames()) {
         const int devId = int(frame.id & 0xFF);
         const QVector<SignalDefinition> &definitions = store.definitions(frame.id >> 8);
-        if (!frame.extended || devId >= SignalValues::DeviceCount || definitions.isEmpty()) {
+        if (!frame.extended || devId > BatteryBank::MaxDeviceId || definitions.isEmpty()) {
             ++others;
             continue;
         }

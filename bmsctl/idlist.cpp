@@ -1,4 +1,5 @@
 #include "idlist.h"
+#include "signals/batterybank.h"
 
 #include <QStringList>
 
@@ -6,8 +7,10 @@ bool IdList::parseOne(const QString &text, int *id, QString *error)
 {
     bool ok = false;
     const int value = text.trimmed().toInt(&ok);
-    if (!ok || value < 0 || value > MaxDevId) {
-        *error = QStringLiteral("battery numbers are 0 to %1: \"%2\"").arg(MaxDevId).arg(text);
+    if (!ok || value < 0 || value > BatteryBank::MaxDeviceId) {
+        *error = QStringLiteral("battery numbers are 0 to %1: \"%2\"")
+                     .arg(BatteryBank::MaxDeviceId)
+                     .arg(text);
         return false;
     }
     *id = value;

@@ -8,6 +8,7 @@
 #include "parametercatalogue.h"
 #include "parameterfile.h"
 #include "parameterreader.h"
+#include "signals/batterybank.h"
 #include "targetbattery.h"
 
 #include <QDateTime>
@@ -24,8 +25,8 @@ int ParamsBackupCommand::run(const QStringList &arguments, Console &console)
         QStringLiteral("Reads every parameter of the battery and writes them, by id, name and "
                        "unit, with the battery's serial code, into a JSON file. The file is "
                        "written only when every parameter has answered."));
-    const QCommandLineOption id(
-        QStringLiteral("id"), QStringLiteral("The battery, 0 to 27."), QStringLiteral("n"));
+    const QCommandLineOption id(QStringLiteral("id"),
+        QStringLiteral("The battery, 0 to %1.").arg(BatteryBank::MaxDeviceId), QStringLiteral("n"));
     const QCommandLineOption out(
         QStringLiteral("out"), QStringLiteral("The file to write."), QStringLiteral("file"));
     CommandParser &parser = line.parser();

@@ -12,6 +12,7 @@
 #include "targetbattery.h"
 
 #include "can/canservice.h"
+#include "signals/batterybank.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -60,8 +61,8 @@ int ParamsRestoreCommand::run(const QStringList &arguments, Console &console)
     parser.addPositional(
         QStringLiteral("FILE"), QStringLiteral("A parameter file."), QStringLiteral("FILE"));
     parser.setPositionalCount(1, 1);
-    const QCommandLineOption id(
-        QStringLiteral("id"), QStringLiteral("The battery, 0 to 27."), QStringLiteral("n"));
+    const QCommandLineOption id(QStringLiteral("id"),
+        QStringLiteral("The battery, 0 to %1.").arg(BatteryBank::MaxDeviceId), QStringLiteral("n"));
     const QCommandLineOption dryRun(
         QStringLiteral("dry-run"), QStringLiteral("Show what would be written, write nothing."));
     const QCommandLineOption force(

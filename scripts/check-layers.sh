@@ -3,6 +3,8 @@
 #   log <- settings <- signals <- can <- records, upgrade <- ui <- app
 # (records and upgrade side by side, neither using the other); resource/ is below them all.
 # bmsctl/ is a program without widgets: it may use everything but ui/ and app/.
+# Also fails when a library's CMakeLists.txt links other libraries of src/ than those of the
+# folders its files include from.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -34,5 +36,24 @@ done
 for file in $(ls bmsctl/*.h bmsctl/*.cpp 2>/dev/null); do
     check "$file" bmsctl
 done
-[ $status -eq 0 ] && echo "layers: every include points down"
+
+# Each library of src/ links exactly the libraries of the folders its files include from: its
+# CMakeLists.txt names them as upper_<folder> (the aggregate upper_lib is not one of them).
+for dir in src/*/; do
+    layer=$(basename "$dir")
+    [ -f "$dir/CMakeLists.txt" ] || continue
+    [ "$layer" = resource ] && continue
+    used=$(cat "$dir"*.h "$dir"*.cpp 2>/dev/null | sed -nE 's/^#include "([a-z]+)\/.*/\1/p' \
+        | awk -v own="$layer" '$0 != own' | sort -u | tr '\n' ' ')
+    linked=$(sed -e 's/#.*//' "$dir/CMakeLists.txt" | grep -oE '\bupper_[a-z_]+\b' \
+        | sed -E 's/^upper_//; s/_lib$//' \
+        | awk -v own="$layer" '$0 != own && $0 != "lib" && $0 != "add_library" && $0 != "runtime_files"' \
+        | sort -u | tr '\n' ' ')
+    if [ "$used" != "$linked" ]; then
+        echo "src/$layer/CMakeLists.txt links [${linked% }] but its includes use [${used% }]"
+        status=1
+    fi
+done
+
+[ $status -eq 0 ] && echo "layers: every include points down, every library links what it uses"
 exit $status

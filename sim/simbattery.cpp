@@ -6,6 +6,7 @@
 #include "can/commandprotocol.h"
 #include "settings/thresholdsetting.h"
 #include "signals/abstractsignalvalue.h"
+#include "signals/batterybank.h"
 #include "signals/framekey.h"
 #include "signals/signalindex.h"
 
@@ -27,7 +28,7 @@ constexpr int StatisticsBroadcastMs = 3000;
 // takes the frames).
 constexpr int TransferTickMs = 10;
 // The batteries' broadcast timers are spread over their periods as if this many shared the bus.
-constexpr int PhaseSlots = 28;
+constexpr int PhaseSlots = BatteryBank::DeviceCount;
 
 // Milliseconds on the monotonic clock, the same for every battery of the process.
 qint64 monotonicMs()
@@ -227,7 +228,7 @@ void SimBattery::handleRequest(quint32 id, const QByteArray &data)
 
     switch (code) {
     case SetDeviceId:
-        if (data.size() >= 1 && byte(0) <= 27) {
+        if (data.size() >= 1 && byte(0) <= BatteryBank::MaxDeviceId) {
             m_devId = byte(0);
             m_history.setDevId(m_devId);
             sendReply(code, QByteArray(1, char(Acknowledged)));

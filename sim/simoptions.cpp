@@ -1,6 +1,8 @@
 #include "simoptions.h"
 
 #include "can/canbusconfig.h"
+#include "signals/batterybank.h"
+#include "signals/signalindex.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -13,8 +15,10 @@ bool parseIdList(const QString &text, QList<int> *ids, QString *error)
     for (const QString &part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         bool ok = false;
         const int id = part.trimmed().toInt(&ok);
-        if (!ok || id < 0 || id > 27) {
-            *error = QStringLiteral("device numbers are 0 to 27: %1").arg(part);
+        if (!ok || id < 0 || id > BatteryBank::MaxDeviceId) {
+            *error = QStringLiteral("device numbers are 0 to %1: %2")
+                         .arg(BatteryBank::MaxDeviceId)
+                         .arg(part);
             return false;
         }
         if (!ids->contains(id))
@@ -177,7 +181,7 @@ bool SimOptions::parseArguments(const QStringList &arguments, SimOptions *option
         bool valueOk = false;
         const int index = parts.value(0).toInt(&indexOk);
         const double value = parts.value(1).toDouble(&valueOk);
-        if (parts.size() != 2 || !indexOk || !valueOk || index < 0 || index > 209) {
+        if (parts.size() != 2 || !indexOk || !valueOk || index < 0 || index >= Signal::Count) {
             *error = QStringLiteral("--force takes signal index=value pairs: %1").arg(pair);
             return false;
         }

@@ -9,6 +9,7 @@
 
 int main(int argc, char *argv[])
 {
+    Startup::keepTheStartingTimeZone();
     QApplication app(argc, argv);
     Resources::init();
 

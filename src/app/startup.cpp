@@ -16,6 +16,15 @@
 #include <cstdio>
 #include <cstdlib>
 
+void Startup::keepTheStartingTimeZone()
+{
+#if defined(__GLIBC__)
+    const QString zoneFile = QStringLiteral("/etc/localtime");
+    if (!qEnvironmentVariableIsSet("TZ") && QFile::exists(zoneFile))
+        qputenv("TZ", QByteArray(":") + zoneFile.toLatin1());
+#endif
+}
+
 void Startup::loadLanguage(QApplication &app)
 {
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
@@ -52,7 +61,8 @@ void Startup::logBanner()
     QLOG_INFO() << "!";
     QLOG_INFO() << rule;
     QLOG_INFO() << "ZELKOR Upper Computer";
-    QLOG_INFO() << "V1.03.12";
+    // As plain text: the log would quote a QString.
+    QLOG_INFO() << qPrintable(AppConfig::version());
     QLOG_INFO() << buildDate() << " " << buildTime();
     QLOG_INFO() << rule;
     QLOG_INFO() << "main: application start!";

@@ -179,8 +179,8 @@ int CanDevice::openAndStartAdapter()
     const auto channel = static_cast<std::uint32_t>(m_channel);
 
     switch (m_deviceType) {
-    case TypeUsbCan1:
-    case TypeUsbCan2: {
+    case AdapterType::UsbCan1:
+    case AdapterType::UsbCan2: {
         if (m_api->openDevice(type, index, 0) != VCI_STATUS_OK) {
             QLOG_WARN() << "CanDevice::init: failed to open can card.";
             return -1;
@@ -195,8 +195,8 @@ int CanDevice::openAndStartAdapter()
         }
         break;
     }
-    case TypeUsbCanE:
-    case TypeUsbCan2E: {
+    case AdapterType::UsbCanE:
+    case AdapterType::UsbCan2E: {
         if (m_api->openDevice(type, index, 0) != VCI_STATUS_OK) {
             QLOG_ERROR() << "CanDevice::init: failed to open can card.";
             return -1;

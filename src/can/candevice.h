@@ -1,6 +1,7 @@
 #pragma once
 
-#include "controlcan.h"
+#include "can/adaptertype.h"
+#include "can/controlcan.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -35,12 +36,6 @@ public:
     static constexpr int MaxDataLength = 8;
     // A repeated adapter error is logged again after this long, not on every poll.
     static constexpr int RepeatedErrorLogIntervalMs = 1000;
-
-    // Device-type codes the program offers.
-    static constexpr int TypeUsbCan1 = 3;
-    static constexpr int TypeUsbCan2 = 4;
-    static constexpr int TypeUsbCanE = 20;
-    static constexpr int TypeUsbCan2E = 21;
 
     explicit CanDevice(QObject *parent = nullptr);
     // A null api means the factory's choice.
@@ -95,7 +90,7 @@ private:
     std::shared_ptr<ControlCanApi> m_api;
     QTimer *m_pollTimer = nullptr;
 
-    int m_deviceType = TypeUsbCan2;
+    int m_deviceType = AdapterType::Default;
     int m_deviceIndex = 0;
     bool m_isExtern = false;
     int m_channel = 0;

@@ -5,6 +5,7 @@
 #include "can/commandprotocol.h"
 #include "log/logger.h"
 #include "settings/thresholdsetting.h"
+#include "signals/batterybank.h"
 #include "signals/signalvalues.h"
 
 #include <QCoreApplication>
@@ -31,7 +32,7 @@ constexpr quint32 codeKey(quint8 code)
 
 bool isDeviceInRange(uint devId)
 {
-    return devId < uint(CanService::DeviceCount);
+    return devId <= uint(BatteryBank::MaxDeviceId);
 }
 
 quint8 byteAt(const QByteArray &data, int index)
@@ -80,7 +81,7 @@ void CanService::stopWorkerThread()
 CanService::CanService(CanDevice *device, QObject *parent)
     : QObject(parent)
     , m_settings(new ThresholdSetting(this))
-    , m_records(DeviceCount)
+    , m_records(BatteryBank::DeviceCount)
     , m_thread(new QThread(this))
     , m_device(device)
     , m_rtcTimer(new QTimer(this))

@@ -68,8 +68,6 @@ public:
     };
     Q_ENUM(UpgradeState)
 
-    // Batteries use the device numbers 0..27; replies from higher numbers are not stored.
-    static constexpr int DeviceCount = 28;
     // A reply wait is this many cycles of this many milliseconds, about a second in all.
     static constexpr int ReplyWaitCycles = 20;
     static constexpr int ReplyWaitCycleMs = 50;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "can/partedfield.h"
+#include "settings/thresholdsetting.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -18,7 +19,6 @@ struct DeviceRecord
     static constexpr int CodeSize = 32;
     static constexpr int CodePartSize = 6;
     static constexpr int CodeParts = 6;
-    static constexpr int ParameterCount = 81;
     static constexpr int HistoryRecordSize = 78;
 
     QDateTime clock; // local time; invalid until the BMS first answers a clock read
@@ -26,7 +26,7 @@ struct DeviceRecord
     PartedField batteryCode { CodeSize, CodePartSize, CodeParts };
     PartedField modelCode { CodeSize, CodePartSize, CodeParts };
     // Display values, one per position of the parameter table.
-    QVector<qint32> parameterValues = QVector<qint32>(ParameterCount, 0);
+    QVector<qint32> parameterValues = QVector<qint32>(ThresholdSetting::ParameterCount, 0);
     quint32 historyEventCount = 0;
     // Records of the current history transfer; the last one may still be under construction.
     QList<QByteArray> historyRecords;

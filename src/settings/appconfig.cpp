@@ -86,7 +86,8 @@ bool AppConfig::readProductEntry()
 
 QString AppConfig::version()
 {
-    return QStringLiteral("V1.03.12");
+    // From the project version in CMakeLists.txt (src/settings/CMakeLists.txt writes it).
+    return QStringLiteral(UPPER_VERSION_TEXT);
 }
 
 QString AppConfig::windowTitle()

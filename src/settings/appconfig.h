@@ -17,6 +17,7 @@ public:
     // True when "product" is "1"; anything else is rewritten to "0".
     static bool readProductEntry();
 
+    // "V1.03.12": the project version with the minor and patch numbers as two digits.
     static QString version();
     // "<title> <version>", the main window's title.
     static QString windowTitle();

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QList>
+#include <QStringList>
+
+#include <array>
 
 class AbstractSignalValue;
 
@@ -9,8 +12,10 @@ class AbstractSignalValue;
 // one-bit flags of frame 0x20280 (1 active). The remaining signals of those frames are decoded
 // and recorded but not counted: they are either spare or reported by the BMS elsewhere.
 //
-// The order of both lists is the order faults are listed in, and the order of the names the
-// top bar gives them (level names first, then flag names).
+// Alarms holds each of them once, with its kind and its name. The top bar counts and names them
+// from it, and the active-event dialog gets the level list, the flag list and the names drawn
+// from it, so the three always agree. Within a kind, the order of Alarms is the order faults
+// are listed in; the name list holds the level names first, then the flag names.
 class AlarmSet
 {
 public:
@@ -18,8 +23,27 @@ public:
     static constexpr int ProtectionLevel = 2;
     static constexpr int FlagActive = 1;
 
+    enum Kind {
+        Level, // two bits: AlarmLevel or ProtectionLevel
+        Flag, // one bit: FlagActive
+    };
+
+    struct Alarm
+    {
+        int signal;
+        Kind kind;
+        // Untranslated; shown through the top bar's translation context, NameContext.
+        const char *name;
+    };
+
+    static constexpr const char *NameContext = "UiMainTop";
+    static const std::array<Alarm, 21> Alarms;
+
+    // The signals of one kind, in the order of Alarms.
     static QList<int> levelSignals();
     static QList<int> flagSignals();
+    // The names of the levels, then those of the flags, translated in NameContext.
+    static QStringList names();
 
     // Level signals at ProtectionLevel plus flags that are active. Any other value, such as a
     // level of 3 that two bits can carry but no BMS means, counts as nothing.

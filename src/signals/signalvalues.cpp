@@ -20,7 +20,7 @@ SignalValues::SignalValues(QObject *parent)
     // and gets its clock set.
     QVector<QVariant> initial(Signal::Count, QVariant(0));
     initial[Signal::SysStatus] = QVariant(int(OfflineStatus));
-    for (int devId = 0; devId < DeviceCount; ++devId)
+    for (int devId = 0; devId < BatteryBank::DeviceCount; ++devId)
         m_values.insert(devId, initial);
 
     m_offlineTimer = new QTimer(this);
@@ -41,14 +41,14 @@ QVariant SignalValues::value(int devId, int index) const
 
 void SignalValues::OnCanDeviceClose()
 {
-    for (int devId = 0; devId < DeviceCount; ++devId)
+    for (int devId = 0; devId < BatteryBank::DeviceCount; ++devId)
         deviceValues(devId)[Signal::SysStatus] = QVariant(int(OfflineStatus));
 }
 
 void SignalValues::OnNewCanFrame(ulong id, const QByteArray &data, ulong /*timeStamp*/)
 {
     const ulong devId = id & 0xFF;
-    if (devId >= ulong(DeviceCount) || data.size() < PayloadSize)
+    if (devId > ulong(BatteryBank::MaxDeviceId) || data.size() < PayloadSize)
         return;
     QVector<QVariant> &values = deviceValues(int(devId));
 
@@ -66,7 +66,7 @@ void SignalValues::OnNewCanFrame(ulong id, const QByteArray &data, ulong /*timeS
 
 void SignalValues::OnTimerTimeout()
 {
-    for (int devId = 0; devId < DeviceCount; ++devId) {
+    for (int devId = 0; devId < BatteryBank::DeviceCount; ++devId) {
         if (m_staleTicks[devId] < StaleTicks)
             ++m_staleTicks[devId];
         else

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "signals/abstractsignalvalue.h"
+#include "signals/batterybank.h"
 
 #include <QHash>
 #include <QList>
@@ -28,8 +29,6 @@ class SignalValues : public AbstractSignalValue
 {
     Q_OBJECT
 public:
-    // Device ids are the low byte of the identifier; batteries use 0..27.
-    static constexpr int DeviceCount = 28;
     // Ticks without a life-counter change after which status frames are ignored; the tick
     // after that writes the offline status.
     static constexpr int StaleTicks = 10;
@@ -76,5 +75,5 @@ private:
     QHash<int, QVector<QVariant>> m_values;
     QList<uchar> m_knownDevices;
     QTimer *m_offlineTimer = nullptr;
-    std::array<int, DeviceCount> m_staleTicks {};
+    std::array<int, BatteryBank::DeviceCount> m_staleTicks {};
 };

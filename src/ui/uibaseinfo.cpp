@@ -184,7 +184,11 @@ void UiBaseInfo::OnTimerTimeout()
     // The lifetime counter is a raw 32-bit count; the figure shows it in millions.
     m_figures.at(Energy)->setText(
         fixed(double(value(Signal::TotalDischargeEnergy).toFloat()) / 1000000.0, 2));
-    m_figures.at(Energy)->setStyleSheet(figureStyle(EnergyIcon));
+    // The sheet is "set again" on every refresh; it never changes, and writing the same text
+    // would re-polish the label and load its icon anew each second, so only a different one is.
+    const QString energyStyle = figureStyle(EnergyIcon);
+    if (m_figures.at(Energy)->styleSheet() != energyStyle)
+        m_figures.at(Energy)->setStyleSheet(energyStyle);
     m_figures.at(Health)->setText(fixed(value(Signal::SOH).toFloat(), 1));
 
     auto volt

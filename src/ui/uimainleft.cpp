@@ -1,5 +1,6 @@
 #include "uimainleft.h"
 
+#include "can/adaptertype.h"
 #include "can/canservice.h"
 #include "log/logger.h"
 #include "settings/appconfig.h"
@@ -54,9 +55,11 @@ UiMainLeft::UiMainLeft(QWidget *parent)
     m_typeLabel->setObjectName(QStringLiteral("MainLeftCanTypeLabel"));
     m_typeCombo = new QComboBox(this);
     m_typeCombo->setObjectName(QStringLiteral("MainLeftCanTypeCombox"));
-    m_typeCombo->addItems({ QStringLiteral("USBCAN1"), QStringLiteral("USBCAN2"),
-        QStringLiteral("USBCAN_E"), QStringLiteral("USBCAN_2E") });
-    m_typeCombo->setCurrentIndex(1);
+    for (const AdapterType::Entry &entry : AdapterType::All) {
+        m_typeCombo->addItem(QString::fromLatin1(entry.name));
+        if (entry.code == AdapterType::Default)
+            m_typeCombo->setCurrentIndex(m_typeCombo->count() - 1);
+    }
 
     m_openCan = new QPushButton(tr("OPEN CAN-BUS"), this);
     m_openCan->setObjectName(QStringLiteral("MainLeftOpenCan"));
@@ -111,18 +114,9 @@ UiMainLeft::~UiMainLeft()
 
 int UiMainLeft::deviceTypeForIndex(int index)
 {
-    switch (index) {
-    case 0:
-        return 3; // USBCAN1
-    case 1:
-        return 4; // USBCAN2
-    case 2:
-        return 20; // USBCAN_E
-    case 3:
-        return 21; // USBCAN_2E
-    default:
-        return 4;
-    }
+    if (index < 0 || index >= int(AdapterType::All.size()))
+        return AdapterType::Default;
+    return AdapterType::All[size_t(index)].code;
 }
 
 QString UiMainLeft::entryStyle(bool selected)

@@ -39,8 +39,8 @@ public:
     // Closes the bus, as the CLOSE CAN-BUS button does.
     ~UiMainLeft() override;
 
-    // The ControlCAN device type for an index of the adapter-type combo box: USBCAN1 3,
-    // USBCAN2 4, USBCAN_E 20, USBCAN_2E 21; anything else counts as USBCAN2.
+    // The ControlCAN device type for an index of the adapter-type combo box, which lists
+    // AdapterType::All in order; anything else counts as AdapterType::Default (USBCAN2).
     static int deviceTypeForIndex(int index);
     static QString entryStyle(bool selected);
     static QString openCanStyle(bool busOpen);

@@ -1,5 +1,6 @@
 #include "uimaintop.h"
 
+#include "serialportlist.h"
 #include "signals/alarmset.h"
 #include "signals/signalvalues.h"
 #include "uiactiveevent.h"
@@ -11,7 +12,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QSerialPortInfo>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -92,6 +92,7 @@ UiMainTop::UiMainTop(QWidget *parent)
     connect(SignalValues::instance(), &SignalValues::newDeviceId, this, &UiMainTop::OnNewDeviceId);
     // The battery selector's own signal is connected by OnNewDeviceId once it holds batteries.
 
+    m_portList = new SerialPortList(this);
     m_timer = new QTimer(this);
     m_timer->setInterval(TickIntervalMs);
     connect(m_timer, &QTimer::timeout, this, &UiMainTop::OnTimerTimeout);
@@ -105,31 +106,7 @@ int UiMainTop::currentDeviceId() const
 
 QStringList UiMainTop::alarmNames() const
 {
-    return {
-        // Levels
-        tr("Cell Over Voltage"),
-        tr("Cell Under Voltage"),
-        tr("System Over Voltage"),
-        tr("System Under Voltage"),
-        tr("Voltage Differential"),
-        tr("Charge Hight Temp"),
-        tr("Discharge Hight Temp"),
-        tr("Charge Low Temp"),
-        tr("Discharge Low Temp"),
-        tr("Temp Differential"),
-        tr("Charge Over Current"),
-        tr("Discharge Over Current"),
-        // Flags
-        tr("AFE-OV"),
-        tr("AFE-UV"),
-        tr("Address Duplicate"),
-        tr("Internal CAN Communication Error"),
-        tr("External CAN Communication Error"),
-        tr("RS485 Communication Error"),
-        tr("Cell Voltage Wire Break"),
-        tr("Temp Wire Break"),
-        tr("AFE Communication Error"),
-    };
+    return AlarmSet::names();
 }
 
 void UiMainTop::OnNewDeviceId(uchar devId)
@@ -206,11 +183,18 @@ void UiMainTop::refreshComPorts()
     if (m_comPorts->view()->isVisible())
         return;
 
+    const QStringList ports = m_portList->names();
+    QStringList shown;
+    for (int i = 0; i < m_comPorts->count(); ++i)
+        shown.append(m_comPorts->itemText(i));
+    // Rebuilding the same list would end with the same entries and the same one selected, and
+    // tell the firmware page the port it already has.
+    if (shown == ports)
+        return;
+
     const QString current = m_comPorts->currentText();
     m_comPorts->clear();
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &port : ports)
-        m_comPorts->addItem(port.portName());
+    m_comPorts->addItems(ports);
     // Selecting it again tells the firmware page the port once more, as the last emission.
     m_comPorts->setCurrentText(current);
 }

@@ -8,6 +8,7 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class QTimer;
+class SerialPortList;
 
 // The top bar: home and login buttons, the serial-port and battery selectors, the PROTECTION
 // and ALARM counters of the selected battery, and the clock.
@@ -71,6 +72,7 @@ private:
     QLabel *m_date = nullptr;
     QLabel *m_time = nullptr;
     QTimer *m_timer = nullptr;
+    SerialPortList *m_portList = nullptr;
     int m_lastBmsId = -1;
     QList<int> m_levelSignals;
     QList<int> m_flagSignals;

@@ -2,6 +2,7 @@
 
 #include "can/canservice.h"
 #include "log/logger.h"
+#include "signals/batterybank.h"
 #include "signals/signalindex.h"
 #include "signals/signalvalues.h"
 
@@ -75,7 +76,7 @@ UiManufacturing::UiManufacturing(QWidget *parent)
 
     m_deviceIdEdit = itemEdit(QStringLiteral("01"));
     // Checks typing only; Increase and Write enforce the range themselves.
-    m_deviceIdEdit->setValidator(new QIntValidator(0, MaxDeviceId, m_deviceIdEdit));
+    m_deviceIdEdit->setValidator(new QIntValidator(0, BatteryBank::MaxDeviceId, m_deviceIdEdit));
     m_serialEdit = itemEdit(QStringLiteral("QM20210520001"));
     m_serialEdit->setMaxLength(CodeLength);
     m_modelEdit = itemEdit(QString());
@@ -249,12 +250,12 @@ void UiManufacturing::OnClickWriteDeviceId()
     // nobody can address, and 256 would make it 0 beside the battery that already is.
     bool isNumber = false;
     const uint newId = text.toUInt(&isNumber, 10);
-    if (!isNumber || newId > uint(MaxDeviceId)) {
+    if (!isNumber || newId > uint(BatteryBank::MaxDeviceId)) {
         QLOG_WARN() << qPrintable(
             QStringLiteral("UiManufacturing::OnClickWriteDeviceId: refused device ID %1, the "
                            "highest is %2.")
                 .arg(text)
-                .arg(MaxDeviceId));
+                .arg(BatteryBank::MaxDeviceId));
         showResult(false);
         return;
     }
@@ -274,12 +275,12 @@ void UiManufacturing::OnClickIncreaseDeviceId()
         number = 0;
     // At 27 the batch has used every number the bus has; staying there silently would have the
     // next Write give a second battery the number 27.
-    if (number >= uint(MaxDeviceId)) {
+    if (number >= uint(BatteryBank::MaxDeviceId)) {
         QLOG_WARN() << qPrintable(
             QStringLiteral("UiManufacturing::OnClickIncreaseDeviceId: device ID %1 is the "
                            "highest, not increased.")
-                .arg(MaxDeviceId));
-        m_deviceIdEdit->setText(zeroPadded(uint(MaxDeviceId), DeviceIdDigits));
+                .arg(BatteryBank::MaxDeviceId));
+        m_deviceIdEdit->setText(zeroPadded(uint(BatteryBank::MaxDeviceId), DeviceIdDigits));
         showResult(false);
         return;
     }

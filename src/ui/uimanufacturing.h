@@ -30,8 +30,6 @@ class UiManufacturing : public QWidget
     Q_OBJECT
 public:
     static constexpr int CheckIntervalMs = 1000;
-    // Device numbers a battery can be given (the bus addresses 0..27).
-    static constexpr int MaxDeviceId = 27;
     // Characters of the battery's serial number and model code.
     static constexpr int CodeLength = 32;
 

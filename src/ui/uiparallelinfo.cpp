@@ -1,5 +1,6 @@
 #include "uiparallelinfo.h"
 
+#include "signals/batterybank.h"
 #include "signals/signalindex.h"
 #include "signals/signalvalues.h"
 #include "uipackvoltagestatus.h"
@@ -16,7 +17,7 @@ UiParallelInfo::UiParallelInfo(QWidget *parent)
     auto *grid = new QWidget;
     auto *gridLayout = new QGridLayout(grid);
 
-    for (int devId = 0; devId < SignalValues::DeviceCount; ++devId) {
+    for (int devId = 0; devId < BatteryBank::DeviceCount; ++devId) {
         const int row = devId / TilesPerRow;
         if (devId % TilesPerRow == 0) {
             // The captions stand level with the tiles' voltage and status lines: the stretch

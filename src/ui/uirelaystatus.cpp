@@ -49,7 +49,9 @@ int UiRelayStatus::relayOf(int type)
 void UiRelayStatus::updateStatus(bool isOn)
 {
     const QString picture = RelayPicture::path(relayOf(m_type), isOn);
-    if (picture.isEmpty())
+    // The home page refreshes every second; setting the same sheet again would only re-polish
+    // the label and load its picture anew.
+    if (picture.isEmpty() || picture == m_picture)
         return;
     m_picture = picture;
     m_pictureLabel->setStyleSheet(

@@ -2,6 +2,7 @@
 // worker thread hosts the virtual bus (canbus.ini beside this executable names its port), and
 // closing the window ends the process the way the program does.
 #include "app/startup.h"
+#include "can/adaptertype.h"
 #include "can/canservice.h"
 
 #include <QApplication>
@@ -11,7 +12,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    if (CanService::instance()->initService(4, 0, true, 0, 250) != 0)
+    if (CanService::instance()->initService(AdapterType::UsbCan2, 0, true, 0, 250) != 0)
         return 3;
     auto *window = new QWidget;
     window->setAttribute(Qt::WA_QuitOnClose);

@@ -6,6 +6,8 @@
 
 #include "bmsctlrun.h"
 
+#include "settings/thresholdsetting.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -62,7 +64,7 @@ void TestBmsctlParams::backupChangeDiffAndRestore()
     const QJsonObject taken = QJsonDocument::fromJson(original.readAll()).object();
     QCOMPARE(taken.value("serial").toString(), QStringLiteral("QM2024100001"));
     QJsonArray parameters = taken.value("parameters").toArray();
-    QCOMPARE(parameters.size(), 81);
+    QCOMPARE(parameters.size(), ThresholdSetting::ParameterCount);
     QCOMPARE(parameters.at(0).toObject().value("name").toString(),
         QStringLiteral("Cell Over Charge / ALARM"));
 

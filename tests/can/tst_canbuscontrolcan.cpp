@@ -7,12 +7,14 @@
 // the whole run; every device of the test then joins that bus. A second port is served by the
 // test itself with a bare QTcpServer, so that it can drop a connection at will.
 
+#include "can/adaptertype.h"
 #include "can/canbusconfig.h"
 #include "can/canbuscontrolcan.h"
 #include "can/candevice.h"
 #include "can/controlcanfactory.h"
 #include "can/controlcanlibrary.h"
 #include "support/capturedestination.h"
+#include "support/testport.h"
 
 #include <QCanBusDevice>
 #include <QCanBusFrame>
@@ -33,11 +35,11 @@
 
 namespace {
 
-// Ports of this test alone, so that test processes running in parallel keep to their own buses;
-// below 32768, where the system never picks the outgoing end of a connection.
-constexpr quint16 BusPort = 24541;
-constexpr quint16 DroppingServerPort = 24542;
-constexpr quint16 NobodyListensPort = 24543;
+// Ports of this run alone, chosen in initTestCase (TestPort), so that test processes running in
+// parallel, or another run of this test, keep to their own buses.
+quint16 BusPort = 0;
+quint16 DroppingServerPort = 0;
+quint16 NobodyListensPort = 0;
 // Enough for a connection on this machine; a refused one is only noticed by the timeout.
 constexpr int ShortConnectTimeoutMs = 300;
 // What the second program sends while the bus settles; receivers ignore it.
@@ -179,6 +181,16 @@ private:
 void TestCanBusControlCan::initTestCase()
 {
     m_log = CaptureDestination::attach();
+    QList<quint16> ports;
+    while (ports.size() < 3) {
+        const quint16 port = TestPort::pick();
+        QVERIFY(port != 0);
+        if (!ports.contains(port))
+            ports.append(port);
+    }
+    BusPort = ports.at(0);
+    DroppingServerPort = ports.at(1);
+    NobodyListensPort = ports.at(2);
     QString reason;
     m_peer = busConfig().createDevice(&reason);
     QVERIFY2(m_peer, qPrintable(reason));
@@ -247,49 +259,49 @@ void TestCanBusControlCan::callsFailUntilOpened()
     std::uint32_t reference = 0x1C0008;
     VCI_CAN_OBJ frames[4] {};
     VCI_ERR_INFO errorInfo {};
-    QCOMPARE(api.initCan(4, 0, 0, &config), 0u);
-    QCOMPARE(api.setReference(4, 0, 0, 0, &reference), 0u);
-    QCOMPARE(api.clearBuffer(4, 0, 0), 0u);
-    QCOMPARE(api.startCan(4, 0, 0), 0u);
-    QCOMPARE(api.transmit(4, 0, 0, frames, 1), 0u);
-    QCOMPARE(api.receive(4, 0, 0, frames, 4, 0), VCI_RECEIVE_ERROR);
-    QCOMPARE(api.readErrInfo(4, 0, 0, &errorInfo), 0u);
-    QCOMPARE(api.closeDevice(4, 0), 0u);
+    QCOMPARE(api.initCan(AdapterType::UsbCan2, 0, 0, &config), 0u);
+    QCOMPARE(api.setReference(AdapterType::UsbCan2, 0, 0, 0, &reference), 0u);
+    QCOMPARE(api.clearBuffer(AdapterType::UsbCan2, 0, 0), 0u);
+    QCOMPARE(api.startCan(AdapterType::UsbCan2, 0, 0), 0u);
+    QCOMPARE(api.transmit(AdapterType::UsbCan2, 0, 0, frames, 1), 0u);
+    QCOMPARE(api.receive(AdapterType::UsbCan2, 0, 0, frames, 4, 0), VCI_RECEIVE_ERROR);
+    QCOMPARE(api.readErrInfo(AdapterType::UsbCan2, 0, 0, &errorInfo), 0u);
+    QCOMPARE(api.closeDevice(AdapterType::UsbCan2, 0), 0u);
 }
 
 void TestCanBusControlCan::followsTheOperationContracts()
 {
     CanBusControlCan api(busConfig());
-    QCOMPARE(api.openDevice(4, 0, 0), VCI_STATUS_OK);
-    QCOMPARE(api.openDevice(4, 0, 0), 0u); // already open
+    QCOMPARE(api.openDevice(AdapterType::UsbCan2, 0, 0), VCI_STATUS_OK);
+    QCOMPARE(api.openDevice(AdapterType::UsbCan2, 0, 0), 0u); // already open
 
     VCI_INIT_CONFIG config {};
     config.AccMask = 0xFFFFFFFF;
     std::uint32_t reference = 0x1C0008;
     // Another adapter or channel than the one opened does not exist here.
-    QCOMPARE(api.initCan(4, 1, 0, &config), 0u);
-    QCOMPARE(api.initCan(4, 0, 1, &config), 0u);
-    QCOMPARE(api.initCan(3, 0, 0, &config), 0u);
+    QCOMPARE(api.initCan(AdapterType::UsbCan2, 1, 0, &config), 0u);
+    QCOMPARE(api.initCan(AdapterType::UsbCan2, 0, 1, &config), 0u);
+    QCOMPARE(api.initCan(AdapterType::UsbCan1, 0, 0, &config), 0u);
     // Started only once initialised.
-    QCOMPARE(api.startCan(4, 0, 0), 0u);
-    QCOMPARE(api.initCan(4, 0, 0, &config), VCI_STATUS_OK);
-    QCOMPARE(api.setReference(4, 0, 0, 0, &reference), VCI_STATUS_OK);
-    QCOMPARE(api.setReference(4, 0, 0, 0, nullptr), 0u);
-    QCOMPARE(api.clearBuffer(4, 0, 0), VCI_STATUS_OK);
-    QCOMPARE(api.startCan(4, 0, 0), VCI_STATUS_OK);
+    QCOMPARE(api.startCan(AdapterType::UsbCan2, 0, 0), 0u);
+    QCOMPARE(api.initCan(AdapterType::UsbCan2, 0, 0, &config), VCI_STATUS_OK);
+    QCOMPARE(api.setReference(AdapterType::UsbCan2, 0, 0, 0, &reference), VCI_STATUS_OK);
+    QCOMPARE(api.setReference(AdapterType::UsbCan2, 0, 0, 0, nullptr), 0u);
+    QCOMPARE(api.clearBuffer(AdapterType::UsbCan2, 0, 0), VCI_STATUS_OK);
+    QCOMPARE(api.startCan(AdapterType::UsbCan2, 0, 0), VCI_STATUS_OK);
 
     VCI_CAN_OBJ frames[4] {};
-    QCOMPARE(api.receive(4, 0, 0, frames, 4, 0), 0u);
+    QCOMPARE(api.receive(AdapterType::UsbCan2, 0, 0, frames, 4, 0), 0u);
     bool heard = false;
     QVERIFY(settle([&] {
-        while (api.receive(4, 0, 0, frames, 4, 0) > 0)
+        while (api.receive(AdapterType::UsbCan2, 0, 0, frames, 4, 0) > 0)
             heard = true;
         return heard;
     }));
 
     // Out: the frame as recorded.
     VCI_CAN_OBJ out = makeRecord(0x18100080, true, QByteArray::fromHex("0201"));
-    QCOMPARE(api.transmit(4, 0, 0, &out, 1), 1u);
+    QCOMPARE(api.transmit(AdapterType::UsbCan2, 0, 0, &out, 1), 1u);
     QTRY_VERIFY(m_peer->framesAvailable() > 0);
     const QCanBusFrame sent = m_peer->readFrame();
     QCOMPARE(sent.frameId(), 0x18100080u);
@@ -304,7 +316,7 @@ void TestCanBusControlCan::followsTheOperationContracts()
     QVERIFY(QTest::qWaitFor(
         [&] {
             // Probes still on their way are passed over.
-            got = api.receive(4, 0, 0, frames, 1, 0);
+            got = api.receive(AdapterType::UsbCan2, 0, 0, frames, 1, 0);
             return got == 1 && frames[0].ID != ProbeId;
         },
         5000));
@@ -317,29 +329,29 @@ void TestCanBusControlCan::followsTheOperationContracts()
     QCOMPARE(int(frames[0].TimeFlag), 1);
 
     VCI_ERR_INFO errorInfo {};
-    QCOMPARE(api.readErrInfo(4, 0, 0, &errorInfo), VCI_STATUS_OK);
+    QCOMPARE(api.readErrInfo(AdapterType::UsbCan2, 0, 0, &errorInfo), VCI_STATUS_OK);
     QCOMPARE(errorInfo.ErrCode, 0u);
 
-    QCOMPARE(api.closeDevice(4, 0), VCI_STATUS_OK);
-    QCOMPARE(api.transmit(4, 0, 0, &out, 1), 0u);
-    QCOMPARE(api.receive(4, 0, 0, frames, 4, 0), VCI_RECEIVE_ERROR);
+    QCOMPARE(api.closeDevice(AdapterType::UsbCan2, 0), VCI_STATUS_OK);
+    QCOMPARE(api.transmit(AdapterType::UsbCan2, 0, 0, &out, 1), 0u);
+    QCOMPARE(api.receive(AdapterType::UsbCan2, 0, 0, frames, 4, 0), VCI_RECEIVE_ERROR);
     // Opens again after a close.
-    QCOMPARE(api.openDevice(4, 0, 0), VCI_STATUS_OK);
-    QCOMPARE(api.closeDevice(4, 0), VCI_STATUS_OK);
+    QCOMPARE(api.openDevice(AdapterType::UsbCan2, 0, 0), VCI_STATUS_OK);
+    QCOMPARE(api.closeDevice(AdapterType::UsbCan2, 0), VCI_STATUS_OK);
 }
 
 void TestCanBusControlCan::receiveNeverWaitsAndKeepsToLength()
 {
     CanBusControlCan api(busConfig());
     VCI_INIT_CONFIG config {};
-    QCOMPARE(api.openDevice(4, 0, 0), VCI_STATUS_OK);
-    QCOMPARE(api.initCan(4, 0, 0, &config), VCI_STATUS_OK);
-    QCOMPARE(api.startCan(4, 0, 0), VCI_STATUS_OK);
+    QCOMPARE(api.openDevice(AdapterType::UsbCan2, 0, 0), VCI_STATUS_OK);
+    QCOMPARE(api.initCan(AdapterType::UsbCan2, 0, 0, &config), VCI_STATUS_OK);
+    QCOMPARE(api.startCan(AdapterType::UsbCan2, 0, 0), VCI_STATUS_OK);
 
     VCI_CAN_OBJ frames[8] {};
     bool heard = false;
     QVERIFY(settle([&] {
-        while (api.receive(4, 0, 0, frames, 8, 0) > 0)
+        while (api.receive(AdapterType::UsbCan2, 0, 0, frames, 8, 0) > 0)
             heard = true;
         return heard;
     }));
@@ -353,7 +365,7 @@ void TestCanBusControlCan::receiveNeverWaitsAndKeepsToLength()
         [&] {
             QElapsedTimer timer;
             timer.start();
-            const std::uint32_t got = api.receive(4, 0, 0, frames, 2, 1000);
+            const std::uint32_t got = api.receive(AdapterType::UsbCan2, 0, 0, frames, 2, 1000);
             if (got > 2 || timer.elapsed() > 100)
                 return true; // fails below
             for (std::uint32_t i = 0; i < got; ++i) {
@@ -366,28 +378,28 @@ void TestCanBusControlCan::receiveNeverWaitsAndKeepsToLength()
     QCOMPARE(ids.size(), 5);
     for (int i = 0; i < 5; ++i)
         QCOMPARE(ids.at(i), std::uint32_t(0x18FF0200 + i));
-    QCOMPARE(api.closeDevice(4, 0), VCI_STATUS_OK);
+    QCOMPARE(api.closeDevice(AdapterType::UsbCan2, 0), VCI_STATUS_OK);
 }
 
 void TestCanBusControlCan::refusesAnIdentifierTooLongForAStandardFrame()
 {
     CanBusControlCan api(busConfig());
     VCI_INIT_CONFIG config {};
-    QCOMPARE(api.openDevice(4, 0, 0), VCI_STATUS_OK);
-    QCOMPARE(api.initCan(4, 0, 0, &config), VCI_STATUS_OK);
-    QCOMPARE(api.startCan(4, 0, 0), VCI_STATUS_OK);
+    QCOMPARE(api.openDevice(AdapterType::UsbCan2, 0, 0), VCI_STATUS_OK);
+    QCOMPARE(api.initCan(AdapterType::UsbCan2, 0, 0, &config), VCI_STATUS_OK);
+    QCOMPARE(api.startCan(AdapterType::UsbCan2, 0, 0), VCI_STATUS_OK);
 
     VCI_CAN_OBJ frames[2] = { makeRecord(0x123, false, QByteArray::fromHex("01")),
         makeRecord(0x18100080, false, QByteArray::fromHex("02")) };
     // The first goes out, the second cannot: the count says so.
-    QCOMPARE(api.transmit(4, 0, 0, frames, 2), 1u);
-    QCOMPARE(api.closeDevice(4, 0), VCI_STATUS_OK);
+    QCOMPARE(api.transmit(AdapterType::UsbCan2, 0, 0, frames, 2), 1u);
+    QCOMPARE(api.closeDevice(AdapterType::UsbCan2, 0), VCI_STATUS_OK);
 }
 
 void TestCanBusControlCan::openFailsWithoutAPlugin()
 {
     CanBusControlCan api(CanBusConfig(QStringLiteral("nosuchplugin"), QStringLiteral("can0")));
-    QCOMPARE(api.openDevice(4, 0, 0), 0u);
+    QCOMPARE(api.openDevice(AdapterType::UsbCan2, 0, 0), 0u);
     QCOMPARE(m_log->count(QStringLiteral("CanBusControlCan::openDevice: cannot create")), 1);
 }
 
@@ -399,17 +411,17 @@ void TestCanBusControlCan::openFailsWithoutABus()
     api.setConnectTimeout(ShortConnectTimeoutMs);
     QElapsedTimer timer;
     timer.start();
-    QCOMPARE(api.openDevice(4, 0, 0), 0u);
+    QCOMPARE(api.openDevice(AdapterType::UsbCan2, 0, 0), 0u);
     QVERIFY(timer.elapsed() < 10 * ShortConnectTimeoutMs);
     QCOMPARE(m_log->count(QStringLiteral("CanBusControlCan::openDevice: cannot connect")), 1);
     VCI_INIT_CONFIG config {};
-    QCOMPARE(api.initCan(4, 0, 0, &config), 0u);
+    QCOMPARE(api.initCan(AdapterType::UsbCan2, 0, 0, &config), 0u);
 
     // Under CanDevice that is a failed open.
     auto substitute = std::make_shared<CanBusControlCan>(nowhere);
     substitute->setConnectTimeout(ShortConnectTimeoutMs);
     CanDevice device(substitute);
-    QCOMPARE(device.open(4, 0, true, 0, 250), -1);
+    QCOMPARE(device.open(AdapterType::UsbCan2, 0, true, 0, 250), -1);
     QCOMPARE(m_log->count(QStringLiteral("CanDevice::init: failed to open can card.")), 1);
 }
 
@@ -419,15 +431,15 @@ void TestCanBusControlCan::closeDuringConnectionWaitEndsIt()
         CanBusConfig(QStringLiteral("virtualcan"), virtualInterface(NobodyListensPort)));
     api.setConnectTimeout(60000);
     // Arrives, like a queued close(), while openDevice waits for a bus that never answers.
-    QTimer::singleShot(0, [&api] { api.closeDevice(4, 0); });
+    QTimer::singleShot(0, [&api] { api.closeDevice(AdapterType::UsbCan2, 0); });
     QElapsedTimer timer;
     timer.start();
-    QCOMPARE(api.openDevice(4, 0, 0), 0u);
+    QCOMPARE(api.openDevice(AdapterType::UsbCan2, 0, 0), 0u);
     QVERIFY(timer.elapsed() < 30000);
     QCOMPARE(m_log->count(QStringLiteral("closed while connecting")), 1);
     // And the substitute is ready for the next attempt.
     api.setConnectTimeout(ShortConnectTimeoutMs);
-    QCOMPARE(api.openDevice(4, 0, 0), 0u);
+    QCOMPARE(api.openDevice(AdapterType::UsbCan2, 0, 0), 0u);
     QCOMPARE(m_log->count(QStringLiteral("not connected within")), 1);
 }
 
@@ -439,21 +451,21 @@ void TestCanBusControlCan::reportsALostConnectionOnce()
 
     CanBusControlCan api(droppingConfig());
     VCI_INIT_CONFIG config {};
-    QCOMPARE(api.openDevice(4, 0, 0), VCI_STATUS_OK);
-    QCOMPARE(api.initCan(4, 0, 0, &config), VCI_STATUS_OK);
-    QCOMPARE(api.startCan(4, 0, 0), VCI_STATUS_OK);
+    QCOMPARE(api.openDevice(AdapterType::UsbCan2, 0, 0), VCI_STATUS_OK);
+    QCOMPARE(api.initCan(AdapterType::UsbCan2, 0, 0, &config), VCI_STATUS_OK);
+    QCOMPARE(api.startCan(AdapterType::UsbCan2, 0, 0), VCI_STATUS_OK);
     QTRY_VERIFY(server.hasPendingConnections());
     std::unique_ptr<QTcpSocket> connection(server.nextPendingConnection());
 
     VCI_ERR_INFO errorInfo {};
-    QCOMPARE(api.readErrInfo(4, 0, 0, &errorInfo), VCI_STATUS_OK);
+    QCOMPARE(api.readErrInfo(AdapterType::UsbCan2, 0, 0, &errorInfo), VCI_STATUS_OK);
     QCOMPARE(errorInfo.ErrCode, 0u);
 
     connection->close();
     std::uint32_t code = 0;
     QVERIFY(QTest::qWaitFor(
         [&] {
-            api.readErrInfo(4, 0, 0, &errorInfo);
+            api.readErrInfo(AdapterType::UsbCan2, 0, 0, &errorInfo);
             code = errorInfo.ErrCode;
             return code != 0;
         },
@@ -461,13 +473,13 @@ void TestCanBusControlCan::reportsALostConnectionOnce()
     QCOMPARE(code & CanBusControlCan::ConnectionErrorBit,
         std::uint32_t(CanBusControlCan::ConnectionErrorBit));
     // Read once, then cleared.
-    QCOMPARE(api.readErrInfo(4, 0, 0, &errorInfo), VCI_STATUS_OK);
+    QCOMPARE(api.readErrInfo(AdapterType::UsbCan2, 0, 0, &errorInfo), VCI_STATUS_OK);
     QCOMPARE(errorInfo.ErrCode, 0u);
     // Without a bus nothing goes out or comes in.
     VCI_CAN_OBJ out = makeRecord(0x18100080, true, QByteArray::fromHex("01"));
-    QCOMPARE(api.transmit(4, 0, 0, &out, 1), 0u);
-    QCOMPARE(api.receive(4, 0, 0, &out, 1, 0), VCI_RECEIVE_ERROR);
-    QCOMPARE(api.closeDevice(4, 0), VCI_STATUS_OK);
+    QCOMPARE(api.transmit(AdapterType::UsbCan2, 0, 0, &out, 1), 0u);
+    QCOMPARE(api.receive(AdapterType::UsbCan2, 0, 0, &out, 1, 0), VCI_RECEIVE_ERROR);
+    QCOMPARE(api.closeDevice(AdapterType::UsbCan2, 0), VCI_STATUS_OK);
 }
 
 void TestCanBusControlCan::canDeviceLogsALostConnectionOnce()
@@ -478,7 +490,7 @@ void TestCanBusControlCan::canDeviceLogsALostConnectionOnce()
 
     auto api = std::make_shared<CountingApi>(std::make_shared<CanBusControlCan>(droppingConfig()));
     CanDevice device(api);
-    QCOMPARE(device.open(4, 0, true, 0, 250), 0);
+    QCOMPARE(device.open(AdapterType::UsbCan2, 0, true, 0, 250), 0);
     QTRY_VERIFY(server.hasPendingConnections());
     std::unique_ptr<QTcpSocket> connection(server.nextPendingConnection());
 

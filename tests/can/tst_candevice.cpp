@@ -2,6 +2,7 @@
 // the program's own loader; plus an in-process provider for calls that arrive nested while the
 // provider is busy.
 
+#include "can/adaptertype.h"
 #include "can/candevice.h"
 #include "can/controlcanapi.h"
 #include "can/controlcanlibrary.h"
@@ -71,7 +72,8 @@ public:
         if (duringOpen) {
             QTimer::singleShot(0, duringOpen);
             QEventLoop loop;
-            // Long enough for several 5 ms poll ticks to fall due.
+            // A bounded wait that proves nothing happens: long enough for several 5 ms poll
+            // ticks to fall due, none of which may poll the adapter while it opens.
             QTimer::singleShot(40, &loop, &QEventLoop::quit);
             loop.exec();
         }
@@ -233,8 +235,8 @@ void TestCanDevice::usbCan12ProgramsTimingRegisters_data()
         { 33, 0x00, 0x1C },
         { 0, 0x00, 0x1C },
     };
-    for (int type : { CanDevice::TypeUsbCan1, CanDevice::TypeUsbCan2 }) {
-        const char *name = type == CanDevice::TypeUsbCan1 ? "USBCAN1" : "USBCAN2";
+    for (int type : { AdapterType::UsbCan1, AdapterType::UsbCan2 }) {
+        const char *name = type == AdapterType::UsbCan1 ? "USBCAN1" : "USBCAN2";
         for (const auto &row : rows) {
             QTest::newRow(qPrintable(QStringLiteral("%1 at %2 kbit/s").arg(name).arg(row.baud)))
                 << type << row.baud << row.timing0 << row.timing1;
@@ -294,8 +296,8 @@ void TestCanDevice::usbCanEPassesBitRateReference_data()
         { 40, 0x1C0008 },
         { 666, 0x1C0008 },
     };
-    for (int type : { CanDevice::TypeUsbCanE, CanDevice::TypeUsbCan2E }) {
-        const char *name = type == CanDevice::TypeUsbCanE ? "USBCAN_E" : "USBCAN_2E";
+    for (int type : { AdapterType::UsbCanE, AdapterType::UsbCan2E }) {
+        const char *name = type == AdapterType::UsbCanE ? "USBCAN_E" : "USBCAN_2E";
         for (const auto &row : rows) {
             QTest::newRow(qPrintable(QStringLiteral("%1 at %2 kbit/s").arg(name).arg(row.baud)))
                 << type << row.baud << row.reference;
@@ -332,9 +334,9 @@ void TestCanDevice::usbCanEPassesBitRateReference()
 void TestCanDevice::openPassesIndexAndChannel()
 {
     CanDevice device;
-    QCOMPARE(device.open(CanDevice::TypeUsbCan2, 1, true, 1, 250), 0);
+    QCOMPARE(device.open(AdapterType::UsbCan2, 1, true, 1, 250), 0);
     for (const FakeCall &call : m_fake->allCalls()) {
-        QCOMPARE(call.deviceType, 4u);
+        QCOMPARE(call.deviceType, std::uint32_t(AdapterType::UsbCan2));
         QCOMPARE(call.deviceIndex, 1u);
         if (call.function == FAKE_OPEN_DEVICE)
             QCOMPARE(call.argument, 0u); // reserved
@@ -421,8 +423,8 @@ void TestCanDevice::initFailures()
 void TestCanDevice::openClosesFirst()
 {
     CanDevice device;
-    QCOMPARE(device.open(4, 0, true, 0, 250), 0);
-    QCOMPARE(device.open(4, 0, true, 0, 500), 0);
+    QCOMPARE(device.open(AdapterType::UsbCan2, 0, true, 0, 250), 0);
+    QCOMPARE(device.open(AdapterType::UsbCan2, 0, true, 0, 500), 0);
     const std::vector<int> expected { FAKE_OPEN_DEVICE, FAKE_INIT_CAN, FAKE_CLEAR_BUFFER,
         FAKE_START_CAN, FAKE_CLOSE_DEVICE, FAKE_OPEN_DEVICE, FAKE_INIT_CAN, FAKE_CLEAR_BUFFER,
         FAKE_START_CAN };
@@ -434,7 +436,7 @@ void TestCanDevice::receivedFrameArrivesWithEightBytes()
 {
     CanDevice device;
     QSignalSpy spy(&device, &CanDevice::newData);
-    QCOMPARE(device.open(4, 0, true, 0, 250), 0);
+    QCOMPARE(device.open(AdapterType::UsbCan2, 0, true, 0, 250), 0);
 
     // Length code 2, but the whole data field is handed on.
     m_fake->queueReceive(makeFrame(0x18FF0105, 123456, 2, QByteArray::fromHex("1122334455667788")));
@@ -449,7 +451,7 @@ void TestCanDevice::receivesFramesInOrderAcrossPolls()
 {
     CanDevice device;
     QSignalSpy spy(&device, &CanDevice::newData);
-    QCOMPARE(device.open(4, 0, true, 0, 250), 0);
+    QCOMPARE(device.open(AdapterType::UsbCan2, 0, true, 0, 250), 0);
 
     // More than one poll's buffer of 100.
     std::vector<VCI_CAN_OBJ> frames;
@@ -468,7 +470,7 @@ void TestCanDevice::receivesFramesInOrderAcrossPolls()
 void TestCanDevice::receiveErrorAsksForTheErrorState()
 {
     CanDevice device;
-    QCOMPARE(device.open(4, 0, true, 0, 250), 0);
+    QCOMPARE(device.open(AdapterType::UsbCan2, 0, true, 0, 250), 0);
     const int before = m_fake->calls(FAKE_READ_ERR_INFO);
     // A receive that fails returns -1 in its unsigned result; that is "no frames" too.
     m_fake->failNext(FAKE_RECEIVE, 5);
@@ -478,7 +480,7 @@ void TestCanDevice::receiveErrorAsksForTheErrorState()
 void TestCanDevice::writeDataTransmitsOneRecord()
 {
     CanDevice device;
-    QCOMPARE(device.open(4, 0, true, 0, 250), 0);
+    QCOMPARE(device.open(AdapterType::UsbCan2, 0, true, 0, 250), 0);
     device.writeData(0x18100080ul, QByteArray::fromHex("0201000000000000"));
 
     QCOMPARE(m_fake->transmittedCount(), 1);
@@ -496,7 +498,7 @@ void TestCanDevice::writeDataTransmitsOneRecord()
 
     // A short frame keeps its length; the rest of the record stays zero.
     CanDevice standard;
-    QCOMPARE(standard.open(4, 1, false, 0, 250), 0);
+    QCOMPARE(standard.open(AdapterType::UsbCan2, 1, false, 0, 250), 0);
     standard.writeData(0x123ul, QByteArray::fromHex("aa"));
     QCOMPARE(m_fake->transmittedCount(), 2);
     const VCI_CAN_OBJ shortFrame = m_fake->transmitted(1);
@@ -515,7 +517,7 @@ void TestCanDevice::nothingSentBeforeOpenOrAfterClose()
     device.writeData(0x18100080ul, QByteArray(8, '\0'));
     QCOMPARE(m_fake->calls(FAKE_TRANSMIT), 0);
 
-    QCOMPARE(device.open(4, 0, true, 0, 250), 0);
+    QCOMPARE(device.open(AdapterType::UsbCan2, 0, true, 0, 250), 0);
     device.close();
     QVERIFY(!device.isPolling());
     QCOMPARE(m_fake->calls(FAKE_CLOSE_DEVICE), 1);
@@ -534,7 +536,7 @@ void TestCanDevice::nothingSentBeforeOpenOrAfterClose()
 void TestCanDevice::moreThanEightBytesRefused()
 {
     CanDevice device;
-    QCOMPARE(device.open(4, 0, true, 0, 250), 0);
+    QCOMPARE(device.open(AdapterType::UsbCan2, 0, true, 0, 250), 0);
     device.writeData(0x18100080ul, QByteArray(9, '\x55'));
 
     QCOMPARE(m_fake->calls(FAKE_TRANSMIT), 0);
@@ -550,7 +552,7 @@ void TestCanDevice::moreThanEightBytesRefused()
 void TestCanDevice::transmitFailureReinitialisesOnce()
 {
     CanDevice device;
-    QCOMPARE(device.open(4, 0, true, 0, 250), 0);
+    QCOMPARE(device.open(AdapterType::UsbCan2, 0, true, 0, 250), 0);
     m_fake->failNext(FAKE_TRANSMIT);
     m_log->clear();
     const std::size_t callsBefore = m_fake->callSequenceWithoutPolling().size();
@@ -589,7 +591,7 @@ void TestCanDevice::transmitFailureReinitialisesOnce()
 void TestCanDevice::transmitFailureWithFailedReinitialisation()
 {
     CanDevice device;
-    QCOMPARE(device.open(4, 0, true, 0, 250), 0);
+    QCOMPARE(device.open(AdapterType::UsbCan2, 0, true, 0, 250), 0);
     m_fake->failNext(FAKE_TRANSMIT);
     m_fake->failNext(FAKE_OPEN_DEVICE);
     m_log->clear();
@@ -622,7 +624,7 @@ void TestCanDevice::readErrorLoggedOnChangeAndOncePerSecond()
     QElapsedTimer sinceError;
     m_fake->setError(5, -1);
     sinceError.start();
-    QCOMPARE(device.open(4, 0, true, 0, 250), 0);
+    QCOMPARE(device.open(AdapterType::UsbCan2, 0, true, 0, 250), 0);
 
     // Dozens of polls see the error...
     QTRY_VERIFY(m_fake->calls(FAKE_READ_ERR_INFO) >= 40);
@@ -652,7 +654,7 @@ void TestCanDevice::readErrorThatClearsIsLoggedOnce()
 {
     CanDevice device;
     m_fake->setError(9, 1);
-    QCOMPARE(device.open(4, 0, true, 0, 250), 0);
+    QCOMPARE(device.open(AdapterType::UsbCan2, 0, true, 0, 250), 0);
     QTRY_VERIFY(m_fake->calls(FAKE_READ_ERR_INFO) >= 20);
     QCOMPARE(m_log->count(QStringLiteral("read error")), 1);
 }
@@ -663,7 +665,7 @@ void TestCanDevice::largerErrorRecordDoesNotOverwriteTheStack()
     m_fake->setErrorRecordSize(64);
     m_fake->setError(7, -1);
     CanDevice device;
-    QCOMPARE(device.open(4, 0, true, 0, 250), 0);
+    QCOMPARE(device.open(AdapterType::UsbCan2, 0, true, 0, 250), 0);
     QTRY_VERIFY(m_fake->calls(FAKE_READ_ERR_INFO) >= 5);
     QTRY_COMPARE(m_log->count(QStringLiteral("read error: 7,")), 1);
 }
@@ -672,7 +674,7 @@ void TestCanDevice::destroyingClosesTheAdapter()
 {
     {
         CanDevice device;
-        QCOMPARE(device.open(4, 0, true, 0, 250), 0);
+        QCOMPARE(device.open(AdapterType::UsbCan2, 0, true, 0, 250), 0);
     }
     QCOMPARE(m_fake->calls(FAKE_CLOSE_DEVICE), 1);
 }
@@ -737,7 +739,7 @@ void TestCanDevice::closeDuringConnectionWaitWins()
     // A close queued by another thread arrives while the provider waits for its bus.
     api->duringOpen = [&device] { device.close(); };
 
-    QCOMPARE(device.open(4, 0, true, 0, 250), -1);
+    QCOMPARE(device.open(AdapterType::UsbCan2, 0, true, 0, 250), -1);
     QVERIFY(!device.isOpen());
     QVERIFY(!device.isPolling());
     QCOMPARE(api->openCalls, 1);
@@ -751,14 +753,14 @@ void TestCanDevice::callsDuringConnectionWaitStandAside()
 {
     auto api = std::make_shared<NestingApi>();
     CanDevice device(api);
-    QCOMPARE(device.open(4, 0, true, 0, 250), 0);
+    QCOMPARE(device.open(AdapterType::UsbCan2, 0, true, 0, 250), 0);
 
     // A failed transmission re-initialises while the poll timer runs; the provider's wait lets
     // the poll, further frames and a second open() in.
     int nestedOpen = 0;
     api->duringOpen = [&device, &nestedOpen] {
         device.writeData(0x18100080ul, QByteArray::fromHex("02"));
-        nestedOpen = device.open(4, 0, true, 0, 250);
+        nestedOpen = device.open(AdapterType::UsbCan2, 0, true, 0, 250);
     };
     api->failTransmit = true;
     const int transmitsBefore = api->transmitCalls;

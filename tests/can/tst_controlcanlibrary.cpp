@@ -1,6 +1,7 @@
 // The run-time loader of the vendor library and the factory's choice, against the fake library
 // beside this executable and a copy of it that lacks VCI_ReadErrInfo.
 
+#include "can/adaptertype.h"
 #include "can/canbuscontrolcan.h"
 #include "can/controlcanfactory.h"
 #include "can/controlcanlibrary.h"
@@ -69,29 +70,29 @@ void TestControlCanLibrary::loadsTheFakeAndCallsThrough()
     QVERIFY(library->description().contains(fakeLibraryPath()));
 
     // Every one of the nine reaches its export with its arguments in order.
-    QCOMPARE(library->openDevice(4, 1, 0), VCI_STATUS_OK);
+    QCOMPARE(library->openDevice(AdapterType::UsbCan2, 1, 0), VCI_STATUS_OK);
     VCI_INIT_CONFIG config {};
     config.AccMask = 0xFFFFFFFF;
     config.Timing0 = 0x01;
     config.Timing1 = 0x1C;
-    QCOMPARE(library->initCan(4, 1, 2, &config), VCI_STATUS_OK);
+    QCOMPARE(library->initCan(AdapterType::UsbCan2, 1, 2, &config), VCI_STATUS_OK);
     std::uint32_t reference = 0x1C0008;
-    QCOMPARE(library->setReference(4, 1, 2, 0, &reference), VCI_STATUS_OK);
-    QCOMPARE(library->clearBuffer(4, 1, 2), VCI_STATUS_OK);
-    QCOMPARE(library->startCan(4, 1, 2), VCI_STATUS_OK);
+    QCOMPARE(library->setReference(AdapterType::UsbCan2, 1, 2, 0, &reference), VCI_STATUS_OK);
+    QCOMPARE(library->clearBuffer(AdapterType::UsbCan2, 1, 2), VCI_STATUS_OK);
+    QCOMPARE(library->startCan(AdapterType::UsbCan2, 1, 2), VCI_STATUS_OK);
     VCI_CAN_OBJ frame {};
     frame.ID = 0x18100080;
     frame.DataLen = 1;
-    QCOMPARE(library->transmit(4, 1, 2, &frame, 1), 1u);
+    QCOMPARE(library->transmit(AdapterType::UsbCan2, 1, 2, &frame, 1), 1u);
     VCI_CAN_OBJ frames[4] {};
     m_fake->queueReceive(frame);
-    QCOMPARE(library->receive(4, 1, 2, frames, 4, 0), 1u);
+    QCOMPARE(library->receive(AdapterType::UsbCan2, 1, 2, frames, 4, 0), 1u);
     QCOMPARE(frames[0].ID, 0x18100080u);
     VCI_ERR_INFO errorInfo {};
     m_fake->setError(3, 1);
-    QCOMPARE(library->readErrInfo(4, 1, 2, &errorInfo), VCI_STATUS_OK);
+    QCOMPARE(library->readErrInfo(AdapterType::UsbCan2, 1, 2, &errorInfo), VCI_STATUS_OK);
     QCOMPARE(errorInfo.ErrCode, 3u);
-    QCOMPARE(library->closeDevice(4, 1), VCI_STATUS_OK);
+    QCOMPARE(library->closeDevice(AdapterType::UsbCan2, 1), VCI_STATUS_OK);
 
     const std::vector<int> expected { FAKE_OPEN_DEVICE, FAKE_INIT_CAN, FAKE_SET_REFERENCE,
         FAKE_CLEAR_BUFFER, FAKE_START_CAN, FAKE_TRANSMIT, FAKE_RECEIVE, FAKE_READ_ERR_INFO,
@@ -99,7 +100,7 @@ void TestControlCanLibrary::loadsTheFakeAndCallsThrough()
     std::vector<int> called;
     for (const FakeCall &call : m_fake->allCalls()) {
         called.push_back(call.function);
-        QCOMPARE(call.deviceType, 4u);
+        QCOMPARE(call.deviceType, std::uint32_t(AdapterType::UsbCan2));
         QCOMPARE(call.deviceIndex, 1u);
         if (call.function != FAKE_OPEN_DEVICE && call.function != FAKE_CLOSE_DEVICE)
             QCOMPARE(call.channel, 2u);

@@ -1,5 +1,7 @@
+#include "can/adaptertype.h"
 #include "playedbms.h"
 #include "scriptedbus.h"
+#include "signals/batterybank.h"
 #include "support/capturedestination.h"
 #include "support/parameterset.h"
 
@@ -195,7 +197,7 @@ void TestCanService::startService()
     m_bus = std::make_shared<ScriptedBus>();
     m_bus->setResponder(m_bms->responder());
     m_service.reset(new CanService(new CanDevice(m_bus)));
-    QCOMPARE(m_service->initService(CanDevice::TypeUsbCan2, 0, true, 0, 250), 0);
+    QCOMPARE(m_service->initService(AdapterType::UsbCan2, 0, true, 0, 250), 0);
 }
 
 void TestCanService::stopService()
@@ -391,11 +393,11 @@ void TestCanService::writesReachTheBattery()
 void TestCanService::openPassesItsArgumentsAndCloseTakesEveryBatteryOffline()
 {
     QCOMPARE(m_bus->lastOpened(), QStringLiteral("4/0"));
-    QCOMPARE(m_service->initService(CanDevice::TypeUsbCan2E, 1, true, 0, 500), 0);
+    QCOMPARE(m_service->initService(AdapterType::UsbCan2E, 1, true, 0, 500), 0);
     QCOMPARE(m_bus->lastOpened(), QStringLiteral("21/1"));
 
     m_service->closeService();
-    for (int devId = 0; devId < CanService::DeviceCount; ++devId)
+    for (int devId = 0; devId < BatteryBank::DeviceCount; ++devId)
         QCOMPARE(SignalValues::instance()->value(devId, Signal::SysStatus).toInt(), 3);
 
     // A closed adapter drops what it is given; the wait runs out.
@@ -405,7 +407,7 @@ void TestCanService::openPassesItsArgumentsAndCloseTakesEveryBatteryOffline()
     QVERIFY(m_bus->transmitted().isEmpty());
 
     // Records survive closing and reopening.
-    QCOMPARE(m_service->initService(CanDevice::TypeUsbCan2, 0, true, 0, 250), 0);
+    QCOMPARE(m_service->initService(AdapterType::UsbCan2, 0, true, 0, 250), 0);
     QCOMPARE(m_service->readDeviceTime(1, time), 0);
     m_service->closeService();
     QCOMPARE(m_service->deviceRecord(1).clock, time);
@@ -415,7 +417,7 @@ void TestCanService::failedOpenIsLogged()
 {
     m_bus->setOpenFails(true);
     m_capture->clear();
-    QCOMPARE(m_service->initService(CanDevice::TypeUsbCan2, 0, true, 0, 250), -1);
+    QCOMPARE(m_service->initService(AdapterType::UsbCan2, 0, true, 0, 250), -1);
     QVERIFY(m_capture->lines().contains(
         QStringLiteral("WARN |CanService::initService: failed to open can device. ")));
 }
@@ -945,7 +947,7 @@ void TestCanService::framesFromNumbers28AndUpStoreNothing()
                 m_service->OnNewCanFrame(id, hex(data), 0);
         }
     }
-    for (int devId = 0; devId < CanService::DeviceCount; ++devId)
+    for (int devId = 0; devId < BatteryBank::DeviceCount; ++devId)
         QVERIFY2(sameRecord(m_service->deviceRecord(uchar(devId)), DeviceRecord()),
             qPrintable(QString::number(devId)));
     QCOMPARE(spy.count(), 0);
@@ -1063,7 +1065,7 @@ void TestCanService::randomFramesNeverCrash()
     Logger::instance().setLoggingLevel(InfoLevel);
     QSignalSpy spy(m_service.get(), &CanService::newData);
     QRandomGenerator random(20220119);
-    for (int devId = 0; devId < CanService::DeviceCount; ++devId)
+    for (int devId = 0; devId < BatteryBank::DeviceCount; ++devId)
         QCOMPARE(m_service->startHistoryEventTransfer(uchar(devId)), 0);
     for (int i = 0; i < 50000; ++i) {
         quint32 id;
@@ -1082,12 +1084,12 @@ void TestCanService::randomFramesNeverCrash()
             data[0] = char(random.bounded(13));
         m_service->OnNewCanFrame(ulong(id), data, ulong(i));
     }
-    for (int devId = 0; devId < CanService::DeviceCount; ++devId) {
+    for (int devId = 0; devId < BatteryBank::DeviceCount; ++devId) {
         const DeviceRecord record = m_service->deviceRecord(uchar(devId));
         QCOMPARE(record.firmwareVersion.bytes().size(), DeviceRecord::VersionSize);
         QCOMPARE(record.batteryCode.bytes().size(), DeviceRecord::CodeSize);
         QCOMPARE(record.modelCode.bytes().size(), DeviceRecord::CodeSize);
-        QCOMPARE(record.parameterValues.size(), DeviceRecord::ParameterCount);
+        QCOMPARE(record.parameterValues.size(), ThresholdSetting::ParameterCount);
         for (const QByteArray &history : record.historyRecords)
             QCOMPARE(history.size(), DeviceRecord::HistoryRecordSize);
     }

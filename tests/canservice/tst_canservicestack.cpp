@@ -4,6 +4,8 @@
 // given to transmit. The command protocol in detail is tst_canservice's business, one seam
 // higher; this one proves the layers meet.
 
+#include "can/adaptertype.h"
+#include "signals/batterybank.h"
 #include "support/capturedestination.h"
 #include "support/parameterset.h"
 
@@ -133,19 +135,19 @@ void TestCanServiceStack::instanceIsSingleAndOpensTheAdapter()
                  .filter(libraryPath)
                  .isEmpty());
 
-    QCOMPARE(service->initService(4, 0, true, 0, 250), 0);
+    QCOMPARE(service->initService(AdapterType::UsbCan2, 0, true, 0, 250), 0);
     FakeCall open {};
     QVERIFY(m_fake->lastCall(FAKE_OPEN_DEVICE, &open));
-    QCOMPARE(open.deviceType, 4u);
+    QCOMPARE(open.deviceType, std::uint32_t(AdapterType::UsbCan2));
     QCOMPARE(open.deviceIndex, 0u);
     QVERIFY(m_fake->calls(FAKE_START_CAN) >= 1);
 
     m_fake->failNext(FAKE_OPEN_DEVICE);
     m_capture->clear();
-    QCOMPARE(service->initService(4, 0, true, 0, 250), -1);
+    QCOMPARE(service->initService(AdapterType::UsbCan2, 0, true, 0, 250), -1);
     QVERIFY(m_capture->lines().contains(
         QStringLiteral("WARN |CanService::initService: failed to open can device. ")));
-    QCOMPARE(service->initService(4, 0, true, 0, 250), 0);
+    QCOMPARE(service->initService(AdapterType::UsbCan2, 0, true, 0, 250), 0);
 }
 
 void TestCanServiceStack::parameterRoundTripOverTheVendorBoundary()
@@ -202,9 +204,9 @@ void TestCanServiceStack::closingTakesEveryBatteryOffline()
 {
     CanService::instance()->closeService();
     QCOMPARE(m_fake->calls(FAKE_CLOSE_DEVICE), m_closedBefore + 1);
-    for (int devId = 0; devId < CanService::DeviceCount; ++devId)
+    for (int devId = 0; devId < BatteryBank::DeviceCount; ++devId)
         QCOMPARE(SignalValues::instance()->value(devId, Signal::SysStatus).toInt(), 3);
-    QCOMPARE(CanService::instance()->initService(4, 0, true, 0, 250), 0);
+    QCOMPARE(CanService::instance()->initService(AdapterType::UsbCan2, 0, true, 0, 250), 0);
 }
 
 QTEST_GUILESS_MAIN(TestCanServiceStack)

@@ -3,6 +3,7 @@
 // the tick slot themselves and inject the answers straight into OnNewCanFrame, so that no
 // event loop (and no timer tick) runs in between.
 
+#include "can/adaptertype.h"
 #include "playedbms.h"
 #include "scriptedbus.h"
 #include "support/capturedestination.h"
@@ -185,7 +186,7 @@ void TestCanUpgrade::init()
         return (frame.id >> 24) == 0x18 ? bms->respond(frame) : boot->respond(frame);
     });
     m_service.reset(new CanService(new CanDevice(m_bus)));
-    QCOMPARE(m_service->initService(CanDevice::TypeUsbCan2, 0, true, 0, 250), 0);
+    QCOMPARE(m_service->initService(AdapterType::UsbCan2, 0, true, 0, 250), 0);
 
     m_events.clear();
     m_ticks = 0;

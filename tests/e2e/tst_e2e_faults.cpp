@@ -1,6 +1,7 @@
 #include "e2efixture.h"
 
 #include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QTimer>
 
 // Battery 2 never answers (the simulator drops all its replies); battery 1 answers normally.
@@ -62,7 +63,12 @@ void TestE2eFaults::clockSyncKeepsRetryingTheSilentBattery()
     // Battery 2 is online (it broadcasts) but never acknowledges its clock: it stays queued.
     QVERIFY(E2e::status(2) != 3);
     QVERIFY(service->isRtcSyncPending(2));
-    QTest::qWait(2500);
+    // Three more ticks of the clock-sync timer: each starts a pass or finds the last one still
+    // waiting for battery 2, so at least one whole pass has asked it again meanwhile.
+    auto *syncTimer = service->findChild<QTimer *>(QStringLiteral("rtcSyncTimer"));
+    QVERIFY(syncTimer);
+    QSignalSpy ticks(syncTimer, &QTimer::timeout);
+    QTRY_VERIFY_WITH_TIMEOUT(ticks.count() >= 3, 10000);
     QVERIFY(service->isRtcSyncPending(2));
 }
 

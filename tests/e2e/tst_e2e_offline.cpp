@@ -29,20 +29,28 @@ void TestE2eOffline::silentBatteryGoesOfflineAndComesBack()
     QTRY_VERIFY_WITH_TIMEOUT(E2e::status(5) != 3, 3000);
     QTRY_VERIFY_WITH_TIMEOUT(!service->isRtcSyncPending(5), 5000);
 
-    // Battery 5 falls silent three seconds after the simulator started.
-    const auto lifeCounterStands = [store] {
-        const uint before = store->value(5, Signal::LifeCounter).toUInt();
-        QTest::qWait(600);
-        return before == store->value(5, Signal::LifeCounter).toUInt();
+    // Battery 5 falls silent three seconds after the simulator started: its life counter stands
+    // while battery 6's, which moves every 200 ms, changes three times.
+    const auto lifeCounter
+        = [store](int devId) { return store->value(devId, Signal::LifeCounter).toUInt(); };
+    const auto lifeCounterStands = [&] {
+        const uint before = lifeCounter(5);
+        for (int change = 0; change < 3; ++change) {
+            const uint other = lifeCounter(6);
+            if (!QTest::qWaitFor([&] { return lifeCounter(6) != other; }, 2000))
+                return false;
+        }
+        return before == lifeCounter(5);
     };
     QVERIFY(QTest::qWaitFor(lifeCounterStands, 8000));
 
     // Ten ticks of the offline timer without a life-counter change, then the offline status.
-    // The ticks are driven here, faster than the timer's own, with frames served in between
-    // so that battery 6, whose life counter moves every 200 ms, stays online.
+    // The ticks are driven here, faster than the timer's own, each after a new life counter of
+    // battery 6 has been served, so that battery 6 stays online.
     for (int tick = 0; tick <= SignalValues::StaleTicks; ++tick) {
         store->OnTimerTimeout();
-        QTest::qWait(150);
+        const uint other = lifeCounter(6);
+        QTRY_VERIFY(lifeCounter(6) != other);
     }
     QCOMPARE(E2e::status(5), 3);
     QVERIFY(E2e::status(6) != 3);

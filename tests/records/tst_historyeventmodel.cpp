@@ -2,6 +2,7 @@
 // scripted bus under a real CanDevice and CanService), and against records handed straight to
 // it as the service's newData signal.
 
+#include "can/adaptertype.h"
 #include "canservice/playedbms.h"
 #include "canservice/scriptedbus.h"
 #include "failingfiles.h"
@@ -100,7 +101,7 @@ void TestHistoryEventModel::init()
     m_bus = std::make_shared<ScriptedBus>();
     m_bus->setResponder(m_bms->responder());
     m_service.reset(new CanService(new CanDevice(m_bus)));
-    QCOMPARE(m_service->initService(CanDevice::TypeUsbCan2, 0, true, 0, 250), 0);
+    QCOMPARE(m_service->initService(AdapterType::UsbCan2, 0, true, 0, 250), 0);
     m_model.reset(new HistoryEventModel(m_service.get()));
     m_capture = CaptureDestination::attach();
 }

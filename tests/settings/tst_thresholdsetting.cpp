@@ -90,7 +90,7 @@ void TestThresholdSetting::constructionLoadsTheFileBesideTheExecutable()
     QCOMPARE(ThresholdSetting::filePath(),
         QCoreApplication::applicationDirPath() + QStringLiteral("/setting/threshold.cfg"));
     ThresholdSetting setting;
-    QCOMPARE(setting.items().size(), 81);
+    QCOMPARE(setting.items().size(), ThresholdSetting::ParameterCount);
     QVERIFY(m_capture->lines().isEmpty());
 }
 

@@ -1,3 +1,4 @@
+#include "signals/batterybank.h"
 #include "signals/framekey.h"
 #include "signals/signalindex.h"
 #include "signals/signalvalues.h"
@@ -311,7 +312,7 @@ void TestSignalValues::valueBeforeAnyFrame()
     QCOMPARE(int(soc.type()), int(QMetaType::Int));
     QCOMPARE(soc.toInt(), 0);
     QCOMPARE(store.value(27, Signal::Flags6Bit31).toInt(), 0);
-    for (int devId = 0; devId < SignalValues::DeviceCount; ++devId)
+    for (int devId = 0; devId < BatteryBank::DeviceCount; ++devId)
         QCOMPARE(store.value(devId, Signal::SysStatus), QVariant(3));
 }
 
@@ -450,7 +451,7 @@ void TestSignalValues::canDeviceCloseMarksAllOffline()
     log.take();
 
     store.OnCanDeviceClose();
-    for (int devId = 0; devId < SignalValues::DeviceCount; ++devId)
+    for (int devId = 0; devId < BatteryBank::DeviceCount; ++devId)
         QCOMPARE(store.value(devId, Signal::SysStatus), QVariant(3));
     QCOMPARE(store.value(4, Signal::SOC).toFloat(), 55.0f);
     QCOMPARE(store.value(4, Signal::Temp3).toInt(), 31);
@@ -488,7 +489,7 @@ void TestSignalValues::droppedFrames()
     QCOMPARE(newDevices.count(), 0);
     QCOMPARE(reconnects.count(), 0);
     QVERIFY(store.knownDevices().isEmpty());
-    for (int devId = 0; devId < SignalValues::DeviceCount; ++devId) {
+    for (int devId = 0; devId < BatteryBank::DeviceCount; ++devId) {
         QCOMPARE(store.value(devId, Signal::SumVolt), QVariant(0));
         QCOMPARE(store.value(devId, Signal::SysStatus), QVariant(3));
     }

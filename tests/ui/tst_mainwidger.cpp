@@ -1,8 +1,13 @@
+#include "records/historydatamodel.h"
+#include "records/realtimerecordingtablemodel.h"
 #include "resource/resources.h"
 #include "settings/appconfig.h"
+#include "signals/alarmset.h"
 #include "signals/framekey.h"
 #include "signals/signalindex.h"
+#include "support/testport.h"
 #include "ui/mainwidger.h"
+#include "ui/uiactiveevent.h"
 #include "ui/uibaseinfo.h"
 #include "ui/uifirmware.h"
 #include "ui/uihistorydata.h"
@@ -14,6 +19,7 @@
 #include "ui/uimanufacturing.h"
 #include "ui/uiparallelinfo.h"
 #include "ui/uiparameter.h"
+#include "ui/uirealtimerecording.h"
 #include "uitestsupport.h"
 
 #include <QComboBox>
@@ -24,6 +30,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QtTest>
 
 class TestMainWidger : public QObject
@@ -52,6 +59,7 @@ private slots:
     void comPortReachesTheFirmwarePage();
     void emptySelectorAndVanishedBattery();
     void openAndCloseTheVirtualBus();
+    void refreshTimersRunAtTheirPeriods();
 };
 
 void TestMainWidger::initTestCase()
@@ -60,7 +68,11 @@ void TestMainWidger::initTestCase()
     // A virtual CAN bus of this test's own, should anything open the bus.
     QFile ini(QCoreApplication::applicationDirPath() + QStringLiteral("/canbus.ini"));
     QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ini.write("plugin=virtualcan\ninterface=tcp://127.0.0.1:24531/can0\n");
+    const quint16 port = TestPort::pick();
+    QVERIFY(port != 0);
+    ini.write(QStringLiteral("plugin=virtualcan\ninterface=tcp://127.0.0.1:%1/can0\n")
+                  .arg(port)
+                  .toUtf8());
     SignalValues::instance();
 }
 
@@ -280,6 +292,45 @@ void TestMainWidger::openAndCloseTheVirtualBus()
     left->closeCanButton()->click();
     QVERIFY(!left->isBusOpen());
     QCOMPARE(left->openCanButton()->styleSheet(), UiMainLeft::openCanStyle(false));
+}
+
+void TestMainWidger::refreshTimersRunAtTheirPeriods()
+{
+    MainWidger window;
+    UiRealTimeRecording *recording = window.logsHistory()->realTimeRecording();
+    UiActiveEvent events(0, AlarmSet::levelSignals(), AlarmSet::flagSignals(), AlarmSet::names());
+    // The real-time recording samples only once RECORDING was pressed.
+    recording->model()->OnStartRecording(0);
+
+    // Every object here owns exactly one timer: the one that drives its refresh.
+    const struct
+    {
+        const char *owner;
+        QObject *object;
+        int intervalMs;
+    } timers[] = {
+        { "signal store (offline check)", SignalValues::instance(), 1000 },
+        { "top bar", window.mainTop(), 1000 },
+        { "base info", window.baseInfo(), 1000 },
+        { "parallel info", window.parallelInfo(), 1000 },
+        { "history data model", window.historyData()->model(), 1000 },
+        { "real-time recording model", recording->model(), 2000 },
+        { "firmware", window.firmware(), 1000 },
+        { "manufacturing (clock check)", window.manufacturing(), 1000 },
+        { "parameter", window.parameter(), 1000 },
+        { "active-event dialog", &events, 1000 },
+    };
+    for (const auto &expected : timers) {
+        const QList<QTimer *> found
+            = expected.object->findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+        QVERIFY2(found.size() == 1, expected.owner);
+        QVERIFY2(found.first()->isActive(), expected.owner);
+        QVERIFY2(!found.first()->isSingleShot(), expected.owner);
+        QVERIFY2(found.first()->interval() == expected.intervalMs,
+            qPrintable(QStringLiteral("%1: %2 ms")
+                           .arg(QLatin1String(expected.owner))
+                           .arg(found.first()->interval())));
+    }
 }
 
 QTEST_MAIN(TestMainWidger)

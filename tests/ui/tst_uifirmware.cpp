@@ -156,7 +156,7 @@ void TestUiFirmware::fileChangedOrGoneSinceConfirmed()
     clickStart();
     QVERIFY2(logText().contains(text), qPrintable(logText()));
     QCOMPARE(m_page->resultLabel()->text(), QStringLiteral("FAILED"));
-    // Nothing went to the port.
+    // Nothing went to the port: a bounded wait that proves nothing comes.
     QVERIFY(!QTest::qWaitFor([&fake] { return !fake.frames().isEmpty(); }, 300));
 }
 

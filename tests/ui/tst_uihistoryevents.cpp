@@ -1,6 +1,7 @@
 // The history events page on a model whose CAN service runs on batteries played in-process;
 // message boxes and the file dialog are answered as they appear.
 
+#include "can/adaptertype.h"
 #include "canservice/playedbms.h"
 #include "canservice/scriptedbus.h"
 #include "filedialoganswer.h"
@@ -71,7 +72,7 @@ void TestUiHistoryEvents::init()
     m_bus = std::make_shared<ScriptedBus>();
     m_bus->setResponder(m_bms->responder());
     m_service.reset(new CanService(new CanDevice(m_bus)));
-    QCOMPARE(m_service->initService(CanDevice::TypeUsbCan2, 0, true, 0, 250), 0);
+    QCOMPARE(m_service->initService(AdapterType::UsbCan2, 0, true, 0, 250), 0);
     m_page.reset(new UiHistoryEvents(new HistoryEventModel(m_service.get())));
     m_page->Slot_ShowMonitorData(4);
 }

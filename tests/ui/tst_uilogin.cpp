@@ -1,4 +1,5 @@
 #include "resource/resources.h"
+#include "support/testport.h"
 #include "ui/mainwidger.h"
 #include "ui/uilogin.h"
 #include "ui/uimainleft.h"
@@ -41,7 +42,11 @@ void TestUiLogin::initTestCase()
     // MainWidger builds the CAN service; give it a bus of this test's own, never opened here.
     QFile ini(QCoreApplication::applicationDirPath() + QStringLiteral("/canbus.ini"));
     QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ini.write("plugin=virtualcan\ninterface=tcp://127.0.0.1:24532/can0\n");
+    const quint16 port = TestPort::pick();
+    QVERIFY(port != 0);
+    ini.write(QStringLiteral("plugin=virtualcan\ninterface=tcp://127.0.0.1:%1/can0\n")
+                  .arg(port)
+                  .toUtf8());
 }
 
 void TestUiLogin::confirm(UiLogin &login, Confirm how)

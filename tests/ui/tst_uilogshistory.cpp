@@ -8,6 +8,7 @@
 #include "records/historydatamodel.h"
 #include "records/historyeventmodel.h"
 #include "records/realtimerecordingtablemodel.h"
+#include "support/testport.h"
 #include "ui/mainwidger.h"
 #include "ui/uihistorydata.h"
 #include "ui/uihistoryevents.h"
@@ -64,7 +65,11 @@ void TestUiLogsHistory::initTestCase()
     // Should anything open the bus, a virtual one of this test's own.
     QFile ini(QCoreApplication::applicationDirPath() + QStringLiteral("/canbus.ini"));
     QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ini.write("plugin=virtualcan\ninterface=tcp://127.0.0.1:24533/can0\n");
+    const quint16 port = TestPort::pick();
+    QVERIFY(port != 0);
+    ini.write(QStringLiteral("plugin=virtualcan\ninterface=tcp://127.0.0.1:%1/can0\n")
+                  .arg(port)
+                  .toUtf8());
     SignalValues::instance();
 }
 

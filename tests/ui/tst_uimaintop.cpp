@@ -274,6 +274,12 @@ void TestUiMainTop::comPortListIsRebuiltOnTheTick()
     // Whatever the machine's ports, the last announcement is the combo's final text.
     QVERIFY(!spy.isEmpty());
     QCOMPARE(spy.last().at(0).toString(), top.comPortCombo()->currentText());
+    // The same ports on the next tick: the list stands as it is, nothing is announced again.
+    spy.clear();
+    const int count = top.comPortCombo()->count();
+    top.OnTimerTimeout();
+    QCOMPARE(top.comPortCombo()->count(), count);
+    QCOMPARE(spy.count(), 0);
 }
 
 QTEST_MAIN(TestUiMainTop)

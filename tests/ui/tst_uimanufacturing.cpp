@@ -3,6 +3,7 @@
 // page sends is read back byte for byte as the adapter was given it to transmit, and the
 // battery's answers go in where the adapter would receive them.
 
+#include "can/adaptertype.h"
 #include "resource/resources.h"
 #include "support/capturedestination.h"
 #include "support/parameterset.h"
@@ -210,7 +211,7 @@ void TestUiManufacturing::initTestCase()
     QVERIFY2(m_fake->isLoaded(), qPrintable(m_fake->errorString()));
     m_fake->reset();
     SignalValues::instance();
-    QCOMPARE(CanService::instance()->initService(4, 0, true, 0, 250), 0);
+    QCOMPARE(CanService::instance()->initService(AdapterType::UsbCan2, 0, true, 0, 250), 0);
 }
 
 void TestUiManufacturing::init()

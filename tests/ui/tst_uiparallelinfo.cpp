@@ -1,4 +1,5 @@
 #include "resource/resources.h"
+#include "signals/batterybank.h"
 #include "signals/framekey.h"
 #include "signals/signalindex.h"
 #include "ui/uipackvoltagestatus.h"
@@ -91,7 +92,7 @@ void TestUiParallelInfo::tileKeepsItsStatusForAnUnknownValue()
 void TestUiParallelInfo::twentyEightTilesFiveToARow()
 {
     UiParallelInfo page;
-    QCOMPARE(page.tiles().size(), 28);
+    QCOMPARE(page.tiles().size(), BatteryBank::DeviceCount);
     auto *grid = page.findChild<QScrollArea *>()->widget()->findChild<QGridLayout *>();
     QVERIFY(grid);
     QCOMPARE(grid->rowCount(), 6);

@@ -2,6 +2,7 @@
 // makes its adapter on the fake vendor library beside this executable, so every relay command
 // is read back byte for byte as the adapter was given it to transmit.
 
+#include "can/adaptertype.h"
 #include "resource/resources.h"
 #include "support/parameterset.h"
 
@@ -111,7 +112,7 @@ void TestUiParameter::initTestCase()
     QVERIFY2(m_fake->isLoaded(), qPrintable(m_fake->errorString()));
     m_fake->reset();
     SignalValues::instance();
-    QCOMPARE(CanService::instance()->initService(4, 0, true, 0, 250), 0);
+    QCOMPARE(CanService::instance()->initService(AdapterType::UsbCan2, 0, true, 0, 250), 0);
 }
 
 void TestUiParameter::init()

@@ -1,0 +1,132 @@
+#!/usr/bin/env bash
+# CPU the whole program takes with its window open under Xvfb, in two cases:
+#   closed: the bus closed, as after start-up;
+#   open:   the bus open, with bms-sim playing 28 batteries (--packs 0..27) on a virtual bus of
+#           its own, named by canbus.ini beside the program.
+# Each case waits a while for the program to settle, then reads utime + stime of the process
+# (every thread) from /proc/<pid>/stat over the measuring window and prints the share of one core,
+# then that of each thread (from /proc/<pid>/task/*/stat) that took any.
+#
+#   bench/idle_cpu.sh [build dir] [seconds] [closed|open ...]
+#
+# Use a Release build (default build-bench, as in the README). The program runs from a folder
+# of its own, with setting/ and imgs/ copied beside it, so the build folder is left as it was.
+# The open case uses the open-bus driver (bench/openbusdriver.cpp): the program's own start-up
+# and one click on OPEN CAN-BUS. Needs xvfb-run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+settle=${SETTLE_SECONDS:-10}
+
+# Ticks of utime + stime of a process: fields 14 and 15 of /proc/<pid>/stat, counted after the
+# command name, which may hold blanks.
+ticks() {
+    local stat
+    stat=$(cat "/proc/$1/stat")
+    stat=${stat##*) }
+    # shellcheck disable=SC2086
+    set -- $stat
+    echo $((${12} + ${13}))
+}
+
+# Ticks of each thread of a process, one "name ticks" line per thread.
+thread_ticks() {
+    local task stat
+    for task in /proc/"$1"/task/*; do
+        stat=$(cat "$task/stat" 2>/dev/null) || continue
+        local name=${stat#*(}
+        name=${name%%)*}
+        echo "${name// /_} $(ticks "${task#/proc/}")"
+    done
+}
+
+# CPU of pid over the given seconds, as a percentage of one core with two decimals; with
+# "threads" as third argument, followed by "; by thread:" and the share of each thread name that
+# took any.
+measure() {
+    local pid=$1 seconds=$2 hz before after threads_before threads_after
+    hz=$(getconf CLK_TCK)
+    before=$(ticks "$pid")
+    [ "${3:-}" = threads ] && threads_before=$(thread_ticks "$pid")
+    sleep "$seconds"
+    after=$(ticks "$pid")
+    [ "${3:-}" = threads ] && threads_after=$(thread_ticks "$pid")
+    awk -v t=$((after - before)) -v hz="$hz" -v s="$seconds" \
+        'BEGIN { printf "%.2f", 100.0 * t / hz / s }'
+    if [ "${3:-}" = threads ]; then
+        printf '%s\n--\n%s\n' "$threads_before" "$threads_after" | awk -v hz="$hz" -v s="$seconds" '
+            $0 == "--" { after = 1; next }
+            !after { start[$1] += $2; next }
+            { stop[$1] += $2 }
+            END {
+                sep = "; by thread:"
+                for (name in stop) {
+                    share = 100.0 * (stop[name] - start[name]) / hz / s
+                    if (share > 0) { printf "%s %s %.2f", sep, name, share; sep = "," }
+                }
+            }'
+    fi
+}
+
+if [ "${1:-}" = "--inner" ]; then
+    # Inside the X server.
+    dir=$2 bin=$3 seconds=$4 kind=$5
+    pids=()
+    trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
+    case $kind in
+    closed)
+        "$dir/upper-computer" >/dev/null 2>&1 &
+        program=$!
+        pids+=("$program")
+        ;;
+    open)
+        port=$((20000 + RANDOM % 10000))
+        printf 'plugin=virtualcan\ninterface=tcp://127.0.0.1:%d/can0\n' "$port" >"$dir/canbus.ini"
+        "$bin/bms-sim" --interface "tcp://127.0.0.1:$port/can0" \
+            --packs "$(seq -s, 0 27)" >/dev/null 2>&1 &
+        sim=$!
+        pids+=("$sim")
+        sleep 1
+        coproc DRIVER { exec "$dir/bench-open-bus" 2>/dev/null; }
+        program=$DRIVER_PID
+        pids+=("$program")
+        read -r -t 30 answer <&"${DRIVER[0]}" || answer=none
+        if [ "$answer" != open ]; then
+            echo "the bus did not open ($answer)" >&2
+            exit 1
+        fi
+        ;;
+    esac
+    sleep "$settle"
+    cpu=$(measure "$program" "$seconds" threads)
+    line="$kind: ${cpu%%;*} % of one core over $seconds s"
+    [ "$cpu" != "${cpu%%;*}" ] && line+=";${cpu#*;}"
+    if [ "$kind" = open ]; then
+        line+="; bms-sim: $(measure "$sim" 5) %"
+    fi
+    echo "$line"
+    exit 0
+fi
+
+build=${1:-build-bench}
+seconds=${2:-30}
+shift $(($# < 2 ? $# : 2))
+kinds=("$@")
+[ ${#kinds[@]} -eq 0 ] && kinds=(closed open)
+
+bin=$(cd "$build/bin" && pwd)
+for needed in upper-computer bench-open-bus bms-sim; do
+    if [ ! -x "$bin/$needed" ]; then
+        echo "$bin/$needed is missing: build the targets upper-computer bench-open-bus bms-sim" >&2
+        exit 1
+    fi
+done
+
+for kind in "${kinds[@]}"; do
+    dir=$(mktemp -d)
+    cp "$bin/upper-computer" "$bin/bench-open-bus" "$dir/"
+    cp -r "$bin/setting" "$bin/imgs" "$dir/"
+    mkdir -p "$dir/firmware"
+    xvfb-run -a -s "-screen 0 1920x1080x24" "$0" --inner "$dir" "$bin" "$seconds" "$kind"
+    rm -rf "$dir"
+done

@@ -1,0 +1,32 @@
+#include "serialportlist.h"
+
+#include <QFileSystemWatcher>
+#include <QSerialPortInfo>
+
+SerialPortList::SerialPortList(QObject *parent)
+    : QObject(parent)
+{
+#if defined(Q_OS_LINUX)
+    auto *watcher = new QFileSystemWatcher(this);
+    if (watcher->addPath(QStringLiteral("/dev"))) {
+        m_watcher = watcher;
+        connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] { m_stale = true; });
+    } else {
+        delete watcher;
+    }
+#endif
+}
+
+QStringList SerialPortList::names()
+{
+    if (m_stale || !m_watcher) {
+        m_names.clear();
+        const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+        for (const QSerialPortInfo &port : ports)
+            m_names.append(port.portName());
+        // A change during the walk is delivered afterwards, through the event loop, and marks
+        // the list stale again.
+        m_stale = false;
+    }
+    return m_names;
+}
