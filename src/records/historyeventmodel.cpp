@@ -350,8 +350,15 @@ void HistoryEventModel::OnNewHistoryEvent(uchar slave, QByteArray data)
         countDropped();
         return;
     }
-    if (byteAt(data, DevIdAt) != slave)
+    if (byteAt(data, DevIdAt) != slave) {
+        // Another battery's record in this one's log: not a row of it, yet one of the events it
+        // announced, so it is counted, or the read-out would never complete.
+        QLOG_WARN() << "HistoryEventModel::OnNewHistoryEvent: record of slave"
+                    << int(byteAt(data, DevIdAt)) << "from slave:" << int(slave)
+                    << "; data:" << QString::fromLatin1(data.toHex(' '));
+        countDropped();
         return;
+    }
     if (data.size() < RecordSize) {
         QLOG_WARN() << "HistoryEventModel::OnNewHistoryEvent: record too short from slave:"
                     << int(slave) << "; size:" << data.size()

@@ -226,8 +226,11 @@ void TestHistoryEventModel::receiving_data()
         << 5 << sealed(sample(5).left(9)) << 0 << 0 << QString();
     QTest::newRow("a record of another battery is ignored")
         << 6 << sample(6) << 0 << 0 << QString();
-    QTest::newRow("byte 7 disagreeing with the sender is ignored")
-        << 5 << sealed(wrongSender) << 0 << 0 << QString();
+    QTest::newRow("byte 7 disagreeing with the sender is logged and dropped")
+        << 5 << sealed(wrongSender) << 0 << 1
+        << QStringLiteral(
+               "WARN |HistoryEventModel::OnNewHistoryEvent: record of slave 6 from slave: 5 ; "
+               "data: ");
     QTest::newRow("swapped check sum bytes are logged and dropped")
         << 5 << swapped << 0 << 1
         << QStringLiteral(
