@@ -203,6 +203,16 @@ void CanService::processCanFrame(quint32 id, const QByteArray &data)
     switch (id >> 16) {
     case codeKey(CommandProtocol::HistoryTransfer): {
         const int sequence = byteAt(data, 0);
+        // CAN delivers a frame twice when the last bit of its end of frame is disturbed; within
+        // a transfer no two frames in a row are the same otherwise, since each has the sequence
+        // after the one before. Taken twice, the frame would begin a record again, or emit the
+        // same record twice.
+        const QByteArray frame = data.left(1 + HistoryBytesPerFrame);
+        if (sequence <= LastHistorySequence) {
+            if (frame == record.lastHistoryFrame)
+                break;
+            record.lastHistoryFrame = frame;
+        }
         if (sequence < LastHistorySequence) {
             if (sequence == 0)
                 record.historyRecords.append(QByteArray(DeviceRecord::HistoryRecordSize, '\0'));
@@ -440,6 +450,7 @@ int CanService::startHistoryEventTransfer(uchar devId)
     if (!isDeviceInRange(devId))
         return NoReply;
     m_records[devId].historyRecords.clear();
+    m_records[devId].lastHistoryFrame.clear();
     sendFrame(requestId(CommandProtocol::HistoryTransfer, devId), bytes({ 0x01, TransferStart }));
     return Success;
 }

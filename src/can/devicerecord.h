@@ -30,4 +30,6 @@ struct DeviceRecord
     quint32 historyEventCount = 0;
     // Records of the current history transfer; the last one may still be under construction.
     QList<QByteArray> historyRecords;
+    // The last transfer frame that came, to tell a frame delivered twice.
+    QByteArray lastHistoryFrame;
 };

@@ -131,6 +131,7 @@ private slots:
     void historyRecordsAreAssembledFromTwelveFrames();
     void historyFramesBeforeSequenceZeroAreDropped();
     void historyRecordsOfTwoBatteriesInterleaved();
+    void historyFrameDeliveredTwiceIsTakenOnce();
 
     void clockSyncRetriesASilentBatteryAndDropsItOnceAnswered();
     void batteryComingOnlineGetsItsClockSet();
@@ -712,6 +713,23 @@ void TestCanService::historyRecordsOfTwoBatteriesInterleaved()
     QCOMPARE(spy.at(0).at(1).toByteArray(), historyRecord(9));
     QCOMPARE(spy.at(1).at(0).value<uchar>(), uchar(6));
     QCOMPARE(spy.at(1).at(1).toByteArray(), historyRecord(6));
+}
+
+void TestCanService::historyFrameDeliveredTwiceIsTakenOnce()
+{
+    QSignalSpy records(m_service.get(), &CanService::newData);
+    QCOMPARE(m_service->startHistoryEventTransfer(5), 0);
+    for (int seed : { 1, 2 }) {
+        for (const ScriptedBus::Frame &frame : PlayedBms::recordFrames(5, historyRecord(seed)))
+            m_bus->inject({ frame, frame });
+    }
+    QTRY_COMPARE(records.count(), 2);
+    QCOMPARE(records.at(0).at(1).toByteArray(), historyRecord(1));
+    QCOMPARE(records.at(1).at(1).toByteArray(), historyRecord(2));
+    QTest::qWait(100);
+    QCOMPARE(records.count(), 2);
+    QCOMPARE(m_service->deviceRecord(5).historyRecords,
+        QList<QByteArray>({ historyRecord(1), historyRecord(2) }));
 }
 
 void TestCanService::clockSyncRetriesASilentBatteryAndDropsItOnceAnswered()
