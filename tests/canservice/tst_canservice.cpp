@@ -212,14 +212,19 @@ QStringList TestCanService::sentFrames()
 {
     const quint32 marker = 0x1ABCDEF;
     m_service->sendFrame(marker, QByteArray());
-    // Frames go out in the order they were queued, so the marker comes last.
-    if (!QTest::qWaitFor([this] {
-            const QList<ScriptedBus::Frame> frames = m_bus->transmitted();
-            return !frames.isEmpty() && frames.last().id == marker;
-        }))
+    // Frames go out in the order they were queued, so the marker follows every frame sent
+    // before it; timers firing during the wait (an upgrade's tick) may send more after it.
+    const auto markerAt = [this] {
+        const QList<ScriptedBus::Frame> frames = m_bus->transmitted();
+        for (int i = 0; i < frames.size(); ++i) {
+            if (frames.at(i).id == marker)
+                return i;
+        }
+        return -1;
+    };
+    if (!QTest::qWaitFor([&markerAt] { return markerAt() >= 0; }))
         return { QStringLiteral("marker never sent") };
-    QStringList frames = m_bus->transmittedText();
-    frames.removeLast();
+    const QStringList frames = m_bus->transmittedText().mid(0, markerAt());
     m_bus->clearTransmitted();
     return frames;
 }
