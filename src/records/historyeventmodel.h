@@ -86,7 +86,8 @@ public:
     const QStringList &row(int row) const { return m_rows.at(row); }
     TransferState transferState() const { return m_state; }
     // Events the BMS said it holds, records taken as rows, and records dropped as damaged (bad
-    // check sum, too short, or carrying another battery's number), all of the current read-out.
+    // check sum, too short, frames lost on the way, or carrying another battery's number), all
+    // of the current read-out.
     int expectedCount() const { return m_expected; }
     int receivedCount() const { return m_received; }
     int droppedCount() const { return m_dropped; }
@@ -111,6 +112,7 @@ public slots:
 
 private slots:
     void OnNewHistoryEvent(uchar slave, QByteArray data);
+    void OnIncompleteHistoryEvent(uchar slave, QByteArray data, quint16 missing);
     void OnTransferIdle();
 
 private:

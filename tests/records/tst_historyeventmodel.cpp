@@ -68,6 +68,7 @@ private slots:
     void silentBatteryChangesNothing();
     void badChecksumsAreDroppedAndTheReadOutStillCompletes();
     void stalledTransferKeepsItsRowsAndResumes();
+    void lastRecordCutShortIsDroppedAndTheReadOutCompletes();
     void stopKeepsTheRows();
     void deleteRemovesTheRowsWhateverTheBatterySays();
     void saveWritesHeaderAndEveryRow();
@@ -396,6 +397,31 @@ void TestHistoryEventModel::stalledTransferKeepsItsRowsAndResumes()
     QTRY_COMPARE(m_model->transferState(), HistoryEventModel::Complete);
     QCOMPARE(m_model->rowCount(), 5);
     QVERIFY(!idle->isActive());
+}
+
+void TestHistoryEventModel::lastRecordCutShortIsDroppedAndTheReadOutCompletes()
+{
+    // The battery announces 3 and sends them, but the last frame of the last one never comes.
+    transfer(8, { sample(8, 0), sample(8, 1) }, 3);
+    QTRY_COMPARE(m_model->rowCount(), 2);
+    QList<ScriptedBus::Frame> last = PlayedBms::recordFrames(8, sample(8, 2));
+    last.removeLast();
+    m_bus->inject(last);
+    QTest::qWait(50);
+    QCOMPARE(m_model->transferState(), HistoryEventModel::Reading);
+
+    // The read-out goes quiet: the half record is dropped, named, and the read-out complete.
+    QVERIFY(QMetaObject::invokeMethod(m_model.get(), "OnTransferIdle"));
+    QCOMPARE(m_model->transferState(), HistoryEventModel::Complete);
+    QCOMPARE(m_model->receivedCount(), 2);
+    QCOMPARE(m_model->droppedCount(), 1);
+    const QStringList lines
+        = m_capture->lines().filter(QStringLiteral("WARN |HistoryEventModel::"));
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines.at(0).startsWith(QStringLiteral(
+                 "WARN |HistoryEventModel::OnIncompleteHistoryEvent: incomplete record from slave: "
+                 "8 ; frames missing: \"11\" ; data: ")),
+        qPrintable(lines.at(0)));
 }
 
 void TestHistoryEventModel::stopKeepsTheRows()
