@@ -116,6 +116,7 @@ bool SimOptions::parseArguments(const QStringList &arguments, SimOptions *option
         replyDelay, badCrc, freezeLife, silentAfter, silentFor, force, verbose, bitRate,
         bootVersion, uart, bootRefuse, bootSilent, bootCorrupt, uartGarbage, uartSplit });
     parser.addOptions(HistoryOptions::commandLineOptions());
+    parser.addOptions(BusFaults::commandLineOptions());
     parser.process(arguments);
 
     const CanBusConfig config = CanBusConfig::besideExecutable();
@@ -169,7 +170,7 @@ bool SimOptions::parseArguments(const QStringList &arguments, SimOptions *option
     options->bootCorrupt = parser.isSet(bootCorrupt);
     options->uartGarbage = parser.isSet(uartGarbage);
     options->uartSplit = parser.isSet(uartSplit);
-    if (!options->history.read(parser, error))
+    if (!options->history.read(parser, error) || !options->bus.read(parser, error))
         return false;
     for (const QString &pair : parser.value(force).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QStringList parts = pair.split(QLatin1Char('='));
