@@ -44,6 +44,7 @@ struct SimOptions
     bool bootCorrupt = false; // the boot loader answers with wrong bytes
     bool uartGarbage = false; // noise on the serial line before every reply
     bool uartSplit = false; // every serial reply split over several writes
+    int uartHangUpAt = -1; // the serial line goes dead when this block arrives; -1: never
 
     // The steps --boot-refuse names: CAN request, inquire, erase, data, finish; serial
     // version, prepare, start, data, end, crc.
