@@ -1,5 +1,6 @@
 #include "bmssimulator.h"
 
+#include "burstsource.h"
 #include "simbattery.h"
 #include "simbootloader.h"
 #include "uartbootloader.h"
@@ -73,29 +74,20 @@ bool BmsSimulator::start()
     connect(m_bus.get(), &QCanBusDevice::framesReceived, this, &BmsSimulator::OnFramesReceived);
 
     m_sinceStart.start();
-    for (int devId : m_options.packs) {
-        auto *battery = new SimBattery(quint8(devId), m_options, *m_catalogue, *m_parameters, this);
-        connect(battery, &SimBattery::broadcast, this,
-            [this, battery](quint32 id, const QByteArray &data) { send(battery, id, data); });
-        connect(battery, &SimBattery::reply, this,
-            [this, battery](quint32 id, const QByteArray &data, int group) {
-                sendReply(battery, id, data, group);
-            });
-        connect(battery->bootLoader(), &SimBootLoader::answer, this,
-            [this, battery](quint32 id, const QByteArray &data) {
-                if (m_options.verbose)
-                    trace("send", id, data);
-                send(battery, id, data);
-            });
-        connect(battery->bootLoader(), &SimBootLoader::installed, this,
-            [this, battery](const QByteArray &version) {
-                if (m_options.verbose)
-                    out() << "bms-sim: battery " << battery->devId()
-                          << " left its boot loader with firmware " << version.constData()
-                          << Qt::endl;
-            });
-        m_batteries.append(battery);
-    }
+    m_burst = new BurstSource(
+        m_options.bus, m_capacity.bitRate(), m_sinceStart,
+        [this](quint32 id, const QByteArray &data) {
+            QCanBusFrame frame(id, data);
+            frame.setExtendedFrameFormat(true);
+            m_bus->writeFrame(frame);
+        },
+        this);
+    // The first battery stays the first: the set-device-number command and the serial port
+    // reach it.
+    for (int devId : m_options.packs)
+        addBattery(devId);
+    for (int devId : m_options.bus.strayPacks)
+        addBattery(devId);
 
     if (m_options.uart) {
         // The first battery is the one on the bench with its serial port connected.
@@ -115,6 +107,33 @@ bool BmsSimulator::start()
           << config.description() << " at " << m_capacity.bitRate() << " bit/s" << Qt::endl;
     m_secondTimer->start(BusSecondMs);
     return true;
+}
+
+void BmsSimulator::addBattery(int devId)
+{
+    auto *battery = new SimBattery(quint8(devId), m_options, *m_catalogue, *m_parameters, this);
+    connect(
+        battery, &SimBattery::broadcast, this, [this, battery](quint32 id, const QByteArray &data) {
+            send(battery, id, data);
+            m_burst->remember(id, data);
+        });
+    connect(battery, &SimBattery::reply, this,
+        [this, battery](quint32 id, const QByteArray &data, int group) {
+            sendReply(battery, id, data, group);
+        });
+    connect(battery->bootLoader(), &SimBootLoader::answer, this,
+        [this, battery](quint32 id, const QByteArray &data) {
+            if (m_options.verbose)
+                trace("send", id, data);
+            send(battery, id, data);
+        });
+    connect(battery->bootLoader(), &SimBootLoader::installed, this,
+        [this, battery](const QByteArray &version) {
+            if (m_options.verbose)
+                out() << "bms-sim: battery " << battery->devId()
+                      << " left its boot loader with firmware " << version.constData() << Qt::endl;
+        });
+    m_batteries.append(battery);
 }
 
 bool BmsSimulator::isSilent() const
@@ -225,12 +244,18 @@ void BmsSimulator::printSummary() const
           << batteries.dropped << "; load "
           << QString::number(
                  100.0 * double(total.carriedBits) / (m_capacity.bitRate() * seconds), 'f', 1)
-          << " %, busiest second " << m_busiestSecondFrames << " frames" << Qt::endl;
+          << " %, busiest second " << m_busiestSecondFrames << " frames";
+    if (m_burst && m_options.bus.burstFactor > 0.0)
+        out() << "; burst sent " << m_burst->sent() << " frames at "
+              << QString::number(m_burst->framesPerSecond(), 'f', 0) << "/s past the capacity";
+    out() << Qt::endl;
 }
 
 void BmsSimulator::sendReply(
-    SimBattery *battery, quint32 id, const QByteArray &data, int replyGroup)
+    SimBattery *battery, quint32 replyId, const QByteArray &data, int replyGroup)
 {
+    quint32 id = replyId;
+    int copies = 1;
     if (m_options.appliesTo(battery->devId())) {
         QPair<int, bool> &decision = m_dropDecisions[battery];
         if (decision.first != replyGroup) {
@@ -243,18 +268,26 @@ void BmsSimulator::sendReply(
                 trace("drop", id, data);
             return;
         }
+        if (m_options.bus.replyAs >= 0)
+            id = (id & ~0xFFu) | quint32(m_options.bus.replyAs);
+        if (m_options.bus.duplicateReplies)
+            copies = 2;
         if (m_options.replyDelayMs > 0) {
-            QTimer::singleShot(m_options.replyDelayMs, this, [this, battery, id, data] {
-                if (m_options.verbose)
-                    trace("late", id, data);
-                send(battery, id, data);
+            QTimer::singleShot(m_options.replyDelayMs, this, [this, battery, id, data, copies] {
+                for (int copy = 0; copy < copies; ++copy) {
+                    if (m_options.verbose)
+                        trace("late", id, data);
+                    send(battery, id, data);
+                }
             });
             return;
         }
     }
-    if (m_options.verbose)
-        trace("send", id, data);
-    send(battery, id, data);
+    for (int copy = 0; copy < copies; ++copy) {
+        if (m_options.verbose)
+            trace("send", id, data);
+        send(battery, id, data);
+    }
 }
 
 void BmsSimulator::trace(const char *direction, quint32 id, const QByteArray &data) const

@@ -11,6 +11,7 @@
 
 #include <memory>
 
+class BurstSource;
 class QCanBusDevice;
 class SignalValues;
 class QTimer;
@@ -22,7 +23,9 @@ class ThresholdSetting;
 // injection (dropped, late, or silenced). Every frame seen on the bus, the host's and the
 // batteries' own, takes its share of the bus's capacity (BusCapacity at --bitrate); a frame
 // beyond it is dropped: a host frame then reaches no battery, a battery frame is not sent. The
-// counts are printed every second with --verbose, and at the end (printSummary()).
+// counts are printed every second with --verbose, and at the end (printSummary()). The faults of
+// the traffic itself (BusFaults: duplicated replies, a wrong sender, stray device numbers, a
+// burst past the capacity) are played here too.
 class BmsSimulator : public QObject
 {
     Q_OBJECT
@@ -44,6 +47,7 @@ private slots:
     void OnBusSecond();
 
 private:
+    void addBattery(int devId);
     void send(SimBattery *battery, quint32 id, const QByteArray &data);
     bool carries(const QCanBusFrame &frame, BusCapacity::Source source);
     void sendReply(SimBattery *battery, quint32 id, const QByteArray &data, int replyGroup);
@@ -60,6 +64,7 @@ private:
     QTimer *m_secondTimer = nullptr;
     BusCapacity::Counts m_countsAtLastSecond;
     qint64 m_busiestSecondFrames = 0;
+    BurstSource *m_burst = nullptr;
     // Per battery, the reply group last decided on and whether it is dropped.
     QHash<SimBattery *, QPair<int, bool>> m_dropDecisions;
 };

@@ -67,7 +67,7 @@ QByteArray HistoryLog::makeRecord(
     record[3] = char(clock.hour());
     record[4] = char(clock.minute());
     record[5] = char(clock.second());
-    record[7] = char(m_devId);
+    record[DevIdAt] = char(m_devId);
 
     int maxCell = 0;
     int minCell = 0;

@@ -24,6 +24,7 @@ class HistoryLog
 {
 public:
     static constexpr int RecordSize = 78;
+    static constexpr int DevIdAt = 7;
 
     // A log of plausible past events: count of them, or 20 to 60 when count is negative.
     HistoryLog(quint8 devId, quint32 seed, int count = -1);
@@ -39,11 +40,12 @@ public:
 
     // Fault ids of the twelve threshold groups: alarm is 1 + group, protection 51 + group.
     static quint8 faultId(int group, int level) { return quint8((level >= 2 ? 51 : 1) + group); }
+    // Writes the CRC of bytes 0-75 into bytes 76 and 77.
+    static void seal(QByteArray &record);
 
 private:
     QByteArray makeRecord(
         const QDateTime &time, const PackModel &pack, quint8 faultId, quint8 level) const;
-    static void seal(QByteArray &record);
 
     quint8 m_devId;
     QList<QByteArray> m_records;

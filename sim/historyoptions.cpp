@@ -13,6 +13,31 @@ namespace {
 const QString EventCount = QStringLiteral("history-events");
 const QString StopAfter = QStringLiteral("history-stop-after");
 const QString DumpDir = QStringLiteral("history-dump");
+const QString MissingFrame = QStringLiteral("history-missing-frame");
+const QString ForeignRecord = QStringLiteral("history-foreign-record");
+
+// K:V, both counts from 0, V at most maxValue.
+bool readPair(const QCommandLineParser &parser, const QString &name, int maxValue, int *first,
+    int *second, QString *error)
+{
+    if (!parser.isSet(name))
+        return true;
+    const QStringList parts = parser.value(name).split(QLatin1Char(':'));
+    bool firstOk = false;
+    bool secondOk = false;
+    if (parts.size() == 2) {
+        *first = parts.at(0).toInt(&firstOk);
+        *second = parts.at(1).toInt(&secondOk);
+    }
+    if (!firstOk || !secondOk || *first < 0 || *second < 0 || *second > maxValue) {
+        *error = QStringLiteral("--%1 takes RECORD:N, N from 0 to %2: %3")
+                     .arg(name)
+                     .arg(maxValue)
+                     .arg(parser.value(name));
+        return false;
+    }
+    return true;
+}
 
 bool readCount(const QCommandLineParser &parser, const QString &name, int *value, QString *error)
 {
@@ -42,6 +67,14 @@ QList<QCommandLineOption> HistoryOptions::commandLineOptions()
             QStringLiteral("After each history transfer, write the battery's whole log to "
                            "<folder>/history-<id>.hex, one record a line."),
             QStringLiteral("folder") },
+        { MissingFrame,
+            QStringLiteral("Send record K of a transfer without its frame of sequence S (0 to "
+                           "11)."),
+            QStringLiteral("K:S") },
+        { ForeignRecord,
+            QStringLiteral("Send record K of a transfer with device number N in it, its CRC "
+                           "fitting."),
+            QStringLiteral("K:N") },
     };
 }
 
@@ -49,7 +82,9 @@ bool HistoryOptions::read(const QCommandLineParser &parser, QString *error)
 {
     dumpDir = parser.value(DumpDir);
     return readCount(parser, EventCount, &eventCount, error)
-        && readCount(parser, StopAfter, &stopAfter, error);
+        && readCount(parser, StopAfter, &stopAfter, error)
+        && readPair(parser, MissingFrame, 11, &missingFrameRecord, &missingFrameSequence, error)
+        && readPair(parser, ForeignRecord, 255, &foreignRecord, &foreignDevId, error);
 }
 
 void HistoryOptions::dump(int devId, const HistoryLog &log) const

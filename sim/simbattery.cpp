@@ -365,13 +365,23 @@ void SimBattery::OnTransferTick()
         m_transferNext = -1;
         return;
     }
-    QByteArray record = m_history.record(m_transferNext++);
-    if (m_options.appliesTo(m_devId) && m_options.badCrc > 0
+    const int index = m_transferNext++;
+    QByteArray record = m_history.record(index);
+    const bool faulty = m_options.appliesTo(m_devId);
+    const HistoryOptions &history = m_options.history;
+    if (faulty && history.foreignRecord == index) {
+        record[HistoryLog::DevIdAt] = char(history.foreignDevId);
+        HistoryLog::seal(record);
+    }
+    if (faulty && m_options.badCrc > 0
         && QRandomGenerator::global()->generateDouble() < m_options.badCrc)
         record[HistoryLog::RecordSize - 1] = char(record.at(HistoryLog::RecordSize - 1) ^ 0x5A);
 
     ++m_replyGroup;
     for (int sequence = 0; sequence <= LastHistorySequence; ++sequence) {
+        if (faulty && history.missingFrameRecord == index
+            && history.missingFrameSequence == sequence)
+            continue;
         QByteArray data(1, char(sequence));
         data.append(record.mid(sequence * HistoryBytesPerFrame,
             sequence < LastHistorySequence ? HistoryBytesPerFrame : 1));

@@ -116,10 +116,16 @@ bool SimOptions::parseArguments(const QStringList &arguments, SimOptions *option
         QStringLiteral("Noise on the serial line before every reply."));
     const QCommandLineOption uartSplit(QStringLiteral("uart-split"),
         QStringLiteral("Every serial reply split over several writes."));
-    parser.addOptions({ plugin, interfaceName, packs, speed, seed, faultPacks, dropReplies,
-        replyDelay, badCrc, freezeLife, silentAfter, silentFor, force, verbose, bitRate,
-        bootVersion, uart, bootRefuse, bootSilent, bootCorrupt, uartGarbage, uartSplit });
+    const QCommandLineOption uartHangUpAt(QStringLiteral("uart-hangup-at"),
+        QStringLiteral("The serial line goes dead (the pseudo-terminal closes) when this block "
+                       "of the image arrives, 1 for the start frame."),
+        QStringLiteral("block"));
+    parser.addOptions(
+        { plugin, interfaceName, packs, speed, seed, faultPacks, dropReplies, replyDelay, badCrc,
+            freezeLife, silentAfter, silentFor, force, verbose, bitRate, bootVersion, uart,
+            bootRefuse, bootSilent, bootCorrupt, uartGarbage, uartSplit, uartHangUpAt });
     parser.addOptions(HistoryOptions::commandLineOptions());
+    parser.addOptions(BusFaults::commandLineOptions());
     parser.process(arguments);
 
     const CanBusConfig config = CanBusConfig::besideExecutable();
@@ -173,7 +179,16 @@ bool SimOptions::parseArguments(const QStringList &arguments, SimOptions *option
     options->bootCorrupt = parser.isSet(bootCorrupt);
     options->uartGarbage = parser.isSet(uartGarbage);
     options->uartSplit = parser.isSet(uartSplit);
-    if (!options->history.read(parser, error))
+    if (parser.isSet(uartHangUpAt)) {
+        bool ok = false;
+        options->uartHangUpAt = parser.value(uartHangUpAt).toInt(&ok);
+        if (!ok || options->uartHangUpAt < 1) {
+            *error = QStringLiteral("--uart-hangup-at takes a block number from 1 on: %1")
+                         .arg(parser.value(uartHangUpAt));
+            return false;
+        }
+    }
+    if (!options->history.read(parser, error) || !options->bus.read(parser, error))
         return false;
     for (const QString &pair : parser.value(force).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QStringList parts = pair.split(QLatin1Char('='));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "busfaults.h"
 #include "historyoptions.h"
 
 #include <QHash>
@@ -32,6 +33,7 @@ struct SimOptions
     double silentForS = 0.0; // ... for this long
     QHash<int, double> forcedSignals; // signal index -> value, broadcast whatever the model says
     HistoryOptions history; // the history logs: size, a transfer cut short, a dump
+    BusFaults bus; // duplicated replies, a wrong sender, stray device numbers, a burst
 
     // The boot loaders (firmware upgrade over CAN, and over the serial port with --uart).
     // Their faults apply to the fault packs like the others.
@@ -42,6 +44,7 @@ struct SimOptions
     bool bootCorrupt = false; // the boot loader answers with wrong bytes
     bool uartGarbage = false; // noise on the serial line before every reply
     bool uartSplit = false; // every serial reply split over several writes
+    int uartHangUpAt = -1; // the serial line goes dead when this block arrives; -1: never
 
     // The steps --boot-refuse names: CAN request, inquire, erase, data, finish; serial
     // version, prepare, start, data, end, crc.

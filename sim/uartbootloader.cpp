@@ -211,6 +211,8 @@ void UartBootLoader::OnReceiveDue()
 
 void UartBootLoader::handleFrame(const QByteArray &frame, qint32 baud)
 {
+    if (m_master < 0)
+        return; // the line is dead
     if (UartFrame::target(frame) != 0x00 || quint8(frame.at(3)) != UartFrame::Command)
         return;
     if (!m_inBootLoader) {
@@ -237,6 +239,12 @@ void UartBootLoader::handleBootFrame(const QByteArray &frame)
     const bool fullBlock = payload.size() == UartImage::BlockSize;
     const bool lastBlock = !payload.isEmpty() && payload.size() <= UartImage::BlockSize
         && payload.size() % UartImage::PadMultiple == 0;
+    const bool carriesBlock = subCommand == UartFrame::StartFrame
+        || subCommand == UartFrame::FileData || subCommand == UartFrame::EndFrame;
+    if (carriesBlock && faulty() && argument == m_options.uartHangUpAt) {
+        hangUp();
+        return;
+    }
     bool accepted = false;
     switch (subCommand) {
     case UartFrame::RequestUpgrade: {
@@ -302,6 +310,24 @@ void UartBootLoader::handleBootFrame(const QByteArray &frame)
     if (!accepted)
         m_prepared = false;
     reply(subCommand, accepted);
+}
+
+void UartBootLoader::hangUp()
+{
+#ifdef Q_OS_UNIX
+    delete m_notifier;
+    m_notifier = nullptr;
+    m_receiveTimer->stop();
+    m_transmitTimer->stop();
+    m_received.clear();
+    m_toSend.clear();
+    m_buffer.clear();
+    ::close(m_master);
+    m_master = -1;
+    ::close(m_slave);
+    m_slave = -1;
+    out() << "bms-sim: battery " << m_battery->devId() << " uart line hung up" << Qt::endl;
+#endif
 }
 
 void UartBootLoader::reply(quint16 subCommand, bool accepted, const QByteArray &extra)

@@ -34,7 +34,9 @@ struct SimOptions;
 // with status 0 (version: status 0 and a zero tag); --boot-silent answers nothing;
 // --boot-corrupt breaks one byte of every reply after its CRC; --uart-garbage puts noise
 // before every reply (every third time ending in a header that claims a long body);
-// --uart-split writes every reply in three pieces, each when its bytes would have arrived.
+// --uart-split writes every reply in three pieces, each when its bytes would have arrived;
+// --uart-hangup-at BLOCK closes the pseudo-terminal when that block arrives, as a USB serial
+// adapter pulled out mid-upgrade (the host's port then fails).
 class UartBootLoader : public QObject
 {
     Q_OBJECT
@@ -60,6 +62,7 @@ private:
     void OnTransmitDue();
     void handleFrame(const QByteArray &frame, qint32 baud);
     void handleBootFrame(const QByteArray &frame);
+    void hangUp();
     void reply(quint16 subCommand, bool accepted, const QByteArray &extra = QByteArray());
     void queueTransmit(const QByteArray &bytes);
     void schedule(QTimer *timer, qint64 dueNs);

@@ -311,15 +311,19 @@ void CanDevice::OnTimeout()
 
 void CanDevice::reportAdapterError(std::uint32_t errorCode)
 {
-    if (errorCode == 0)
+    // The poll runs every 5 ms: one line when an error appears or changes, one when it has been
+    // gone for ErrorClearedAfterMs. The adapter is not reset here; the next failing transmission
+    // does that.
+    if (errorCode == 0) {
+        if (m_loggedErrorCode != 0 && m_errorSeenAt.elapsed() >= ErrorClearedAfterMs) {
+            QLOG_INFO() << "CanDevice::OnTimeout: read error" << m_loggedErrorCode << "cleared.";
+            m_loggedErrorCode = 0;
+        }
         return;
-    // The poll runs every 5 ms: log a new code at once, the same code again at most once per
-    // interval. The adapter is not reset here; the next failing transmission does that.
-    const bool repeated = errorCode == m_loggedErrorCode && m_errorLoggedAt.isValid()
-        && m_errorLoggedAt.elapsed() < RepeatedErrorLogIntervalMs;
-    if (repeated)
+    }
+    m_errorSeenAt.start();
+    if (errorCode == m_loggedErrorCode)
         return;
     m_loggedErrorCode = errorCode;
-    m_errorLoggedAt.start();
     QLOG_WARN() << QStringLiteral("OnTimeout: read error: %1, going to reset can.").arg(errorCode);
 }

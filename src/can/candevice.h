@@ -34,8 +34,9 @@ public:
     static constexpr int PollIntervalMs = 5;
     static constexpr int ReceiveBufferFrames = 100;
     static constexpr int MaxDataLength = 8;
-    // A repeated adapter error is logged again after this long, not on every poll.
-    static constexpr int RepeatedErrorLogIntervalMs = 1000;
+    // An adapter error counts as cleared once the adapter has reported none for this long, so
+    // that an error that comes and goes between polls is not logged on every poll.
+    static constexpr int ErrorClearedAfterMs = 1000;
 
     explicit CanDevice(QObject *parent = nullptr);
     // A null api means the factory's choice.
@@ -106,8 +107,9 @@ private:
     bool m_initRunning = false;
     bool m_closedDuringInit = false;
 
-    // The last adapter error logged, and when: a stuck error would otherwise fill the log at
-    // 200 lines a second.
+    // The adapter error last logged (0: none, or logged as cleared), and when the adapter last
+    // reported any: the log gets one line per change of the error state, however long an error
+    // persists (the poll would otherwise write 200 lines a second).
     std::uint32_t m_loggedErrorCode = 0;
-    QElapsedTimer m_errorLoggedAt;
+    QElapsedTimer m_errorSeenAt;
 };

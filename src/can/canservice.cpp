@@ -202,29 +202,9 @@ void CanService::processCanFrame(quint32 id, const QByteArray &data)
     DeviceRecord &record = m_records[int(devId)];
 
     switch (id >> 16) {
-    case codeKey(CommandProtocol::HistoryTransfer): {
-        const int sequence = byteAt(data, 0);
-        if (sequence < LastHistorySequence) {
-            if (sequence == 0)
-                record.historyRecords.append(QByteArray(DeviceRecord::HistoryRecordSize, '\0'));
-            // Without a record begun, the frame belongs to a transfer that was under way before
-            // the list was emptied; it is dropped.
-            if (record.historyRecords.isEmpty())
-                break;
-            record.historyRecords.last().replace(sequence * HistoryBytesPerFrame,
-                HistoryBytesPerFrame, data.mid(1, HistoryBytesPerFrame));
-        } else if (sequence == LastHistorySequence) {
-            if (record.historyRecords.isEmpty())
-                break;
-            QByteArray &current = record.historyRecords.last();
-            current[DeviceRecord::HistoryRecordSize - 1] = data.at(1);
-            // A copy: a receiver may start a new transfer, and so empty the list, while it runs.
-            const QByteArray complete = current;
-            emit newData(uchar(devId), complete);
-        }
-        // Other sequence numbers, the stop acknowledgement 0xFF among them, carry no record.
+    case codeKey(CommandProtocol::HistoryTransfer):
+        assembleHistoryRecord(uchar(devId), record, data);
         break;
-    }
     case codeKey(CommandProtocol::HistoryCount):
         record.historyEventCount = qFromBigEndian<quint32>(data.constData());
         break;
@@ -270,6 +250,70 @@ void CanService::processCanFrame(quint32 id, const QByteArray &data)
     if (m_recvLog.admit(id, &dropped)) {
         QLOG_DEBUG() << recvLine(id, data) << QsLogging::DroppedLines { dropped };
     }
+}
+
+// A record travels as twelve frames, sequences 0 to 11 (HistoryBytesPerFrame bytes each, the
+// last one byte). A record is complete when every sequence came for it; then it is emitted as
+// newData(). One that lost frames is reported through incompleteHistoryRecord() as soon as that
+// is certain: at its sequence 11, at the next record's sequence 0, or when the read-out is over
+// (closeHistoryRecord()). Frames that come without their record's sequence 0 start a record
+// whose beginning was lost, except before the transfer's first record: there they are the tail
+// of a transfer that was under way when this one started (the list was emptied, the frames in
+// flight still came), and are dropped, unless they are a whole record but for its sequence 0.
+void CanService::assembleHistoryRecord(uchar devId, DeviceRecord &record, const QByteArray &data)
+{
+    const int sequence = byteAt(data, 0);
+    // Other sequence numbers, the stop acknowledgement 0xFF among them, carry no record.
+    if (sequence > LastHistorySequence)
+        return;
+    // CAN delivers a frame twice when the last bit of its end of frame is disturbed; within a
+    // transfer no two frames in a row are the same otherwise, since each has the sequence after
+    // the one before.
+    const QByteArray frame = data.left(1 + HistoryBytesPerFrame);
+    if (frame == record.lastHistoryFrame)
+        return;
+    record.lastHistoryFrame = frame;
+
+    if (sequence == 0)
+        finishHistoryRecord(devId, record);
+    if (record.historyFramesSeen == 0)
+        record.historyRecords.append(QByteArray(DeviceRecord::HistoryRecordSize, '\0'));
+    QByteArray &current = record.historyRecords.last();
+    if (sequence < LastHistorySequence)
+        current.replace(sequence * HistoryBytesPerFrame, HistoryBytesPerFrame,
+            data.mid(1, HistoryBytesPerFrame));
+    else
+        current[DeviceRecord::HistoryRecordSize - 1] = data.at(1);
+    record.historyFramesSeen |= quint16(1u << sequence);
+    if (sequence == LastHistorySequence)
+        finishHistoryRecord(devId, record);
+}
+
+void CanService::finishHistoryRecord(uchar devId, DeviceRecord &record)
+{
+    constexpr quint16 allSequences = (1u << (LastHistorySequence + 1)) - 1u;
+    const quint16 seen = record.historyFramesSeen;
+    if (seen == 0)
+        return;
+    record.historyFramesSeen = 0;
+    // A copy: a receiver may start a new transfer, and so empty the list, while it runs.
+    const QByteArray assembled = record.historyRecords.last();
+    if (seen == allSequences) {
+        emit newData(devId, assembled);
+        return;
+    }
+    const bool firstOfTransfer = record.historyRecords.size() == 1;
+    if (firstOfTransfer && (seen & 1u) == 0 && (seen | 1u) != allSequences) {
+        record.historyRecords.removeLast();
+        return;
+    }
+    emit incompleteHistoryRecord(devId, assembled, quint16(~seen & allSequences));
+}
+
+void CanService::closeHistoryRecord(uchar devId)
+{
+    if (isDeviceInRange(devId))
+        finishHistoryRecord(devId, m_records[devId]);
 }
 
 int CanService::setRelay(uchar devId, uchar relay, uchar on)
@@ -440,7 +484,10 @@ int CanService::startHistoryEventTransfer(uchar devId)
 {
     if (!isDeviceInRange(devId))
         return NoReply;
-    m_records[devId].historyRecords.clear();
+    DeviceRecord &record = m_records[devId];
+    record.historyRecords.clear();
+    record.historyFramesSeen = 0;
+    record.lastHistoryFrame.clear();
     sendFrame(requestId(CommandProtocol::HistoryTransfer, devId), bytes({ 0x01, TransferStart }));
     return Success;
 }

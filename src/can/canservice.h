@@ -119,6 +119,11 @@ public:
     int stopHistoryEventTransfer(uchar devId);
     int clearHistoryEvents(uchar devId);
 
+    // The read-out of battery devId is over (it went quiet or was stopped): a record still
+    // under construction will not be completed, and is reported through
+    // incompleteHistoryRecord().
+    void closeHistoryRecord(uchar devId);
+
     // Whether the battery's clock still has to be set.
     bool isRtcSyncPending(uchar devId) const;
     // The battery's record as it stands now (a copy); an initial record for numbers above 27.
@@ -147,6 +152,10 @@ signals:
     // One complete history event record (DeviceRecord::HistoryRecordSize bytes) of battery
     // slave.
     void newData(uchar slave, QByteArray data);
+    // A record of battery slave that lost frames on its way and will not be complete: data is
+    // what came of it (zeros elsewhere), missingSequences has bit s set for each sequence s
+    // (0 to 11) that never came.
+    void incompleteHistoryRecord(uchar slave, QByteArray data, quint16 missingSequences);
     // One transcript line per upgrade frame sent or answer received.
     void newUpgradeData(QString data);
     // Why the upgrade failed: "time out at state: <key>." or "failed at state: <key>.".
@@ -173,6 +182,8 @@ private:
     Q_DISABLE_COPY(CanService)
 
     void processCanFrame(quint32 id, const QByteArray &data);
+    void assembleHistoryRecord(uchar devId, DeviceRecord &record, const QByteArray &data);
+    void finishHistoryRecord(uchar devId, DeviceRecord &record);
     int readPartedField(
         uchar devId, quint8 code, PartedField DeviceRecord::*field, QByteArray &out);
     int writeCode(uchar devId, quint8 code, const QByteArray &text);

@@ -30,4 +30,9 @@ struct DeviceRecord
     quint32 historyEventCount = 0;
     // Records of the current history transfer; the last one may still be under construction.
     QList<QByteArray> historyRecords;
+    // While the last record is under construction, the sequences that came for it (bit s for
+    // sequence s, 0 to 11); 0 when none is.
+    quint16 historyFramesSeen = 0;
+    // The last transfer frame that came, to tell a frame delivered twice.
+    QByteArray lastHistoryFrame;
 };

@@ -155,6 +155,8 @@ HistoryEventModel::HistoryEventModel(CanService *service, QObject *parent)
     , m_service(service)
 {
     connect(m_service, &CanService::newData, this, &HistoryEventModel::OnNewHistoryEvent);
+    connect(m_service, &CanService::incompleteHistoryRecord, this,
+        &HistoryEventModel::OnIncompleteHistoryEvent);
     m_idleTimer = new QTimer(this);
     m_idleTimer->setSingleShot(true);
     m_idleTimer->setInterval(TransferIdleMs);
@@ -352,8 +354,12 @@ void HistoryEventModel::OnNewHistoryEvent(uchar slave, QByteArray data)
         countDropped(&m_dropped);
         return;
     }
-    // Not logged: the record is sound, only not this battery's.
     if (byteAt(data, DevIdAt) != slave) {
+        // Another battery's record in this one's log: not a row of it, yet one of the events it
+        // announced, so it is counted, or the read-out would never complete.
+        QLOG_WARN() << "HistoryEventModel::OnNewHistoryEvent: record of slave"
+                    << int(byteAt(data, DevIdAt)) << "from slave:" << int(slave)
+                    << "; data:" << QString::fromLatin1(data.toHex(' '));
         countDropped(&m_wrongBattery);
         return;
     }
@@ -377,8 +383,30 @@ void HistoryEventModel::OnNewHistoryEvent(uchar slave, QByteArray data)
     checkComplete();
 }
 
+void HistoryEventModel::OnIncompleteHistoryEvent(uchar slave, QByteArray data, quint16 missing)
+{
+    if (int(slave) != m_deviceId)
+        return;
+    if (m_state == Reading || m_state == Stalled)
+        m_idleTimer->start();
+    QStringList sequences;
+    for (int sequence = 0; sequence < 16; ++sequence) {
+        if (missing & (1u << sequence))
+            sequences.append(QString::number(sequence));
+    }
+    QLOG_WARN() << "HistoryEventModel::OnIncompleteHistoryEvent: incomplete record from slave:"
+                << int(slave) << "; frames missing:" << sequences.join(QLatin1Char(' '))
+                << "; data:" << QString::fromLatin1(data.toHex(' '));
+    countDropped(&m_dropped);
+}
+
 void HistoryEventModel::OnTransferIdle()
 {
+    if (m_state != Reading)
+        return;
+    // Nothing came for a while: a record still being put together will not be completed. It
+    // may have been the last one the battery announced.
+    m_service->closeHistoryRecord(uchar(m_deviceId));
     if (m_state != Reading)
         return;
     QLOG_WARN() << "HistoryEventModel::OnTransferIdle: no record from slave:" << m_deviceId << "for"

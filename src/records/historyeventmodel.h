@@ -87,8 +87,8 @@ public:
     const QStringList &row(int row) const { return m_rows.at(row); }
     TransferState transferState() const { return m_state; }
     // Events the BMS said it holds, records taken as rows, records dropped as damaged (bad
-    // check sum or too short), and sound records dropped because their byte 7 names another
-    // battery than the one that sent them, all of the current read-out.
+    // check sum, too short or frames lost on the way), and sound records dropped because their
+    // byte 7 names another battery than the one that sent them, all of the current read-out.
     int expectedCount() const { return m_expected; }
     int receivedCount() const { return m_received; }
     int droppedCount() const { return m_dropped; }
@@ -114,6 +114,7 @@ public slots:
 
 private slots:
     void OnNewHistoryEvent(uchar slave, QByteArray data);
+    void OnIncompleteHistoryEvent(uchar slave, QByteArray data, quint16 missing);
     void OnTransferIdle();
 
 private:

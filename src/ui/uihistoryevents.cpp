@@ -170,6 +170,11 @@ void UiHistoryEvents::OnTransferChanged()
         m_transferText += QLatin1Char(' ')
             + tr("%1 damaged records dropped, see the log.").arg(m_model->droppedCount());
     }
+    if (m_model->wrongBatteryCount() > 0) {
+        m_transferText += QLatin1Char(' ')
+            + tr("%1 records of other batteries dropped, see the log.")
+                  .arg(m_model->wrongBatteryCount());
+    }
     updateStatus();
 }
 

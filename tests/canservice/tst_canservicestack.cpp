@@ -9,6 +9,7 @@
 #include "support/capturedestination.h"
 #include "support/parameterset.h"
 
+#include "can/candevice.h"
 #include "can/canservice.h"
 #include "can/controlcanlibrary.h"
 #include "fakecontrolcanclient.h"
@@ -64,9 +65,13 @@ private slots:
     void instanceIsSingleAndOpensTheAdapter();
     void parameterRoundTripOverTheVendorBoundary();
     void clockOfABatteryComingOnlineIsSet();
+    void failedTransmissionCostsOneCommandThenServiceGoesOn();
+    void persistingBusErrorIsLoggedOncePerChange();
     void closingTakesEveryBatteryOffline();
 
 private:
+    // Plays battery 3 answering its parameter writes, but only those the adapter did transmit.
+    void answerTransmittedWrites(QTimer *battery);
     QStringList transmitted() const;
     int transmittedWithId(std::uint32_t id) const;
 
@@ -198,6 +203,80 @@ void TestCanServiceStack::clockOfABatteryComingOnlineIsSet()
     QCOMPARE(SignalValues::instance()->value(devId, Signal::SysStatus).toUInt(), 2u);
     QVERIFY(m_capture->lines().contains(
         QStringLiteral("INFO |CanService::OnUpdateRTCDevs: PC time sync to device success: 6 ")));
+}
+
+void TestCanServiceStack::answerTransmittedWrites(QTimer *battery)
+{
+    battery->setInterval(5);
+    auto answered = std::make_shared<int>(m_fake->transmittedCount());
+    connect(battery, &QTimer::timeout, this, [this, answered] {
+        for (; *answered < m_fake->transmittedCount(); ++*answered) {
+            const VCI_CAN_OBJ request = m_fake->transmitted(*answered);
+            if (request.ID == 0x18F00380)
+                m_fake->queueReceive(frame(0x18F08003,
+                    QByteArray(reinterpret_cast<const char *>(request.Data), 1) + "\x01"));
+        }
+    });
+    battery->start();
+}
+
+void TestCanServiceStack::failedTransmissionCostsOneCommandThenServiceGoesOn()
+{
+    CanService *service = CanService::instance();
+    QTimer battery;
+    answerTransmittedWrites(&battery);
+    const int opensBefore = m_fake->calls(FAKE_OPEN_DEVICE);
+    m_capture->clear();
+
+    // The adapter refuses the write: the frame is lost, so the battery never answers.
+    m_fake->failNext(FAKE_TRANSMIT);
+    QCOMPARE(service->writeParameter(3, 9, 25), -1);
+    QCOMPARE(transmitted(), QStringList());
+    const QStringList lines = m_capture->lines().filter(QStringLiteral("CanDevice::"));
+    QCOMPARE(lines,
+        QStringList({ "WARN |CanDevice::writeData: failed to transmit, going to reset can... ",
+            "DEBUG|CanDevice::writeData: reset can success. " }));
+    // One re-initialisation, then the service works as before.
+    QCOMPARE(m_fake->calls(FAKE_OPEN_DEVICE), opensBefore + 1);
+    QCOMPARE(service->writeParameter(3, 9, 25), 0);
+    QCOMPARE(transmitted(), QStringList({ "18f00380 ext=1 len=5: 09 00 00 00 41" }));
+    m_fake->queueReceive(frame(
+        FrameKey::identifier(FrameKey::PackInfo, 3), QByteArray::fromHex("000000000000007b")));
+    QTRY_COMPARE(SignalValues::instance()->value(3, Signal::LifeCounter).toUInt(), 0x7bu);
+    QCOMPARE(m_fake->calls(FAKE_OPEN_DEVICE), opensBefore + 1);
+}
+
+void TestCanServiceStack::persistingBusErrorIsLoggedOncePerChange()
+{
+    CanService *service = CanService::instance();
+    QTimer battery;
+    answerTransmittedWrites(&battery);
+    m_capture->clear();
+    const int opensBefore = m_fake->calls(FAKE_OPEN_DEVICE);
+
+    // Bus-off, say, for longer than the poll's reporting interval: frames still come and go.
+    m_fake->setError(0x04, -1);
+    QTRY_VERIFY(!m_capture->lines().filter(QStringLiteral("read error: 4,")).isEmpty());
+    const int polls = m_fake->calls(FAKE_READ_ERR_INFO);
+    for (quint8 life = 1; life <= 3; ++life) {
+        QCOMPARE(service->writeParameter(3, 9, 25), 0);
+        m_fake->queueReceive(
+            frame(FrameKey::identifier(FrameKey::PackInfo, 3), QByteArray(7, '\0') + char(life)));
+        QTRY_COMPARE(SignalValues::instance()->value(3, Signal::LifeCounter).toUInt(), uint(life));
+        QTest::qWait(CanDevice::ErrorClearedAfterMs / 2);
+    }
+    QVERIFY(m_fake->calls(FAKE_READ_ERR_INFO) > polls + 100);
+    QCOMPARE(m_capture->lines().filter(QStringLiteral("read error")),
+        QStringList { "WARN |\"OnTimeout: read error: 4, going to reset can.\" " });
+
+    // Gone again: one line says so, after the interval.
+    m_fake->setError(0, -1);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        m_capture->lines().filter(QStringLiteral("read error")).size(), 2, 5000);
+    QCOMPARE(m_capture->lines().filter(QStringLiteral("read error")).last(),
+        QStringLiteral("INFO |CanDevice::OnTimeout: read error 4 cleared. "));
+    // Reporting only: the adapter was never reset for it.
+    QCOMPARE(m_fake->calls(FAKE_OPEN_DEVICE), opensBefore);
 }
 
 void TestCanServiceStack::closingTakesEveryBatteryOffline()

@@ -3,6 +3,9 @@
 #include "support/parameterset.h"
 #include "support/simprocess.h"
 
+#include "can/canbusconfig.h"
+#include "can/canbuscontrolcan.h"
+#include "can/candevice.h"
 #include "can/canservice.h"
 #include "log/debugoutputdestination.h"
 #include "log/destinationfactory.h"
@@ -13,6 +16,8 @@
 #include <QDir>
 #include <QFile>
 #include <QtTest>
+
+#include <memory>
 
 // What every end-to-end test does first: the parameter set beside the executable, the
 // simulator on the test's own bus, and the bus opened through the program's own service.
@@ -50,6 +55,19 @@ inline bool startAndOpen(SimProcess &sim, const QStringList &arguments)
     qWarning(
         "the bus did not open at the first attempt; simulator says: %s", sim.output().constData());
     return openBus() == 0;
+}
+
+// A CAN service of the test's own, opened on this simulator's bus, for tests that start a
+// simulator per case (the single instance stays on the first bus it opened). It shares the
+// single signal store; null when the bus does not open.
+inline std::unique_ptr<CanService> serviceOn(SimProcess &sim)
+{
+    auto api = std::make_shared<CanBusControlCan>(
+        CanBusConfig(CanBusConfig::defaultPlugin(), sim.interfaceName()));
+    std::unique_ptr<CanService> service(new CanService(new CanDevice(api)));
+    if (openBus(*service) != 0 && openBus(*service) != 0)
+        return nullptr;
+    return service;
 }
 
 inline bool waitForDevices(const QList<uchar> &devices, int timeoutMs = 10000)

@@ -27,6 +27,7 @@ private slots:
     void upgradeInstallsTheImage();
     void corruptRepliesAreDroppedAsCrcErrors();
     void silentBootLoaderRestartsTheProcedure();
+    void vanishingPortEndsTheUpgrade();
     void listensAtTheRatesItsStateExpects();
 
 private:
@@ -123,6 +124,28 @@ void TestE2eUartBootLoader::silentBootLoaderRestartsTheProcedure()
     QTRY_COMPARE_WITH_TIMEOUT(m_states->count(QList<QVariant> { baud }), 2, 5000);
     QCOMPARE(m_result->size(), 0);
     m_service->stopUpgrading();
+}
+
+void TestE2eUartBootLoader::vanishingPortEndsTheUpgrade()
+{
+    // The line goes dead when block 3 arrives, as a USB serial adapter pulled out.
+    QVERIFY(startSim({ "--uart-hangup-at", "3" }));
+    startUpgrade(TestFirmware::bin(3000, "ZK100", "ZK-BMS V3.1.00"));
+    QVERIFY2(m_result->wait(10000), m_sim->output().constData());
+    QCOMPARE(m_result->at(0).at(0).toBool(), false);
+    QStringList texts;
+    for (const QList<QVariant> &arguments : qAsConst(*m_states))
+        texts << arguments.at(0).toString();
+    const QString failed = QStringLiteral("serial port %1 failed: ").arg(m_sim->uartPath());
+    QVERIFY2(texts.filter(failed).size() == 1, qPrintable(texts.join(QLatin1Char('|'))));
+    QCOMPARE(texts.last(),
+        QStringLiteral("stop upgrading at state: %1").arg(UartService::USUS_SEND_FILE_DATA));
+    QCOMPARE(m_service->state(), UartService::USUS_IDLE);
+    // One line in the log, one result, and no image taken.
+    QVERIFY(!m_result->wait(300));
+    QCOMPARE(m_log->linesContaining(QStringLiteral("UartService::OnPortError")).size(), 1);
+    QVERIFY(m_sim->output().contains("uart line hung up"));
+    QVERIFY(!m_sim->output().contains("took an image"));
 }
 
 void TestE2eUartBootLoader::listensAtTheRatesItsStateExpects()

@@ -2,17 +2,13 @@
 
 #include "support/testfirmware.h"
 
-#include "can/canbusconfig.h"
-#include "can/canbuscontrolcan.h"
-#include "can/candevice.h"
-
 #include <QElapsedTimer>
 #include <QSignalSpy>
 
 #include <memory>
 
-// Boot loaders of bms-sim that refuse a step or never answer: the upgrade fails with the
-// step's text. Each case has a simulator of its own, and so a service of its own on that bus
+// Boot loaders of bms-sim that refuse a step, answer wrongly or never answer: the upgrade fails
+// once, with the step's text, and leaves the service idle. Each case has a simulator of its own, and so a service of its own on that bus
 // (the single instance stays on the first bus it opened).
 class TestE2eUpgradeFaults : public QObject
 {
@@ -35,8 +31,19 @@ void TestE2eUpgradeFaults::failingBootLoader_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("minimumMs");
 
+    QTest::newRow("request refused")
+        << QStringList { "--boot-refuse", "request" } << "failed at state: US_REQUEST_BOOT." << 0;
+    QTest::newRow("inquire refused")
+        << QStringList { "--boot-refuse", "inquire" } << "failed at state: US_INQUIRE_BOOT." << 0;
     QTest::newRow("erase refused")
         << QStringList { "--boot-refuse", "erase" } << "failed at state: US_ERASER_FLASH." << 0;
+    QTest::newRow("a record refused")
+        << QStringList { "--boot-refuse", "data" } << "failed at state: US_SEND_DATA." << 0;
+    QTest::newRow("finish refused")
+        << QStringList { "--boot-refuse", "finish" } << "failed at state: US_UPGRADE_FINISH." << 0;
+    // The boot version comes back with a byte changed.
+    QTest::newRow("corrupt answers")
+        << QStringList { "--boot-corrupt" } << "failed at state: US_REQUEST_BOOT." << 0;
     // Four requests, 2 s apart.
     QTest::newRow("boot loader silent")
         << QStringList { "--boot-silent" } << "time out at state: US_REQUEST_BOOT." << 7500;
@@ -50,10 +57,9 @@ void TestE2eUpgradeFaults::failingBootLoader()
 
     SimProcess sim;
     QVERIFY(sim.start(QStringList { "--packs", "1,2" } + arguments));
-    auto api = std::make_shared<CanBusControlCan>(
-        CanBusConfig(CanBusConfig::defaultPlugin(), sim.interfaceName()));
-    CanService service(new CanDevice(api));
-    QCOMPARE(E2e::openBus(service), 0);
+    const std::unique_ptr<CanService> owned = E2e::serviceOn(sim);
+    QVERIFY(owned);
+    CanService &service = *owned;
 
     const TestFirmware::CanUpgradeInputs image = TestFirmware::canUpgradeInputs(
         TestFirmware::s19(1024, "ZK100\x07\x01", "V7.7.7-E2E-TEST"));
@@ -68,6 +74,9 @@ void TestE2eUpgradeFaults::failingBootLoader()
     QCOMPARE(failures.count(), 1);
     QCOMPARE(failures.at(0).at(0).toString(), text);
     QCOMPARE(service.upgradeState(), CanService::US_IDLE);
+    // Answers still on their way change nothing.
+    QVERIFY(!finished.wait(300));
+    QCOMPARE(failures.count(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestE2eUpgradeFaults)

@@ -70,6 +70,7 @@ private slots:
     void badChecksumsAreDroppedAndTheReadOutStillCompletes();
     void anotherBatterysRecordsAreCountedAndTheReadOutStillCompletes();
     void stalledTransferKeepsItsRowsAndResumes();
+    void lastRecordCutShortIsDroppedAndTheReadOutCompletes();
     void stopKeepsTheRows();
     void deleteRemovesTheRowsWhateverTheBatterySays();
     void saveWritesHeaderAndEveryRow();
@@ -228,8 +229,11 @@ void TestHistoryEventModel::receiving_data()
         << 5 << sealed(sample(5).left(9)) << 0 << 0 << QString();
     QTest::newRow("a record of another battery is ignored")
         << 6 << sample(6) << 0 << 0 << QString();
-    QTest::newRow("byte 7 disagreeing with the sender is ignored")
-        << 5 << sealed(wrongSender) << 0 << 0 << QString();
+    QTest::newRow("byte 7 disagreeing with the sender is logged, not counted as damaged")
+        << 5 << sealed(wrongSender) << 0 << 0
+        << QStringLiteral(
+               "WARN |HistoryEventModel::OnNewHistoryEvent: record of slave 6 from slave: 5 ; "
+               "data: ");
     QTest::newRow("swapped check sum bytes are logged and dropped")
         << 5 << swapped << 0 << 1
         << QStringLiteral(
@@ -378,7 +382,7 @@ void TestHistoryEventModel::anotherBatterysRecordsAreCountedAndTheReadOutStillCo
     QCOMPARE(m_model->rowCount(), 2);
     QCOMPARE(m_model->droppedCount(), 0);
     QCOMPARE(m_model->wrongBatteryCount(), 1);
-    QCOMPARE(m_capture->lines().filter(QStringLiteral("OnNewHistoryEvent")), QStringList());
+    QCOMPARE(m_capture->count(QStringLiteral("record of slave 8 from slave: 7 ")), 1);
 
     // A new read-out counts afresh.
     transfer(7, { sample(7, 0) }, 1);
@@ -412,6 +416,31 @@ void TestHistoryEventModel::stalledTransferKeepsItsRowsAndResumes()
     QTRY_COMPARE(m_model->transferState(), HistoryEventModel::Complete);
     QCOMPARE(m_model->rowCount(), 5);
     QVERIFY(!idle->isActive());
+}
+
+void TestHistoryEventModel::lastRecordCutShortIsDroppedAndTheReadOutCompletes()
+{
+    // The battery announces 3 and sends them, but the last frame of the last one never comes.
+    transfer(8, { sample(8, 0), sample(8, 1) }, 3);
+    QTRY_COMPARE(m_model->rowCount(), 2);
+    QList<ScriptedBus::Frame> last = PlayedBms::recordFrames(8, sample(8, 2));
+    last.removeLast();
+    m_bus->inject(last);
+    QTest::qWait(50);
+    QCOMPARE(m_model->transferState(), HistoryEventModel::Reading);
+
+    // The read-out goes quiet: the half record is dropped, named, and the read-out complete.
+    QVERIFY(QMetaObject::invokeMethod(m_model.get(), "OnTransferIdle"));
+    QCOMPARE(m_model->transferState(), HistoryEventModel::Complete);
+    QCOMPARE(m_model->receivedCount(), 2);
+    QCOMPARE(m_model->droppedCount(), 1);
+    const QStringList lines
+        = m_capture->lines().filter(QStringLiteral("WARN |HistoryEventModel::"));
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines.at(0).startsWith(QStringLiteral(
+                 "WARN |HistoryEventModel::OnIncompleteHistoryEvent: incomplete record from slave: "
+                 "8 ; frames missing: \"11\" ; data: ")),
+        qPrintable(lines.at(0)));
 }
 
 void TestHistoryEventModel::stopKeepsTheRows()

@@ -760,6 +760,10 @@ ID</source>
         <source>%1 damaged records dropped, see the log.</source>
         <translation>已丢弃 %1 条损坏的记录，详见日志。</translation>
     </message>
+    <message>
+        <source>%1 records of other batteries dropped, see the log.</source>
+        <translation>已丢弃 %1 条其他电池的记录，详见日志。</translation>
+    </message>
 </context>
 <context>
     <name>UiRealTimeRecording</name>
