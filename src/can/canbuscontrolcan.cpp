@@ -265,7 +265,12 @@ void CanBusControlCan::destroyDevice()
 void CanBusControlCan::onErrorOccurred(QCanBusDevice::CanBusError error)
 {
     m_errorCode |= errorBitFor(error);
-    QLOG_DEBUG() << "CanBusControlCan: CAN bus error:" << m_device->errorString();
+    // A noisy bus reports errors by the thousand; the kind of error is the key.
+    int held = 0;
+    if (m_errorLog.admit(quint32(error), &held)) {
+        QLOG_DEBUG() << "CanBusControlCan: CAN bus error:" << m_device->errorString()
+                     << QsLogging::DroppedLines { held };
+    }
 }
 
 void CanBusControlCan::onStateChanged(QCanBusDevice::CanBusDeviceState state)

@@ -3,6 +3,8 @@
 #include "canbusconfig.h"
 #include "controlcanapi.h"
 
+#include "log/logthrottle.h"
+
 #include <QCanBusDevice>
 #include <QElapsedTimer>
 
@@ -102,5 +104,6 @@ private:
     QEventLoop *m_connectLoop = nullptr; // while openDevice waits
     bool m_connectAborted = false;
     std::uint32_t m_errorCode = 0;
+    QsLogging::LogThrottle m_errorLog;
     QElapsedTimer m_sinceOpen;
 };

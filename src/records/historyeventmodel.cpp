@@ -347,26 +347,36 @@ void HistoryEventModel::OnNewHistoryEvent(uchar slave, QByteArray data)
 
     const quint16 stored = storedChecksum(data);
     const quint16 computed = computedChecksum(data);
+    int held = 0;
     if (stored != computed) {
-        QLOG_WARN() << "HistoryEventModel::OnNewHistoryEvent: check sum error for slave:"
-                    << int(slave) << "; recv:" << Qt::hex << stored << "; calced:" << computed
-                    << "; data:" << QString::fromLatin1(data.toHex(' '));
+        if (m_dropLog.admit(BadChecksum, &held)) {
+            QLOG_WARN() << "HistoryEventModel::OnNewHistoryEvent: check sum error for slave:"
+                        << int(slave) << "; recv:" << Qt::hex << stored << "; calced:" << computed
+                        << "; data:" << QString::fromLatin1(data.toHex(' '))
+                        << QsLogging::DroppedLines { held };
+        }
         countDropped(&m_dropped);
         return;
     }
     if (byteAt(data, DevIdAt) != slave) {
         // Another battery's record in this one's log: not a row of it, yet one of the events it
         // announced, so it is counted, or the read-out would never complete.
-        QLOG_WARN() << "HistoryEventModel::OnNewHistoryEvent: record of slave"
-                    << int(byteAt(data, DevIdAt)) << "from slave:" << int(slave)
-                    << "; data:" << QString::fromLatin1(data.toHex(' '));
+        if (m_dropLog.admit(OtherBattery, &held)) {
+            QLOG_WARN() << "HistoryEventModel::OnNewHistoryEvent: record of slave"
+                        << int(byteAt(data, DevIdAt)) << "from slave:" << int(slave)
+                        << "; data:" << QString::fromLatin1(data.toHex(' '))
+                        << QsLogging::DroppedLines { held };
+        }
         countDropped(&m_wrongBattery);
         return;
     }
     if (data.size() < RecordSize) {
-        QLOG_WARN() << "HistoryEventModel::OnNewHistoryEvent: record too short from slave:"
-                    << int(slave) << "; size:" << data.size()
-                    << "; data:" << QString::fromLatin1(data.toHex(' '));
+        if (m_dropLog.admit(TooShort, &held)) {
+            QLOG_WARN() << "HistoryEventModel::OnNewHistoryEvent: record too short from slave:"
+                        << int(slave) << "; size:" << data.size()
+                        << "; data:" << QString::fromLatin1(data.toHex(' '))
+                        << QsLogging::DroppedLines { held };
+        }
         countDropped(&m_dropped);
         return;
     }
@@ -394,9 +404,13 @@ void HistoryEventModel::OnIncompleteHistoryEvent(uchar slave, QByteArray data, q
         if (missing & (1u << sequence))
             sequences.append(QString::number(sequence));
     }
-    QLOG_WARN() << "HistoryEventModel::OnIncompleteHistoryEvent: incomplete record from slave:"
-                << int(slave) << "; frames missing:" << sequences.join(QLatin1Char(' '))
-                << "; data:" << QString::fromLatin1(data.toHex(' '));
+    int held = 0;
+    if (m_dropLog.admit(FramesMissing, &held)) {
+        QLOG_WARN() << "HistoryEventModel::OnIncompleteHistoryEvent: incomplete record from slave:"
+                    << int(slave) << "; frames missing:" << sequences.join(QLatin1Char(' '))
+                    << "; data:" << QString::fromLatin1(data.toHex(' '))
+                    << QsLogging::DroppedLines { held };
+    }
     countDropped(&m_dropped);
 }
 

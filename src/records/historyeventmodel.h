@@ -1,5 +1,7 @@
 #pragma once
 
+#include "log/logthrottle.h"
+
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <QHash>
@@ -93,6 +95,9 @@ public:
     int receivedCount() const { return m_received; }
     int droppedCount() const { return m_dropped; }
     int wrongBatteryCount() const { return m_wrongBattery; }
+    // Each reason for dropping a record is logged at most this often a second; the next line
+    // written says how many were held back.
+    static constexpr int DropLinesPerSecond = 20;
     bool isSaving() const;
 
 signals:
@@ -135,4 +140,8 @@ private:
     TransferState m_state = Idle;
     QTimer *m_idleTimer = nullptr;
     QList<CsvSaveJob *> m_saves;
+    // The lines about dropped records, one key per reason: a battery that sends history frames
+    // unasked and damaged could otherwise write hundreds a second.
+    enum DropReason : quint32 { BadChecksum, OtherBattery, TooShort, FramesMissing };
+    QsLogging::LogThrottle m_dropLog { DropLinesPerSecond };
 };

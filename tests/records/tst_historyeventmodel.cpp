@@ -69,6 +69,7 @@ private slots:
     void silentBatteryChangesNothing();
     void badChecksumsAreDroppedAndTheReadOutStillCompletes();
     void anotherBatterysRecordsAreCountedAndTheReadOutStillCompletes();
+    void floodOfDamagedRecordsIsLoggedInMeasure();
     void stalledTransferKeepsItsRowsAndResumes();
     void lastRecordCutShortIsDroppedAndTheReadOutCompletes();
     void stopKeepsTheRows();
@@ -388,6 +389,23 @@ void TestHistoryEventModel::anotherBatterysRecordsAreCountedAndTheReadOutStillCo
     transfer(7, { sample(7, 0) }, 1);
     QCOMPARE(m_model->wrongBatteryCount(), 0);
     QTRY_COMPARE(m_model->transferState(), HistoryEventModel::Complete);
+}
+
+void TestHistoryEventModel::floodOfDamagedRecordsIsLoggedInMeasure()
+{
+    // A battery sending damaged records unasked, faster than anyone reads the log: every one is
+    // counted, only the first lines of the second are written.
+    m_model->OnStartRecording(5);
+    m_capture->clear();
+    QByteArray bad = sample(5);
+    bad[40] = char(bad.at(40) ^ 0x01);
+    const int flood = 3 * HistoryEventModel::DropLinesPerSecond;
+    for (int record = 0; record < flood; ++record)
+        emit m_service->newData(uchar(5), bad);
+    QCOMPARE(m_model->droppedCount(), flood);
+    const int written = m_capture->count(QStringLiteral("check sum error for slave: 5 "));
+    QVERIFY2(written >= HistoryEventModel::DropLinesPerSecond && written < flood,
+        qPrintable(QString::number(written)));
 }
 
 void TestHistoryEventModel::stalledTransferKeepsItsRowsAndResumes()
