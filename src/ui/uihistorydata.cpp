@@ -1,5 +1,7 @@
 #include "uihistorydata.h"
 
+#include "pagewidgets.h"
+
 #include "records/historydatamodel.h"
 
 #include <QHBoxLayout>
@@ -19,16 +21,7 @@ UiHistoryData::UiHistoryData(QWidget *parent)
     : QWidget(parent)
     , m_model(new HistoryDataModel(this))
 {
-    auto *icon = new QWidget(this);
-    icon->setFixedSize(44, 58);
-    icon->setStyleSheet(QStringLiteral("QWidget{background-image: url(%1)}").arg(Icon));
-    auto *title = new QLabel(tr("History Data"), this);
-    title->setFont(QFont(FontFamily, 20, QFont::Bold));
-    auto *heading = new QHBoxLayout;
-    heading->addWidget(icon);
-    heading->addSpacing(20);
-    heading->addWidget(title);
-    heading->addStretch();
+    QHBoxLayout *heading = PageWidgets::heading(this, Icon, QSize(44, 58), tr("History Data"), 20);
 
     auto *description = new QLabel(
         tr("The Warranty Tracker measures capacity degradation and calculates remaining battery "

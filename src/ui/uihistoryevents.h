@@ -1,10 +1,11 @@
 #pragma once
 
+#include "recordsstatusline.h"
+
 #include <QDateTime>
 #include <QWidget>
 
 class HistoryEventModel;
-class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTableView;
@@ -30,7 +31,7 @@ public:
     HistoryEventModel *model() const { return m_model; }
     QTableView *table() const { return m_table; }
     QProgressBar *progressBar() const { return m_progress; }
-    QLabel *statusLabel() const { return m_status; }
+    RecordsStatusLine *statusLabel() const { return m_status; }
     QPushButton *readButton() const { return m_read; }
     QPushButton *stopButton() const { return m_stop; }
     QPushButton *saveButton() const { return m_save; }
@@ -44,22 +45,16 @@ public slots:
 private slots:
     void OnClickRead();
     void OnClickSave();
-    void OnSavingDataError(QString error);
-    void OnSavingDataFinished(QString path);
     void OnTransferChanged();
 
 private:
-    void updateStatus();
-
     HistoryEventModel *m_model = nullptr;
     QTableView *m_table = nullptr;
     QProgressBar *m_progress = nullptr;
-    QLabel *m_status = nullptr;
+    RecordsStatusLine *m_status = nullptr;
     QPushButton *m_read = nullptr;
     QPushButton *m_stop = nullptr;
     QPushButton *m_save = nullptr;
     QPushButton *m_delete = nullptr;
     uint m_devId = 0;
-    QString m_transferText;
-    QString m_saveText;
 };

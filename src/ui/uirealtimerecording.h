@@ -1,9 +1,10 @@
 #pragma once
 
+#include "recordsstatusline.h"
+
 #include <QDateTime>
 #include <QWidget>
 
-class QLabel;
 class QPushButton;
 class QTableView;
 class RealTimeRecordingTableModel;
@@ -25,7 +26,7 @@ public:
 
     RealTimeRecordingTableModel *model() const { return m_model; }
     QTableView *table() const { return m_table; }
-    QLabel *statusLabel() const { return m_status; }
+    RecordsStatusLine *statusLabel() const { return m_status; }
     QPushButton *recordButton() const { return m_record; }
     QPushButton *stopButton() const { return m_stop; }
     QPushButton *saveButton() const { return m_save; }
@@ -39,20 +40,14 @@ private slots:
     void OnClickRecording();
     void OnClickStop();
     void OnClickSave();
-    void OnSavingDataError(QString error);
-    void OnSavingDataFinished(QString path);
 
 private:
-    void updateStatus();
-
     RealTimeRecordingTableModel *m_model = nullptr;
     QTableView *m_table = nullptr;
-    QLabel *m_status = nullptr;
+    RecordsStatusLine *m_status = nullptr;
     QPushButton *m_record = nullptr;
     QPushButton *m_stop = nullptr;
     QPushButton *m_save = nullptr;
     QPushButton *m_clear = nullptr;
     uint m_devId = 0;
-    QString m_recordText;
-    QString m_saveText;
 };

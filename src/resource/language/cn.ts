@@ -9,6 +9,25 @@
     </message>
 </context>
 <context>
+    <name>RecordsStatusLine</name>
+    <message>
+        <source>Saving %1 ...</source>
+        <translation>正在保存 %1 ...</translation>
+    </message>
+    <message>
+        <source>Not saved.</source>
+        <translation>未保存。</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Saved %1</source>
+        <translation>已保存 %1</translation>
+    </message>
+</context>
+<context>
     <name>UiActiveEvent</name>
     <message>
         <source>UpperComputer</source>
@@ -725,22 +744,6 @@ ID</source>
         <translation>保存历史事件</translation>
     </message>
     <message>
-        <source>Saving %1 ...</source>
-        <translation>正在保存 %1 ...</translation>
-    </message>
-    <message>
-        <source>Not saved.</source>
-        <translation>未保存。</translation>
-    </message>
-    <message>
-        <source>Error</source>
-        <translation>错误</translation>
-    </message>
-    <message>
-        <source>Saved %1</source>
-        <translation>已保存 %1</translation>
-    </message>
-    <message>
         <source>Reading the history events of BMS %1 ...</source>
         <translation>正在读取 BMS %1 的历史事件 ...</translation>
     </message>
@@ -794,22 +797,6 @@ ID</source>
     <message>
         <source>Save Real Time Data</source>
         <translation>保存实时数据</translation>
-    </message>
-    <message>
-        <source>Saving %1 ...</source>
-        <translation>正在保存 %1 ...</translation>
-    </message>
-    <message>
-        <source>Not saved.</source>
-        <translation>未保存。</translation>
-    </message>
-    <message>
-        <source>Error</source>
-        <translation>错误</translation>
-    </message>
-    <message>
-        <source>Saved %1</source>
-        <translation>已保存 %1</translation>
     </message>
 </context>
 </TS>
