@@ -10,8 +10,8 @@
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QProgressBar>
-#include <QTableView>
 #include <QPushButton>
+#include <QTableView>
 #include <QVBoxLayout>
 
 namespace {
