@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QTableView>
 #include <QVBoxLayout>
 
 namespace {
