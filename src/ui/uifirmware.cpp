@@ -218,49 +218,44 @@ void UiFirmware::OnClickStart()
     m_progress->setValue(0);
     showResult(tr("SENDING"), QLatin1String(SendingStyle));
 
-    bool started = false;
     switch (m_upgradePath) {
     case UpgradePath::Undecided:
         refuse(tr("UiFirmware::OnClickStart: Please select a upgrade file first."));
-        return;
+        break;
     case UpgradePath::Serial:
-        started = upgradeByUart();
+        upgradeByUart();
         break;
     case UpgradePath::Can:
-        started = upgradeByCan();
+        upgradeByCan();
         break;
     }
-    if (!started)
-        showResult(tr("FAILED"), QLatin1String(FailedStyle));
 }
 
-bool UiFirmware::upgradeByUart()
+void UiFirmware::upgradeByUart()
 {
     if (m_comPort.isEmpty()) {
         refuse(tr("UiFirmware::upgradeByUart: Please select a com port first."));
-        return false;
+        return;
     }
     if (m_binData.isEmpty()) {
         refuse(tr("UiFirmware::upgradeByUart: Please select a upgrade file first."));
-        return false;
+        return;
     }
     if (!confirmedFileUnchanged())
-        return false;
+        return;
     QMetaObject::invokeMethod(m_uart, "startUpgrading", Qt::AutoConnection,
         Q_ARG(QString, m_comPort), Q_ARG(QByteArray, m_binData));
-    return true;
 }
 
-bool UiFirmware::upgradeByCan()
+void UiFirmware::upgradeByCan()
 {
     if (m_s19Data.isEmpty()) {
         refuse(tr("UiFirmware::upgradeByCan: Please select a upgrade file first."));
-        return false;
+        return;
     }
     if (!confirmedFileUnchanged())
-        return false;
+        return;
     CanService::instance()->startUpgrading(m_s19Data, m_chkSum, m_bootVersion);
-    return true;
 }
 
 bool UiFirmware::confirmedFileUnchanged()

@@ -70,8 +70,8 @@ private:
         Can,
     };
 
-    bool upgradeByUart();
-    bool upgradeByCan();
+    void upgradeByUart();
+    void upgradeByCan();
     // Whether the confirmed file still holds what was confirmed; refuses START otherwise.
     bool confirmedFileUnchanged();
     void refuse(const QString &text);
