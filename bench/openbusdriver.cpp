@@ -4,14 +4,10 @@
 // output after the click and then runs like the program until it is ended.
 
 #include "app/startup.h"
-#include "log/logger.h"
-#include "resource/resources.h"
-#include "signals/signalvalues.h"
 #include "ui/mainwidger.h"
 #include "ui/uimainleft.h"
 
 #include <QApplication>
-#include <QPalette>
 #include <QPushButton>
 #include <QTimer>
 
@@ -21,26 +17,7 @@ int main(int argc, char *argv[])
 {
     Startup::keepTheStartingTimeZone();
     QApplication app(argc, argv);
-    Resources::init();
-
-    Startup::loadLanguage(app);
-    Startup::registerMetaTypes();
-    Startup::setUpLogger();
-    Startup::logBanner();
-    Startup::substituteFonts();
-    Startup::loadStyleSheet(app);
-
-    QLOG_INFO() << "loading signal...";
-    SignalValues::instance();
-
-    QLOG_INFO() << "loading view...";
-    auto *window = new MainWidger;
-    window->setAttribute(Qt::WA_QuitOnClose);
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    Startup::endProcessWhenDestroyed(window);
-    window->show();
-
-    QLOG_INFO() << "init everything successed.";
+    MainWidger *window = Startup::showMainWindow(app);
 
     QTimer::singleShot(0, window, [window] {
         QPushButton *open = window->mainLeft()->openCanButton();

@@ -2,7 +2,10 @@
 
 #include "log/destinationfactory.h"
 #include "log/logger.h"
+#include "resource/resources.h"
 #include "settings/appconfig.h"
+#include "signals/signalvalues.h"
+#include "ui/mainwidger.h"
 #include "ui/relayindex.h"
 
 #include <QApplication>
@@ -101,6 +104,31 @@ void Startup::endProcessWhenDestroyed(QWidget *window)
         std::fflush(nullptr);
         std::_Exit(0);
     });
+}
+
+MainWidger *Startup::showMainWindow(QApplication &app)
+{
+    Resources::init();
+
+    loadLanguage(app);
+    registerMetaTypes();
+    setUpLogger();
+    logBanner();
+    substituteFonts();
+    loadStyleSheet(app);
+
+    QLOG_INFO() << "loading signal...";
+    SignalValues::instance();
+
+    QLOG_INFO() << "loading view...";
+    auto *window = new MainWidger;
+    window->setAttribute(Qt::WA_QuitOnClose);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    endProcessWhenDestroyed(window);
+    window->show();
+
+    QLOG_INFO() << "init everything successed.";
+    return window;
 }
 
 const char *Startup::buildDate()

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class MainWidger;
 class QApplication;
 class QWidget;
 
@@ -34,6 +35,10 @@ public:
     // When the window is destroyed, the process ends at once with status 0: the CAN worker
     // thread is neither stopped nor joined.
     static void endProcessWhenDestroyed(QWidget *window);
+
+    // Every step after the application object, in order, up to the main window shown; the
+    // caller runs the event loop.
+    static MainWidger *showMainWindow(QApplication &app);
 
     // The compiler's build date and time, "Jan 19 2022" and "09:51:41".
     static const char *buildDate();
