@@ -11,11 +11,21 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DUPPER_BUILD_TESTS=OFF -DUPPE
 cmake --build "$build" -j "$(nproc)"
 
 bin="$build/bin"
-"$bin/bms-sim" &
+simlog=$(mktemp)
+"$bin/bms-sim" --uart >"$simlog" 2>&1 &
 simulator=$!
-trap 'kill "$simulator" 2>/dev/null || true' EXIT
+trap 'kill "$simulator" 2>/dev/null || true; rm -f "$simlog"' EXIT
+# The simulator names the pseudo-terminal of battery 01's serial boot loader; the system does
+# not list pseudo-terminals, so the program is told of it.
+for _ in $(seq 50); do
+    grep -q "uart boot loader on" "$simlog" && break
+    sleep 0.1
+done
+uart=$(sed -n 's/^bms-sim: uart boot loader on //p' "$simlog")
+[ -n "$uart" ] && export UPPER_SERIAL_PORTS="$uart"
 echo "Simulator started: batteries 01, 02, 03 and 12 on the virtual CAN bus."
 echo "Press OPEN CAN-BUS in the program to see them."
+[ -n "$uart" ] && echo "Battery 01's serial boot loader is on $uart (COM Ports), for .bin upgrades."
 
 program=("$bin/upper-computer")
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then

@@ -1,5 +1,7 @@
 #include "serialportlist.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileSystemWatcher>
 #include <QSerialPortInfo>
 
@@ -28,5 +30,13 @@ QStringList SerialPortList::names()
         // the list stale again.
         m_stale = false;
     }
-    return m_names;
+    QStringList names = m_names;
+    const QString extra = qEnvironmentVariable("UPPER_SERIAL_PORTS");
+    for (const QString &path : extra.split(QDir::listSeparator(), Qt::SkipEmptyParts)) {
+        // Checked on every call: a pseudo-terminal's node lives in /dev/pts, which the watch
+        // of /dev does not see.
+        if (!names.contains(path) && QFile::exists(path))
+            names.append(path);
+    }
+    return names;
 }

@@ -11,13 +11,18 @@ class QFileSystemWatcher;
 // comes or goes only with its device node in /dev, so where that folder can be watched the
 // system is asked once and then again only after the folder changed; elsewhere (Windows, or a
 // watch that could not be set) it is asked on every call.
+//
+// The system does not list pseudo-terminals, such as the one the BMS simulator plays a boot
+// loader on. The paths named in the environment variable UPPER_SERIAL_PORTS (separated as in
+// PATH) are listed after the system's ports for as long as their device node exists.
 class SerialPortList : public QObject
 {
     Q_OBJECT
 public:
     explicit SerialPortList(QObject *parent = nullptr);
 
-    // The ports present now, in the order the system lists them.
+    // The ports present now, in the order the system lists them, then those of
+    // UPPER_SERIAL_PORTS.
     QStringList names();
     // Whether a change of /dev is what makes names() ask the system again.
     bool watchesDevices() const { return m_watcher != nullptr; }

@@ -8,9 +8,13 @@
 #include "uitestsupport.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 class TestUiMainTop : public QObject
@@ -34,6 +38,7 @@ private slots:
     void countButtonsOpenTheActiveEventList();
     void alarmSetHasTwentyOneNames();
     void comPortListIsRebuiltOnTheTick();
+    void portsNamedInTheEnvironmentAreListedWhileTheyExist();
 };
 
 namespace {
@@ -280,6 +285,31 @@ void TestUiMainTop::comPortListIsRebuiltOnTheTick()
     top.OnTimerTimeout();
     QCOMPARE(top.comPortCombo()->count(), count);
     QCOMPARE(spy.count(), 0);
+}
+
+void TestUiMainTop::portsNamedInTheEnvironmentAreListedWhileTheyExist()
+{
+    // The simulator's boot loader sits on a pseudo-terminal, which the system does not list.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString present = dir.filePath(QStringLiteral("pts-present"));
+    const QString absent = dir.filePath(QStringLiteral("pts-absent"));
+    QFile node(present);
+    QVERIFY(node.open(QIODevice::WriteOnly));
+    node.close();
+    qputenv("UPPER_SERIAL_PORTS", (absent + QDir::listSeparator() + present).toLocal8Bit());
+    const auto restore = qScopeGuard([] { qunsetenv("UPPER_SERIAL_PORTS"); });
+
+    UiMainTop top;
+    top.OnTimerTimeout();
+    QComboBox *ports = top.comPortCombo();
+    QCOMPARE(ports->itemText(ports->count() - 1), present);
+    QCOMPARE(ports->findText(absent), -1);
+
+    // Gone with the simulator: gone from the list on the next tick.
+    QVERIFY(QFile::remove(present));
+    top.OnTimerTimeout();
+    QCOMPARE(ports->findText(present), -1);
 }
 
 QTEST_MAIN(TestUiMainTop)
