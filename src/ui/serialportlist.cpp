@@ -32,11 +32,15 @@ QStringList SerialPortList::names()
     }
     QStringList names = m_names;
     const QString extra = qEnvironmentVariable("UPPER_SERIAL_PORTS");
+    const QString devices = QStringLiteral("/dev/");
     for (const QString &path : extra.split(QDir::listSeparator(), Qt::SkipEmptyParts)) {
+        // Named as the system's ports are, relative to /dev ("pts/3"), which the serial port
+        // resolves the same way and the narrow list shows whole.
+        const QString name = path.startsWith(devices) ? path.mid(devices.size()) : path;
         // Checked on every call: a pseudo-terminal's node lives in /dev/pts, which the watch
         // of /dev does not see.
-        if (!names.contains(path) && QFile::exists(path))
-            names.append(path);
+        if (!names.contains(name) && QFile::exists(path))
+            names.append(name);
     }
     return names;
 }

@@ -14,7 +14,8 @@ class QFileSystemWatcher;
 //
 // The system does not list pseudo-terminals, such as the one the BMS simulator plays a boot
 // loader on. The paths named in the environment variable UPPER_SERIAL_PORTS (separated as in
-// PATH) are listed after the system's ports for as long as their device node exists.
+// PATH) are listed after the system's ports for as long as their device node exists, those
+// under /dev by their name there ("pts/3"), as the system's are.
 class SerialPortList : public QObject
 {
     Q_OBJECT
