@@ -1,5 +1,8 @@
 #include "pagewidgets.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFileDialog>
 #include <QFont>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -45,6 +48,14 @@ QTableView *recordsTable(QAbstractItemModel *model, QWidget *parent)
     // thousand rows at every new one.
     header->setResizeContentsPrecision(0);
     return table;
+}
+
+QString askCsvPath(QWidget *parent, const QString &title, const QString &baseName)
+{
+    const QString proposed = QCoreApplication::applicationDirPath() + QLatin1Char('/') + baseName
+        + QLatin1Char('.')
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmmss"));
+    return QFileDialog::getSaveFileName(parent, title, proposed, QStringLiteral("csv file(*.csv)"));
 }
 
 } // namespace PageWidgets

@@ -21,4 +21,8 @@ QPushButton *button(const QString &text, const QString &objectName, QWidget *par
 // A table of records on model, its columns sized to what the rows in sight hold.
 QTableView *recordsTable(QAbstractItemModel *model, QWidget *parent);
 
+// Asks where to save a CSV file, proposing <baseName>.<yyyyMMddhhmmss> in the program's folder;
+// empty when the user cancels.
+QString askCsvPath(QWidget *parent, const QString &title, const QString &baseName);
+
 } // namespace PageWidgets

@@ -5,8 +5,6 @@
 
 #include "records/historyeventmodel.h"
 
-#include <QCoreApplication>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -17,7 +15,6 @@
 namespace {
 
 const QString Icon = QStringLiteral(":/resource/Icon/HisEvent.png");
-const QString CsvFilter = QStringLiteral("csv file(*.csv)");
 
 } // namespace
 
@@ -74,12 +71,6 @@ UiHistoryEvents::UiHistoryEvents(HistoryEventModel *model, QWidget *parent)
         m_model, &HistoryEventModel::transferChanged, this, &UiHistoryEvents::OnTransferChanged);
 }
 
-QString UiHistoryEvents::proposedFileName(const QDateTime &now)
-{
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/historyEvent.")
-        + now.toString(QStringLiteral("yyyyMMddhhmmss"));
-}
-
 void UiHistoryEvents::Slot_ShowMonitorData(uint devId)
 {
     m_devId = devId;
@@ -103,8 +94,8 @@ void UiHistoryEvents::OnClickRead()
 
 void UiHistoryEvents::OnClickSave()
 {
-    const QString path = QFileDialog::getSaveFileName(
-        this, tr("Save History Event"), proposedFileName(QDateTime::currentDateTime()), CsvFilter);
+    const QString path
+        = PageWidgets::askCsvPath(this, tr("Save History Event"), QStringLiteral("historyEvent"));
     if (path.isEmpty())
         return;
     m_status->setSaving(path);

@@ -2,7 +2,6 @@
 
 #include "recordsstatusline.h"
 
-#include <QDateTime>
 #include <QWidget>
 
 class HistoryEventModel;
@@ -24,9 +23,6 @@ public:
     explicit UiHistoryEvents(QWidget *parent = nullptr);
     // A page on a model of the caller's (tests), which it takes over.
     explicit UiHistoryEvents(HistoryEventModel *model, QWidget *parent = nullptr);
-
-    // The name SAVE proposes: historyEvent.<yyyyMMddhhmmss> in the program's folder.
-    static QString proposedFileName(const QDateTime &now);
 
     HistoryEventModel *model() const { return m_model; }
     QTableView *table() const { return m_table; }

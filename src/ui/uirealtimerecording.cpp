@@ -5,8 +5,6 @@
 
 #include "records/realtimerecordingtablemodel.h"
 
-#include <QCoreApplication>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QTableView>
@@ -15,7 +13,6 @@
 namespace {
 
 const QString Icon = QStringLiteral(":/resource/Icon/RealTime.png");
-const QString CsvFilter = QStringLiteral("csv file(*.csv)");
 
 } // namespace
 
@@ -64,12 +61,6 @@ UiRealTimeRecording::UiRealTimeRecording(RealTimeRecordingTableModel *model, QWi
         &RecordsStatusLine::OnSavingDataFinished);
 }
 
-QString UiRealTimeRecording::proposedFileName(const QDateTime &now)
-{
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/realTimeData.")
-        + now.toString(QStringLiteral("yyyyMMddhhmmss"));
-}
-
 void UiRealTimeRecording::Slot_ShowMonitorData(uint devId)
 {
     m_devId = devId;
@@ -89,8 +80,8 @@ void UiRealTimeRecording::OnClickStop()
 
 void UiRealTimeRecording::OnClickSave()
 {
-    const QString path = QFileDialog::getSaveFileName(
-        this, tr("Save Real Time Data"), proposedFileName(QDateTime::currentDateTime()), CsvFilter);
+    const QString path
+        = PageWidgets::askCsvPath(this, tr("Save Real Time Data"), QStringLiteral("realTimeData"));
     if (path.isEmpty())
         return;
     m_status->setSaving(path);

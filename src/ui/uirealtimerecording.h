@@ -2,7 +2,6 @@
 
 #include "recordsstatusline.h"
 
-#include <QDateTime>
 #include <QWidget>
 
 class QPushButton;
@@ -20,9 +19,6 @@ public:
     explicit UiRealTimeRecording(QWidget *parent = nullptr);
     // A page on a model of the caller's (tests), which it takes over.
     explicit UiRealTimeRecording(RealTimeRecordingTableModel *model, QWidget *parent = nullptr);
-
-    // The name SAVE proposes: realTimeData.<yyyyMMddhhmmss> in the program's folder.
-    static QString proposedFileName(const QDateTime &now);
 
     RealTimeRecordingTableModel *model() const { return m_model; }
     QTableView *table() const { return m_table; }
