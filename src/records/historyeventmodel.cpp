@@ -272,12 +272,9 @@ void HistoryEventModel::OnStartRecording(int deviceId)
     if (m_service->readHistoryEventCount(uchar(deviceId), count) != CanService::Success)
         return;
     const int range = int(qMin<uint>(count, uint(std::numeric_limits<int>::max())));
-    m_expected = range;
-    m_dropped = 0;
-    m_wrongBattery = 0;
+    resetCounts(range);
     emit newProgressRange(range);
     emit newProgressValue(0);
-    m_received = 0;
     emit transferChanged();
 
     if (m_service->startHistoryEventTransfer(uchar(deviceId)) != CanService::Success) {
@@ -306,10 +303,7 @@ void HistoryEventModel::OnClearRecordingData()
     m_service->clearHistoryEvents(uchar(m_deviceId));
     removeAllRows();
     m_idleTimer->stop();
-    m_expected = 0;
-    m_received = 0;
-    m_dropped = 0;
-    m_wrongBattery = 0;
+    resetCounts(0);
     setState(Idle);
     emit transferChanged();
 }
@@ -427,6 +421,14 @@ void HistoryEventModel::OnTransferIdle()
                 << TransferIdleMs << "ms; received:" << m_received << "; dropped:" << m_dropped
                 << "; expected:" << m_expected;
     setState(Stalled);
+}
+
+void HistoryEventModel::resetCounts(int expected)
+{
+    m_expected = expected;
+    m_received = 0;
+    m_dropped = 0;
+    m_wrongBattery = 0;
 }
 
 void HistoryEventModel::removeAllRows()

@@ -124,6 +124,8 @@ private slots:
 
 private:
     void removeAllRows();
+    // A new read-out of expected events, nothing of it accounted for yet.
+    void resetCounts(int expected);
     void setState(TransferState state);
     // One more record dropped, counted in *counter.
     void countDropped(int *counter);
