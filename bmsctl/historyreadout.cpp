@@ -18,11 +18,10 @@ HistoryReadout::Transfer waitForTheEnd(const HistoryEventModel &model, Console &
     };
     // No time limit of its own: the model calls a transfer stalled when nothing comes.
     const EventWait::Result wait = EventWait::until(-1, ended, [&] {
-        console.progress(
-            QStringLiteral("history: battery %1: %2 of %3 records")
-                .arg(model.deviceId())
-                .arg(model.receivedCount() + model.droppedCount() + model.wrongBatteryCount())
-                .arg(model.expectedCount()));
+        console.progress(QStringLiteral("history: battery %1: %2 of %3 records")
+                             .arg(model.deviceId())
+                             .arg(model.accountedCount())
+                             .arg(model.expectedCount()));
     });
     if (wait == EventWait::Interrupted)
         return HistoryReadout::Interrupted;

@@ -459,8 +459,7 @@ void HistoryEventModel::countDropped(int *counter)
 
 void HistoryEventModel::checkComplete()
 {
-    if ((m_state == Reading || m_state == Stalled)
-        && m_received + m_dropped + m_wrongBattery >= m_expected) {
+    if ((m_state == Reading || m_state == Stalled) && accountedCount() >= m_expected) {
         m_idleTimer->stop();
         setState(Complete);
     }

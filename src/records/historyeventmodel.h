@@ -95,6 +95,8 @@ public:
     int receivedCount() const { return m_received; }
     int droppedCount() const { return m_dropped; }
     int wrongBatteryCount() const { return m_wrongBattery; }
+    // Records of the read-out taken or dropped for any reason; complete at expectedCount().
+    int accountedCount() const { return m_received + m_dropped + m_wrongBattery; }
     // Each reason for dropping a record is logged at most this often a second; the next line
     // written says how many were held back.
     static constexpr int DropLinesPerSecond = 20;
