@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
-# CPU the whole program takes with its window open under Xvfb, in two cases:
-#   closed: the bus closed, as after start-up;
-#   open:   the bus open, with bms-sim playing 28 batteries (--packs 0..27) on a virtual bus of
-#           its own, named by canbus.ini beside the program.
+# CPU the whole program takes with its window open under Xvfb, in three cases, and a floor:
+#   closed:  the bus closed, as after start-up;
+#   open:    the bus open, with bms-sim playing 28 batteries (--packs 0..27) on a virtual bus of
+#            its own, named by canbus.ini beside the program;
+#   adapter: the bus open on the fake vendor library, into whose receive queue the same 28
+#            batteries broadcast from a thread of the driver (AdapterTraffic), as an adapter's
+#            driver buffers frames between two polls. Unlike the virtual bus, where every
+#            arriving frame wakes the program's CAN thread, nothing but the poll does. The
+#            figure leaves the AdapterTraffic thread out;
+#   floor:   not the program but bench-poll-floor, a thread with an empty 5 ms timer: what the
+#            poll costs on this machine before it does any work.
 # Each case waits a while for the program to settle, then reads utime + stime of the process
 # (every thread) from /proc/<pid>/stat over the measuring window and prints the share of one core,
 # then that of each thread (from /proc/<pid>/task/*/stat) that took any.
 #
-#   bench/idle_cpu.sh [build dir] [seconds] [closed|open ...]
+#   bench/idle_cpu.sh [build dir] [seconds] [closed|open|adapter|floor ...]
 #
 # Use a Release build (default build-bench, as in the README). The program runs from a folder
 # of its own, with setting/ and imgs/ copied beside it, so the build folder is left as it was.
-# The open case uses the open-bus driver (bench/openbusdriver.cpp): the program's own start-up
-# and one click on OPEN CAN-BUS. Needs xvfb-run.
+# The open and adapter cases use the open-bus driver (bench/openbusdriver.cpp): the program's own
+# start-up and one click on OPEN CAN-BUS. Needs xvfb-run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -81,6 +88,21 @@ if [ "${1:-}" = "--inner" ]; then
         program=$!
         pids+=("$program")
         ;;
+    floor)
+        "$dir/bench-poll-floor" >/dev/null 2>&1 &
+        program=$!
+        pids+=("$program")
+        ;;
+    adapter)
+        coproc DRIVER { exec "$dir/bench-open-bus" --adapter-traffic 2>/dev/null; }
+        program=$DRIVER_PID
+        pids+=("$program")
+        read -r -t 30 answer <&"${DRIVER[0]}" || answer=none
+        if [ "$answer" != open ]; then
+            echo "the adapter did not open ($answer)" >&2
+            exit 1
+        fi
+        ;;
     open)
         port=$((20000 + RANDOM % 10000))
         printf 'plugin=virtualcan\ninterface=tcp://127.0.0.1:%d/can0\n' "$port" >"$dir/canbus.ini"
@@ -101,7 +123,12 @@ if [ "${1:-}" = "--inner" ]; then
     esac
     sleep "$settle"
     cpu=$(measure "$program" "$seconds" threads)
-    line="$kind: ${cpu%%;*} % of one core over $seconds s"
+    total=${cpu%%;*}
+    if [ "$kind" = adapter ]; then
+        traffic=$(echo "$cpu" | grep -o 'AdapterTraffic [0-9.]*' | cut -d' ' -f2)
+        total=$(awk -v t="$total" -v a="${traffic:-0}" 'BEGIN { printf "%.2f", t - a }')
+    fi
+    line="$kind: $total % of one core over $seconds s"
     [ "$cpu" != "${cpu%%;*}" ] && line+=";${cpu#*;}"
     if [ "$kind" = open ]; then
         line+="; bms-sim: $(measure "$sim" 5) %"
@@ -114,20 +141,21 @@ build=${1:-build-bench}
 seconds=${2:-30}
 shift $(($# < 2 ? $# : 2))
 kinds=("$@")
-[ ${#kinds[@]} -eq 0 ] && kinds=(closed open)
+[ ${#kinds[@]} -eq 0 ] && kinds=(closed open adapter floor)
 
 bin=$(cd "$build/bin" && pwd)
-for needed in upper-computer bench-open-bus bms-sim; do
+for needed in upper-computer bench-open-bus bench-poll-floor bms-sim; do
     if [ ! -x "$bin/$needed" ]; then
-        echo "$bin/$needed is missing: build the targets upper-computer bench-open-bus bms-sim" >&2
+        echo "$bin/$needed is missing: build the targets upper-computer bench-open-bus bench-poll-floor bms-sim" >&2
         exit 1
     fi
 done
 
 for kind in "${kinds[@]}"; do
     dir=$(mktemp -d)
-    cp "$bin/upper-computer" "$bin/bench-open-bus" "$dir/"
+    cp "$bin/upper-computer" "$bin/bench-open-bus" "$bin/bench-poll-floor" "$dir/"
     cp -r "$bin/setting" "$bin/imgs" "$dir/"
+    [ "$kind" = adapter ] && cp "$build/bench/adapter/libControlCAN.so" "$dir/"
     mkdir -p "$dir/firmware"
     xvfb-run -a -s "-screen 0 1920x1080x24" "$0" --inner "$dir" "$bin" "$seconds" "$kind"
     rm -rf "$dir"
