@@ -82,6 +82,18 @@ if [ "${1:-}" = "--inner" ]; then
     dir=$2 bin=$3 seconds=$4 kind=$5
     pids=()
     trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
+    # The open-bus driver with the given arguments, as the measured program, once it has
+    # opened the bus.
+    start_driver() {
+        coproc DRIVER { exec "$dir/bench-open-bus" "$@" 2>/dev/null; }
+        program=$DRIVER_PID
+        pids+=("$program")
+        read -r -t 30 answer <&"${DRIVER[0]}" || answer=none
+        if [ "$answer" != open ]; then
+            echo "the bus did not open ($answer)" >&2
+            exit 1
+        fi
+    }
     case $kind in
     closed)
         "$dir/upper-computer" >/dev/null 2>&1 &
@@ -94,14 +106,7 @@ if [ "${1:-}" = "--inner" ]; then
         pids+=("$program")
         ;;
     adapter)
-        coproc DRIVER { exec "$dir/bench-open-bus" --adapter-traffic 2>/dev/null; }
-        program=$DRIVER_PID
-        pids+=("$program")
-        read -r -t 30 answer <&"${DRIVER[0]}" || answer=none
-        if [ "$answer" != open ]; then
-            echo "the adapter did not open ($answer)" >&2
-            exit 1
-        fi
+        start_driver --adapter-traffic
         ;;
     open)
         port=$((20000 + RANDOM % 10000))
@@ -111,14 +116,7 @@ if [ "${1:-}" = "--inner" ]; then
         sim=$!
         pids+=("$sim")
         sleep 1
-        coproc DRIVER { exec "$dir/bench-open-bus" 2>/dev/null; }
-        program=$DRIVER_PID
-        pids+=("$program")
-        read -r -t 30 answer <&"${DRIVER[0]}" || answer=none
-        if [ "$answer" != open ]; then
-            echo "the bus did not open ($answer)" >&2
-            exit 1
-        fi
+        start_driver
         ;;
     esac
     sleep "$settle"
