@@ -1,6 +1,12 @@
 #include "busfaults.h"
 
+#include "optionreaders.h"
+
+#include "signals/batterybank.h"
+
 #include <QCommandLineParser>
+
+#include <limits>
 
 namespace {
 
@@ -10,20 +16,8 @@ const QString StrayPacks = QStringLiteral("stray-packs");
 const QString Burst = QStringLiteral("burst");
 const QString BurstAfter = QStringLiteral("burst-after");
 const QString BurstFor = QStringLiteral("burst-for");
-
-bool readSeconds(
-    const QCommandLineParser &parser, const QString &name, double *value, QString *error)
-{
-    if (!parser.isSet(name))
-        return true;
-    bool ok = false;
-    *value = parser.value(name).toDouble(&ok);
-    if (!ok || *value < 0.0) {
-        *error = QStringLiteral("--%1 takes seconds from 0 on: %2").arg(name, parser.value(name));
-        return false;
-    }
-    return true;
-}
+// The low byte of an identifier.
+constexpr int MaxDeviceNumber = 255;
 
 } // namespace
 
@@ -34,8 +28,10 @@ QList<QCommandLineOption> BusFaults::commandLineOptions()
         { ReplyAs, QStringLiteral("Answer under this device number (0 to 255) instead of the own."),
             QStringLiteral("n") },
         { StrayPacks,
-            QStringLiteral("Also play batteries under these device numbers from 28 to 255, which "
-                           "the host must ignore."),
+            QStringLiteral("Also play batteries under these device numbers from %1 to %2, which "
+                           "the host must ignore.")
+                .arg(BatteryBank::DeviceCount)
+                .arg(MaxDeviceNumber),
             QStringLiteral("list") },
         { Burst,
             QStringLiteral("Repeat the batteries' broadcasts at this many times the frame rate "
@@ -50,37 +46,17 @@ QList<QCommandLineOption> BusFaults::commandLineOptions()
 
 bool BusFaults::read(const QCommandLineParser &parser, QString *error)
 {
+    using namespace OptionReaders;
     duplicateReplies = parser.isSet(DuplicateReplies);
-    if (parser.isSet(ReplyAs)) {
-        bool ok = false;
-        replyAs = parser.value(ReplyAs).toInt(&ok);
-        if (!ok || replyAs < 0 || replyAs > 255) {
-            *error = QStringLiteral("--reply-as takes a device number from 0 to 255: %1")
-                         .arg(parser.value(ReplyAs));
-            return false;
-        }
-    }
-    strayPacks.clear();
-    for (const QString &part :
-        parser.value(StrayPacks).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        bool ok = false;
-        const int id = part.trimmed().toInt(&ok);
-        if (!ok || id < 28 || id > 255) {
-            *error = QStringLiteral("stray device numbers are 28 to 255: %1").arg(part);
-            return false;
-        }
-        if (!strayPacks.contains(id))
-            strayPacks.append(id);
-    }
-    if (parser.isSet(Burst)) {
-        bool ok = false;
-        burstFactor = parser.value(Burst).toDouble(&ok);
-        if (!ok || burstFactor <= 0.0 || burstFactor > 100.0) {
-            *error = QStringLiteral("--burst takes a factor above 0, up to 100: %1")
-                         .arg(parser.value(Burst));
-            return false;
-        }
-    }
-    return readSeconds(parser, BurstAfter, &burstAfterS, error)
-        && readSeconds(parser, BurstFor, &burstForS, error);
+    const QString seconds = QStringLiteral("seconds from 0 on");
+    constexpr double Forever = std::numeric_limits<double>::infinity();
+    return readInt(parser, ReplyAs, 0, MaxDeviceNumber,
+               QStringLiteral("a device number from 0 to %1").arg(MaxDeviceNumber), &replyAs, error)
+        && readIdList(
+            parser.value(StrayPacks), BatteryBank::DeviceCount, MaxDeviceNumber, &strayPacks, error)
+        // The smallest number above 0: a burst of factor 0 would be none.
+        && readDouble(parser, Burst, std::numeric_limits<double>::min(), 100.0,
+            QStringLiteral("a factor above 0, up to 100"), &burstFactor, error)
+        && readDouble(parser, BurstAfter, 0.0, Forever, seconds, &burstAfterS, error)
+        && readDouble(parser, BurstFor, 0.0, Forever, seconds, &burstForS, error);
 }

@@ -1,12 +1,14 @@
 #include "historyoptions.h"
 
 #include "historylog.h"
+#include "optionreaders.h"
 
 #include <QCommandLineParser>
 #include <QDir>
 #include <QSaveFile>
 
 #include <cstdio>
+#include <limits>
 
 namespace {
 
@@ -34,19 +36,6 @@ bool readPair(const QCommandLineParser &parser, const QString &name, int maxValu
                      .arg(name)
                      .arg(maxValue)
                      .arg(parser.value(name));
-        return false;
-    }
-    return true;
-}
-
-bool readCount(const QCommandLineParser &parser, const QString &name, int *value, QString *error)
-{
-    if (!parser.isSet(name))
-        return true;
-    bool ok = false;
-    *value = parser.value(name).toInt(&ok);
-    if (!ok || *value < 0) {
-        *error = QStringLiteral("--%1 takes a count from 0 on: %2").arg(name, parser.value(name));
         return false;
     }
     return true;
@@ -81,8 +70,11 @@ QList<QCommandLineOption> HistoryOptions::commandLineOptions()
 bool HistoryOptions::read(const QCommandLineParser &parser, QString *error)
 {
     dumpDir = parser.value(DumpDir);
-    return readCount(parser, EventCount, &eventCount, error)
-        && readCount(parser, StopAfter, &stopAfter, error)
+    using OptionReaders::readInt;
+    const QString count = QStringLiteral("a count from 0 on");
+    constexpr int Unbounded = std::numeric_limits<int>::max();
+    return readInt(parser, EventCount, 0, Unbounded, count, &eventCount, error)
+        && readInt(parser, StopAfter, 0, Unbounded, count, &stopAfter, error)
         && readPair(parser, MissingFrame, 11, &missingFrameRecord, &missingFrameSequence, error)
         && readPair(parser, ForeignRecord, 255, &foreignRecord, &foreignDevId, error);
 }

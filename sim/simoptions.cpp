@@ -1,5 +1,7 @@
 #include "simoptions.h"
 
+#include "optionreaders.h"
+
 #include "can/canbusconfig.h"
 #include "signals/batterybank.h"
 #include "signals/signalindex.h"
@@ -7,38 +9,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
-namespace {
-
-bool parseIdList(const QString &text, QList<int> *ids, QString *error)
-{
-    ids->clear();
-    for (const QString &part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        bool ok = false;
-        const int id = part.trimmed().toInt(&ok);
-        if (!ok || id < 0 || id > BatteryBank::MaxDeviceId) {
-            *error = QStringLiteral("device numbers are 0 to %1: %2")
-                         .arg(BatteryBank::MaxDeviceId)
-                         .arg(part);
-            return false;
-        }
-        if (!ids->contains(id))
-            ids->append(id);
-    }
-    return true;
-}
-
-bool parseShare(const QString &text, double *share, QString *error)
-{
-    bool ok = false;
-    *share = text.toDouble(&ok);
-    if (!ok || *share < 0.0 || *share > 1.0) {
-        *error = QStringLiteral("a share is a number from 0 to 1: %1").arg(text);
-        return false;
-    }
-    return true;
-}
-
-} // namespace
+#include <limits>
 
 const QStringList SimOptions::BootSteps { QStringLiteral("request"), QStringLiteral("inquire"),
     QStringLiteral("erase"), QStringLiteral("data"), QStringLiteral("finish"),
@@ -132,7 +103,8 @@ bool SimOptions::parseArguments(const QStringList &arguments, SimOptions *option
     options->plugin = parser.isSet(plugin) ? parser.value(plugin) : config.plugin();
     options->interfaceName
         = parser.isSet(interfaceName) ? parser.value(interfaceName) : config.interfaceName();
-    if (!parseIdList(parser.value(packs), &options->packs, error))
+    using namespace OptionReaders;
+    if (!readIdList(parser.value(packs), 0, BatteryBank::MaxDeviceId, &options->packs, error))
         return false;
     if (options->packs.isEmpty()) {
         *error = QStringLiteral("no battery to play");
@@ -145,21 +117,19 @@ bool SimOptions::parseArguments(const QStringList &arguments, SimOptions *option
     }
     options->seed = parser.value(seed).toUInt();
     options->verbose = parser.isSet(verbose);
-    bool bitRateOk = false;
-    options->bitRate = parser.value(bitRate).toInt(&bitRateOk);
-    if (!bitRateOk || options->bitRate < 1000 || options->bitRate > 1000000) {
-        *error = QStringLiteral("--bitrate takes 1000 to 1000000 bit/s: %1")
-                     .arg(parser.value(bitRate));
+    if (!readInt(parser, bitRate.names().constFirst(), 1000, 1000000,
+            QStringLiteral("1000 to 1000000 bit/s"), &options->bitRate, error))
         return false;
-    }
     options->freezeLife = parser.isSet(freezeLife);
     if (parser.isSet(faultPacks)
-        && !parseIdList(parser.value(faultPacks), &options->faultPacks, error))
+        && !readIdList(
+            parser.value(faultPacks), 0, BatteryBank::MaxDeviceId, &options->faultPacks, error))
         return false;
-    if (parser.isSet(dropReplies)
-        && !parseShare(parser.value(dropReplies), &options->dropReplies, error))
-        return false;
-    if (parser.isSet(badCrc) && !parseShare(parser.value(badCrc), &options->badCrc, error))
+    const QString share = QStringLiteral("a share from 0 to 1");
+    if (!readDouble(
+            parser, dropReplies.names().constFirst(), 0.0, 1.0, share, &options->dropReplies, error)
+        || !readDouble(
+            parser, badCrc.names().constFirst(), 0.0, 1.0, share, &options->badCrc, error))
         return false;
     if (parser.isSet(replyDelay))
         options->replyDelayMs = qMax(0, parser.value(replyDelay).toInt());
@@ -179,15 +149,9 @@ bool SimOptions::parseArguments(const QStringList &arguments, SimOptions *option
     options->bootCorrupt = parser.isSet(bootCorrupt);
     options->uartGarbage = parser.isSet(uartGarbage);
     options->uartSplit = parser.isSet(uartSplit);
-    if (parser.isSet(uartHangUpAt)) {
-        bool ok = false;
-        options->uartHangUpAt = parser.value(uartHangUpAt).toInt(&ok);
-        if (!ok || options->uartHangUpAt < 1) {
-            *error = QStringLiteral("--uart-hangup-at takes a block number from 1 on: %1")
-                         .arg(parser.value(uartHangUpAt));
-            return false;
-        }
-    }
+    if (!readInt(parser, uartHangUpAt.names().constFirst(), 1, std::numeric_limits<int>::max(),
+            QStringLiteral("a block number from 1 on"), &options->uartHangUpAt, error))
+        return false;
     if (!options->history.read(parser, error) || !options->bus.read(parser, error))
         return false;
     for (const QString &pair : parser.value(force).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
