@@ -9,6 +9,8 @@
 #include "interruption.h"
 #include "table.h"
 
+#include "signals/batterybank.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -148,8 +150,8 @@ int HistoryCommand::run(const QStringList &arguments, Console &console)
             "historyEvent.<id>.<yyyyMMddhhmmss>.incomplete.csv, and the command ends with status "
             "1.\n\n"
             "Prints a summary per battery: records announced, read and rejected, and the file."));
-    const QCommandLineOption id(
-        QStringLiteral("id"), QStringLiteral("The battery, 0 to 27."), QStringLiteral("n"));
+    const QCommandLineOption id(QStringLiteral("id"),
+        QStringLiteral("The battery, 0 to %1.").arg(BatteryBank::MaxDeviceId), QStringLiteral("n"));
     const QCommandLineOption all(QStringLiteral("all"), QStringLiteral("Every battery heard."));
     const QCommandLineOption out(QStringLiteral("out"),
         QStringLiteral("The folder to write the files into."), QStringLiteral("folder"));

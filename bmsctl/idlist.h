@@ -3,9 +3,9 @@
 #include <QList>
 #include <QString>
 
-// Battery numbers as the command line gives them: "1,2,12" or ranges "0-3,12", each a device number
-// of the bank (0 to BatteryBank::MaxDeviceId),
-// returned in the order given without repeats.
+// Battery numbers as the command line gives them: "1,2,12" or ranges "0-3,12", each a device
+// number of the bank (0 to BatteryBank::MaxDeviceId), returned in the order given without
+// repeats.
 class IdList
 {
 public:
