@@ -4,6 +4,7 @@
 
 #include "records/failingfiles.h"
 #include "support/parameterset.h"
+#include "support/savedlines.h"
 #include "support/simprocess.h"
 
 #include "bmsctlrun.h"
@@ -19,27 +20,8 @@
 
 namespace {
 
-// The lines of a CSV file without their CR LF.
-QList<QByteArray> csvLines(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines = file.readAll().split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    for (QByteArray &line : lines) {
-        if (!line.endsWith('\r'))
-            return {};
-        line.chop(1);
-    }
-    return lines;
-}
-
-QStringList cells(const QByteArray &line)
-{
-    return QString::fromUtf8(line).split(QLatin1Char(','));
-}
+using SavedLines::cells;
+using SavedLines::csvLines;
 
 // The records the simulator holds for a battery, as --history-dump wrote them.
 QList<QByteArray> simulatorLog(const QString &folder, int devId)

@@ -1,6 +1,7 @@
 #include "e2efixture.h"
 
 #include "support/capturedestination.h"
+#include "support/savedlines.h"
 #include "ui/filedialoganswer.h"
 
 #include "can/crc16.h"
@@ -24,26 +25,11 @@
 // it holds, which the saved files are compared with.
 namespace {
 
+using SavedLines::cells;
+using SavedLines::csvLines;
+
 constexpr int EventCount = 48;
 constexpr int CutAfter = 15;
-
-QList<QByteArray> csvLines(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines = file.readAll().split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    for (QByteArray &line : lines)
-        line.chop(1); // the CR
-    return lines;
-}
-
-QStringList cells(const QByteArray &line)
-{
-    return QString::fromUtf8(line).split(QLatin1Char(','));
-}
 
 } // namespace
 

@@ -9,6 +9,7 @@
 #include "historyrecords.h"
 #include "support/capturedestination.h"
 #include "support/parameterset.h"
+#include "support/savedlines.h"
 
 #include "can/candevice.h"
 #include "can/canservice.h"
@@ -27,23 +28,14 @@ using HistoryRecords::sealed;
 
 namespace {
 
+using SavedLines::fileLines;
+
 QList<int> ints(const QSignalSpy &spy)
 {
     QList<int> values;
     for (const QList<QVariant> &arguments : spy)
         values.append(arguments.at(0).toInt());
     return values;
-}
-
-QList<QByteArray> fileLines(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines = file.readAll().split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // the way the adapter would feed it; the sampling timer is driven through its slot.
 
 #include "failingfiles.h"
+#include "support/savedlines.h"
 
 #include "records/realtimerecordingtablemodel.h"
 #include "records/recordingsamples.h"
@@ -19,18 +20,9 @@
 
 namespace {
 
-const QDateTime Noon(QDate(2021, 5, 20), QTime(14, 5, 9));
+using SavedLines::fileLines;
 
-QList<QByteArray> fileLines(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines = file.readAll().split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
+const QDateTime Noon(QDate(2021, 5, 20), QTime(14, 5, 9));
 
 QString text(const QAbstractItemModel &model, int row, int column)
 {
