@@ -26,15 +26,8 @@ using SavedLines::csvLines;
 // The records the simulator holds for a battery, as --history-dump wrote them.
 QList<QByteArray> simulatorLog(const QString &folder, int devId)
 {
-    QFile file(QDir(folder).filePath(QStringLiteral("history-%1.hex").arg(devId)));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> records;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        if (!line.isEmpty())
-            records.append(QByteArray::fromHex(line));
-    }
-    return records;
+    return SavedLines::hexRecords(
+        QDir(folder).filePath(QStringLiteral("history-%1.hex").arg(devId)));
 }
 
 QJsonArray batteriesOf(const BmsctlRun &run)

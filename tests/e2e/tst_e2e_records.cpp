@@ -81,15 +81,7 @@ void TestE2eRecords::cleanupTestCase()
 // The records the simulator holds for a battery, as it wrote them after the last transfer.
 QList<QByteArray> TestE2eRecords::simulatorLog(int devId) const
 {
-    QFile file(m_dir.filePath(QStringLiteral("history-%1.hex").arg(devId)));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> records;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        if (!line.isEmpty())
-            records.append(QByteArray::fromHex(line));
-    }
-    return records;
+    return SavedLines::hexRecords(m_dir.filePath(QStringLiteral("history-%1.hex").arg(devId)));
 }
 
 void TestE2eRecords::wholeLogIsReadSavedAndMatchesTheSimulator()

@@ -35,6 +35,18 @@ inline QList<QByteArray> csvLines(const QString &path)
     return lines;
 }
 
+// The records of a file that holds one in hex per line, as bms-sim's --history-dump writes a
+// battery's history log.
+inline QList<QByteArray> hexRecords(const QString &path)
+{
+    QList<QByteArray> records;
+    for (const QByteArray &line : fileLines(path)) {
+        if (!line.isEmpty())
+            records.append(QByteArray::fromHex(line));
+    }
+    return records;
+}
+
 // The cells of a CSV line that needed no quoting.
 inline QStringList cells(const QByteArray &line)
 {
