@@ -59,7 +59,6 @@ UiFirmwareUpdateDialog::UiFirmwareUpdateDialog(const QString &currentRevision, Q
     file->addWidget(m_browse);
     m_refusal = makeLabel(QString(), "FirmwareUpdateRefusalLabel", this);
     m_refusal->setWordWrap(true);
-    m_refusal->setStyleSheet(QStringLiteral("color: red;"));
 
     m_confirm = new QPushButton(tr("CONFIRM"), this);
     m_confirm->setObjectName(QStringLiteral("FirmwareItemConfirm"));
