@@ -97,9 +97,10 @@ public:
     int wrongBatteryCount() const { return m_wrongBattery; }
     // Records of the read-out taken or dropped for any reason; complete at expectedCount().
     int accountedCount() const { return m_received + m_dropped + m_wrongBattery; }
-    // Each reason for dropping a record is logged at most this often a second; the next line
-    // written says how many were held back.
+    // Lines about dropped records a second, in all and for each reason; the next line written
+    // says how many were held back.
     static constexpr int DropLinesPerSecond = 20;
+    static constexpr int DropLinesPerReasonPerSecond = DropLinesPerSecond / 2;
     bool isSaving() const;
 
 signals:
@@ -147,5 +148,5 @@ private:
     // The lines about dropped records, one key per reason: a battery that sends history frames
     // unasked and damaged could otherwise write hundreds a second.
     enum DropReason : quint32 { BadChecksum, OtherBattery, TooShort, FramesMissing };
-    QsLogging::LogThrottle m_dropLog { DropLinesPerSecond };
+    QsLogging::LogThrottle m_dropLog { DropLinesPerReasonPerSecond, DropLinesPerSecond };
 };

@@ -396,7 +396,7 @@ void TestHistoryEventModel::floodOfDamagedRecordsIsLoggedInMeasure()
         emit m_service->newData(uchar(5), bad);
     QCOMPARE(m_model->droppedCount(), flood);
     const int written = m_capture->count(QStringLiteral("check sum error for slave: 5 "));
-    QVERIFY2(written >= HistoryEventModel::DropLinesPerSecond && written < flood,
+    QVERIFY2(written >= HistoryEventModel::DropLinesPerReasonPerSecond && written < flood,
         qPrintable(QString::number(written)));
 }
 
