@@ -17,6 +17,7 @@
 #include <QtEndian>
 
 #include <initializer_list>
+#include <utility>
 
 using namespace CommandProtocol;
 
@@ -258,8 +259,10 @@ void CanService::processCanFrame(quint32 id, const QByteArray &data)
 // is certain: at its sequence 11, at the next record's sequence 0, or when the read-out is over
 // (closeHistoryRecord()). Frames that come without their record's sequence 0 start a record
 // whose beginning was lost, except before the transfer's first record: there they are the tail
-// of a transfer that was under way when this one started (the list was emptied, the frames in
+// of a transfer that was under way when this one started (its record was dropped, the frames in
 // flight still came), and are dropped, unless they are a whole record but for its sequence 0.
+// Only the record under construction is kept, so a transfer may run for ever (another tool
+// reading the history on the same bus, a battery that never stops).
 void CanService::assembleHistoryRecord(uchar devId, DeviceRecord &record, const QByteArray &data)
 {
     const int sequence = byteAt(data, 0);
@@ -277,8 +280,8 @@ void CanService::assembleHistoryRecord(uchar devId, DeviceRecord &record, const 
     if (sequence == 0)
         finishHistoryRecord(devId, record);
     if (record.historyFramesSeen == 0)
-        record.historyRecords.append(QByteArray(DeviceRecord::HistoryRecordSize, '\0'));
-    QByteArray &current = record.historyRecords.last();
+        record.historyRecord = QByteArray(DeviceRecord::HistoryRecordSize, '\0');
+    QByteArray &current = record.historyRecord;
     if (sequence < LastHistorySequence)
         current.replace(sequence * HistoryBytesPerFrame, HistoryBytesPerFrame,
             data.mid(1, HistoryBytesPerFrame));
@@ -296,18 +299,17 @@ void CanService::finishHistoryRecord(uchar devId, DeviceRecord &record)
     if (seen == 0)
         return;
     record.historyFramesSeen = 0;
-    // A copy: a receiver may start a new transfer, and so empty the list, while it runs.
-    const QByteArray assembled = record.historyRecords.last();
-    if (seen == allSequences) {
+    // Taken out before anyone hears of it: a receiver may start a new transfer while it runs.
+    const QByteArray assembled = std::exchange(record.historyRecord, QByteArray());
+    const bool tailOfAnEarlierTransfer
+        = !record.historyRecordFinished && (seen & 1u) == 0 && (seen | 1u) != allSequences;
+    if (tailOfAnEarlierTransfer)
+        return;
+    record.historyRecordFinished = true;
+    if (seen == allSequences)
         emit newData(devId, assembled);
-        return;
-    }
-    const bool firstOfTransfer = record.historyRecords.size() == 1;
-    if (firstOfTransfer && (seen & 1u) == 0 && (seen | 1u) != allSequences) {
-        record.historyRecords.removeLast();
-        return;
-    }
-    emit incompleteHistoryRecord(devId, assembled, quint16(~seen & allSequences));
+    else
+        emit incompleteHistoryRecord(devId, assembled, quint16(~seen & allSequences));
 }
 
 void CanService::closeHistoryRecord(uchar devId)
@@ -485,8 +487,9 @@ int CanService::startHistoryEventTransfer(uchar devId)
     if (!isDeviceInRange(devId))
         return NoReply;
     DeviceRecord &record = m_records[devId];
-    record.historyRecords.clear();
+    record.historyRecord.clear();
     record.historyFramesSeen = 0;
+    record.historyRecordFinished = false;
     record.lastHistoryFrame.clear();
     sendFrame(requestId(CommandProtocol::HistoryTransfer, devId), bytes({ 0x01, TransferStart }));
     return Success;

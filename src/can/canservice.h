@@ -73,8 +73,11 @@ public:
     static constexpr int ReplyWaitCycleMs = 50;
     static constexpr int RtcSyncIntervalMs = 1000;
     // Receive lines logged per reply identifier and second; a history transfer or a parameter
-    // read-out stays well below it.
+    // read-out stays well below it. In all, whatever the identifiers, at most twice that.
     static constexpr int RecvLinesPerSecond = 50;
+    static constexpr int RecvLinesInAllPerSecond = 2 * RecvLinesPerSecond;
+    // "recv too large slave number" lines a second: one per number, this many in all.
+    static constexpr int TooLargeSlaveLinesPerSecond = 3;
 
     // The process-wide service, created on the first call (from the GUI thread) and never
     // destroyed.
@@ -199,10 +202,9 @@ private:
     // Outstanding waits in the order they began. Equal patterns may be outstanding at once
     // (two pages asking the same battery the same thing); one reply releases the oldest.
     QList<ReplyPattern> m_pendingReplies;
-    // Lines that frames from the bus trigger: at most one a second per device number above 27,
-    // and a burst a second per reply identifier.
-    QsLogging::LogThrottle m_tooLargeSlaveLog { 1 };
-    QsLogging::LogThrottle m_recvLog { RecvLinesPerSecond };
+    // Lines that frames from the bus trigger, bounded per key and in all (see the constants).
+    QsLogging::LogThrottle m_tooLargeSlaveLog { 1, TooLargeSlaveLinesPerSecond };
+    QsLogging::LogThrottle m_recvLog { RecvLinesPerSecond, RecvLinesInAllPerSecond };
 
     // Batteries whose clock still has to be set, in the order they came online, no duplicates.
     QList<uchar> m_rtcDevs;

@@ -5,7 +5,6 @@
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QList>
 #include <QVector>
 
 // The last replies of one BMS, kept by the CAN service for the whole run. Replies are stored
@@ -28,11 +27,14 @@ struct DeviceRecord
     // Display values, one per position of the parameter table.
     QVector<qint32> parameterValues = QVector<qint32>(ThresholdSetting::ParameterCount, 0);
     quint32 historyEventCount = 0;
-    // Records of the current history transfer; the last one may still be under construction.
-    QList<QByteArray> historyRecords;
-    // While the last record is under construction, the sequences that came for it (bit s for
-    // sequence s, 0 to 11); 0 when none is.
+    // The history record under construction; empty when none is. A finished record goes to
+    // whoever listens and is not kept: transfers on a shared bus may go on for ever.
+    QByteArray historyRecord;
+    // The sequences that came for the record under construction (bit s for sequence s, 0 to
+    // 11); 0 when none is.
     quint16 historyFramesSeen = 0;
+    // Whether a record of the current transfer was finished, complete or not.
+    bool historyRecordFinished = false;
     // The last transfer frame that came, to tell a frame delivered twice.
     QByteArray lastHistoryFrame;
 };

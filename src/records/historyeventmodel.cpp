@@ -292,7 +292,7 @@ void HistoryEventModel::OnStopRecording()
 {
     m_service->stopHistoryEventTransfer(uchar(m_deviceId));
     // The last records may have come during the wait for the BMS's answer.
-    if (m_state == Reading || m_state == Stalled) {
+    if (isReading()) {
         m_idleTimer->stop();
         setState(Stopped);
     }
@@ -334,10 +334,11 @@ void HistoryEventModel::OnSaveRecordingData(QString path)
 
 void HistoryEventModel::OnNewHistoryEvent(uchar slave, QByteArray data)
 {
-    if (int(slave) != m_deviceId || data.size() <= IgnoredRecordSize)
+    // Only records of the read-out this model started: another tool may read the battery's
+    // history on the same bus, or the battery send it unasked, for as long as it likes.
+    if (!isReading() || int(slave) != m_deviceId || data.size() <= IgnoredRecordSize)
         return;
-    if (m_state == Reading || m_state == Stalled)
-        m_idleTimer->start();
+    m_idleTimer->start();
 
     const quint16 stored = storedChecksum(data);
     const quint16 computed = computedChecksum(data);
@@ -389,10 +390,9 @@ void HistoryEventModel::OnNewHistoryEvent(uchar slave, QByteArray data)
 
 void HistoryEventModel::OnIncompleteHistoryEvent(uchar slave, QByteArray data, quint16 missing)
 {
-    if (int(slave) != m_deviceId)
+    if (!isReading() || int(slave) != m_deviceId)
         return;
-    if (m_state == Reading || m_state == Stalled)
-        m_idleTimer->start();
+    m_idleTimer->start();
     QStringList sequences;
     for (int sequence = 0; sequence < 16; ++sequence) {
         if (missing & (1u << sequence))
@@ -459,7 +459,7 @@ void HistoryEventModel::countDropped(int *counter)
 
 void HistoryEventModel::checkComplete()
 {
-    if ((m_state == Reading || m_state == Stalled) && accountedCount() >= m_expected) {
+    if (isReading() && accountedCount() >= m_expected) {
         m_idleTimer->stop();
         setState(Complete);
     }

@@ -43,6 +43,9 @@ class QTimer;
 // as another battery's) it is complete, and when nothing comes for TransferIdleMs before that,
 // it is reported stalled (the BMS went quiet or offline). Rows already read are never dropped
 // by either.
+// Records are taken only while a read-out runs, so the rows never outnumber the events the BMS
+// announced; records that come at other times (another tool reading the history on the same
+// bus, a BMS sending it unasked) are ignored.
 //
 // Everything runs on the GUI thread, except the CSV writing (CsvSaveJob).
 class HistoryEventModel : public QAbstractTableModel
@@ -97,9 +100,10 @@ public:
     int wrongBatteryCount() const { return m_wrongBattery; }
     // Records of the read-out taken or dropped for any reason; complete at expectedCount().
     int accountedCount() const { return m_received + m_dropped + m_wrongBattery; }
-    // Each reason for dropping a record is logged at most this often a second; the next line
-    // written says how many were held back.
+    // Lines about dropped records a second, in all and for each reason; the next line written
+    // says how many were held back.
     static constexpr int DropLinesPerSecond = 20;
+    static constexpr int DropLinesPerReasonPerSecond = DropLinesPerSecond / 2;
     bool isSaving() const;
 
 signals:
@@ -129,6 +133,8 @@ private:
     // A new read-out of expected events, nothing of it accounted for yet.
     void resetCounts(int expected);
     void setState(TransferState state);
+    // A read-out started here is taking records (it may have stalled).
+    bool isReading() const { return m_state == Reading || m_state == Stalled; }
     // One more record dropped, counted in *counter.
     void countDropped(int *counter);
     // Complete once every announced record is accounted for.
@@ -144,8 +150,8 @@ private:
     TransferState m_state = Idle;
     QTimer *m_idleTimer = nullptr;
     QList<CsvSaveJob *> m_saves;
-    // The lines about dropped records, one key per reason: a battery that sends history frames
-    // unasked and damaged could otherwise write hundreds a second.
+    // The lines about dropped records, one key per reason: a battery that sends damaged records
+    // could otherwise write hundreds a second.
     enum DropReason : quint32 { BadChecksum, OtherBattery, TooShort, FramesMissing };
-    QsLogging::LogThrottle m_dropLog { DropLinesPerSecond };
+    QsLogging::LogThrottle m_dropLog { DropLinesPerReasonPerSecond, DropLinesPerSecond };
 };

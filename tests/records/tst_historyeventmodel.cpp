@@ -55,6 +55,7 @@ private slots:
     void cells();
     void receiving_data();
     void receiving();
+    void recordsNobodyAskedForAreNoRows();
     void swappedChecksumLine();
     void readOutThroughTheService();
     void zeroEventsStillStartsTheTransferAndEmptiesTheTable();
@@ -249,7 +250,7 @@ void TestHistoryEventModel::receiving()
     QFETCH(int, dropped);
     QFETCH(QString, logStart);
 
-    m_model->OnStartRecording(5); // nobody answers: the model now reads battery 5
+    transfer(5, {}, 1); // the battery announces a record and sends none
     m_capture->clear();
     QSignalSpy progress(m_model.get(), &HistoryEventModel::newProgressValue);
     emit m_service->newData(uchar(slave), record);
@@ -269,6 +270,16 @@ void TestHistoryEventModel::receiving()
     }
 }
 
+void TestHistoryEventModel::recordsNobodyAskedForAreNoRows()
+{
+    // Another tool reads battery 4's history on the same bus: before this model's read-out,
+    // and after it is complete.
+    emit m_service->newData(0, sample(0));
+    transfer(4, {}, 0);
+    emit m_service->newData(4, sample(4));
+    QCOMPARE(m_model->rowCount(), 0);
+}
+
 void TestHistoryEventModel::swappedChecksumLine()
 {
     // A record whose CRC-16/MODBUS is 0xa5c3 is stored c3 a5; swapped it reads a5 c3. The log
@@ -276,7 +287,7 @@ void TestHistoryEventModel::swappedChecksumLine()
     QByteArray record = sample(5);
     const quint16 crc = Crc16::modbus(record.constData(), 76);
     std::swap(record.data()[76], record.data()[77]);
-    m_model->OnStartRecording(5);
+    transfer(5, {}, 2);
     m_capture->clear();
     emit m_service->newData(5, record);
     const QString expected = QStringLiteral(
@@ -385,18 +396,18 @@ void TestHistoryEventModel::anotherBatterysRecordsAreCountedAndTheReadOutStillCo
 
 void TestHistoryEventModel::floodOfDamagedRecordsIsLoggedInMeasure()
 {
-    // A battery sending damaged records unasked, faster than anyone reads the log: every one is
+    // A battery sending damaged records faster than anyone reads the log: every one is
     // counted, only the first lines of the second are written.
-    m_model->OnStartRecording(5);
+    const int flood = 3 * HistoryEventModel::DropLinesPerSecond;
+    transfer(5, {}, flood + 1);
     m_capture->clear();
     QByteArray bad = sample(5);
     bad[40] = char(bad.at(40) ^ 0x01);
-    const int flood = 3 * HistoryEventModel::DropLinesPerSecond;
     for (int record = 0; record < flood; ++record)
         emit m_service->newData(uchar(5), bad);
     QCOMPARE(m_model->droppedCount(), flood);
     const int written = m_capture->count(QStringLiteral("check sum error for slave: 5 "));
-    QVERIFY2(written >= HistoryEventModel::DropLinesPerSecond && written < flood,
+    QVERIFY2(written >= HistoryEventModel::DropLinesPerReasonPerSecond && written < flood,
         qPrintable(QString::number(written)));
 }
 
