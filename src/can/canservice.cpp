@@ -135,6 +135,9 @@ int CanService::initService(int canTypeId, int canId, bool isExtern, int canChan
 
 void CanService::closeService()
 {
+    // Nothing of an upgrade would reach the boot loader any more; it fails now rather than
+    // through the frames the closed adapter drops, or not at all in a step that only waits.
+    m_upgrade->OnBusClosed();
     QMetaObject::invokeMethod(m_device, "close", Qt::BlockingQueuedConnection);
     SignalValues::instance()->OnCanDeviceClose();
 }

@@ -93,9 +93,10 @@ public:
 
     // Opens the adapter (blocking until the worker thread has done so). 0 or -1.
     int initService(int canTypeId, int canId, bool isExtern, int canChannel, int baud);
-    // Closes the adapter (blocking), then tells the signal store that every battery is gone.
+    // Fails a running upgrade, closes the adapter (blocking), then tells the signal store that
+    // every battery is gone.
     void closeService();
-    // Posts one frame to the adapter; a closed adapter drops it.
+    // Posts one frame to the adapter; a closed adapter drops it and reports it lost.
     void sendFrame(ulong id, const QByteArray &data);
     // Waits up to ReplyWaitCycles x ReplyWaitCycleMs for a frame that matches the pattern:
     // Success or NoReply. Other slots run during the wait (see the class comment).
@@ -177,8 +178,8 @@ public slots:
     void OnUpdateRTCDevs();
     // The upgrade's 2 ms tick.
     void OnUpgradeTimerTimeOut();
-    // The adapter refused to transmit a frame (queued from the worker thread); a lost slice of
-    // the image ends the upgrade.
+    // The adapter could not transmit a frame (queued from the worker thread); a lost frame of
+    // the upgrade ends it. Other frames are left to their reply waits.
     void OnTransmitFailed(ulong id, const QByteArray &data);
 
 private:

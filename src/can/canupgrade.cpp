@@ -172,45 +172,42 @@ void CanUpgrade::runTimeoutRule()
         return;
     }
     const QString key = keyOf(m_state);
-    emit upgradeFinished(false);
-    emit newUpgradeState(CanService::tr("time out at state: %1.").arg(key));
+    fail(CanService::tr("time out at state: %1.").arg(key));
     QLOG_WARN() << "CanService::OnUpgradeTimerTimeOut: time out at state:" << key << ".\r\n";
-    // The next tick stops the timer.
-    m_state = CanService::US_IDLE;
 }
 
 void CanUpgrade::processAnswer(quint32 id, const QByteArray &data)
 {
     const auto step = UpgradeState(id >> 16);
-    if (m_state == CanService::US_IDLE || step != m_state || data.size() < 8)
+    if (m_state == CanService::US_IDLE || data.size() < 8)
         return;
-    emit newUpgradeData(CanService::recvLine(id, data));
-
     bool good = quint8(data.at(0)) == GoodAnswer;
-    if (good && m_state == CanService::US_REQUEST_BOOT) {
+    if (good && step == CanService::US_REQUEST_BOOT) {
         // A boot version shorter than 5 bytes never matches.
         good = m_bootVersion.size() >= BootVersionSize
             && data.mid(1, BootVersionSize) == m_bootVersion.left(BootVersionSize);
     }
-    if (good) {
-        // The host does not wait for the lines; a good answer to one changes nothing.
-        if (m_state != CanService::US_SEND_DATA)
-            moveToNextUpgradeState(true);
+    // The boot loader answers a line only to refuse it, and the refusal of one of the last lines
+    // can come once the finish step has begun: the image has a hole all the same.
+    const bool lateRefusal = step == CanService::US_SEND_DATA && m_state > step && !good;
+    if (step != m_state && !lateRefusal)
+        return;
+    emit newUpgradeData(CanService::recvLine(id, data));
+
+    if (!good) {
+        failAt(step);
+        QLOG_WARN() << badAnswerMessage(step) << id << "; data:" << hexText(data);
         return;
     }
-    const char *message = badAnswerMessage(m_state);
-    moveToNextUpgradeState(false);
-    QLOG_WARN() << message << id << "; data:" << hexText(data);
+    // The host does not wait for the lines; a good answer to one changes nothing.
+    if (m_state != CanService::US_SEND_DATA)
+        moveToNextUpgradeState(true);
 }
 
 void CanUpgrade::moveToNextUpgradeState(bool ok)
 {
     if (!ok) {
-        fail(CanService::tr("failed at state: %1.").arg(keyOf(m_state)));
-        QLOG_WARN() << "CanService::moveToNextUpgradeState: failed at state:" << keyOf(m_state)
-                    << ".\r\n";
-        resetCounters();
-        m_state = CanService::US_IDLE;
+        failAt(m_state);
         return;
     }
     if (m_state == CanService::US_UPGRADE_FINISH) {
@@ -227,23 +224,48 @@ void CanUpgrade::moveToNextUpgradeState(bool ok)
     }
 }
 
+void CanUpgrade::failAt(UpgradeState step)
+{
+    const QString key = keyOf(step);
+    fail(CanService::tr("failed at state: %1.").arg(key));
+    QLOG_WARN() << "CanService::moveToNextUpgradeState: failed at state:" << key << ".\r\n";
+}
+
 void CanUpgrade::fail(const QString &text)
 {
     emit upgradeFinished(false);
     emit newUpgradeState(text);
+    resetCounters();
+    // The next tick stops the timer.
+    m_state = CanService::US_IDLE;
 }
 
 void CanUpgrade::OnTransmitFailed(quint32 id, const QByteArray &data)
 {
-    // Only image data leaves a hole; a lost step frame is sent again when its step times out.
-    // Slices still on their way when the last line has gone fail the finish step.
-    if (id != DataId
-        || (m_state != CanService::US_SEND_DATA && m_state != CanService::US_UPGRADE_FINISH))
+    // Every frame of the upgrade counts: a lost slice leaves a hole in the image, and a lost
+    // step frame is lost for good when the adapter is closed (a resend at the step's timeout
+    // would only stall the upgrade). The first loss ends the upgrade; slices still on their
+    // way to the adapter are then no longer its business.
+    if (m_state == CanService::US_IDLE || !isUpgradeFrame(id))
         return;
     const QString key = keyOf(m_state);
     fail(CanService::tr("failed at state: %1.").arg(key));
-    QLOG_WARN() << "CanService::OnTransmitFailed: failed to transmit image data at state:" << key
+    QLOG_WARN() << "CanService::OnTransmitFailed: failed to transmit upgrade frame at state:" << key
                 << "; id:" << id << "; data:" << hexText(data);
-    resetCounters();
-    m_state = CanService::US_IDLE;
+}
+
+void CanUpgrade::OnBusClosed()
+{
+    if (m_state == CanService::US_IDLE)
+        return;
+    const QString key = keyOf(m_state);
+    fail(CanService::tr("failed at state: %1.").arg(key));
+    QLOG_WARN() << "CanService::closeService: bus closed during the upgrade at state:" << key
+                << ".";
+}
+
+bool CanUpgrade::isUpgradeFrame(quint32 id)
+{
+    return id == RequestBootId || id == InquireBootId || id == EraseFlashId || id == DataId
+        || id == FinishId;
 }

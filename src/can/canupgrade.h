@@ -19,14 +19,17 @@ class QTimer;
 //   US_INQUIRE_BOOT    0x20000  00 00 00 00 + chkSum   55
 //                               (big-endian)
 //   US_ERASER_FLASH    0x30000  no data                55
-//   US_SEND_DATA       0x40000  each line in slices    none awaited; anything but 55 aborts
-//                               of 8 Latin-1 bytes
+//   US_SEND_DATA       0x40000  each line in slices    none awaited; anything but 55 aborts,
+//                               of 8 Latin-1 bytes     even in US_UPGRADE_FINISH
 //   US_UPGRADE_FINISH  0x50000  no data                55
 //
 // The data step is paced: a line goes out whole, and only once MaxDataFramesPerSecond (on
 // average, see FramePacer) allows all of its slices, so that the adapter's transmit queue and
-// the bus keep up. A slice the adapter fails to transmit ends the upgrade: the battery would
-// otherwise be left with a hole in its image.
+// the bus keep up. Any frame of the upgrade that the adapter could not send (refused, or dropped
+// because the adapter is closed) ends the upgrade, and so does closing the bus: the battery
+// would otherwise be left with a hole in its image, or waiting in its boot loader while the
+// host times out step after step. A line refused by the boot loader ends it even when the
+// refusal comes after the finish step began.
 //
 // The CAN service owns one, forwards its own upgrade methods and its tick slot to it, and
 // passes on the signals, which are the service's signals of the same names. Frames go out
@@ -85,8 +88,10 @@ public slots:
     void OnTimerTimeOut();
     // An answer frame: identifier bits 16 and up 1 to 5, 8 data bytes, from a battery below 28.
     void processAnswer(quint32 id, const QByteArray &data);
-    // The adapter refused a frame.
+    // The adapter could not send a frame.
     void OnTransmitFailed(quint32 id, const QByteArray &data);
+    // The bus is being closed.
+    void OnBusClosed();
 
 signals:
     void sendFrame(ulong id, QByteArray data);
@@ -100,7 +105,11 @@ private:
     void sendNextLine();
     void runTimeoutRule();
     void moveToNextUpgradeState(bool ok);
+    // Fails with "failed at state: <step>." and its Warn line.
+    void failAt(UpgradeState step);
+    // The result (false), then the text; back to US_IDLE.
     void fail(const QString &text);
+    static bool isUpgradeFrame(quint32 id);
     void resetCounters();
 
     UpgradeState m_state = CanService::US_IDLE;

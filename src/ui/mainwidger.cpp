@@ -1,5 +1,6 @@
 #include "mainwidger.h"
 
+#include "log/logger.h"
 #include "settings/appconfig.h"
 #include "uibaseinfo.h"
 #include "uifirmware.h"
@@ -12,7 +13,9 @@
 #include "uimanufacturing.h"
 #include "uiparallelinfo.h"
 #include "uiparameter.h"
+#include "upgradestopquestion.h"
 
+#include <QCloseEvent>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -160,6 +163,20 @@ void MainWidger::changeEvent(QEvent *event)
         return;
     }
     QWidget::changeEvent(event);
+}
+
+void MainWidger::closeEvent(QCloseEvent *event)
+{
+    if (m_firmware->isUpgrading()) {
+        if (!UpgradeStopQuestion::confirm(this, tr("Close the window and stop the upgrade?"))) {
+            event->ignore();
+            return;
+        }
+        QLOG_WARN() << "MainWidger::closeEvent: window closed during a firmware upgrade; the "
+                       "upgrade is stopped.";
+        m_firmware->stopUpgrading();
+    }
+    QWidget::closeEvent(event);
 }
 
 QSize MainWidger::sizeForPrimaryScreen()

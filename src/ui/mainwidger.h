@@ -25,7 +25,8 @@ class UiParameter;
 // window is given the size it would open with instead of the whole screen.
 //
 // Closing the window ends the program; main() does that when the window is destroyed, so the
-// window itself can be built and dropped freely.
+// window itself can be built and dropped freely. While a firmware upgrade runs, the window
+// closes only after the user confirmed (UpgradeStopQuestion), and stops the upgrade first.
 class MainWidger : public QWidget
 {
     Q_OBJECT
@@ -74,6 +75,7 @@ public slots:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     static QSize sizeForPrimaryScreen();

@@ -146,6 +146,7 @@ UiFirmware::UiFirmware(QWidget *parent)
     connect(m_uart, &UartService::newData, this, &UiFirmware::OnNewData);
     connect(m_uart, &UartService::newState, this, &UiFirmware::OnNewState);
     connect(m_uart, &UartService::upgradeResult, this, &UiFirmware::OnUpgradeResult);
+    connect(m_uart, &UartService::upgradeResult, this, [this] { m_uartUpgrading = false; });
     m_uart->moveToThread(m_thread);
 
     CanService *can = CanService::instance();
@@ -245,6 +246,7 @@ void UiFirmware::upgradeByUart()
         return;
     QMetaObject::invokeMethod(m_uart, "startUpgrading", Qt::AutoConnection,
         Q_ARG(QString, m_comPort), Q_ARG(QByteArray, m_binData));
+    m_uartUpgrading = true;
 }
 
 void UiFirmware::upgradeByCan()
@@ -256,6 +258,19 @@ void UiFirmware::upgradeByCan()
     if (!confirmedFileUnchanged())
         return;
     CanService::instance()->startUpgrading(m_s19Data, m_chkSum, m_bootVersion);
+}
+
+bool UiFirmware::isUpgrading() const
+{
+    return m_uartUpgrading || CanService::instance()->upgradeState() != CanService::US_IDLE;
+}
+
+void UiFirmware::stopUpgrading()
+{
+    CanService::instance()->stopUpgrading();
+    if (m_uartUpgrading)
+        QMetaObject::invokeMethod(m_uart, "stopUpgrading", Qt::BlockingQueuedConnection);
+    m_uartUpgrading = false;
 }
 
 bool UiFirmware::confirmedFileUnchanged()

@@ -36,6 +36,11 @@ public:
 
     int currentDevice() const { return m_devId; }
     QString comPort() const { return m_comPort; }
+    // Whether an upgrade runs, over CAN or over the serial port.
+    bool isUpgrading() const;
+    // Stops a running upgrade without a result: the serial one with its port closed before
+    // this returns, so that the program may end right after.
+    void stopUpgrading();
 
     // For tests and the screenshot driver.
     QLineEdit *serialNumberEdit() const { return m_serialNumber; }
@@ -98,5 +103,7 @@ private:
 
     QThread *m_thread = nullptr;
     UartService *m_uart = nullptr;
+    // From START on the serial path until the service's result.
+    bool m_uartUpgrading = false;
     QTimer *m_timer = nullptr;
 };

@@ -5,6 +5,7 @@
 #include "log/logger.h"
 #include "settings/appconfig.h"
 #include "uilefttreecategory.h"
+#include "upgradestopquestion.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -109,7 +110,7 @@ UiMainLeft::UiMainLeft(QWidget *parent)
 
 UiMainLeft::~UiMainLeft()
 {
-    Slot_closeCanBusClicked();
+    closeBus();
 }
 
 int UiMainLeft::deviceTypeForIndex(int index)
@@ -168,6 +169,16 @@ void UiMainLeft::Slot_openCanBusClicked()
 
 void UiMainLeft::Slot_closeCanBusClicked()
 {
+    // A CAN upgrade cannot go on without the bus; a serial one does not need it.
+    if (CanService::instance()->upgradeState() != CanService::US_IDLE
+        && !UpgradeStopQuestion::confirm(this, tr("Close the CAN bus and stop the upgrade?")))
+        return;
+    closeBus();
+}
+
+void UiMainLeft::closeBus()
+{
+    // Fails a running upgrade first (CanService::closeService).
     CanService::instance()->closeService();
     setBusOpen(false);
     QLOG_INFO() << "UiMainLeft::Slot_closeCanBusClicked: can closed.";

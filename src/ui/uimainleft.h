@@ -36,7 +36,7 @@ public:
     static constexpr int BaudKbps = 250;
 
     explicit UiMainLeft(QWidget *parent = nullptr);
-    // Closes the bus, as the CLOSE CAN-BUS button does.
+    // Closes the bus, as the CLOSE CAN-BUS button does, without asking.
     ~UiMainLeft() override;
 
     // The ControlCAN device type for an index of the adapter-type combo box, which lists
@@ -59,9 +59,12 @@ signals:
 public slots:
     void OnClickButton(int index);
     void Slot_openCanBusClicked();
+    // During a CAN upgrade, closes only after the user confirmed (UpgradeStopQuestion); the
+    // upgrade then fails.
     void Slot_closeCanBusClicked();
 
 private:
+    void closeBus();
     void setBusOpen(bool open);
 
     QButtonGroup *m_group = nullptr;

@@ -135,7 +135,8 @@ private slots:
     void dataStepIsPaced();
     void stopUpgradingIsSilentAndFreesTheReads();
     void secondStartBeginsAnew();
-    void sliceTheAdapterRefusedEndsTheUpgrade();
+    void upgradeFailsAtOnce_data();
+    void upgradeFailsAtOnce();
 
 private:
     // Waits until everything queued to the adapter so far has gone out, then returns what went
@@ -632,33 +633,74 @@ void TestCanUpgrade::secondStartBeginsAnew()
             + slicesOf(ThreeLines) + QStringList { "00050000:" });
 }
 
-void TestCanUpgrade::sliceTheAdapterRefusedEndsTheUpgrade()
+void TestCanUpgrade::upgradeFailsAtOnce_data()
 {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("warning"); // of the upgrade's last Warn line
+
+    QTest::newRow("a slice the adapter refused")
+        << "refuse"
+        << "US_SEND_DATA"
+        << "failed to transmit upgrade frame at state: \"US_SEND_DATA\" ; id: 262144";
+    QTest::newRow("the request to a closed adapter, without waiting for its timeout")
+        << "start closed"
+        << "US_REQUEST_BOOT"
+        << "state: \"US_REQUEST_BOOT\" ; id: 130816 ; data: \"\" ";
+    QTest::newRow("the bus closed while the finish step waits")
+        << "close"
+        << "US_UPGRADE_FINISH"
+        << "closeService: bus closed during the upgrade at state: \"US_UPGRADE_FINISH\" . ";
+    QTest::newRow("a line refused after the finish step began")
+        << "refuse late"
+        << "US_SEND_DATA"
+        << "failed in sending data; id: 262147 ; data: \"aa 01 00 00 00 00 00 00\" ";
+}
+
+void TestCanUpgrade::upgradeFailsAtOnce()
+{
+    QFETCH(QString, how);
+    QFETCH(QString, key);
+    QFETCH(QString, warning);
+
     const QStringList lines = image(10);
-    auto dataFrames = std::make_shared<std::atomic<int>>(0);
-    m_bus->setTransmitRefusal([dataFrames](const ScriptedBus::Frame &frame) {
-        return frame.id == CanUpgrade::DataId && ++*dataFrames == 25;
-    });
-    QCOMPARE(m_service->startUpgrading(lines, ChkSum, BootVersion), 0);
-    QVERIFY(waitForFinish());
+    if (how == "refuse") {
+        auto dataFrames = std::make_shared<std::atomic<int>>(0);
+        m_bus->setTransmitRefusal([dataFrames](const ScriptedBus::Frame &frame) {
+            return frame.id == CanUpgrade::DataId && ++*dataFrames == 25;
+        });
+        QCOMPARE(m_service->startUpgrading(lines, ChkSum, BootVersion), 0);
+        QVERIFY(waitForFinish());
+        // Nothing after the hole: neither the lost slice again nor the finish.
+        const QStringList frames = sentFrames();
+        QVERIFY(!frames.contains(QStringLiteral("00050000:")));
+        QVERIFY(!frames.contains(
+            ScriptedBus::text({ CanUpgrade::DataId, lines.at(2).mid(32, 8).toLatin1() })));
+    } else if (how == "start closed") {
+        m_service->closeService();
+        QCOMPARE(m_service->startUpgrading(lines, ChkSum, BootVersion), 0);
+        QVERIFY(waitForFinish(CanUpgrade::RequestBootTimeoutTicks * CanUpgrade::TickMs / 2));
+    } else {
+        tickUpTo(CanService::US_UPGRADE_FINISH, ThreeLines);
+        tick(CanUpgrade::FinishSendTick);
+        if (how == "close") {
+            m_service->closeService();
+        } else {
+            // A good answer to a line, however late, changes nothing; a refusal does.
+            m_service->OnNewCanFrame(answerId(CanUpgrade::DataId), answer({ 0x55 }), 0);
+            QCOMPARE(m_finished->count(), 0);
+            m_service->OnNewCanFrame(answerId(CanUpgrade::DataId), answer({ 0xAA, 0x01 }), 0);
+        }
+        QCOMPARE(m_finished->count(), 1);
+    }
 
     QCOMPARE(eventsStartingWith("finished") + eventsStartingWith("state"),
-        QStringList({ "finished: false", "state: failed at state: US_SEND_DATA." }));
+        QStringList({ "finished: false", "state: failed at state: " + key + "." }));
     QCOMPARE(m_service->upgradeState(), CanService::US_IDLE);
-    // The adapter's own report, then what the upgrade made of it, naming the lost slice (the
-    // fifth of the third line).
-    const QString lost = QString::fromLatin1(lines.at(2).mid(32, 8).toLatin1().toHex(' '));
-    QCOMPARE(warnings(),
-        QStringList({
-            "WARN |CanDevice::writeData: failed to transmit, going to reset can... ",
-            "WARN |CanService::OnTransmitFailed: failed to transmit image data at state: "
-            "\"US_SEND_DATA\" ; id: 262144 ; data: \""
-                + lost + "\" ",
-        }));
-    const QStringList frames = sentFrames();
-    QVERIFY(!frames.contains(QStringLiteral("00050000:")));
-    QVERIFY(!frames.contains(
-        ScriptedBus::text({ CanUpgrade::DataId, lines.at(2).mid(32, 8).toLatin1() })));
+    // One line (two for a refusal, as in any step), however many frames were lost.
+    const QStringList upgradeLines = warnings().filter(QStringLiteral("|CanService::"));
+    QCOMPARE(upgradeLines.size(), 1 + int(how == "refuse late"));
+    QVERIFY2(upgradeLines.last().contains(warning), qPrintable(upgradeLines.last()));
 }
 
 QTEST_GUILESS_MAIN(TestCanUpgrade)

@@ -36,6 +36,7 @@ private slots:
     void fileChangedOrGoneSinceConfirmed();
     void s19AfterBinSwitchesToCan();
     void serialUpgradeThroughTheWorkerThread();
+    void stopUpgradingEndsTheSerialUpgrade();
     void portThatDoesNotOpenShowsFailed();
     void selectFileTakesTheDialogsImage();
     void refusedFileIsToldInTheLog();
@@ -185,6 +186,7 @@ void TestUiFirmware::serialUpgradeThroughTheWorkerThread()
     QCOMPARE(m_page->resultLabel()->text(), QStringLiteral("SENDING"));
     QVERIFY(!logText().contains(QStringLiteral("left from before")));
     QTRY_COMPARE_WITH_TIMEOUT(m_page->resultLabel()->text(), QStringLiteral("SUCCESS"), 10000);
+    QVERIFY(!m_page->isUpgrading());
     QCOMPARE(m_page->progressBar()->value(), 100);
     const QString log = logText();
     QVERIFY(log.contains(QStringLiteral("Send: AA 55 00 50 04 01 00 00 00 26 8F 0D 0A")));
@@ -193,6 +195,19 @@ void TestUiFirmware::serialUpgradeThroughTheWorkerThread()
     // Each entry is followed by an empty line.
     QVERIFY(log.contains(QStringLiteral("move to next state: 1\n\n")));
     QCOMPARE(fake.subCommands(), (QList<quint16> { 1, 1, 2, 3, 4, 4, 4, 5, 6 }));
+}
+
+void TestUiFirmware::stopUpgradingEndsTheSerialUpgrade()
+{
+    FakeBootLoader fake;
+    m_page->OnConfirmPath(write(QStringLiteral("image.bin"), Bin), Bin);
+    m_page->OnNewComPort(fake.portName());
+    clickStart();
+    QTRY_COMPARE(fake.subCommands().size(), 1);
+    m_page->stopUpgrading();
+    QVERIFY(!m_page->isUpgrading());
+    // The request at 115200 baud would follow a second after the first one.
+    QVERIFY(!QTest::qWaitFor([&fake] { return fake.subCommands().size() > 1; }, 1500));
 }
 
 void TestUiFirmware::portThatDoesNotOpenShowsFailed()
