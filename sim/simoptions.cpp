@@ -83,6 +83,8 @@ bool SimOptions::parseArguments(const QStringList &arguments, SimOptions *option
         QStringLiteral("boot-silent"), QStringLiteral("The boot loader never answers."));
     const QCommandLineOption bootCorrupt(QStringLiteral("boot-corrupt"),
         QStringLiteral("The boot loader answers with wrong bytes."));
+    const QCommandLineOption bootIgnoreRequests(QStringLiteral("boot-ignore-requests"),
+        QStringLiteral("The boot loader ignores the first n boot requests."), QStringLiteral("n"));
     const QCommandLineOption uartGarbage(QStringLiteral("uart-garbage"),
         QStringLiteral("Noise on the serial line before every reply."));
     const QCommandLineOption uartSplit(QStringLiteral("uart-split"),
@@ -91,10 +93,10 @@ bool SimOptions::parseArguments(const QStringList &arguments, SimOptions *option
         QStringLiteral("The serial line goes dead (the pseudo-terminal closes) when this block "
                        "of the image arrives, 1 for the start frame."),
         QStringLiteral("block"));
-    parser.addOptions(
-        { plugin, interfaceName, packs, speed, seed, faultPacks, dropReplies, replyDelay, badCrc,
-            freezeLife, silentAfter, silentFor, force, verbose, bitRate, bootVersion, uart,
-            bootRefuse, bootSilent, bootCorrupt, uartGarbage, uartSplit, uartHangUpAt });
+    parser.addOptions({ plugin, interfaceName, packs, speed, seed, faultPacks, dropReplies,
+        replyDelay, badCrc, freezeLife, silentAfter, silentFor, force, verbose, bitRate,
+        bootVersion, uart, bootRefuse, bootSilent, bootCorrupt, bootIgnoreRequests, uartGarbage,
+        uartSplit, uartHangUpAt });
     parser.addOptions(HistoryOptions::commandLineOptions());
     parser.addOptions(BusFaults::commandLineOptions());
     parser.process(arguments);
@@ -147,6 +149,10 @@ bool SimOptions::parseArguments(const QStringList &arguments, SimOptions *option
     }
     options->bootSilent = parser.isSet(bootSilent);
     options->bootCorrupt = parser.isSet(bootCorrupt);
+    if (!readInt(parser, bootIgnoreRequests.names().constFirst(), 0,
+            std::numeric_limits<int>::max(), QStringLiteral("a count from 0 on"),
+            &options->bootIgnoreRequests, error))
+        return false;
     options->uartGarbage = parser.isSet(uartGarbage);
     options->uartSplit = parser.isSet(uartSplit);
     if (!readInt(parser, uartHangUpAt.names().constFirst(), 1, std::numeric_limits<int>::max(),

@@ -42,6 +42,7 @@ struct SimOptions
     QString bootRefuse; // a step the boot loader refuses (BootSteps), or ""
     bool bootSilent = false; // the boot loader never answers
     bool bootCorrupt = false; // the boot loader answers with wrong bytes
+    int bootIgnoreRequests = 0; // the boot loader ignores this many boot requests first
     bool uartGarbage = false; // noise on the serial line before every reply
     bool uartSplit = false; // every serial reply split over several writes
     int uartHangUpAt = -1; // the serial line goes dead when this block arrives; -1: never
