@@ -66,9 +66,18 @@ bool SimOptions::parseArguments(const QStringList &arguments, SimOptions *option
         QStringLiteral("Print every request received and every reply sent (of the upgrade's "
                        "image data, only refusals), and the bus's load every second."));
     const QCommandLineOption bitRate(QStringLiteral("bitrate"),
-        QStringLiteral("The bus's capacity in bit/s; frames beyond it are dropped and counted "
-                       "(default 250000)."),
+        QStringLiteral("The bus's bit rate (default 250000). Frames wait in their sender's "
+                       "transmit queue, the lowest identifier goes first; a frame that finds its "
+                       "queue full is dropped and counted."),
         QStringLiteral("bit/s"), QStringLiteral("250000"));
+    const QCommandLineOption hostQueue(QStringLiteral("host-queue"),
+        QStringLiteral("Frames the host's adapter queues for the bus (default %1).")
+            .arg(options->hostQueue),
+        QStringLiteral("frames"));
+    const QCommandLineOption batteryQueue(QStringLiteral("battery-queue"),
+        QStringLiteral("Frames each battery queues for the bus (default %1).")
+            .arg(options->batteryQueue),
+        QStringLiteral("frames"));
     const QCommandLineOption bootVersion(QStringLiteral("boot-version"),
         QStringLiteral("What the boot loaders answer as their version (default ZK100)."),
         QStringLiteral("text"), QStringLiteral("ZK100"));
@@ -94,9 +103,9 @@ bool SimOptions::parseArguments(const QStringList &arguments, SimOptions *option
                        "of the image arrives, 1 for the start frame."),
         QStringLiteral("block"));
     parser.addOptions({ plugin, interfaceName, packs, speed, seed, faultPacks, dropReplies,
-        replyDelay, badCrc, freezeLife, silentAfter, silentFor, force, verbose, bitRate,
-        bootVersion, uart, bootRefuse, bootSilent, bootCorrupt, bootIgnoreRequests, uartGarbage,
-        uartSplit, uartHangUpAt });
+        replyDelay, badCrc, freezeLife, silentAfter, silentFor, force, verbose, bitRate, hostQueue,
+        batteryQueue, bootVersion, uart, bootRefuse, bootSilent, bootCorrupt, bootIgnoreRequests,
+        uartGarbage, uartSplit, uartHangUpAt });
     parser.addOptions(HistoryOptions::commandLineOptions());
     parser.addOptions(BusFaults::commandLineOptions());
     parser.process(arguments);
@@ -121,6 +130,12 @@ bool SimOptions::parseArguments(const QStringList &arguments, SimOptions *option
     options->verbose = parser.isSet(verbose);
     if (!readInt(parser, bitRate.names().constFirst(), 1000, 1000000,
             QStringLiteral("1000 to 1000000 bit/s"), &options->bitRate, error))
+        return false;
+    const QString queueDepth = QStringLiteral("1 to 100000 frames");
+    if (!readInt(parser, hostQueue.names().constFirst(), 1, 100000, queueDepth, &options->hostQueue,
+            error)
+        || !readInt(parser, batteryQueue.names().constFirst(), 1, 100000, queueDepth,
+            &options->batteryQueue, error))
         return false;
     options->freezeLife = parser.isSet(freezeLife);
     if (parser.isSet(faultPacks)
