@@ -23,9 +23,9 @@ constexpr int ModelTickMs = 100;
 constexpr int FastBroadcastMs = 200;
 constexpr int SlowBroadcastMs = 500;
 constexpr int StatisticsBroadcastMs = 3000;
-// One history record (twelve frames) per tick: 1,200 frames a second, which a 250 kbit/s bus
-// carries beside the broadcasts of a few batteries (a real BMS cannot send faster than its bus
-// takes the frames).
+// At most one history record (twelve frames) per tick: 1,200 frames a second, which a 250 kbit/s
+// bus carries beside the broadcasts of a few batteries. On a busier bus the records wait for room
+// in the battery's transmit queue (setTransmitRoom()).
 constexpr int TransferTickMs = 10;
 // The batteries' broadcast timers are spread over their periods as if this many shared the bus.
 constexpr int PhaseSlots = BatteryBank::DeviceCount;
@@ -365,6 +365,8 @@ void SimBattery::OnTransferTick()
         m_transferNext = -1;
         return;
     }
+    if (m_transmitRoom && m_transmitRoom() < LastHistorySequence + 1)
+        return; // the record waits for the next tick
     const int index = m_transferNext++;
     QByteArray record = m_history.record(index);
     const bool faulty = m_options.appliesTo(m_devId);

@@ -8,6 +8,8 @@
 #include <QHash>
 #include <QObject>
 
+#include <functional>
+
 class AbstractSignalValue;
 class QTimer;
 class SimBootLoader;
@@ -42,6 +44,10 @@ public:
     void handleUpgradeFrame(quint32 id, const QByteArray &data);
     SimBootLoader *bootLoader() const { return m_bootLoader; }
     bool isInBootLoader() const;
+    // How many of its frames the battery's transmit queue takes now. A history transfer sends a
+    // record only when all its frames fit, as a BMS waits for room in its transmit buffer rather
+    // than lose its own records; its broadcasts are sent regardless. Unset: always room.
+    void setTransmitRoom(std::function<int()> room) { m_transmitRoom = std::move(room); }
 
 signals:
     void broadcast(quint32 id, const QByteArray &data);
@@ -87,4 +93,5 @@ private:
     int m_transferNext = -1; // next record of a running transfer, -1 when none runs
     QTimer *m_transferTimer = nullptr;
     SimBootLoader *m_bootLoader = nullptr;
+    std::function<int()> m_transmitRoom;
 };
