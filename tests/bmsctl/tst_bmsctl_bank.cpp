@@ -5,6 +5,8 @@
 
 #include "bmsctlrun.h"
 
+#include "settings/appconfig.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -20,7 +22,7 @@ private slots:
     void scanFindsEveryBatteryWithItsCodes();
     void watchStreamsTheStoreValuesByName();
     void clockCheckShowsTheDriftAndSyncSetsTheClocks();
-    void absentBatteriesAndWrongCommandLines();
+    void absentBatteriesWrongAndFrontCommandLines();
 
 private:
     QString bus() const { return QStringLiteral("virtualcan:") + m_sim.interfaceName(); }
@@ -116,29 +118,37 @@ void TestBmsctlBank::clockCheckShowsTheDriftAndSyncSetsTheClocks()
     }
 }
 
-void TestBmsctlBank::absentBatteriesAndWrongCommandLines()
+void TestBmsctlBank::absentBatteriesWrongAndFrontCommandLines()
 {
     const BmsctlRun absent = BmsctlRun::run({ "clock", "check", "--bus", bus(), "--ids", "1,5" });
     QVERIFY2(absent.exitCode == 1, absent.said());
     QVERIFY2(absent.out.contains("(not on the bus)"), absent.said());
     QVERIFY2(absent.err.contains("1 of 2 batteries could not be read"), absent.said());
 
+    const QStringList checkClock { "clock", "check", "--ids", "12" };
     const struct
     {
         QStringList arguments;
-        const char *message;
-    } wrong[] = {
-        { { "watch", "--bus", bus(), "--signals", "SumVolt,Nope" }, "unknown signal \"Nope\"" },
-        { { "clock", "sync", "--ids", "30" }, "battery numbers are 0 to 27" },
-        { { "scan", "--bus", "virtualcan" }, "--bus takes PLUGIN:INTERFACE" },
-        { { "scan", "--seconds", "soon" }, "--seconds takes a number" },
-        { { "histroy", "--all" }, "unknown command \"histroy\"" },
-        { { "clock" }, "an action is needed" },
+        int exitCode;
+        QString said;
+    } lines[] = {
+        { { "watch", "--bus", bus(), "--signals", "SumVolt,Nope" }, 2, "unknown signal \"Nope\"" },
+        { { "clock", "sync", "--ids", "30" }, 2, "battery numbers are 0 to 27" },
+        { { "scan", "--bus", "virtualcan" }, 2, "--bus takes PLUGIN:INTERFACE" },
+        { { "scan", "--seconds", "soon" }, 2, "--seconds takes a number" },
+        { { "histroy", "--all" }, 2, "unknown command \"histroy\"" },
+        { { "clock" }, 2, "an action is needed" },
+        { { "watch", "--bus", bus(), "--ids", "1,5", "--seconds", "1" }, 1,
+            "battery 5 never heard" },
+        { QStringList { "--bus", bus() } + checkClock, 0, "\n12  " },
+        { QStringList { "--bus=" + bus(), "--bitrate", "500", "--verbose" } + checkClock, 0,
+            "\n12  " },
+        { { "--version" }, 0, "bmsctl " + AppConfig::version() + "\n" },
     };
-    for (const auto &line : wrong) {
+    for (const auto &line : lines) {
         const BmsctlRun run = BmsctlRun::run(line.arguments);
-        QVERIFY2(run.exitCode == 2, run.said());
-        QVERIFY2(run.err.contains(line.message), run.said());
+        QVERIFY2(
+            run.exitCode == line.exitCode && (run.out + run.err).contains(line.said), run.said());
     }
 }
 

@@ -175,6 +175,10 @@ void TestBmsctlParams::unknownAndSilentBatteries()
     QVERIFY2(silent.exitCode == 1, silent.said());
     QVERIFY2(silent.err.contains("battery 12 is on the bus but does not answer"), silent.said());
     QVERIFY(!QFile::exists(path("12.json")));
+    const BmsctlRun scan = BmsctlRun::run({ "scan", "--bus", bus(), "--seconds", "1" });
+    QVERIFY2(scan.exitCode == 1
+            && scan.err.contains("battery 12 heard but answered none of the identity reads"),
+        scan.said());
 
     const BmsctlRun outOfRange
         = BmsctlRun::run({ "params", "backup", "--id", "28", "--out", path("x.json") });
