@@ -10,6 +10,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTcpServer>
+#include <QTcpSocket>
 
 class TestBmsctlBank : public QObject
 {
@@ -32,6 +34,8 @@ private:
     }
 
     SimProcess m_sim;
+    // No virtual bus: it answers the first line it hears with a line of its own.
+    QTcpServer m_foreign;
 };
 
 void TestBmsctlBank::initTestCase()
@@ -40,6 +44,11 @@ void TestBmsctlBank::initTestCase()
     // Battery 3's life counter stands still, as a hung BMS's would.
     QVERIFY2(m_sim.start({ "--packs", "1,2,3,12", "--freeze-life", "--fault-packs", "3" }),
         m_sim.output().constData());
+    QVERIFY(m_foreign.listen(QHostAddress::LocalHost));
+    connect(&m_foreign, &QTcpServer::newConnection, this, [this] {
+        QTcpSocket *client = m_foreign.nextPendingConnection();
+        connect(client, &QIODevice::readyRead, client, [client] { client->write("400 Bad\r\n"); });
+    });
 }
 
 void TestBmsctlBank::cleanupTestCase()
@@ -138,12 +147,15 @@ void TestBmsctlBank::absentBatteriesWrongAndFrontCommandLines()
         { { "scan", "--seconds", "soon" }, 2, "--seconds takes a number" },
         { { "histroy", "--all" }, 2, "unknown command \"histroy\"" },
         { { "clock" }, 2, "an action is needed" },
-        { { "watch", "--bus", bus(), "--ids", "1,5", "--seconds", "1" }, 1,
+        { { "watch", "--bus", bus(), "--ids", "1,5", "--interval", "200", "--seconds", "1" }, 1,
             "battery 5 never heard" },
         { QStringList { "--bus", bus() } + checkClock, 0, "\n12  " },
         { QStringList { "--bus=" + bus(), "--bitrate", "500", "--verbose" } + checkClock, 0,
             "\n12  " },
         { { "--version" }, 0, "bmsctl " + AppConfig::version() + "\n" },
+        { { "scan", "--seconds", "1", "--bus",
+              QStringLiteral("virtualcan:tcp://127.0.0.1:%1/can0").arg(m_foreign.serverPort()) },
+            1, "is no virtual CAN bus server: it sent \"400 Bad\"" },
     };
     for (const auto &line : lines) {
         const BmsctlRun run = BmsctlRun::run(line.arguments);
