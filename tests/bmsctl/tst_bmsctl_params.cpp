@@ -39,7 +39,7 @@ private:
     }
 
     SimProcess m_sim;
-    // Answers every request 200 ms late, so that a Ctrl-C lands while one is under way.
+    // Answers every request 400 ms late, so that a Ctrl-C lands while one is under way.
     SimProcess m_slow;
     QTemporaryDir m_dir;
 };
@@ -51,7 +51,7 @@ void TestBmsctlParams::initTestCase()
     // Battery 12 broadcasts but never answers.
     QVERIFY2(m_sim.start({ "--packs", "1,2,12", "--drop-replies", "1", "--fault-packs", "12" }),
         m_sim.output().constData());
-    QVERIFY2(m_slow.start({ "--packs", "1,2", "--reply-delay", "200", "--verbose" }),
+    QVERIFY2(m_slow.start({ "--packs", "1,2", "--reply-delay", "400", "--verbose" }),
         m_slow.output().constData());
 }
 
