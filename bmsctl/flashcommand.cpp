@@ -1,6 +1,7 @@
 #include "flashcommand.h"
 
 #include "batteryidentity.h"
+#include "batterylist.h"
 #include "buscommandline.h"
 #include "bussession.h"
 #include "console.h"
@@ -214,6 +215,40 @@ QJsonObject imageJson(const QString &path, const QString &version, const Firmwar
     return json;
 }
 
+// flash --check: what was checked of a good image, without sending it.
+void printChecked(const QString &path, const QString &version, const FirmwareImage &image,
+    bool json, Console &console)
+{
+    const bool bin = image.kind == FirmwareImage::BinImage;
+    const qint64 size = QFileInfo(path).size();
+    if (json) {
+        QJsonObject checked = imageJson(path, version, image);
+        checked.insert(QStringLiteral("kind"), bin ? QStringLiteral("bin") : QStringLiteral("s19"));
+        checked.insert(QStringLiteral("size"), double(size));
+        QJsonObject root;
+        root.insert(QStringLiteral("image"), checked);
+        root.insert(QStringLiteral("good"), true);
+        console.printJson(root);
+        return;
+    }
+    Table table({ QStringLiteral("Checked"), QStringLiteral("Found") });
+    table.addRow({ QStringLiteral("kind"),
+        bin ? QStringLiteral("raw image for the serial boot loader (--serial)")
+            : QStringLiteral("S-records for the CAN boot loaders") });
+    if (!bin)
+        table.addRow({ QStringLiteral("records"),
+            QStringLiteral("%1, each verified").arg(image.s19Data.size()) });
+    table.addRow({ QStringLiteral("size"), QStringLiteral("%1 bytes").arg(size) });
+    // The boot loaders compare the first bytes of the boot version only.
+    table.addRow({ bin ? QStringLiteral("revision tag") : QStringLiteral("boot version"),
+        bin ? image.revision()
+            : FirmwareImage::latin1Text(image.bootVersion.left(CanUpgrade::BootVersionSize)) });
+    table.addRow({ QStringLiteral("firmware"), version });
+    console.printTable(table);
+    console.printLine(
+        QStringLiteral("%1 is good: flash would send it.").arg(QFileInfo(path).fileName()));
+}
+
 bool portOpens(const QString &name, QString *error)
 {
     QSerialPort port(name);
@@ -223,14 +258,6 @@ bool portOpens(const QString &name, QString *error)
     }
     port.close();
     return true;
-}
-
-QString idsText(const QList<int> &ids)
-{
-    QStringList texts;
-    for (int devId : ids)
-        texts.append(QString::number(devId));
-    return texts.join(QStringLiteral(", "));
 }
 
 } // namespace
@@ -273,8 +300,12 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
         QStringLiteral("Batteries that must run the image afterwards, e.g. 1,2,5-8 (default: at "
                        "least one must)."),
         QStringLiteral("list"));
+    const QCommandLineOption check(QStringLiteral("check"),
+        QStringLiteral("Only read and verify the image as flash would (a .bin as for --serial) "
+                       "and show what was checked; send nothing, open no bus."));
     parser.addOption(serial);
     parser.addOption(expect);
+    parser.addOption(check);
     line.addJsonOption();
     int status = line.parse(arguments, console);
     if (status >= 0)
@@ -290,7 +321,8 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
     if (overSerial && port.isEmpty())
         return parser.usageError(console, QStringLiteral("--serial takes a port"));
     const QString suffix = QFileInfo(path).suffix().toLower();
-    if (!overSerial && suffix == QLatin1String("bin"))
+    const bool checkOnly = parser.isSet(check);
+    if (!overSerial && suffix == QLatin1String("bin") && !checkOnly)
         return parser.usageError(console,
             QStringLiteral("%1 is an image for the serial boot loader: give --serial PORT (over "
                            "CAN an .s19 image goes)")
@@ -306,9 +338,14 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
 
     FirmwareImage image;
     QString version;
-    if (!checkImage(path, overSerial, &image, &version, &error)) {
+    if (!checkImage(path, overSerial || (checkOnly && suffix == QLatin1String("bin")), &image,
+            &version, &error)) {
         console.error(error + QStringLiteral("; nothing sent"));
         return ExitStatus::Failure;
+    }
+    if (checkOnly) {
+        printChecked(path, version, image, line.json(), console);
+        return ExitStatus::Success;
     }
     if (overSerial && !portOpens(port, &error)) {
         console.error(
@@ -329,8 +366,15 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
         : ImageTransfer::overCan(session.service(), image, console);
     const QString via = overSerial ? port : QStringLiteral("CAN");
     if (sent.result == ImageTransfer::Interrupted) {
-        console.error(QStringLiteral("interrupted while sending the image: batteries may be left "
-                                     "in their boot loaders"));
+        console.error(QStringLiteral("interrupted before the flash was erased: nothing erased or "
+                                     "written (a battery that entered its boot loader waits "
+                                     "there until restarted or flashed)"));
+        return ExitStatus::Failure;
+    }
+    if (sent.result == ImageTransfer::Abandoned) {
+        console.error(QStringLiteral("upgrade abandoned after the erase: the flash is erased or "
+                                     "half-written, the batteries wait in their boot loaders; "
+                                     "flash the image again"));
         return ExitStatus::Failure;
     }
     if (sent.result == ImageTransfer::NotStarted) {
@@ -392,9 +436,8 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
         console.error(QStringLiteral("the upgrade over %1 failed: %2").arg(via, sent.reason));
     else if (!missing.isEmpty())
         console.error(
-            QStringLiteral("%1 %2 %3 not run the image's version %4")
-                .arg(missing.size() == 1 ? QStringLiteral("battery") : QStringLiteral("batteries"),
-                    idsText(missing),
+            QStringLiteral("%1 %2 not run the image's version %3")
+                .arg(BatteryList::named(missing),
                     missing.size() == 1 ? QStringLiteral("does") : QStringLiteral("do"), version));
     else if (running.isEmpty())
         console.error(QStringLiteral("no battery runs the image's version %1").arg(version));

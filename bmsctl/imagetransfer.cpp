@@ -2,6 +2,7 @@
 
 #include "console.h"
 #include "eventwait.h"
+#include "interruption.h"
 
 #include "can/canservice.h"
 #include "upgrade/firmwareimage.h"
@@ -12,6 +13,8 @@
 #include <QStringList>
 #include <QThread>
 
+#include <functional>
+
 namespace {
 
 // The services end their texts with a full stop; in a message they are a clause.
@@ -21,6 +24,33 @@ QString clause(QString text)
     if (text.endsWith(QLatin1Char('.')))
         text.chop(1);
     return text;
+}
+
+// Waits until the upgrade has finished, or the user stops it (see the class comment): true,
+// with outcome->result Interrupted or Abandoned, when the upgrade is to be stopped. erasing()
+// tells whether the boot loader has been asked to erase; atStake names who would suffer.
+bool stoppedByUser(const bool &finished, const std::function<bool()> &erasing,
+    const QString &atStake, const std::function<void()> &onTick, ImageTransfer::Outcome *outcome,
+    Console &console)
+{
+    bool warned = false;
+    while (EventWait::until(
+               -1, [&finished] { return finished; }, onTick)
+            == EventWait::Interrupted
+        && !finished) {
+        if (warned || !erasing()) {
+            outcome->result = warned ? ImageTransfer::Abandoned : ImageTransfer::Interrupted;
+            return true;
+        }
+        console.error(QStringLiteral("the flash is being erased and written: stopping now leaves "
+                                     "%1 in the boot loader with erased or half-written flash. "
+                                     "The upgrade goes on; interrupt again (Ctrl-C) to abandon it "
+                                     "anyway")
+                          .arg(atStake));
+        Interruption::countFirstAsWarned();
+        warned = true;
+    }
+    return false;
 }
 
 } // namespace
@@ -45,16 +75,14 @@ ImageTransfer::Outcome ImageTransfer::overCan(
     QElapsedTimer clock;
     clock.start();
     service->startUpgrading(image.s19Data, image.chkSum, image.bootVersion);
-    const EventWait::Result waited = EventWait::until(
-        -1, [&finished] { return finished; },
-        [&] {
-            console.progress(
-                QStringLiteral("flash: sending the image over CAN, %1 %").arg(percent));
-        });
-    if (waited == EventWait::Interrupted) {
+    const auto erasing
+        = [service] { return service->upgradeState() >= CanService::US_ERASER_FLASH; };
+    const auto onTick = [&] {
+        console.progress(QStringLiteral("flash: sending the image over CAN, %1 %").arg(percent));
+    };
+    if (stoppedByUser(finished, erasing, QStringLiteral("every battery on the bus"), onTick,
+            &outcome, console))
         service->stopUpgrading();
-        outcome.result = Interrupted;
-    }
     outcome.elapsedMs = clock.elapsed();
     return outcome;
 }
@@ -65,6 +93,7 @@ ImageTransfer::Outcome ImageTransfer::overSerial(
     Outcome outcome;
     bool started = false;
     bool finished = false;
+    bool erasing = false;
     int percent = 0;
     // The texts of the state the upgrade is in: a refusal or a timeout says why there.
     const QString moved = UartService::tr("move to next state: ");
@@ -80,9 +109,11 @@ ImageTransfer::Outcome ImageTransfer::overSerial(
         percent = value;
     });
     QObject::connect(service, &UartService::newState, &receiver, [&](const QString &text) {
-        if (text.startsWith(moved))
+        if (text.startsWith(moved)) {
             texts.clear();
-        else if (!text.startsWith(baudChanged))
+            erasing
+                = erasing || text.mid(moved.size()).toInt() >= UartService::USUS_PREPARE_UPGRADE;
+        } else if (!text.startsWith(baudChanged))
             texts.append(clause(text));
     });
     QObject::connect(service, &UartService::upgradeResult, &receiver, [&](bool success) {
@@ -96,15 +127,14 @@ ImageTransfer::Outcome ImageTransfer::overSerial(
     clock.start();
     QMetaObject::invokeMethod(service, "startUpgrading", Qt::QueuedConnection, Q_ARG(QString, port),
         Q_ARG(QByteArray, binData));
-    const EventWait::Result waited = EventWait::until(
-        -1, [&finished] { return finished; },
+    stoppedByUser(
+        finished, [&erasing] { return erasing; }, QStringLiteral("the battery on %1").arg(port),
         [&] {
             console.progress(
                 QStringLiteral("flash: sending the image over %1, %2 %").arg(port).arg(percent));
-        });
+        },
+        &outcome, console);
     outcome.elapsedMs = clock.elapsed();
-    if (waited == EventWait::Interrupted)
-        outcome.result = Interrupted;
 
     // Closes the port; once the call returns, the texts the service sent with its result are
     // queued here and are taken in.

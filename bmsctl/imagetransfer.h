@@ -17,7 +17,10 @@ class FirmwareImage;
 //                only, as the firmware page does it: the battery on the cable takes the image
 //
 // Both wait in the event loop (EventWait) until the upgrade ends, which its own timeouts
-// guarantee, or until Ctrl-C, which stops it.
+// guarantee. Ctrl-C (or SIGTERM) stops it at once until the boot loader has been asked to erase
+// its flash (over serial: to prepare it for the image); from then on, stopping would leave the
+// batteries in their boot loaders with erased or half-written flash, so the first request only
+// says so, the upgrade goes on, and a second request abandons it.
 class ImageTransfer
 {
 public:
@@ -25,7 +28,8 @@ public:
         Taken, // the boot loader confirmed the whole image
         Failed, // refused or timed out on the way; see reason
         NotStarted, // nothing was sent (the serial port did not open); see reason
-        Interrupted, // Ctrl-C: stopped half-way
+        Interrupted, // Ctrl-C before the erase: stopped, nothing erased
+        Abandoned, // Ctrl-C twice after the erase: flash left erased or half-written
     };
 
     struct Outcome

@@ -1,6 +1,7 @@
 // bmsctl flash against bms-sim: an image over CAN taken by every battery, one over the serial
 // boot loader taken by the battery on the cable, a battery kept out of its boot loader that
-// --expect names, and the images and command lines refused before anything is sent.
+// --expect names, the images and command lines refused (or only checked, --check) before
+// anything is sent, and Ctrl-C, which abandons an upgrade at once only before the erase.
 
 #include "support/parameterset.h"
 #include "support/simprocess.h"
@@ -22,10 +23,12 @@ private slots:
     void cleanupTestCase();
 
     void everyBatteryTakesAnImageOverCan();
-    void refusedBeforeAnythingIsSent_data();
-    void refusedBeforeAnythingIsSent();
+    void checkedOrRefusedBeforeAnythingIsSent_data();
+    void checkedOrRefusedBeforeAnythingIsSent();
     void theBatteryOnTheCableTakesAnImageOverSerial();
     void anExpectedBatteryOutsideItsBootLoaderFails();
+    void ctrlCAfterTheEraseOnlyWarns_data();
+    void ctrlCAfterTheEraseOnlyWarns();
 
 private:
     static QString busOf(SimProcess &sim) { return "virtualcan:" + sim.interfaceName(); }
@@ -52,6 +55,8 @@ private:
     SimProcess m_bank;
     // The first battery's serial boot loader, and a second battery kept out of its boot loader.
     SimProcess m_bench;
+    // A battery whose boot loader never answers: an upgrade stays at its request.
+    SimProcess m_deaf;
 };
 
 void TestBmsctlFlash::initTestCase()
@@ -62,12 +67,15 @@ void TestBmsctlFlash::initTestCase()
     QVERIFY2(m_bench.start({ "--packs", "1,2", "--uart", "--boot-silent", "--fault-packs", "2" }),
         m_bench.output().constData());
     QVERIFY2(!m_bench.uartPath().isEmpty(), m_bench.output().constData());
+    QVERIFY2(m_deaf.start({ "--packs", "1", "--boot-silent", "--verbose" }),
+        m_deaf.output().constData());
 }
 
 void TestBmsctlFlash::cleanupTestCase()
 {
     m_bank.stop();
     m_bench.stop();
+    m_deaf.stop();
 }
 
 void TestBmsctlFlash::everyBatteryTakesAnImageOverCan()
@@ -91,7 +99,7 @@ void TestBmsctlFlash::everyBatteryTakesAnImageOverCan()
     }
 }
 
-void TestBmsctlFlash::refusedBeforeAnythingIsSent_data()
+void TestBmsctlFlash::checkedOrRefusedBeforeAnythingIsSent_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
@@ -113,9 +121,15 @@ void TestBmsctlFlash::refusedBeforeAnythingIsSent_data()
     QTest::newRow("a serial port that does not open") << QStringList { "--serial",
         m_dir.filePath("no-port"), bin } << 1 << "cannot open the serial port";
     QTest::newRow("a .bin over CAN") << QStringList { bin } << 2 << "give --serial PORT";
+    QTest::newRow("--check, a good .s19")
+        << QStringList { "--check", write("good.s19", TestFirmware::s19(1024, "ZK100", "V9")) } << 0
+        << "32, each verified";
+    QTest::newRow("--check, a good .bin") << QStringList { "--check", bin } << 0 << "600 bytes";
+    QTest::newRow("--check, a record that does not verify") << QStringList { "--check",
+        m_dir.filePath("broken.s19") } << 1 << "broken.s19:4: record checksum mismatch";
 }
 
-void TestBmsctlFlash::refusedBeforeAnythingIsSent()
+void TestBmsctlFlash::checkedOrRefusedBeforeAnythingIsSent()
 {
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
@@ -126,7 +140,7 @@ void TestBmsctlFlash::refusedBeforeAnythingIsSent()
     const BmsctlRun flash
         = BmsctlRun::run(QStringList { "flash", "--bus", busOf(m_bank) } + arguments);
     QVERIFY2(flash.exitCode == exitCode, flash.said());
-    QVERIFY2(flash.err.contains(message), flash.said());
+    QVERIFY2((flash.out + flash.err).contains(message), flash.said());
     QCOMPARE(m_bank.output().count(request), requestsBefore);
 }
 
@@ -157,6 +171,43 @@ void TestBmsctlFlash::anExpectedBatteryOutsideItsBootLoaderFails()
         flash.said());
     QVERIFY2(flash.err.contains("battery 2 does not run the image's version ZK-BMS V3.2.00"),
         flash.said());
+}
+
+void TestBmsctlFlash::ctrlCAfterTheEraseOnlyWarns_data()
+{
+    QTest::addColumn<bool>("deaf"); // m_deaf: its boot loader never answers, no erase follows
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("times");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    const QString warning = "interrupt again (Ctrl-C) to abandon it anyway";
+    QTest::newRow("Ctrl-C after the erase") << false << SIGINT << 1 << 0 << warning;
+    QTest::newRow("SIGTERM after the erase") << false << SIGTERM << 1 << 0 << warning;
+    QTest::newRow("Ctrl-C twice after the erase")
+        << false << SIGINT << 2 << 1 << "abandoned after the erase";
+    QTest::newRow("Ctrl-C before the erase") << true << SIGINT << 1 << 1 << "nothing erased";
+}
+
+void TestBmsctlFlash::ctrlCAfterTheEraseOnlyWarns()
+{
+    QFETCH(bool, deaf);
+    QFETCH(int, signal);
+    QFETCH(int, times);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    // 8 KiB: over two seconds of data after the erase.
+    const QString image
+        = write("bms-v3.3.00.s19", TestFirmware::s19(8192, "ZK100\x07\x01", "ZK-BMS V3.3.00"));
+    SimProcess &sim = deaf ? m_deaf : m_bank;
+    const QByteArray step = deaf ? "recv 0x0001ff00" : "recv 0x00030000";
+    const int before = sim.output().count(step);
+    QList<BmsctlRun::Interrupt> interrupts {
+        { [&](const QString &) { return sim.output().count(step) > before; }, signal }
+    };
+    if (times == 2)
+        interrupts.append({ [](const QString &err) { return err.contains("anyway"); }, signal });
+    const BmsctlRun flash = BmsctlRun::run({ "flash", image, "--bus", busOf(sim) }, interrupts);
+    QVERIFY2(flash.exitCode == exitCode && flash.err.contains(message), flash.said());
 }
 
 QTEST_GUILESS_MAIN(TestBmsctlFlash)

@@ -1,6 +1,8 @@
 // bmsctl's traffic commands against bms-sim: a recording read back by an independent reader
 // (python-can), replayed onto a second bus where the window's signal store decodes the same
-// values as the offline decode, a log with broken lines, and a log python-can wrote.
+// values as the offline decode, a log with broken lines, a log python-can wrote, and
+// recordings that must survive: an earlier one not overwritten unless asked, and what was
+// heard before a kill.
 
 #include "support/parameterset.h"
 #include "support/simprocess.h"
@@ -17,6 +19,7 @@
 #include "signals/signalvalues.h"
 
 #include <QCanBusDevice>
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -39,6 +42,9 @@ private slots:
     void replayOfAHugeTimeJumpEnds_data();
     void replayOfAHugeTimeJumpEnds();
     void interruptedReplayEndsWithStatus1();
+    void recordOverwritesAnEarlierFileOnlyWhenAsked_data();
+    void recordOverwritesAnEarlierFileOnlyWhenAsked();
+    void recordKeepsWhatItHeardWhenKilled();
 
 private:
     QString path(const char *name) const { return m_dir.filePath(QString::fromLatin1(name)); }
@@ -281,6 +287,52 @@ void TestBmsctlTraffic::interruptedReplayEndsWithStatus1()
     QVERIFY(replay.waitForFinished(10000));
     QCOMPARE(replay.exitCode(), 1);
     QVERIFY(replay.readAllStandardOutput().contains("1 frames sent in"));
+}
+
+void TestBmsctlTraffic::recordOverwritesAnEarlierFileOnlyWhenAsked_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<bool>("kept");
+    const QString bus = "virtualcan:" + m_sim.interfaceName();
+    QTest::newRow("without --overwrite") << QStringList { "--bus", bus } << 1 << true;
+    QTest::newRow("--overwrite, a bus that does not open")
+        << QStringList { "--bus", "nosuchplugin:can0", "--overwrite" } << 1 << true;
+    QTest::newRow("--overwrite") << QStringList { "--bus", bus, "--overwrite" } << 0 << false;
+}
+
+void TestBmsctlTraffic::recordOverwritesAnEarlierFileOnlyWhenAsked()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    QFETCH(bool, kept);
+    const QByteArray earlier = "(1700000000.000000) can0 02008001#02120DB0C83D9001\n";
+    QFile log(path("earlier.log"));
+    QVERIFY(log.open(QIODevice::WriteOnly) && log.write(earlier) == earlier.size());
+    log.close();
+
+    const BmsctlRun record = BmsctlRun::run(
+        QStringList { "record", "--out", log.fileName(), "--seconds", "0.5" } + options);
+    QVERIFY2(record.exitCode == exitCode, record.said());
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(log.readAll() == earlier, kept);
+}
+
+void TestBmsctlTraffic::recordKeepsWhatItHeardWhenKilled()
+{
+    // One battery, some 60 frames a second: a writer that holds frames back in a buffer has
+    // written nothing yet when the kill comes.
+    SimProcess one;
+    QVERIFY2(one.start({ "--packs", "5" }), one.output().constData());
+    QFile log(path("killed.log"));
+    QElapsedTimer clock;
+    clock.start();
+    BmsctlRun::run(
+        { "record", "--bus", "virtualcan:" + one.interfaceName(), "--out", log.fileName() },
+        { { [&](const QString &) { return log.size() > 0 || clock.elapsed() > 4000; }, SIGKILL } });
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QByteArray content = log.readAll();
+    QVERIFY(!content.isEmpty() && content.endsWith('\n'));
 }
 
 QTEST_GUILESS_MAIN(TestBmsctlTraffic)
