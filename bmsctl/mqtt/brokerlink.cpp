@@ -1,7 +1,8 @@
 #include "brokerlink.h"
 
 #include "console.h"
-#include "eventwait.h"
+
+#include <QEventLoop>
 
 BrokerLink::BrokerLink(const Settings &settings, Console &console, QObject *parent)
     : QObject(parent)
@@ -23,15 +24,28 @@ void BrokerLink::start()
     m_client.open();
 }
 
-void BrokerLink::stop(int timeoutMs)
+bool BrokerLink::stop(int timeoutMs)
 {
     m_stopping = true;
     m_retryTimer.stop();
-    if (isConnected()) {
-        flush();
-        EventWait::until(timeoutMs, [this] { return isIdle() || !isConnected(); });
+    flush();
+    if (isConnected() && !isIdle()) {
+        // Not EventWait: a stop mostly follows Ctrl-C or SIGTERM, which would end that at once.
+        QEventLoop loop;
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+        connect(&m_client, &MqttClient::closed, &loop, &QEventLoop::quit);
+        connect(&m_client, &MqttClient::delivered, &loop, [this, &loop] {
+            if (isIdle())
+                loop.quit();
+        });
+        deadline.start(timeoutMs);
+        loop.exec();
     }
+    const bool delivered = isConnected() && isIdle();
     m_client.close();
+    return delivered;
 }
 
 void BrokerLink::publishRetained(const QString &topic, const QByteArray &payload)

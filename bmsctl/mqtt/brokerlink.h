@@ -39,8 +39,9 @@ public:
     BrokerLink(const Settings &settings, Console &console, QObject *parent = nullptr);
 
     void start();
-    // Waits up to timeoutMs for what waits to be delivered, then disconnects politely.
-    void stop(int timeoutMs);
+    // Waits up to timeoutMs for what waits to be delivered, then disconnects politely. True
+    // when everything was delivered.
+    bool stop(int timeoutMs);
 
     void publishRetained(const QString &topic, const QByteArray &payload);
     void publishState(const QString &topic, const QByteArray &payload);

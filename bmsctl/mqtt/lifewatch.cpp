@@ -8,7 +8,7 @@ void LifeWatch::observe(int devId, const QVariant &lifeCounter, qint64 nowMs)
         return;
     }
     // Compared as variants, as the signal store compares them: before its first frame the
-    // store holds int 0, afterwards the uint the frame carried.
+    // store holds int 0, which a first counter of 0 equals, so that one has not moved yet.
     if (lifeCounter != it->counter) {
         it->counter = lifeCounter;
         it->changedMs = nowMs;

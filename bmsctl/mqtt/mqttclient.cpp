@@ -36,6 +36,8 @@ QString errorText(int result, int errnoValue)
     }
 }
 
+constexpr int SocketCheckMs = 250;
+
 QString withDetail(const QString &reason, const QString &detail)
 {
     return detail.isEmpty() ? reason : QStringLiteral("%1 (%2)").arg(reason, detail);
@@ -117,6 +119,8 @@ MqttClient::MqttClient(const Settings &settings, QObject *parent)
     , m_settings(settings)
 {
     initLibrary();
+    m_socketCheck.setInterval(SocketCheckMs);
+    connect(&m_socketCheck, &QTimer::timeout, this, &MqttClient::checkSocket);
 }
 
 MqttClient::~MqttClient()
@@ -198,6 +202,8 @@ void MqttClient::open()
         return;
     }
     attempt->threadStarted = true;
+    m_socketGoneChecks = 0;
+    m_socketCheck.start();
 }
 
 void MqttClient::close()
@@ -251,14 +257,29 @@ void MqttClient::onConnack(int attempt, int reasonCode)
 
 void MqttClient::onDisconnect(int attempt, const QString &text)
 {
-    if (!m_attempt || m_attempt->number != attempt)
-        return;
+    if (m_attempt && m_attempt->number == attempt)
+        ended(text);
+}
+
+void MqttClient::checkSocket()
+{
+    // Twice in a row, so that a callback on its way is heard first.
+    if (m_attempt && mosquitto_socket(m_attempt->handle) < 0) {
+        if (++m_socketGoneChecks >= 2)
+            ended(QString());
+    } else {
+        m_socketGoneChecks = 0;
+    }
+}
+
+void MqttClient::ended(const QString &text)
+{
     const bool wasConnected = m_state == State::Connected;
     QString reason = wasConnected ? QStringLiteral("lost the connection")
                                   : QStringLiteral("could not connect");
     if (!text.isEmpty())
         reason += QStringLiteral(": ") + text;
-    else if (!wasConnected)
+    else if (!wasConnected && m_errorDetail.isEmpty())
         reason += QStringLiteral(": the broker closed the connection");
     fail(withDetail(reason, m_errorDetail));
 }
@@ -271,6 +292,7 @@ void MqttClient::onLog(int attempt, const QString &line)
 
 void MqttClient::endAttempt(bool force)
 {
+    m_socketCheck.stop();
     if (!m_attempt)
         return;
     if (mosquitto *handle = m_attempt->handle) {

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 
@@ -25,6 +26,10 @@ struct MqttAttempt;
 // handed to the thread this object lives in with queued invocations, in the order the callbacks
 // came, and carries the number of its attempt, so that news of an attempt already ended is
 // dropped. Every public method is for that thread only.
+//
+// After some failures (a TLS handshake refused in the network thread) the library closes its
+// socket and ends its thread without a callback; a look at its socket a few times a second
+// tells.
 class MqttClient : public QObject
 {
     Q_OBJECT
@@ -82,6 +87,8 @@ private:
     // What the callbacks hand over, in this object's thread.
     void onConnack(int attempt, int reasonCode);
     void onDisconnect(int attempt, const QString &text);
+    void checkSocket();
+    void ended(const QString &text);
     void onLog(int attempt, const QString &line);
 
     void endAttempt(bool force);
@@ -93,4 +100,6 @@ private:
     State m_state = State::Closed;
     // The library's last error line in this attempt (OpenSSL's reason for a failed handshake).
     QString m_errorDetail;
+    QTimer m_socketCheck;
+    int m_socketGoneChecks = 0;
 };

@@ -247,8 +247,7 @@ int runOnce(
     }
     gateway.publishRound();
     gateway.stop();
-    link.stop(FinalFlushMs);
-    if (!link.isIdle()) {
+    if (!link.stop(FinalFlushMs)) {
         console.error(QStringLiteral("the broker did not take every message"));
         return ExitStatus::Failure;
     }
@@ -257,6 +256,9 @@ int runOnce(
             QStringLiteral("no battery heard on %1").arg(line.busOptions().description()));
         return ExitStatus::Failure;
     }
+    console.note(QStringLiteral("one round published: %1 batteries, %2 messages")
+                     .arg(gateway.batteryCount())
+                     .arg(link.published()));
     return ExitStatus::Success;
 }
 

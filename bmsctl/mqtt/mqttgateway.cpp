@@ -9,6 +9,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <algorithm>
+
 namespace {
 
 const QByteArray Online = QByteArrayLiteral("online");
