@@ -267,7 +267,7 @@ int runOnce(
 QString MqttCommand::summary() const
 {
     return QStringLiteral(
-        "Publish the batteries to an MQTT broker, with Home Assistant discovery.");
+        "The batteries published to an MQTT broker, with Home Assistant discovery.");
 }
 
 int MqttCommand::run(const QStringList &arguments, Console &console)
