@@ -9,6 +9,7 @@
 #include "exitstatus.h"
 #include "flashcommand.h"
 #include "historycommand.h"
+#include "mqttcommand.h"
 #include "paramsbackupcommand.h"
 #include "paramsdiffcommand.h"
 #include "paramsrestorecommand.h"
@@ -34,6 +35,7 @@ Dispatcher::Dispatcher()
     m_commands.emplace_back(new ReplayCommand);
     m_commands.emplace_back(new DecodeCommand);
     m_commands.emplace_back(new DbcExportCommand);
+    m_commands.emplace_back(new MqttCommand);
 }
 
 Dispatcher::~Dispatcher() = default;

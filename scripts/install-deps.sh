@@ -12,6 +12,11 @@ packages=(
     clang-format
     # The independent reader of bmsctl's candump logs in its tests.
     python3-can
+    # bmsctl mqtt: the Mosquitto client library; its tests run the broker, read it with
+    # mosquitto_sub and make their TLS certificates with openssl. The broker package may start a
+    # system broker on port 1883; the tests never use it, they start their own on ports of their
+    # own.
+    libmosquitto-dev mosquitto mosquitto-clients openssl
     "$@"
 )
 
