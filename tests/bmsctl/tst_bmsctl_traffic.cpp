@@ -271,7 +271,7 @@ void TestBmsctlTraffic::replayOfAHugeTimeJumpEnds()
     QFETCH(QString, said);
     m_heard.clear();
     const BmsctlRun replay = BmsctlRun::run(
-        QStringList { "replay", path("jump.log"), "--bus", secondBus() } + options, 20000);
+        QStringList { "replay", path("jump.log"), "--bus", secondBus() } + options, {}, 20000);
     QVERIFY2(replay.exitCode == exitCode && replay.err.contains(said), replay.said());
     QTRY_COMPARE_WITH_TIMEOUT(m_heard.size(), exitCode == 0 ? 2 : 0, 5000);
 }
