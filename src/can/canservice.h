@@ -157,7 +157,7 @@ public:
     static QString recvLine(quint32 id, const QByteArray &data);
 
 signals:
-    // One complete history event record (DeviceRecord::HistoryRecordSize bytes) of battery
+    // One complete history event record (CommandProtocol::HistoryRecordSize bytes) of battery
     // slave.
     void newData(uchar slave, QByteArray data);
     // A record of battery slave that lost frames on its way and will not be complete: data is
