@@ -6,7 +6,7 @@
 #include "uartbootloader.h"
 
 #include "can/canbusconfig.h"
-#include "can/commandprotocol.h"
+#include "can/commandcodec.h"
 #include "settings/thresholdsetting.h"
 #include "signals/signalvalues.h"
 
@@ -177,11 +177,10 @@ void BmsSimulator::deliverToBatteries(const QCanBusFrame &frame)
         return;
     }
     // Only the host's commands: 0x18 | code | destination | 0x80.
-    if (!frame.hasExtendedFrameFormat() || (id >> 24) != (CommandProtocol::PriorityBits >> 24)
-        || (id & 0xFF) != CommandProtocol::HostAddress)
+    if (!frame.hasExtendedFrameFormat() || !CommandCodec::isRequest(id))
         return;
-    const quint32 destination = (id >> 8) & 0xFF;
-    const quint32 code = (id >> 16) & 0xFF;
+    const quint8 destination = CommandCodec::destinationOf(id);
+    const quint8 code = CommandCodec::codeOf(id);
     if (m_options.verbose)
         trace("recv", id, frame.payload());
 

@@ -3,6 +3,8 @@
 #include "historylog.h"
 #include "packmodel.h"
 
+#include "can/canframe.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QHash>
@@ -63,8 +65,9 @@ private slots:
 
 private:
     void sendFrame(quint32 frameKey, const QHash<int, double> &values);
-    void sendReply(quint8 code, const QByteArray &data);
-    void answerParts(quint8 code, const QByteArray &field, int partCount, int partSize);
+    void sendReply(const CanFrame &frame);
+    // Every part of text, in order, as the read with code is answered.
+    void answerParts(quint8 code, const QByteArray &text);
     void writeParameter(quint8 paramId, quint32 wireValue);
     void applyLimits();
     QDateTime clock() const;

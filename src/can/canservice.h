@@ -1,26 +1,34 @@
 #pragma once
 
+#include "can/canframe.h"
 #include "can/devicerecord.h"
+#include "can/devicerecordtable.h"
+#include "can/historyassembler.h"
 #include "can/replypattern.h"
+#include "can/replywaiter.h"
 #include "log/logthrottle.h"
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QList>
 #include <QObject>
 #include <QStringList>
-#include <QVector>
+
+#include <vector>
 
 class CanDevice;
 class CanUpgrade;
+class ClockSyncScheduler;
 class QThread;
-class QTimer;
-class ThresholdSetting;
 
 // The single gateway between the pages and the CAN bus: opens and closes the adapter, sends the
-// host's commands to the batteries, waits for their replies and keeps the last replies of each
-// battery in a DeviceRecord. It also sets the clock of every battery that comes (back) online
-// and runs the firmware upgrade over CAN (its step machine is CanUpgrade's).
+// host's commands to the batteries and waits for their replies. Each of its other jobs has a
+// class of its own, which the service ties together:
+//   CommandCodec        the command frames and their replies, both ways
+//   ReplyWaiter         the wait for a reply, about a second, other slots running meanwhile
+//   DeviceRecordTable   the last replies of each battery, in its DeviceRecord
+//   HistoryAssembler    history event records from their twelve frames, one per battery
+//   ClockSyncScheduler  the clock of every battery that comes (back) online set to the PC's
+//   CanUpgrade          the firmware upgrade over CAN
 //
 // Command identifiers, 29 bits, read as four bytes from the most significant:
 //
@@ -35,13 +43,13 @@ class ThresholdSetting;
 // the battery's current number, since the point is that the host may not know it. Upgrade
 // frames use plain identifiers 0x1FF00, 0x20000 .. 0x50000 without addresses.
 //
-// Threads: the service, its device records, its reply patterns, its timers and every method
-// and slot below belong to the GUI thread. The adapter (CanDevice) lives in the service's
-// worker thread and is reached only through queued meta-calls by slot name: open() and close()
+// Threads: the service, its device records, its reply waits, its timers and every method and
+// slot below belong to the GUI thread. The adapter (CanDevice) lives in the service's worker
+// thread and is reached only through queued meta-calls by slot name: open() and close()
 // blocking, writeData() posted. Received frames come back through the adapter's newData signal,
 // queued, so no data is shared between the threads and nothing here needs a lock.
 //
-// The commands that wait for a reply run a local event loop (see waitForReply()). While one
+// The commands that wait for a reply run a local event loop (see ReplyWaiter). While one
 // waits, the GUI thread keeps serving timers, clicks and received frames, so any slot here or
 // in a page may run in the middle of an operation, including further commands with waits of
 // their own. Replies are matched to patterns, never to callers.
@@ -68,10 +76,6 @@ public:
     };
     Q_ENUM(UpgradeState)
 
-    // A reply wait is this many cycles of this many milliseconds, about a second in all.
-    static constexpr int ReplyWaitCycles = 20;
-    static constexpr int ReplyWaitCycleMs = 50;
-    static constexpr int RtcSyncIntervalMs = 1000;
     // Receive lines logged per reply identifier and second; a history transfer or a parameter
     // read-out stays well below it. In all, whatever the identifiers, at most twice that.
     static constexpr int RecvLinesPerSecond = 50;
@@ -98,8 +102,8 @@ public:
     void closeService();
     // Posts one frame to the adapter; a closed adapter drops it and reports it lost.
     void sendFrame(ulong id, const QByteArray &data);
-    // Waits up to ReplyWaitCycles x ReplyWaitCycleMs for a frame that matches the pattern:
-    // Success or NoReply. Other slots run during the wait (see the class comment).
+    // Waits about a second for a frame that matches the pattern (ReplyWaiter): Success or
+    // NoReply. Other slots run during the wait (see the class comment).
     int waitForReply(const ReplyPattern &pattern);
 
     // Commands. Every one returns a CommandResult; those that wait return after the reply, or
@@ -153,7 +157,7 @@ public:
     static QString recvLine(quint32 id, const QByteArray &data);
 
 signals:
-    // One complete history event record (DeviceRecord::HistoryRecordSize bytes) of battery
+    // One complete history event record (CommandProtocol::HistoryRecordSize bytes) of battery
     // slave.
     void newData(uchar slave, QByteArray data);
     // A record of battery slave that lost frames on its way and will not be complete: data is
@@ -186,31 +190,26 @@ private:
     Q_DISABLE_COPY(CanService)
 
     void processCanFrame(quint32 id, const QByteArray &data);
-    void assembleHistoryRecord(uchar devId, DeviceRecord &record, const QByteArray &data);
-    void finishHistoryRecord(uchar devId, DeviceRecord &record);
-    int readPartedField(
-        uchar devId, quint8 code, PartedField DeviceRecord::*field, QByteArray &out);
+    void send(const CanFrame &frame);
+    // Sends, and writes the Send line to the log.
+    void sendLogged(const CanFrame &frame);
+    int readText(uchar devId, quint8 code, QByteArray &out);
     int writeCode(uchar devId, quint8 code, const QByteArray &text);
     // Ends the single instance's worker thread, and with it the adapter, as the application
     // object goes away.
     static void stopWorkerThread();
     bool isUpgrading() const { return upgradeState() != US_IDLE; }
 
-    ThresholdSetting *m_settings = nullptr;
-    QVector<DeviceRecord> m_records;
+    DeviceRecordTable m_records;
     QThread *m_thread = nullptr;
     CanDevice *m_device = nullptr;
-    // Outstanding waits in the order they began. Equal patterns may be outstanding at once
-    // (two pages asking the same battery the same thing); one reply releases the oldest.
-    QList<ReplyPattern> m_pendingReplies;
+    ReplyWaiter m_replies;
+    // One per battery number, 0 to 27.
+    std::vector<HistoryAssembler> m_history;
     // Lines that frames from the bus trigger, bounded per key and in all (see the constants).
     QsLogging::LogThrottle m_tooLargeSlaveLog { 1, TooLargeSlaveLinesPerSecond };
     QsLogging::LogThrottle m_recvLog { RecvLinesPerSecond, RecvLinesInAllPerSecond };
-
-    // Batteries whose clock still has to be set, in the order they came online, no duplicates.
-    QList<uchar> m_rtcDevs;
-    QTimer *m_rtcTimer = nullptr;
-    bool m_rtcPassRunning = false;
+    ClockSyncScheduler *m_clockSync = nullptr;
 
     CanUpgrade *m_upgrade = nullptr;
 };

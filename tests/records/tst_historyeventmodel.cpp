@@ -433,7 +433,7 @@ void TestHistoryEventModel::stalledTransferKeepsItsRowsAndResumes()
 
     // The rest comes after all.
     for (int i = 3; i < 5; ++i)
-        m_bus->inject(PlayedBms::recordFrames(9, records.at(i)));
+        m_bus->inject(CommandCodec::historyFrames(9, records.at(i)));
     QTRY_COMPARE(m_model->transferState(), HistoryEventModel::Complete);
     QCOMPARE(m_model->rowCount(), 5);
     QVERIFY(!idle->isActive());
@@ -444,7 +444,7 @@ void TestHistoryEventModel::lastRecordCutShortIsDroppedAndTheReadOutCompletes()
     // The battery announces 3 and sends them, but the last frame of the last one never comes.
     transfer(8, { sample(8, 0), sample(8, 1) }, 3);
     QTRY_COMPARE(m_model->rowCount(), 2);
-    QList<ScriptedBus::Frame> last = PlayedBms::recordFrames(8, sample(8, 2));
+    QList<ScriptedBus::Frame> last = CommandCodec::historyFrames(8, sample(8, 2));
     last.removeLast();
     m_bus->inject(last);
     QTest::qWait(50);
