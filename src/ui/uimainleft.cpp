@@ -181,4 +181,5 @@ void UiMainLeft::setBusOpen(bool open)
 {
     m_busOpen = open;
     m_openCan->setStyleSheet(openCanStyle(open));
+    emit busOpenChanged(open);
 }

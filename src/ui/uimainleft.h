@@ -56,6 +56,8 @@ public:
 
 signals:
     void changeStackWidget(int id);
+    // The bus was opened (true) or closed (false), as OPEN CAN-BUS shows it.
+    void busOpenChanged(bool open);
 
 public slots:
     void OnClickButton(int index);
