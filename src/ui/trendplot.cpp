@@ -1,6 +1,9 @@
 #include "trendplot.h"
 
+#include "trendpixels.h"
+
 #include <QPen>
+#include <QResizeEvent>
 
 #include <qwt_date.h>
 #include <qwt_date_scale_draw.h>
@@ -107,8 +110,9 @@ void TrendPlot::addChannel(const Channel &channel)
     shown.band->setPen(QPen(Qt::NoPen));
     shown.band->setBrush(bandColor);
     shown.band->setItemAttribute(QwtPlotItem::Legend, false);
-    shown.curve->setPen(channel.color, 1.5);
-    shown.curve->setRenderHint(QwtPlotItem::RenderAntialiased);
+    // One-pixel lines without antialiasing take the painter's fast path: a day of a line that
+    // moves every second then repaints within a frame.
+    shown.curve->setPen(channel.color, 1);
     for (QwtPlotSeriesItem *item : { static_cast<QwtPlotSeriesItem *>(shown.band),
              static_cast<QwtPlotSeriesItem *>(shown.curve) }) {
         item->setAxes(QwtPlot::xBottom, channel.axis);
@@ -120,27 +124,33 @@ void TrendPlot::addChannel(const Channel &channel)
 
 void TrendPlot::showPoints(const Points &points, qint64 fromMs, qint64 toMs)
 {
-    for (Shown &shown : m_shown) {
+    m_fromMs = fromMs;
+    m_toMs = toMs;
+    for (Shown &shown : m_shown)
         shown.points = points[shown.channel.id];
-        const double factor = shown.channel.factor;
-        QVector<QPointF> line;
-        QVector<QwtIntervalSample> band;
-        QVector<int> breaks;
-        line.reserve(shown.points.size());
-        band.reserve(shown.points.size());
-        for (const TrendPoint &point : qAsConst(shown.points)) {
-            if (point.gapBefore)
-                breaks.append(line.size());
-            const double middle = double(point.startMs) + double(point.widthMs) / 2;
-            line.append(QPointF(middle, point.mean * factor));
-            band.append(QwtIntervalSample(middle, point.min * factor, point.max * factor));
-        }
-        shown.curve->setSamples(line);
-        shown.curve->setBreaks(breaks);
-        shown.band->setSamples(band);
-        shown.band->setBreaks(breaks);
-    }
     setAxisScale(QwtPlot::xBottom, double(fromMs), double(toMs));
+    draw();
+}
+
+void TrendPlot::resizeEvent(QResizeEvent *event)
+{
+    QwtPlot::resizeEvent(event);
+    // Paused plots are not shown anew each second; their points must fit the new width now.
+    if (event->size().width() != event->oldSize().width())
+        draw();
+}
+
+void TrendPlot::draw()
+{
+    const double msPerPixel = double(m_toMs - m_fromMs) / std::max(1, canvas()->width());
+    for (Shown &shown : m_shown) {
+        const TrendPixels::Drawn drawn
+            = TrendPixels::reduce(shown.points, shown.channel.factor, m_fromMs, msPerPixel);
+        shown.curve->setSamples(drawn.line);
+        shown.curve->setBreaks(drawn.lineBreaks);
+        shown.band->setSamples(drawn.band);
+        shown.band->setBreaks(drawn.bandBreaks);
+    }
     if (!m_rightAxisUsed) {
         updateAxes();
         setAxisScaleDiv(QwtPlot::yRight, axisScaleDiv(QwtPlot::yLeft));

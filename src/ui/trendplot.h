@@ -19,7 +19,8 @@
 // trend stay empty. A cursor (QwtPlotPicker) follows the mouse and reads each channel's value
 // at its time.
 //
-// The plot keeps no data of its own beyond what it was last shown. Plots stacked one above the
+// The plot keeps no data of its own beyond what it was last shown, and draws of it only as much
+// as its canvas can show (TrendPixels). Plots stacked one above the
 // other line up: the axes have a common minimum width, and a plot without a channel on the
 // right axis mirrors its left scale there.
 class TrendPlot : public QwtPlot
@@ -46,6 +47,9 @@ public:
     // one per line; "-" where the channel has no point.
     QString valuesAt(double ms) const;
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
     class Picker;
 
@@ -57,7 +61,12 @@ private:
         QVector<TrendPoint> points;
     };
 
+    // Hands what the canvas can show of the points to the curves, and redraws.
+    void draw();
+
     QVector<Shown> m_shown;
+    qint64 m_fromMs = 0;
+    qint64 m_toMs = 0;
     Picker *m_picker = nullptr;
     bool m_rightAxisUsed = false;
 };

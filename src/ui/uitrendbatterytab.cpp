@@ -124,7 +124,7 @@ UiTrendBatteryTab::UiTrendBatteryTab(
             select(m_topBarId);
     });
     connect(m_span, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-        &UiTrendBatteryTab::render);
+        &UiTrendBatteryTab::redraw);
     connect(m_pause, &QPushButton::toggled, this, &UiTrendBatteryTab::setPaused);
     connect(picture, &QPushButton::clicked, this, &UiTrendBatteryTab::savePicture);
     connect(csv, &QPushButton::clicked, this, &UiTrendBatteryTab::saveCsv);
@@ -172,7 +172,7 @@ void UiTrendBatteryTab::refresh(qint64 nowMs)
     if (isPaused())
         return;
     m_nowMs = nowMs;
-    render();
+    redraw();
 }
 
 void UiTrendBatteryTab::select(int devId)
@@ -181,7 +181,7 @@ void UiTrendBatteryTab::select(int devId)
         return;
     m_devId = devId;
     m_battery->setCurrentText(idText(devId));
-    render();
+    redraw();
 }
 
 void UiTrendBatteryTab::refreshBatteryList()
@@ -196,7 +196,7 @@ void UiTrendBatteryTab::refreshBatteryList()
     m_battery->setCurrentText(idText(m_devId));
 }
 
-void UiTrendBatteryTab::render()
+void UiTrendBatteryTab::redraw()
 {
     const qint64 spanMs = SpanMs[size_t(std::max(0, m_span->currentIndex()))];
     qint64 fromMs = m_nowMs - (spanMs > 0 ? spanMs : TrendSeries::SpanMs);

@@ -64,7 +64,7 @@ public slots:
     void refresh(qint64 nowMs);
 
 private:
-    void render();
+    void redraw();
     void refreshBatteryList();
     void select(int devId);
     void savePicture();

@@ -3,6 +3,7 @@
 #include "records/trendrecorder.h"
 #include "resource/resources.h"
 #include "ui/markedbarchart.h"
+#include "ui/trendpixels.h"
 #include "ui/uicellvoltagechart.h"
 #include "ui/uitrendbanktab.h"
 #include "ui/uitrendbatterytab.h"
@@ -40,6 +41,7 @@ private slots:
     void cellBars();
     void pauseStopsThePlotsNotTheRecording();
     void spansAndGaps();
+    void pixelsKeepEachColumnsExtremes();
     void exportWritesWhatIsShown();
     void refreshesOnlyWhileShown();
 
@@ -282,6 +284,33 @@ void TestUiTrendsWindow::spansAndGaps()
                 .first()
                 ->valuesAt(T0 + 3750 * 1000)
                 .contains(QStringLiteral("Pack voltage (V): 52.8")));
+}
+
+void TestUiTrendsWindow::pixelsKeepEachColumnsExtremes()
+{
+    // Ten 1 s points, five to a pixel column, a gap before the ninth; then three thinned ones
+    // in one column, a 1 s point between the second and the third.
+    const QList<float> means = { 1, 5, 2, 8, 3, 4, 0, 6, 2, 2 };
+    QVector<TrendPoint> points;
+    for (int i = 0; i < means.size(); ++i)
+        points.append({ i * 1000, 1000, means.at(i), means.at(i), means.at(i), i == 8 });
+    points.append({ 20000, 1000, 1, 3, 2, false });
+    points.append({ 21000, 1000, 0, 2, 1, false });
+    points.append({ 22000, 1000, 5, 5, 5, false });
+    points.append({ 23000, 1000, 4, 9, 6, false });
+
+    const TrendPixels::Drawn drawn = TrendPixels::reduce(points, 10, 0, 5000);
+    QVector<double> lineX;
+    for (const QPointF &point : drawn.line)
+        lineX.append((point.x() - 500) / 1000);
+    // Lowest and highest of each column in time order; the gap splits the second column.
+    QCOMPARE(lineX, QVector<double>({ 0, 3, 6, 7, 8, 21, 23 }));
+    QCOMPARE(drawn.line.at(1).y(), 80.0);
+    QCOMPARE(drawn.lineBreaks, QVector<int>({ 4 }));
+    QCOMPARE(drawn.band.size(), 2);
+    QCOMPARE(drawn.band.at(0).interval, QwtInterval(0, 30));
+    QCOMPARE(drawn.band.at(1).interval, QwtInterval(40, 90));
+    QCOMPARE(drawn.bandBreaks, QVector<int>({ 1 }));
 }
 
 void TestUiTrendsWindow::exportWritesWhatIsShown()
