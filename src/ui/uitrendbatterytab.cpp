@@ -41,31 +41,6 @@ UiTrendBatteryTab::UiTrendBatteryTab(
     , m_recorder(recorder)
     , m_store(store)
 {
-    using namespace TrendChannel;
-    // Which plot each channel is drawn in, in plot order.
-    const QVector<QPair<int, TrendPlot::Channel>> layout = {
-        { 0,
-            { PackVoltage, tr("Pack voltage (V)"), QColor(0x20, 0x60, 0xC0), QwtPlot::yLeft, 1,
-                1 } },
-        { 0, { Current, tr("Current (A)"), QColor(0xE0, 0x80, 0x10), QwtPlot::yRight, 1, 1 } },
-        { 1, { StateOfCharge, tr("SOC (%)"), QColor(0x2E, 0xA0, 0x5A), QwtPlot::yLeft, 1, 1 } },
-        { 2,
-            { MaxCellVoltage, tr("Highest cell (V)"), UiCellVoltageChart::Highest, QwtPlot::yLeft,
-                1, 3 } },
-        { 2,
-            { MinCellVoltage, tr("Lowest cell (V)"), UiCellVoltageChart::Lowest, QwtPlot::yLeft, 1,
-                3 } },
-        { 2,
-            { CellVoltageSpread, tr("Spread (mV)"), QColor(0x90, 0x40, 0xB0), QwtPlot::yRight, 1000,
-                0 } },
-        { 3,
-            { MaxCellTemperature, tr("Highest temp. (℃)"), UiCellVoltageChart::Highest,
-                QwtPlot::yLeft, 1, 1 } },
-        { 3,
-            { MinCellTemperature, tr("Lowest temp. (℃)"), UiCellVoltageChart::Lowest,
-                QwtPlot::yLeft, 1, 1 } },
-    };
-
     m_battery = new QComboBox(this);
     m_battery->setMinimumWidth(70);
     m_follow = new QCheckBox(tr("Follow BAT ID"), this);
@@ -101,19 +76,33 @@ UiTrendBatteryTab::UiTrendBatteryTab(
         m_plots.append(plot);
         grid->addWidget(plot, i / 2, i % 2);
     }
-    for (const auto &entry : layout) {
-        m_plots.at(entry.first)->addChannel(entry.second);
-        m_channels.append(entry.second);
-    }
+    // Each channel in its plot: voltage and current, charge, cells, temperatures.
+    const auto add = [this](int plot, const TrendPlot::Channel &channel) {
+        m_plots.at(plot)->addChannel(channel);
+        m_channels.append(channel);
+    };
+    using namespace TrendChannel;
+    const QwtPlot::Axis left = QwtPlot::yLeft;
+    const QwtPlot::Axis right = QwtPlot::yRight;
+    const QColor &high = UiCellVoltageChart::Highest;
+    const QColor &low = UiCellVoltageChart::Lowest;
+    add(0, { PackVoltage, tr("Pack voltage (V)"), QColor(0x20, 0x60, 0xC0), left, 1, 1 });
+    add(0, { Current, tr("Current (A)"), QColor(0xE0, 0x80, 0x10), right, 1, 1 });
+    add(1, { StateOfCharge, tr("SOC (%)"), QColor(0x2E, 0xA0, 0x5A), left, 1, 1 });
+    add(2, { MaxCellVoltage, tr("Highest cell (V)"), high, left, 1, 3 });
+    add(2, { MinCellVoltage, tr("Lowest cell (V)"), low, left, 1, 3 });
+    add(2, { CellVoltageSpread, tr("Spread (mV)"), QColor(0x90, 0x40, 0xB0), right, 1000, 0 });
+    add(3, { MaxCellTemperature, tr("Highest temp. (℃)"), high, left, 1, 1 });
+    add(3, { MinCellTemperature, tr("Lowest temp. (℃)"), low, left, 1, 1 });
     m_cells = new UiCellVoltageChart(m_shown);
     grid->addWidget(m_cells, 2, 0, 1, 2);
     grid->setRowStretch(0, 3);
     grid->setRowStretch(1, 3);
     grid->setRowStretch(2, 2);
 
-    auto *layoutBox = new QVBoxLayout(this);
-    layoutBox->addLayout(controls);
-    layoutBox->addWidget(m_shown, 1);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(controls);
+    layout->addWidget(m_shown, 1);
 
     connect(m_battery, QOverload<int>::of(&QComboBox::activated), this, [this](int index) {
         m_follow->setChecked(false);

@@ -4,6 +4,8 @@
 #include "uitrendbatterytab.h"
 
 #include <QDateTime>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -11,6 +13,7 @@
 namespace {
 
 const QSize OpeningSize(1500, 940);
+const QSize FrameRoom(20, 40);
 
 } // namespace
 
@@ -19,7 +22,9 @@ UiTrendsWindow::UiTrendsWindow(const TrendRecorder *recorder, const SignalValues
     : QWidget(parent, Qt::Window)
 {
     setWindowTitle(tr("Trends"));
-    resize(OpeningSize);
+    // No larger than the screen's free area, less room for the frame.
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    resize(screen ? OpeningSize.boundedTo(screen->availableSize() - FrameRoom) : OpeningSize);
 
     m_tabs = new QTabWidget(this);
     m_battery = new UiTrendBatteryTab(recorder, store, m_tabs);
