@@ -3,6 +3,8 @@
 #   closed:  the bus closed, as after start-up;
 #   open:    the bus open, with bms-sim playing 28 batteries (--packs 0..27) on a virtual bus of
 #            its own, named by canbus.ini beside the program;
+#   trends:  as open, with the Trends window open on its Battery tab (compare it with open, in
+#            one run: bench/idle_cpu.sh build-bench 30 open trends);
 #   adapter: the bus open on the fake vendor library, into whose receive queue the same 28
 #            batteries broadcast from a thread of the driver (AdapterTraffic), as an adapter's
 #            driver buffers frames between two polls. Unlike the virtual bus, where every
@@ -108,7 +110,7 @@ if [ "${1:-}" = "--inner" ]; then
     adapter)
         start_driver --adapter-traffic
         ;;
-    open)
+    open | trends)
         port=$((20000 + RANDOM % 10000))
         printf 'plugin=virtualcan\ninterface=tcp://127.0.0.1:%d/can0\n' "$port" >"$dir/canbus.ini"
         "$bin/bms-sim" --interface "tcp://127.0.0.1:$port/can0" \
@@ -116,7 +118,7 @@ if [ "${1:-}" = "--inner" ]; then
         sim=$!
         pids+=("$sim")
         sleep 1
-        start_driver
+        if [ "$kind" = trends ]; then start_driver --trends; else start_driver; fi
         ;;
     esac
     sleep "$settle"
@@ -128,7 +130,7 @@ if [ "${1:-}" = "--inner" ]; then
     fi
     line="$kind: $total % of one core over $seconds s"
     [ "$cpu" != "${cpu%%;*}" ] && line+=";${cpu#*;}"
-    if [ "$kind" = open ]; then
+    if [ "$kind" = open ] || [ "$kind" = trends ]; then
         line+="; bms-sim: $(measure "$sim" 5) %"
     fi
     echo "$line"
@@ -139,7 +141,7 @@ build=${1:-build-bench}
 seconds=${2:-30}
 shift $(($# < 2 ? $# : 2))
 kinds=("$@")
-[ ${#kinds[@]} -eq 0 ] && kinds=(closed open adapter floor)
+[ ${#kinds[@]} -eq 0 ] && kinds=(closed open trends adapter floor)
 
 bin=$(cd "$build/bin" && pwd)
 for needed in upper-computer bench-open-bus bench-poll-floor bms-sim; do

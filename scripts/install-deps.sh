@@ -7,6 +7,8 @@ packages=(
     build-essential cmake
     qtbase5-dev libqt5serialport5-dev libqt5serialbus5-dev libqt5serialbus5-plugins
     qttools5-dev-tools qttools5-dev
+    # Qwt: the plots of the Trends window.
+    libqwt-qt5-dev
     libbenchmark-dev
     xvfb xauth fonts-wqy-zenhei
     clang-format

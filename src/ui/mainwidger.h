@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class QStackedWidget;
+class TrendRecorder;
 class UiBaseInfo;
 class UiFirmware;
 class UiHistoryData;
@@ -16,6 +17,7 @@ class UiMainTop;
 class UiManufacturing;
 class UiParallelInfo;
 class UiParameter;
+class UiTrendsWindow;
 
 // The main window: logo and top bar above, navigation bar and the page stack below, all in a
 // scroll area so that nothing is cut on small screens. It routes navigation to the stack and
@@ -23,6 +25,9 @@ class UiParameter;
 //
 // The window never grows beyond 1641 x 973, the size its pages are laid out for; a maximised
 // window is given the size it would open with instead of the whole screen.
+//
+// The window also keeps the bank's trends (TrendRecorder, sampling while the bus is open) and
+// the Trends window that shows them, opened from the top bar.
 //
 // Closing the window ends the program; main() does that when the window is destroyed, so the
 // window itself can be built and dropped freely. While a firmware upgrade runs, the window
@@ -66,6 +71,8 @@ public:
     UiFirmware *firmware() const { return m_firmware; }
     UiManufacturing *manufacturing() const { return m_manufacturing; }
     UiParameter *parameter() const { return m_parameter; }
+    const TrendRecorder *trendRecorder() const { return m_trendRecorder; }
+    UiTrendsWindow *trendsWindow() const { return m_trendsWindow; }
 
 public slots:
     void SlotLogIn();
@@ -79,6 +86,8 @@ protected:
 
 private:
     static QSize sizeForPrimaryScreen();
+    // The trend recorder follows the bus; the Trends window, the top bar.
+    void connectTrends();
 
     UiLogo *m_logo = nullptr;
     UiMainTop *m_top = nullptr;
@@ -92,4 +101,6 @@ private:
     UiFirmware *m_firmware = nullptr;
     UiManufacturing *m_manufacturing = nullptr;
     UiParameter *m_parameter = nullptr;
+    TrendRecorder *m_trendRecorder = nullptr;
+    UiTrendsWindow *m_trendsWindow = nullptr;
 };

@@ -75,8 +75,10 @@ UiMainLeft::UiMainLeft(QWidget *parent)
     typeRow->addWidget(m_typeLabel);
     typeRow->addWidget(m_typeCombo, 1);
 
-    // MANUFACTURE stays hidden either way; "product" only decides whether it is laid out.
-    m_hasManufactureEntry = AppConfig::readProductEntry();
+    // Without "pages=all", MANUFACTURE stays hidden either way; "product" only decides
+    // whether it is laid out.
+    const bool allPages = AppConfig::readAllPages();
+    m_hasManufactureEntry = AppConfig::readProductEntry() || allPages;
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(general);
@@ -95,11 +97,13 @@ UiMainLeft::UiMainLeft(QWidget *parent)
     layout->addWidget(m_openCan);
     layout->addWidget(m_closeCan);
 
-    m_group->button(ParallelInfo)->hide();
-    history->hide();
-    m_group->button(HistoryData)->hide();
-    m_group->button(LogsHistory)->hide();
-    m_group->button(Manufacture)->hide();
+    if (!allPages) {
+        m_group->button(ParallelInfo)->hide();
+        history->hide();
+        m_group->button(HistoryData)->hide();
+        m_group->button(LogsHistory)->hide();
+        m_group->button(Manufacture)->hide();
+    }
 
     connect(m_group, &QButtonGroup::idClicked, this, &UiMainLeft::OnClickButton);
     connect(m_openCan, &QPushButton::clicked, this, &UiMainLeft::Slot_openCanBusClicked);
@@ -188,4 +192,5 @@ void UiMainLeft::setBusOpen(bool open)
 {
     m_busOpen = open;
     m_openCan->setStyleSheet(openCanStyle(open));
+    emit busOpenChanged(open);
 }
