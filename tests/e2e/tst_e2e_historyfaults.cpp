@@ -2,6 +2,7 @@
 
 #include "records/historyrecords.h"
 #include "support/capturedestination.h"
+#include "support/savedlines.h"
 
 #include "records/historyeventmodel.h"
 #include "records/historyreadout.h"
@@ -124,13 +125,7 @@ void TestE2eHistoryFaults::damagedRecord()
     QCOMPARE(model->rowCount(), Events - dropped);
     const QString dump = m_dir.filePath(QStringLiteral("history-2.hex"));
     QTRY_VERIFY(QFile::exists(dump));
-    QFile file(dump);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QList<QByteArray> log;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        if (!line.isEmpty())
-            log.append(QByteArray::fromHex(line));
-    }
+    QList<QByteArray> log = SavedLines::hexRecords(dump);
     QCOMPARE(log.size(), Events);
     if (damaged >= 0)
         log.removeAt(damaged);

@@ -9,38 +9,18 @@
 // History event records for the tests, and what the model makes of them.
 namespace HistoryRecords {
 
-// A record of battery devId with a value in every field; `variant` moves the date and the
-// cell voltages so that records differ.
+// A record of battery devId with a value in every field (sampleCells() shows it); `variant`
+// moves the date and the cell voltages so that records differ.
 inline QByteArray sample(int devId, int variant = 0)
 {
-    HistoryRecord record;
-    record.year = 24;
-    record.month = 3;
-    record.day = quint8(15 + variant % 10);
-    record.hour = 14;
-    record.minute = 5;
-    record.second = 9;
+    HistoryRecord record = *HistoryRecordCodec::decode(QByteArray::fromHex(
+        "18 03 0f 0e 05 09 00 00 02 14 75 ad 22 3d 03 6c 03 d9 00 17 0d 11 07 0c fa 0c"
+        "0c fb 0c fc 0c fd 0c fe 0c ff 0d 00 0d 01 0d 02 0d 03 0d 04 0d 05 0d 06 0d 07 0d 08"
+        "0d 09 0d 0a 41 03 3d 08 3d 3e 3f 40 41 42 43 44 01 01 00 02 33 02 00 00"));
     record.devId = quint8(devId);
-    record.packVoltage = 532; // 53.2 V
-    record.current = 30125; // 12.5 A
-    record.remainingCapacity = 8765; // 87.65 Ah
-    record.soc = 876; // 87.6 %
-    record.soh = 985; // 98.5 %
-    record.cellDifference = 23; // 0.023 V
-    record.maxCellVoltage = 3345;
-    record.maxCellNo = 7;
-    record.minCellVoltage = 3322;
-    record.minCellNo = 12;
-    for (int n = 1; n <= HistoryRecord::CellCount; ++n)
-        record.cellVoltages[size_t(n - 1)] = quint16(3322 + n + variant);
-    record.maxTemperature = 65;
-    record.maxTemperatureNo = 3;
-    record.minTemperature = 61;
-    record.minTemperatureNo = 8;
-    record.temperatures = { 61, 62, 63, 64, 65, 66, 67, 68 };
-    record.relays = { 1, 1, 0, 2 };
-    record.faultId = 51;
-    record.alarmLevel = 2;
+    record.day = quint8(record.day + variant % 10);
+    for (quint16 &voltage : record.cellVoltages)
+        voltage = quint16(voltage + variant);
     return HistoryRecordCodec::encode(record);
 }
 
