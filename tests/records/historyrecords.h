@@ -45,18 +45,10 @@ inline QStringList sampleCells(int slaveNo)
         "87.6", "98.5", "0.023", "3.345", "7", "3.322", "12" };
     for (int n = 1; n <= 16; ++n)
         cells << QString::number((3322 + n) / 1000.0, 'f', 3);
-    cells << "25"
-          << "3"
-          << "21"
-          << "8";
+    cells += { "25", "3", "21", "8" };
     for (int n = 1; n <= 8; ++n)
         cells << QString::number(20 + n);
-    cells << "On"
-          << "On"
-          << "Off"
-          << "Off"
-          << "Cell Over Voltage Protect"
-          << "2";
+    cells += { "On", "On", "Off", "Off", "Cell Over Voltage Protect", "2" };
     return cells;
 }
 

@@ -44,18 +44,11 @@ void TestHistoryRecord::columnNames()
         "SOH", "DiffVolt", "MaxCellV", "MaxCellVNo.", "MinCellV", "MinCellVNo." };
     for (int n = 1; n <= 16; ++n)
         expected << QStringLiteral("Volt%1").arg(n);
-    expected << "MaxCellT"
-             << "MaxCellTNo."
-             << "MinCellT"
-             << "MinCellTNo.";
+    expected += { "MaxCellT", "MaxCellTNo.", "MinCellT", "MinCellTNo." };
     for (int n = 1; n <= 8; ++n)
         expected << QStringLiteral("Temp%1").arg(n);
-    expected << "PrechargeRelay"
-             << "ChargeRelay"
-             << "DischargeRelay"
-             << "PosRelay"
-             << "FaultsID"
-             << "AlarmLevel";
+    expected += { "PrechargeRelay", "ChargeRelay", "DischargeRelay", "PosRelay", "FaultsID",
+        "AlarmLevel" };
     QCOMPARE(HistoryRecordText::columnNames(), expected);
     QCOMPARE(expected.size(), HistoryRecordText::ColumnCount);
 }
