@@ -4,6 +4,7 @@
 #include "simoptions.h"
 
 #include "can/commandcodec.h"
+#include "records/historyrecordcodec.h"
 #include "settings/thresholdsetting.h"
 #include "signals/abstractsignalvalue.h"
 #include "signals/batterybank.h"
@@ -350,16 +351,15 @@ void SimBattery::OnTransferTick()
     if (m_transmitRoom && m_transmitRoom() < LastHistorySequence + 1)
         return; // the record waits for the next tick
     const int index = m_transferNext++;
-    QByteArray record = m_history.record(index);
+    HistoryRecord logged = m_history.record(index);
     const bool faulty = m_options.appliesTo(m_devId);
     const HistoryOptions &history = m_options.history;
-    if (faulty && history.foreignRecord == index) {
-        record[HistoryLog::DevIdAt] = char(history.foreignDevId);
-        HistoryLog::seal(record);
-    }
+    if (faulty && history.foreignRecord == index)
+        logged.devId = quint8(history.foreignDevId);
+    QByteArray record = HistoryRecordCodec::encode(logged);
     if (faulty && m_options.badCrc > 0
         && QRandomGenerator::global()->generateDouble() < m_options.badCrc)
-        record[HistoryLog::RecordSize - 1] = char(record.at(HistoryLog::RecordSize - 1) ^ 0x5A);
+        record[record.size() - 1] = char(record.at(record.size() - 1) ^ 0x5A);
 
     ++m_replyGroup;
     QList<CanFrame> frames = CommandCodec::historyFrames(m_devId, record);

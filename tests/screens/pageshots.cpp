@@ -11,6 +11,7 @@
 #include "app/startup.h"
 #include "log/logger.h"
 #include "records/historyeventmodel.h"
+#include "records/historyreadout.h"
 #include "records/realtimerecordingtablemodel.h"
 #include "resource/resources.h"
 #include "signals/signalvalues.h"
@@ -127,8 +128,8 @@ int main(int argc, char *argv[])
                     logs->historyEvents()->readButton()->click();
                     when(
                         [=] {
-                            return logs->historyEvents()->model()->transferState()
-                                != HistoryEventModel::Reading;
+                            return logs->historyEvents()->model()->readout()->state()
+                                != HistoryReadout::Reading;
                         },
                         ready);
                 });
