@@ -1,7 +1,7 @@
 #include "historydatamodel.h"
 
+#include "signals/abstractsignalvalue.h"
 #include "signals/signalindex.h"
-#include "signals/signalvalues.h"
 
 #include <QFont>
 #include <QTimer>
@@ -44,9 +44,9 @@ constexpr int HeaderPointSize = 15;
 
 } // namespace
 
-HistoryDataModel::HistoryDataModel(QObject *parent)
+HistoryDataModel::HistoryDataModel(const AbstractSignalValue *source, QObject *parent)
     : QAbstractTableModel(parent)
-    , m_source(SignalValues::instance())
+    , m_source(source)
 {
     m_header = QStringList { QString(), tr("Hrs"), QString(), tr("Times"), QString(), tr("kWh") };
     const QString zero = QStringLiteral("0");
@@ -65,11 +65,6 @@ HistoryDataModel::HistoryDataModel(QObject *parent)
     m_timer->setInterval(RefreshIntervalMs);
     connect(m_timer, &QTimer::timeout, this, &HistoryDataModel::OnTimerTimeout);
     m_timer->start();
-}
-
-void HistoryDataModel::setSignalSource(const AbstractSignalValue *source)
-{
-    m_source = source;
 }
 
 QString HistoryDataModel::hoursText(const QVariant &value)

@@ -29,10 +29,8 @@ public:
     static constexpr int ColumnCount = 6;
     static constexpr int RefreshIntervalMs = 1000;
 
-    explicit HistoryDataModel(QObject *parent = nullptr);
-
-    // Where values are read from; the application's store unless a test gives another.
-    void setSignalSource(const AbstractSignalValue *source);
+    // Values are read from source, which outlives the model.
+    explicit HistoryDataModel(const AbstractSignalValue *source, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;

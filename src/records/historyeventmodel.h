@@ -18,8 +18,7 @@ class HistoryEventModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    explicit HistoryEventModel(QObject *parent = nullptr);
-    // A model on a CAN service of the caller's (tests); the application's otherwise.
+    // Reads out through service, which outlives the model.
     explicit HistoryEventModel(CanService *service, QObject *parent = nullptr);
     ~HistoryEventModel() override;
 

@@ -4,7 +4,6 @@
 
 #include "signals/abstractsignalvalue.h"
 #include "signals/signalindex.h"
-#include "signals/signalvalues.h"
 
 #include <QFont>
 #include <QTimer>
@@ -99,9 +98,10 @@ QTime timeOf(const RecordingSample &sample)
 
 } // namespace
 
-RealTimeRecordingTableModel::RealTimeRecordingTableModel(QObject *parent)
+RealTimeRecordingTableModel::RealTimeRecordingTableModel(
+    const AbstractSignalValue *source, QObject *parent)
     : QAbstractTableModel(parent)
-    , m_source(SignalValues::instance())
+    , m_source(source)
     , m_clock([] { return QDateTime::currentDateTime(); })
 {
     for (int k = 0; k < RecordingSample::ValueCount; ++k)
@@ -115,14 +115,6 @@ RealTimeRecordingTableModel::RealTimeRecordingTableModel(QObject *parent)
 
 // The save jobs are children; each waits for its file as it goes.
 RealTimeRecordingTableModel::~RealTimeRecordingTableModel() = default;
-
-void RealTimeRecordingTableModel::setSignalSource(const AbstractSignalValue *source)
-{
-    m_source = source;
-    updateFormats();
-    if (!m_samples.isEmpty())
-        emit dataChanged(index(0, FirstValueColumn), index(rowCount() - 1, ColumnCount - 1));
-}
 
 void RealTimeRecordingTableModel::setClock(std::function<QDateTime()> clock)
 {

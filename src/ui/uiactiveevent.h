@@ -4,6 +4,7 @@
 #include <QList>
 #include <QStringList>
 
+class AbstractSignalValue;
 class QLabel;
 class QTimer;
 
@@ -18,10 +19,10 @@ class UiActiveEvent : public QDialog
 public:
     static constexpr int RefreshIntervalMs = 1000;
 
-    // names holds the level names in level-list order followed by the flag names in flag-list
-    // order.
-    UiActiveEvent(int devId, const QList<int> &levelSignals, const QList<int> &flagSignals,
-        const QStringList &names, QWidget *parent = nullptr);
+    // The faults are read from store, which outlives the dialog. names holds the level names in
+    // level-list order followed by the flag names in flag-list order.
+    UiActiveEvent(const AbstractSignalValue *store, int devId, const QList<int> &levelSignals,
+        const QList<int> &flagSignals, const QStringList &names, QWidget *parent = nullptr);
 
     int devId() const { return m_devId; }
     QString eventText() const;
@@ -30,6 +31,7 @@ public slots:
     void OnTimerTimeout();
 
 private:
+    const AbstractSignalValue *m_store = nullptr;
     int m_devId = 0;
     QStringList m_names;
     QList<int> m_levelSignals;

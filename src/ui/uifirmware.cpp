@@ -64,8 +64,9 @@ QString fieldText(const QByteArray &bytes)
 
 } // namespace
 
-UiFirmware::UiFirmware(QWidget *parent)
+UiFirmware::UiFirmware(CanService *service, QWidget *parent)
     : QWidget(parent)
+    , m_service(service)
 {
     m_serialNumber = makeField(this);
     m_modelNumber = makeField(this);
@@ -149,11 +150,10 @@ UiFirmware::UiFirmware(QWidget *parent)
     connect(m_uart, &UartService::upgradeResult, this, [this] { m_uartUpgrading = false; });
     m_uart->moveToThread(m_thread);
 
-    CanService *can = CanService::instance();
-    connect(can, &CanService::upgradeProgress, m_progress, &QProgressBar::setValue);
-    connect(can, &CanService::upgradeFinished, this, &UiFirmware::OnUpgradeResult);
-    connect(can, &CanService::newUpgradeData, this, &UiFirmware::OnNewData);
-    connect(can, &CanService::newUpgradeState, this, &UiFirmware::OnNewState);
+    connect(m_service, &CanService::upgradeProgress, m_progress, &QProgressBar::setValue);
+    connect(m_service, &CanService::upgradeFinished, this, &UiFirmware::OnUpgradeResult);
+    connect(m_service, &CanService::newUpgradeData, this, &UiFirmware::OnNewData);
+    connect(m_service, &CanService::newUpgradeState, this, &UiFirmware::OnNewState);
     connect(m_clear, &QPushButton::clicked, m_log, &QPlainTextEdit::clear);
     connect(m_select, &QPushButton::clicked, this, &UiFirmware::OnClickSelect);
     connect(m_start, &QPushButton::clicked, this, &UiFirmware::OnClickStart);
@@ -257,17 +257,17 @@ void UiFirmware::upgradeByCan()
     }
     if (!confirmedFileUnchanged())
         return;
-    CanService::instance()->startUpgrading(m_s19Data, m_chkSum, m_bootVersion);
+    m_service->startUpgrading(m_s19Data, m_chkSum, m_bootVersion);
 }
 
 bool UiFirmware::isUpgrading() const
 {
-    return m_uartUpgrading || CanService::instance()->upgradeState() != CanService::US_IDLE;
+    return m_uartUpgrading || m_service->upgradeState() != CanService::US_IDLE;
 }
 
 void UiFirmware::stopUpgrading()
 {
-    CanService::instance()->stopUpgrading();
+    m_service->stopUpgrading();
     if (m_uartUpgrading)
         QMetaObject::invokeMethod(m_uart, "stopUpgrading", Qt::BlockingQueuedConnection);
     m_uartUpgrading = false;
@@ -336,13 +336,12 @@ void UiFirmware::OnTimerTimeout()
     // Device numbers travel as one byte; nothing answers to a larger one.
     if (m_devId < 0 || m_devId > 0xFF)
         return;
-    CanService *can = CanService::instance();
     const auto devId = uchar(m_devId);
     QByteArray bytes;
-    if (can->readBatteryCode(devId, bytes) == CanService::Success)
+    if (m_service->readBatteryCode(devId, bytes) == CanService::Success)
         m_serialNumber->setText(fieldText(bytes));
-    if (can->readModelCode(devId, bytes) == CanService::Success)
+    if (m_service->readModelCode(devId, bytes) == CanService::Success)
         m_modelNumber->setText(fieldText(bytes));
-    if (can->readFirmwareVersion(devId, bytes) == CanService::Success)
+    if (m_service->readFirmwareVersion(devId, bytes) == CanService::Success)
         m_firmwareVersion->setText(fieldText(bytes));
 }

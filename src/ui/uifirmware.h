@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QWidget>
 
+class CanService;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -31,7 +32,8 @@ public:
     static constexpr int RefreshIntervalMs = 1000;
     static constexpr int MaxLogBlocks = 20000;
 
-    explicit UiFirmware(QWidget *parent = nullptr);
+    // The CAN path and the battery's identity go through service, which outlives the page.
+    explicit UiFirmware(CanService *service, QWidget *parent = nullptr);
     ~UiFirmware() override;
 
     int currentDevice() const { return m_devId; }
@@ -82,6 +84,7 @@ private:
     void refuse(const QString &text);
     void showResult(const QString &text, const QString &styleSheet);
 
+    CanService *m_service = nullptr;
     QLineEdit *m_serialNumber = nullptr;
     QLineEdit *m_modelNumber = nullptr;
     QLineEdit *m_firmwareVersion = nullptr;

@@ -17,9 +17,9 @@ const QString FontFamily = QStringLiteral("Microsoft YaHei");
 
 } // namespace
 
-UiHistoryData::UiHistoryData(QWidget *parent)
+UiHistoryData::UiHistoryData(const AbstractSignalValue *store, QWidget *parent)
     : QWidget(parent)
-    , m_model(new HistoryDataModel(this))
+    , m_model(new HistoryDataModel(store, this))
 {
     QHBoxLayout *heading = PageWidgets::heading(this, Icon, QSize(44, 58), tr("History Data"), 20);
 

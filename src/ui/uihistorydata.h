@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class AbstractSignalValue;
 class HistoryDataModel;
 class QTableView;
 
@@ -12,7 +13,8 @@ class UiHistoryData : public QWidget
 {
     Q_OBJECT
 public:
-    explicit UiHistoryData(QWidget *parent = nullptr);
+    // The statistics are read from store, which outlives the page.
+    explicit UiHistoryData(const AbstractSignalValue *store, QWidget *parent = nullptr);
 
     HistoryDataModel *model() const { return m_model; }
     QTableView *table() const { return m_table; }

@@ -20,8 +20,7 @@ class UiHistoryEvents : public QWidget
 {
     Q_OBJECT
 public:
-    explicit UiHistoryEvents(QWidget *parent = nullptr);
-    // A page on a model of the caller's (tests), which it takes over.
+    // A page on model, which it takes over.
     explicit UiHistoryEvents(HistoryEventModel *model, QWidget *parent = nullptr);
 
     HistoryEventModel *model() const { return m_model; }

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+class AbstractSignalValue;
+class CanService;
 class QPushButton;
 class QStackedLayout;
 class UiHistoryEvents;
@@ -15,7 +17,9 @@ class UiLogsHistory : public QWidget
 {
     Q_OBJECT
 public:
-    explicit UiLogsHistory(QWidget *parent = nullptr);
+    // The recording samples store; the history events come through service. Both outlive the
+    // page.
+    UiLogsHistory(const AbstractSignalValue *store, CanService *service, QWidget *parent = nullptr);
 
     UiRealTimeRecording *realTimeRecording() const { return m_realTime; }
     UiHistoryEvents *historyEvents() const { return m_events; }

@@ -2,18 +2,18 @@
 
 #include "can/canservice.h"
 #include "relayindex.h"
+#include "signals/abstractsignalvalue.h"
 #include "signals/signalindex.h"
-#include "signals/signalvalues.h"
 #include "uirelaycontrols.h"
 
 #include <QGridLayout>
 #include <QStackedLayout>
 #include <QTimer>
 
-UiParameter::UiParameter(QWidget *parent)
+UiParameter::UiParameter(const AbstractSignalValue *source, CanService *service, QWidget *parent)
     : QWidget(parent)
-    , m_source(SignalValues::instance())
-    , m_service(CanService::instance())
+    , m_source(source)
+    , m_service(service)
 {
     // One page in a stack, so that further engineering pages can join it later.
     auto *page = new QWidget(this);
@@ -38,11 +38,6 @@ UiParameter::UiParameter(QWidget *parent)
     m_timer->setInterval(RefreshIntervalMs);
     connect(m_timer, &QTimer::timeout, this, &UiParameter::OnTimerTimeout);
     m_timer->start();
-}
-
-void UiParameter::setSignalSource(const AbstractSignalValue *source)
-{
-    m_source = source;
 }
 
 int UiParameter::stateSignal(int relayType)

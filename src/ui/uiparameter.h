@@ -20,10 +20,9 @@ class UiParameter : public QWidget
 public:
     static constexpr int RefreshIntervalMs = 1000;
 
-    explicit UiParameter(QWidget *parent = nullptr);
-
-    // Where relay states are read from; the application's store unless a test gives another.
-    void setSignalSource(const AbstractSignalValue *source);
+    // Relay states are read from source and commands go through service; both outlive the
+    // page.
+    UiParameter(const AbstractSignalValue *source, CanService *service, QWidget *parent = nullptr);
 
     int currentDevice() const { return int(m_devId); }
     UiRelayControls *relayControls() const { return m_relayControls; }

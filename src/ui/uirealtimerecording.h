@@ -16,8 +16,7 @@ class UiRealTimeRecording : public QWidget
 {
     Q_OBJECT
 public:
-    explicit UiRealTimeRecording(QWidget *parent = nullptr);
-    // A page on a model of the caller's (tests), which it takes over.
+    // A page on model, which it takes over.
     explicit UiRealTimeRecording(RealTimeRecordingTableModel *model, QWidget *parent = nullptr);
 
     RealTimeRecordingTableModel *model() const { return m_model; }

@@ -1,4 +1,6 @@
+#include "can/candevice.h"
 #include "can/canservice.h"
+#include "canservice/scriptedbus.h"
 #include "records/historydatamodel.h"
 #include "records/realtimerecordingtablemodel.h"
 #include "resource/resources.h"
@@ -8,6 +10,7 @@
 #include "signals/signalindex.h"
 #include "support/testport.h"
 #include "ui/mainwidger.h"
+#include "ui/relayindex.h"
 #include "ui/uiactiveevent.h"
 #include "ui/uibaseinfo.h"
 #include "ui/uifirmware.h"
@@ -18,14 +21,18 @@
 #include "ui/uimainleft.h"
 #include "ui/uimaintop.h"
 #include "ui/uimanufacturing.h"
+#include "ui/uipackvoltagestatus.h"
 #include "ui/uiparallelinfo.h"
 #include "ui/uiparameter.h"
 #include "ui/uirealtimerecording.h"
+#include "ui/uirelaybutton.h"
+#include "ui/uirelaycontrols.h"
 #include "uitestsupport.h"
 
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -57,6 +64,7 @@ private slots:
     void navigationEntriesSwitchTheStack();
     void loginShowsTheParameterPage();
     void selectedBatteryReachesEveryPage();
+    void pagesUseTheStoreAndServiceTheWindowIsGiven();
     void firstTickAnnouncesIdZeroToThePages();
     void comPortReachesTheFirmwarePage();
     void emptySelectorAndVanishedBattery();
@@ -123,7 +131,7 @@ void TestMainWidger::clampedSize()
 
 void TestMainWidger::opensAtTheSizeForThePrimaryScreen()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     QCOMPARE(window.size(), MainWidger::sizeForAvailableArea(area));
     QVERIFY(window.findChild<QScrollArea *>());
@@ -131,7 +139,7 @@ void TestMainWidger::opensAtTheSizeForThePrimaryScreen()
 
 void TestMainWidger::resizingBeyondTheLimitIsClamped()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
@@ -145,7 +153,7 @@ void TestMainWidger::resizingBeyondTheLimitIsClamped()
 
 void TestMainWidger::maximisedWindowGetsTheOpeningSize()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     window.resize(600, 400);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -158,13 +166,13 @@ void TestMainWidger::maximisedWindowGetsTheOpeningSize()
 void TestMainWidger::titleFromConfig()
 {
     QSettings(AppConfig::filePath(), QSettings::IniFormat).setValue("title", "Pack A");
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     QCOMPARE(window.windowTitle(), QStringLiteral("Pack A V1.03.12"));
 }
 
 void TestMainWidger::defaultTitleIsWrittenBack()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     QCOMPARE(window.windowTitle(), QStringLiteral("ZELKOR_Upper_Computer V1.03.12"));
     QCOMPARE(QSettings(AppConfig::filePath(), QSettings::IniFormat).value("title").toString(),
         QStringLiteral("ZELKOR_Upper_Computer"));
@@ -172,7 +180,7 @@ void TestMainWidger::defaultTitleIsWrittenBack()
 
 void TestMainWidger::pagesInStackOrder()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     QStackedWidget *stack = window.stack();
     QCOMPARE(stack->count(), int(MainWidger::PageCount));
     QVERIFY(qobject_cast<UiBaseInfo *>(stack->widget(0)));
@@ -194,7 +202,7 @@ void TestMainWidger::pagesInStackOrder()
 
 void TestMainWidger::homeAndLoginButtons()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     UiMainLeft *left = window.mainLeft();
 
     window.mainTop()->loginButton()->click();
@@ -210,7 +218,7 @@ void TestMainWidger::homeAndLoginButtons()
 
 void TestMainWidger::navigationEntriesSwitchTheStack()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     window.mainLeft()->entryButton(UiMainLeft::Firmware)->click();
     QCOMPARE(window.stack()->currentIndex(), 5);
     // PARAMETER leads to the login page, not to the parameter page.
@@ -222,7 +230,7 @@ void TestMainWidger::navigationEntriesSwitchTheStack()
 
 void TestMainWidger::loginShowsTheParameterPage()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     window.OnClickLock();
     emit window.login()->userLogin();
     QCOMPARE(window.stack()->currentIndex(), 7);
@@ -230,7 +238,7 @@ void TestMainWidger::loginShowsTheParameterPage()
 
 void TestMainWidger::selectedBatteryReachesEveryPage()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     QSignalSpy logs(window.logsHistory(), &UiLogsHistory::showMonitorData);
     emit window.mainTop()->Sig_SetCurrentBmsId(9);
     QCOMPARE(window.baseInfo()->currentDevice(), 9);
@@ -242,9 +250,36 @@ void TestMainWidger::selectedBatteryReachesEveryPage()
     QCOMPARE(logs.at(0).at(0).toUInt(), 9u);
 }
 
+void TestMainWidger::pagesUseTheStoreAndServiceTheWindowIsGiven()
+{
+    // Neither the program's store nor its service: what the pages show and send can only have
+    // come through the two the window was built with.
+    SignalValues store;
+    auto bus = std::make_shared<ScriptedBus>();
+    CanService service(new CanDevice(bus));
+    MainWidger window(&store, &service);
+
+    const quint8 devId = 19;
+    UiTest::feed(devId, FrameKey::PackStatus,
+        { { Signal::SumVolt, 51.5 }, { Signal::SysStatus, 1 } }, &store);
+    QCOMPARE(window.mainTop()->batteryCombo()->currentText(), QStringLiteral("19"));
+    window.mainTop()->OnTimerTimeout();
+    window.baseInfo()->OnTimerTimeout();
+    QCOMPARE(window.baseInfo()->figureText(UiBaseInfo::Voltage), QStringLiteral("51.5"));
+    window.parallelInfo()->Slot_ShowMonitorData();
+    QCOMPARE(window.parallelInfo()->tiles().at(devId)->voltageText(), QStringLiteral("51.50"));
+
+    window.mainLeft()->openCanButton()->click();
+    QVERIFY(window.mainLeft()->isBusOpen());
+    window.parameter()->relayControls()->button(RelayCharge)->button()->click();
+    QTRY_COMPARE(bus->transmittedText(), QStringList({ "18101380: 01 01 00 00 00 00 00 00" }));
+    emit service.upgradeProgress(42);
+    QCOMPARE(window.firmware()->progressBar()->value(), 42);
+}
+
 void TestMainWidger::firstTickAnnouncesIdZeroToThePages()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     QCOMPARE(window.baseInfo()->currentDevice(), -1);
     window.mainTop()->OnTimerTimeout();
     QCOMPARE(window.baseInfo()->currentDevice(), 0);
@@ -253,14 +288,14 @@ void TestMainWidger::firstTickAnnouncesIdZeroToThePages()
 
 void TestMainWidger::comPortReachesTheFirmwarePage()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     window.mainTop()->comPortCombo()->addItem(QStringLiteral("COM7"));
     QCOMPARE(window.firmware()->comPort(), QStringLiteral("COM7"));
 }
 
 void TestMainWidger::emptySelectorAndVanishedBattery()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.mainTop()->OnTimerTimeout();
@@ -283,7 +318,7 @@ void TestMainWidger::emptySelectorAndVanishedBattery()
 
 void TestMainWidger::openAndCloseTheVirtualBus()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     UiMainLeft *left = window.mainLeft();
     UiTest::DialogCatcher<QMessageBox> catcher;
 
@@ -300,7 +335,7 @@ void TestMainWidger::openAndCloseTheVirtualBus()
 
 void TestMainWidger::stoppingAnUpgradeAsksFirst()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     window.show();
     UiMainLeft *left = window.mainLeft();
     CanService *can = CanService::instance();
@@ -335,9 +370,10 @@ void TestMainWidger::stoppingAnUpgradeAsksFirst()
 
 void TestMainWidger::refreshTimersRunAtTheirPeriods()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     UiRealTimeRecording *recording = window.logsHistory()->realTimeRecording();
-    UiActiveEvent events(0, AlarmSet::levelSignals(), AlarmSet::flagSignals(), AlarmSet::names());
+    UiActiveEvent events(SignalValues::instance(), 0, AlarmSet::levelSignals(),
+        AlarmSet::flagSignals(), AlarmSet::names());
     // The real-time recording samples only once RECORDING was pressed.
     recording->model()->OnStartRecording(0);
 

@@ -30,7 +30,6 @@ private slots:
 void TestUiParallelInfo::initTestCase()
 {
     Resources::init();
-    SignalValues::instance();
 }
 
 void TestUiParallelInfo::tileStartsWithIdPictureAndLowerCaseStatus()
@@ -91,7 +90,8 @@ void TestUiParallelInfo::tileKeepsItsStatusForAnUnknownValue()
 
 void TestUiParallelInfo::twentyEightTilesFiveToARow()
 {
-    UiParallelInfo page;
+    SignalValues store;
+    UiParallelInfo page(&store);
     QCOMPARE(page.tiles().size(), BatteryBank::DeviceCount);
     auto *grid = page.findChild<QScrollArea *>()->widget()->findChild<QGridLayout *>();
     QVERIFY(grid);
@@ -112,9 +112,12 @@ void TestUiParallelInfo::twentyEightTilesFiveToARow()
 
 void TestUiParallelInfo::refreshReadsEveryBattery()
 {
-    UiTest::feed(3, FrameKey::PackStatus, { { Signal::SumVolt, 52.4 }, { Signal::SysStatus, 1 } });
-    UiTest::feed(27, FrameKey::PackStatus, { { Signal::SumVolt, 49.9 }, { Signal::SysStatus, 2 } });
-    UiParallelInfo page;
+    SignalValues store;
+    UiTest::feed(
+        3, FrameKey::PackStatus, { { Signal::SumVolt, 52.4 }, { Signal::SysStatus, 1 } }, &store);
+    UiTest::feed(
+        27, FrameKey::PackStatus, { { Signal::SumVolt, 49.9 }, { Signal::SysStatus, 2 } }, &store);
+    UiParallelInfo page(&store);
     page.Slot_ShowMonitorData();
     QCOMPARE(page.tiles().at(3)->voltageText(), QStringLiteral("52.40"));
     QCOMPARE(page.tiles().at(3)->statusText(), QStringLiteral("Charge"));
