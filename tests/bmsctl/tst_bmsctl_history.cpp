@@ -2,7 +2,7 @@
 // compared with the log the simulator holds; records with a wrong CRC; a folder that takes no
 // file; an unknown battery and wrong command lines.
 
-#include "records/failingfiles.h"
+#include "support/failingfiles.h"
 #include "support/parameterset.h"
 #include "support/savedlines.h"
 #include "support/simprocess.h"
