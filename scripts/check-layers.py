@@ -12,6 +12,10 @@ widgets. A test of tests/<folder> uses what its folder's library uses, sim/testk
 helpers of tests/support/ and of the test folders of the layers it uses; an include that
 reaches a layer it may not use through one of those helpers counts as its own.
 
+The build refuses an include of a library its target does not link; this check sees what the
+build cannot: an include that points up or sideways where the libraries are linked, for
+example through a test helper, and a circle between files.
+
 Each include "..." (and <...> naming a file of the tree) is looked up as the compiler would: in
 the including file's folder, then in the include roots of its part of the tree.
 """
@@ -92,10 +96,10 @@ def part_of(path):
     return top if top in ("bmsctl", "bench", "fuzz") else None
 
 
-# The include roots the build gives each part's targets: src/ for the libraries of src/,
-# tests/<folder> and tests/ for the tests. A file's includes are looked up in its own part's
-# roots first, then in every other part's: an include that would only be found elsewhere is
-# still found, and judged.
+# The include roots the build gives each part's targets: src/ for the libraries of src/ (one
+# root per library in the build tree, each seeing its folder alone), tests/<folder> and tests/
+# for the tests. A file's includes are looked up in its own part's roots first, then in every
+# other part's: an include that would only be found elsewhere is still found, and judged.
 ROOTS = {
     "src": ["src"],
     "tests": ["tests"],
