@@ -6,6 +6,7 @@
 #include "log/logger.h"
 #include "settings/thresholdsetting.h"
 #include "signals/batterybank.h"
+#include "signals/signalindex.h"
 #include "signals/signalvalues.h"
 
 #include <QCoreApplication>
@@ -16,6 +17,7 @@
 #include <QTimer>
 #include <QtEndian>
 
+#include <algorithm>
 #include <initializer_list>
 #include <utility>
 
@@ -109,6 +111,8 @@ CanService::CanService(CanDevice *device, QObject *parent)
     connect(m_upgrade, &CanUpgrade::newUpgradeState, this, &CanService::newUpgradeState);
     connect(m_upgrade, &CanUpgrade::upgradeProgress, this, &CanService::upgradeProgress);
     connect(m_upgrade, &CanUpgrade::upgradeFinished, this, &CanService::upgradeFinished);
+    connect(m_upgrade, &CanUpgrade::bootAnswersCollected, this, &CanService::bootAnswersCollected);
+    connect(m_upgrade, &CanUpgrade::leftInBootLoaders, this, &CanService::leftInBootLoaders);
     m_rtcTimer->setObjectName(QStringLiteral("rtcSyncTimer"));
     m_rtcTimer->setInterval(RtcSyncIntervalMs);
     connect(m_rtcTimer, &QTimer::timeout, this, &CanService::OnUpdateRTCDevs);
@@ -130,6 +134,7 @@ int CanService::initService(int canTypeId, int canId, bool isExtern, int canChan
         QLOG_WARN() << "CanService::initService: failed to open can device.";
         return -1;
     }
+    m_upgrade->setBusBitRate(baud * 1000);
     return 0;
 }
 
@@ -179,6 +184,8 @@ void CanService::OnNewCanFrame(ulong id, const QByteArray &data, ulong timeStamp
     if (quint64(id) > 0xFFFFFFFFull || data.size() < FrameDataSize)
         return;
     const auto frameId = quint32(id);
+    // What the bus carries besides the upgrade paces the upgrade's data step.
+    m_upgrade->hear(frameId, data);
     // Content first: when the waiting operation finds its pattern gone, the record must
     // already hold the reply.
     processCanFrame(frameId, data);
@@ -558,7 +565,30 @@ void CanService::OnUpdateRTCDevs()
 int CanService::startUpgrading(
     const QStringList &s19Data, uint chkSum, const QByteArray &bootVersion)
 {
-    return m_upgrade->start(s19Data, chkSum, bootVersion);
+    return startUpgrading(s19Data, chkSum, bootVersion, onlineDevices());
+}
+
+int CanService::startUpgrading(const QStringList &s19Data, uint chkSum,
+    const QByteArray &bootVersion, const QList<int> &expected)
+{
+    return m_upgrade->start(s19Data, chkSum, bootVersion, expected);
+}
+
+QList<int> CanService::onlineDevices()
+{
+    const SignalValues *store = SignalValues::instance();
+    QList<int> online;
+    for (uchar devId : store->knownDevices()) {
+        if (store->value(devId, Signal::SysStatus).toUInt() != SignalValues::OfflineStatus)
+            online.append(devId);
+    }
+    std::sort(online.begin(), online.end());
+    return online;
+}
+
+int CanService::upgradeFramesPerSecond() const
+{
+    return m_upgrade->dataFramesPerSecond();
 }
 
 void CanService::stopUpgrading()

@@ -141,11 +141,18 @@ public:
     // boot loader must answer with (its first 5 bytes). A start while an upgrade runs begins
     // anew. Progress, transcript, failure texts and the result come as the signals below. While
     // the state is not US_IDLE, the clock, string and parameter reads are refused with
-    // Upgrading.
+    // Upgrading. The batteries expected to answer the boot request are those online now
+    // (onlineDevices()), or those given.
     int startUpgrading(const QStringList &s19Data, uint chkSum, const QByteArray &bootVersion);
+    int startUpgrading(const QStringList &s19Data, uint chkSum, const QByteArray &bootVersion,
+        const QList<int> &expected);
     // Back to US_IDLE at once, without a signal.
     void stopUpgrading();
     UpgradeState upgradeState() const;
+    // The pace the upgrade's data step keeps now, frames a second (see CanUpgrade).
+    int upgradeFramesPerSecond() const;
+    // The batteries the signal store has heard and holds online, in ascending order.
+    static QList<int> onlineDevices();
 
     // "<time> Send: id: 0x<id>; data: <bytes>." and its Recv twin, as written to the log and
     // the upgrade transcript.
@@ -167,6 +174,13 @@ signals:
     // 0 to 100.
     void upgradeProgress(int value);
     void upgradeFinished(bool success);
+    // The answers to the boot request are in: who answered, and who of those expected did not.
+    // A receiver connected directly may call stopUpgrading() here, before anything is erased;
+    // otherwise the upgrade goes on with those that answered.
+    void bootAnswersCollected(QList<int> answered, QList<int> missing);
+    // After a failure (upgradeFinished(false) and its text): the batteries that answered the
+    // boot request and wait in their boot loaders; sending the image again recovers them.
+    void leftInBootLoaders(QList<int> devIds);
 
 public slots:
     // Every frame the adapter receives, broadcasts included: stores reply content in the
