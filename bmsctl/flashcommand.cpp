@@ -298,7 +298,12 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
                        "Over CAN (an .s19 image): the upgrade's frames carry no device address, "
                        "so every battery on the bus enters its boot loader and takes the image: "
                        "it cannot be sent to one battery alone. --expect names the batteries "
-                       "that must run the image's version afterwards.\n\n"
+                       "that must run the image's version afterwards. Every battery heard "
+                       "before and every one --expect names is to answer the boot request, "
+                       "which goes out up to %2 times; when one --expect names has not "
+                       "answered, the flash stops there, before anything is erased. A battery "
+                       "that fails to come back waits in its boot loader: the image sent again "
+                       "brings it back.\n\n"
                        "Over a serial port (--serial PORT, a .bin image): the battery on the "
                        "cable takes the image; every battery heard on CAN is read back.\n\n"
                        "The image is checked whole before anything is sent (every S-record "
@@ -308,7 +313,8 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
                        "are given %1 s to come back before they are read. Success: the boot "
                        "loader took the image, and every battery --expect names (without "
                        "--expect: at least one battery) runs its version.")
-            .arg(ComeBackMs / 1000));
+            .arg(ComeBackMs / 1000)
+            .arg(CanUpgrade::MaxTries));
     CommandParser &parser = line.parser();
     parser.addPositional(QStringLiteral("IMAGE"),
         QStringLiteral("The firmware image: .s19 over CAN, .bin over --serial."),
@@ -319,8 +325,8 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
                        "battery on its cable instead."),
         QStringLiteral("port"));
     const QCommandLineOption expect(QStringLiteral("expect"),
-        QStringLiteral("Batteries that must run the image afterwards, e.g. 1,2,5-8 (default: at "
-                       "least one must)."),
+        QStringLiteral("Batteries that must enter their boot loaders and run the image "
+                       "afterwards, e.g. 1,2,5-8 (default: at least one must run it)."),
         QStringLiteral("list"));
     const QCommandLineOption check(QStringLiteral("check"),
         QStringLiteral("Only read and verify the image as flash would (a .bin as for --serial) "
