@@ -107,6 +107,7 @@ CanService::CanService(CanDevice *device, QObject *parent)
     connect(m_device, &CanDevice::transmitFailed, this, &CanService::OnTransmitFailed);
 
     connect(m_upgrade, &CanUpgrade::sendFrame, this, &CanService::sendFrame);
+    m_upgrade->setBacklog([this] { return framesNotYetTaken(); });
     connect(m_upgrade, &CanUpgrade::newUpgradeData, this, &CanService::newUpgradeData);
     connect(m_upgrade, &CanUpgrade::newUpgradeState, this, &CanService::newUpgradeState);
     connect(m_upgrade, &CanUpgrade::upgradeProgress, this, &CanService::upgradeProgress);
@@ -149,8 +150,13 @@ void CanService::closeService()
 
 void CanService::sendFrame(ulong id, const QByteArray &data)
 {
+    ++m_framesNotYetTaken;
     QMetaObject::invokeMethod(
         m_device, "writeData", Qt::QueuedConnection, Q_ARG(ulong, id), Q_ARG(QByteArray, data));
+    // Runs in the adapter's thread right after that write (calls posted to one thread run in
+    // order). The worker thread is joined before the service goes, so this outlives no service.
+    QMetaObject::invokeMethod(
+        m_device, [this] { --m_framesNotYetTaken; }, Qt::QueuedConnection);
 }
 
 int CanService::waitForReply(const ReplyPattern &pattern)

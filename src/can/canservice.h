@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <atomic>
+
 class CanDevice;
 class CanUpgrade;
 class QThread;
@@ -98,6 +100,9 @@ public:
     void closeService();
     // Posts one frame to the adapter; a closed adapter drops it and reports it lost.
     void sendFrame(ulong id, const QByteArray &data);
+    // Frames posted to the adapter's thread that it has not taken yet: a few at most, unless a
+    // busy machine keeps that thread from running.
+    int framesNotYetTaken() const { return m_framesNotYetTaken.load(); }
     // Waits up to ReplyWaitCycles x ReplyWaitCycleMs for a frame that matches the pattern:
     // Success or NoReply. Other slots run during the wait (see the class comment).
     int waitForReply(const ReplyPattern &pattern);
@@ -227,4 +232,6 @@ private:
     bool m_rtcPassRunning = false;
 
     CanUpgrade *m_upgrade = nullptr;
+    // Counted up by sendFrame(), down in the adapter's thread after each write.
+    std::atomic<int> m_framesNotYetTaken { 0 };
 };

@@ -147,11 +147,18 @@ void CanUpgrade::OnTimerTimeOut()
             const int slices = m_lineIndex < m_s19Data.size()
                 ? (m_s19Data.at(m_lineIndex).size() + SliceSize - 1) / SliceSize
                 : 0;
-            // Held back until the pace allows the whole line; the tick count goes on, so the
-            // step's timeout still counts from the last line sent.
+            // Held back while the adapter's thread lags behind, and until the pace allows the
+            // whole line; the tick count goes on, so the step's timeout still counts from the
+            // last line sent.
             m_pacer.setFramesPerSecond(dataFramesPerSecond());
-            if (slices > 0 && !m_pacer.tryTake(slices)) {
+            if (slices > 0 && (m_backlog() > MaxBacklogFrames || !m_pacer.tryTake(slices))) {
+                // Held for the step's whole time: the adapter's thread takes nothing (a line
+                // is then tried again at once, MaxTries times in all).
                 m_nextSendTick = tick + 1;
+                if (tick > SendDataTimeoutTicks) {
+                    runTimeoutRule();
+                    m_nextSendTick = 1;
+                }
                 break;
             }
             m_nextSendTick = 1;

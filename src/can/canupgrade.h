@@ -9,6 +9,8 @@
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
+
 class QTimer;
 
 // The firmware upgrade over CAN, the CAN service's step machine: asks the batteries' boot
@@ -41,7 +43,10 @@ class QTimer;
 // has less room than that besides what it carried in the last second (BusHeadroom, at the bit
 // rate the bus was opened with), so that batteries still broadcasting, commands and replies keep
 // their share; the image's frames win the bus over all of them, so without this they would
-// starve. Any frame of the upgrade that the adapter could not send (refused, or dropped
+// starve. A line is also held back while the adapter's thread has not yet taken a burst's worth
+// of what went before (backlog()): a busy machine may keep that thread from running for a while,
+// and it would then hand the adapter everything at once, more than its transmit buffer holds.
+// Any frame of the upgrade that the adapter could not send (refused, or dropped
 // because the adapter is closed) ends the upgrade, and so does closing the bus: the battery
 // would otherwise be left with a hole in its image, or waiting in its boot loader while the
 // host times out step after step. A line refused by the boot loader ends it even when the
@@ -95,6 +100,7 @@ public:
     static constexpr int MaxDataFramesPerSecond = 1000;
     static constexpr int MinDataFramesPerSecond = 100;
     static constexpr int DataBurstFrames = 20;
+    static constexpr int MaxBacklogFrames = DataBurstFrames;
 
     explicit CanUpgrade(QObject *parent = nullptr);
 
@@ -108,6 +114,8 @@ public:
     // The batteries that answered the boot request so far in this upgrade, in ascending order.
     QList<int> bootAnswers() const { return m_bootAnswers; }
 
+    // How many frames sent are still on their way to the adapter (none when not given).
+    void setBacklog(std::function<int()> backlog) { m_backlog = std::move(backlog); }
     // The bit rate the bus was opened with, for the data step's pace.
     void setBusBitRate(int bitsPerSecond);
     // Every frame the adapter received; counted while an upgrade runs.
@@ -168,6 +176,7 @@ private:
     QTimer *m_timer = nullptr;
     FramePacer m_pacer;
     BusHeadroom m_headroom;
+    std::function<int()> m_backlog = [] { return 0; };
     QList<int> m_expected;
     QList<int> m_bootAnswers;
     // Counts start() and stop(), so that code after a signal knows whether a receiver did.

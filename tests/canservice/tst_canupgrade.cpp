@@ -22,6 +22,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QRegularExpression>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -108,6 +109,11 @@ public:
         QMutexLocker lock(&m_mutex);
         m_answers.insert(requestId, data);
     }
+    void silence(quint32 requestId)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_answers.remove(requestId);
+    }
     void setGoodAnswers()
     {
         setAnswer(CanUpgrade::RequestBootId, answer({ 0x55, 'Z', 'K', '1', '0', '0' }));
@@ -151,6 +157,7 @@ private slots:
     void dataStepIsPaced();
     void dataPaceLeavesTheBusRoom_data();
     void dataPaceLeavesTheBusRoom();
+    void linesWaitForAStalledAdapterThread();
     void stopUpgradingIsSilentAndFreesTheReads();
     void secondStartBeginsAnew();
     void upgradeFailsAtOnce_data();
@@ -634,7 +641,8 @@ void TestCanUpgrade::bootAnswersAreCollectedFromEveryBattery()
         connect(m_service.get(), &CanService::bootAnswersCollected, this,
             [this] { m_service->stopUpgrading(); });
     }
-    m_boot->setAnswer(CanUpgrade::RequestBootId, QByteArray());
+    // The test answers for the batteries.
+    m_boot->silence(CanUpgrade::RequestBootId);
     QCOMPARE(m_service->startUpgrading(ThreeLines, ChkSum, BootVersion, expected), 0);
     auto *timer = m_service->findChild<QTimer *>(QStringLiteral("upgradeTimer"));
     timer->stop();
@@ -766,6 +774,29 @@ void TestCanUpgrade::dataPaceLeavesTheBusRoom()
     QCOMPARE(headroom.heardBitsAt(BusHeadroom::WindowNs - 1), heardBits);
     QCOMPARE(headroom.heardBitsAt(2 * BusHeadroom::WindowNs), 0);
     m_service->stopUpgrading();
+}
+
+void TestCanUpgrade::linesWaitForAStalledAdapterThread()
+{
+    QCOMPARE(m_service->startUpgrading(image(120), ChkSum, BootVersion), 0);
+    QVERIFY(waitForEvents("progress", 5));
+    // The adapter's thread stops taking frames, as on a machine too busy to run it.
+    QSemaphore stalled;
+    QMetaObject::invokeMethod(
+        m_service->device(), [&stalled] { stalled.acquire(); }, Qt::QueuedConnection);
+    // At the pace alone, 300 lines would go in 300 ms; a line (10 frames) past the burst at most.
+    int most = 0;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (elapsed.elapsed() < 300) {
+        most = std::max(most, m_service->framesNotYetTaken());
+        QVERIFY(!waitForEvents("finished", 1, 10));
+    }
+    stalled.release();
+    QVERIFY2(
+        most > 0 && most <= CanUpgrade::MaxBacklogFrames + 10, qPrintable(QString::number(most)));
+    QVERIFY(waitForFinish(10000));
+    QCOMPARE(eventsStartingWith("finished"), QStringList { "finished: true" });
 }
 
 void TestCanUpgrade::stopUpgradingIsSilentAndFreesTheReads()
