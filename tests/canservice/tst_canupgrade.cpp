@@ -180,7 +180,7 @@ private:
     QStringList warnings() const;
     // Runs the event loop until the upgrade has finished. QTRY_* would not do for timing:
     // between its polls it sleeps 10 ms, and a 2 ms timer cannot tick during the sleep.
-    bool waitForFinish(int timeoutMs = 5000);
+    bool waitForFinish(int timeoutMs = 15000);
     // The same, until that many events start with prefix.
     bool waitForEvents(const QString &prefix, int count, int timeoutMs = 5000);
 
