@@ -2,8 +2,8 @@
 // compared with the log the simulator holds; records with a wrong CRC; a folder that takes no
 // file; an unknown battery and wrong command lines.
 
-#include "records/failingfiles.h"
 #include "records/historyrecords.h"
+#include "support/failingfiles.h"
 #include "support/parameterset.h"
 #include "support/savedlines.h"
 #include "support/simprocess.h"

@@ -1,4 +1,4 @@
-#include "records/failingfiles.h"
+#include "support/failingfiles.h"
 #include "support/stderrcapture.h"
 
 #include "log/destinationfactory.h"

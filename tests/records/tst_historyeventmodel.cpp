@@ -5,9 +5,9 @@
 #include "can/adaptertype.h"
 #include "canservice/playedbms.h"
 #include "canservice/scriptedbus.h"
-#include "failingfiles.h"
 #include "historyrecords.h"
 #include "support/capturedestination.h"
+#include "support/failingfiles.h"
 #include "support/parameterset.h"
 #include "support/savedlines.h"
 

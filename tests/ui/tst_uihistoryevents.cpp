@@ -5,9 +5,9 @@
 #include "canservice/playedbms.h"
 #include "canservice/scriptedbus.h"
 #include "filedialoganswer.h"
-#include "records/failingfiles.h"
 #include "records/historyrecords.h"
 #include "resource/resources.h"
+#include "support/failingfiles.h"
 #include "support/parameterset.h"
 #include "uitestsupport.h"
 
