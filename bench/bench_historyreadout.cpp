@@ -76,7 +76,7 @@ int main(int argc, char *argv[])
     if (!QTest::qWaitFor([service] { return !service->isRtcSyncPending(1); }, 5000))
         std::fprintf(stderr, "(the battery's clock is still being set)\n");
 
-    HistoryEventModel model(service);
+    HistoryEventModel model;
     QList<double> totals;
     QList<double> counts;
     for (int run = 0; run < Runs; ++run) {

@@ -137,7 +137,8 @@ int main(int argc, char *argv[])
     // Storage.
     const long long heapBefore = heapInUse();
     const long long rssBefore = residentBytes();
-    auto *model = new RealTimeRecordingTableModel(&store);
+    auto *model = new RealTimeRecordingTableModel;
+    model->setSignalSource(&store);
     model->setClock([] { return QDateTime(QDate(2024, 6, 1), QTime(8, 0)); });
     QElapsedTimer clock;
     clock.start();

@@ -1,7 +1,7 @@
 #include "historydatamodel.h"
 
-#include "signals/abstractsignalvalue.h"
 #include "signals/signalindex.h"
+#include "signals/signalvalues.h"
 
 #include <QFont>
 #include <QTimer>
@@ -44,9 +44,9 @@ constexpr int HeaderPointSize = 15;
 
 } // namespace
 
-HistoryDataModel::HistoryDataModel(const AbstractSignalValue *source, QObject *parent)
+HistoryDataModel::HistoryDataModel(QObject *parent)
     : QAbstractTableModel(parent)
-    , m_source(source)
+    , m_source(SignalValues::instance())
 {
     m_header = QStringList { QString(), tr("Hrs"), QString(), tr("Times"), QString(), tr("kWh") };
     const QString zero = QStringLiteral("0");
@@ -65,6 +65,11 @@ HistoryDataModel::HistoryDataModel(const AbstractSignalValue *source, QObject *p
     m_timer->setInterval(RefreshIntervalMs);
     connect(m_timer, &QTimer::timeout, this, &HistoryDataModel::OnTimerTimeout);
     m_timer->start();
+}
+
+void HistoryDataModel::setSignalSource(const AbstractSignalValue *source)
+{
+    m_source = source;
 }
 
 QString HistoryDataModel::hoursText(const QVariant &value)

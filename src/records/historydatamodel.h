@@ -29,8 +29,10 @@ public:
     static constexpr int ColumnCount = 6;
     static constexpr int RefreshIntervalMs = 1000;
 
-    // Values are read from source, which outlives the model.
-    explicit HistoryDataModel(const AbstractSignalValue *source, QObject *parent = nullptr);
+    explicit HistoryDataModel(QObject *parent = nullptr);
+
+    // Where values are read from; the application's store unless a test gives another.
+    void setSignalSource(const AbstractSignalValue *source);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;

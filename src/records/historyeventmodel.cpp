@@ -4,6 +4,8 @@
 #include "historyreadout.h"
 #include "historyrecordtext.h"
 
+#include "can/canservice.h"
+
 #include <QFont>
 
 namespace {
@@ -12,6 +14,10 @@ const QString FontFamily = QStringLiteral("Microsoft YaHei");
 constexpr int FontPointSize = 10;
 
 } // namespace
+
+HistoryEventModel::HistoryEventModel(QObject *parent)
+    : HistoryEventModel(CanService::instance(), parent)
+{ }
 
 HistoryEventModel::HistoryEventModel(CanService *service, QObject *parent)
     : QAbstractTableModel(parent)

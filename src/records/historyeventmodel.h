@@ -18,7 +18,8 @@ class HistoryEventModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    // Reads out through service, which outlives the model.
+    explicit HistoryEventModel(QObject *parent = nullptr);
+    // A model on a CAN service of the caller's (tests); the application's otherwise.
     explicit HistoryEventModel(CanService *service, QObject *parent = nullptr);
     ~HistoryEventModel() override;
 

@@ -4,6 +4,7 @@
 
 #include "signals/abstractsignalvalue.h"
 #include "signals/signalindex.h"
+#include "signals/signalvalues.h"
 
 #include <QFont>
 #include <QTimer>
@@ -98,10 +99,9 @@ QTime timeOf(const RecordingSample &sample)
 
 } // namespace
 
-RealTimeRecordingTableModel::RealTimeRecordingTableModel(
-    const AbstractSignalValue *source, QObject *parent)
+RealTimeRecordingTableModel::RealTimeRecordingTableModel(QObject *parent)
     : QAbstractTableModel(parent)
-    , m_source(source)
+    , m_source(SignalValues::instance())
     , m_clock([] { return QDateTime::currentDateTime(); })
 {
     for (int k = 0; k < RecordingSample::ValueCount; ++k)
@@ -115,6 +115,14 @@ RealTimeRecordingTableModel::RealTimeRecordingTableModel(
 
 // The save jobs are children; each waits for its file as it goes.
 RealTimeRecordingTableModel::~RealTimeRecordingTableModel() = default;
+
+void RealTimeRecordingTableModel::setSignalSource(const AbstractSignalValue *source)
+{
+    m_source = source;
+    updateFormats();
+    if (!m_samples.isEmpty())
+        emit dataChanged(index(0, FirstValueColumn), index(rowCount() - 1, ColumnCount - 1));
+}
 
 void RealTimeRecordingTableModel::setClock(std::function<QDateTime()> clock)
 {

@@ -43,11 +43,12 @@ public:
     };
     using ValueFormats = std::array<ValueFormat, RecordingSample::ValueCount>;
 
-    // Values and the catalogue come from source, which outlives the model.
-    explicit RealTimeRecordingTableModel(
-        const AbstractSignalValue *source, QObject *parent = nullptr);
+    explicit RealTimeRecordingTableModel(QObject *parent = nullptr);
     ~RealTimeRecordingTableModel() override;
 
+    // Where values and the catalogue come from; the application's store unless a test gives
+    // another. Formats follow the new catalogue; rows already taken are shown with it too.
+    void setSignalSource(const AbstractSignalValue *source);
     // The clock samples are stamped with; the local time unless a test gives another.
     void setClock(std::function<QDateTime()> clock);
 

@@ -51,18 +51,18 @@ MainWidger::MainWidger(const SignalValues *store, CanService *service, QWidget *
 
     auto *content = new QWidget;
     m_logo = new UiLogo(content);
-    m_top = new UiMainTop(store, content);
+    m_top = new UiMainTop(content);
     m_left = new UiMainLeft(service, content);
     m_stack = new QStackedWidget(content);
 
-    m_baseInfo = new UiBaseInfo(store, m_stack);
-    m_parallelInfo = new UiParallelInfo(store, m_stack);
-    m_historyData = new UiHistoryData(store, m_stack);
-    m_logsHistory = new UiLogsHistory(store, service, m_stack);
+    m_baseInfo = new UiBaseInfo(m_stack);
+    m_parallelInfo = new UiParallelInfo(m_stack);
+    m_historyData = new UiHistoryData(m_stack);
+    m_logsHistory = new UiLogsHistory(m_stack);
     m_login = new UiLogin(m_stack);
-    m_firmware = new UiFirmware(service, m_stack);
+    m_firmware = new UiFirmware(m_stack);
     m_manufacturing = new UiManufacturing(store, service, m_stack);
-    m_parameter = new UiParameter(store, service, m_stack);
+    m_parameter = new UiParameter(m_stack);
     const QList<QWidget *> pages = { m_baseInfo, m_parallelInfo, m_historyData, m_logsHistory,
         m_login, m_firmware, m_manufacturing, m_parameter };
     for (QWidget *page : pages)

@@ -54,8 +54,9 @@ public:
     static constexpr int MaxWidth = 1641;
     static constexpr int MaxHeight = 973;
 
-    // Every page reads the batteries from store and talks to them through service; both outlive
-    // the window.
+    // The navigation bar, the manufacturing page and the Trends window read the batteries from
+    // store and reach them through service; both outlive the window. The other pages are bound
+    // to the program's single store and service.
     MainWidger(const SignalValues *store, CanService *service, QWidget *parent = nullptr);
 
     // The size the window opens with on a screen whose available area is the given one: the

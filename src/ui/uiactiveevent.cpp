@@ -1,17 +1,15 @@
 #include "uiactiveevent.h"
 
-#include "signals/abstractsignalvalue.h"
 #include "signals/alarmset.h"
+#include "signals/signalvalues.h"
 
 #include <QLabel>
 #include <QTimer>
 #include <QVBoxLayout>
 
-UiActiveEvent::UiActiveEvent(const AbstractSignalValue *store, int devId,
-    const QList<int> &levelSignals, const QList<int> &flagSignals, const QStringList &names,
-    QWidget *parent)
+UiActiveEvent::UiActiveEvent(int devId, const QList<int> &levelSignals,
+    const QList<int> &flagSignals, const QStringList &names, QWidget *parent)
     : QDialog(parent)
-    , m_store(store)
     , m_devId(devId)
     , m_names(names)
     , m_levelSignals(levelSignals)
@@ -44,19 +42,20 @@ QString UiActiveEvent::eventText() const
 
 void UiActiveEvent::OnTimerTimeout()
 {
+    const SignalValues *store = SignalValues::instance();
     const QString lineEnd = QStringLiteral("\r\n");
     QString severe;
     QString minor;
 
     for (int i = 0; i < m_levelSignals.size(); ++i) {
-        const uint level = m_store->value(m_devId, m_levelSignals.at(i)).toUInt();
+        const uint level = store->value(m_devId, m_levelSignals.at(i)).toUInt();
         if (level == uint(AlarmSet::ProtectionLevel))
             severe += m_names.value(i) + tr("(L2 Error)") + lineEnd;
         else if (level == uint(AlarmSet::AlarmLevel))
             minor += m_names.value(i) + tr("(L1 Error)") + lineEnd;
     }
     for (int j = 0; j < m_flagSignals.size(); ++j) {
-        if (m_store->value(m_devId, m_flagSignals.at(j)).toUInt() == uint(AlarmSet::FlagActive))
+        if (store->value(m_devId, m_flagSignals.at(j)).toUInt() == uint(AlarmSet::FlagActive))
             severe += m_names.value(m_levelSignals.size() + j) + tr("(Error)") + lineEnd;
     }
     m_list->setText(severe + lineEnd + minor);

@@ -4,7 +4,6 @@
 #include <QList>
 #include <QStringList>
 
-class AbstractSignalValue;
 class QLabel;
 class QTimer;
 
@@ -19,10 +18,10 @@ class UiActiveEvent : public QDialog
 public:
     static constexpr int RefreshIntervalMs = 1000;
 
-    // The faults are read from store, which outlives the dialog. names holds the level names in
-    // level-list order followed by the flag names in flag-list order.
-    UiActiveEvent(const AbstractSignalValue *store, int devId, const QList<int> &levelSignals,
-        const QList<int> &flagSignals, const QStringList &names, QWidget *parent = nullptr);
+    // names holds the level names in level-list order followed by the flag names in flag-list
+    // order.
+    UiActiveEvent(int devId, const QList<int> &levelSignals, const QList<int> &flagSignals,
+        const QStringList &names, QWidget *parent = nullptr);
 
     int devId() const { return m_devId; }
     QString eventText() const;
@@ -31,7 +30,6 @@ public slots:
     void OnTimerTimeout();
 
 private:
-    const AbstractSignalValue *m_store = nullptr;
     int m_devId = 0;
     QStringList m_names;
     QList<int> m_levelSignals;

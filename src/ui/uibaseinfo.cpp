@@ -1,7 +1,7 @@
 #include "uibaseinfo.h"
 
-#include "signals/abstractsignalvalue.h"
 #include "signals/signalindex.h"
+#include "signals/signalvalues.h"
 #include "uibmuinfo.h"
 #include "uikeyvalue.h"
 #include "uirelaystatus.h"
@@ -40,9 +40,9 @@ QString fixed(double value, int decimals)
 
 } // namespace
 
-UiBaseInfo::UiBaseInfo(const AbstractSignalValue *source, QWidget *parent)
+UiBaseInfo::UiBaseInfo(QWidget *parent)
     : QWidget(parent)
-    , m_source(source)
+    , m_source(SignalValues::instance())
 {
     m_status = new UiKeyValue(tr("STATUS"), tr("Static"), this);
     m_status->setObjectName(QStringLiteral("BaseInfoStatus"));
@@ -127,6 +127,11 @@ UiBaseInfo::UiBaseInfo(const AbstractSignalValue *source, QWidget *parent)
     m_timer->setInterval(RefreshIntervalMs);
     connect(m_timer, &QTimer::timeout, this, &UiBaseInfo::OnTimerTimeout);
     m_timer->start();
+}
+
+void UiBaseInfo::setSignalSource(const AbstractSignalValue *source)
+{
+    m_source = source;
 }
 
 QString UiBaseInfo::statusText() const

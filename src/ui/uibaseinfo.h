@@ -28,8 +28,10 @@ public:
     static constexpr int ModuleCount = 4;
     static constexpr int RelayCount = 4;
 
-    // Values are read from source, which outlives the page.
-    explicit UiBaseInfo(const AbstractSignalValue *source, QWidget *parent = nullptr);
+    explicit UiBaseInfo(QWidget *parent = nullptr);
+
+    // Where values are read from; the application's store unless a test gives another one.
+    void setSignalSource(const AbstractSignalValue *source);
 
     int currentDevice() const { return m_devId; }
     QString statusText() const;

@@ -72,9 +72,8 @@ QString fieldText(const QByteArray &bytes)
 
 } // namespace
 
-UiFirmware::UiFirmware(CanService *service, QWidget *parent)
+UiFirmware::UiFirmware(QWidget *parent)
     : QWidget(parent)
-    , m_service(service)
 {
     m_serialNumber = makeField(this);
     m_modelNumber = makeField(this);
@@ -158,12 +157,13 @@ UiFirmware::UiFirmware(CanService *service, QWidget *parent)
     connect(m_uart, &UartService::upgradeResult, this, [this] { m_uartUpgrading = false; });
     m_uart->moveToThread(m_thread);
 
-    connect(m_service, &CanService::upgradeProgress, m_progress, &QProgressBar::setValue);
-    connect(m_service, &CanService::upgradeFinished, this, &UiFirmware::OnUpgradeResult);
-    connect(m_service, &CanService::newUpgradeData, this, &UiFirmware::OnNewData);
-    connect(m_service, &CanService::newUpgradeState, this, &UiFirmware::OnNewState);
-    connect(m_service, &CanService::bootAnswersCollected, this, &UiFirmware::OnBootAnswers);
-    connect(m_service, &CanService::leftInBootLoaders, this, &UiFirmware::OnLeftInBootLoaders);
+    CanService *can = CanService::instance();
+    connect(can, &CanService::upgradeProgress, m_progress, &QProgressBar::setValue);
+    connect(can, &CanService::upgradeFinished, this, &UiFirmware::OnUpgradeResult);
+    connect(can, &CanService::newUpgradeData, this, &UiFirmware::OnNewData);
+    connect(can, &CanService::newUpgradeState, this, &UiFirmware::OnNewState);
+    connect(can, &CanService::bootAnswersCollected, this, &UiFirmware::OnBootAnswers);
+    connect(can, &CanService::leftInBootLoaders, this, &UiFirmware::OnLeftInBootLoaders);
     connect(m_clear, &QPushButton::clicked, m_log, &QPlainTextEdit::clear);
     connect(m_select, &QPushButton::clicked, this, &UiFirmware::OnClickSelect);
     connect(m_start, &QPushButton::clicked, this, &UiFirmware::OnClickStart);
@@ -267,17 +267,17 @@ void UiFirmware::upgradeByCan()
     }
     if (!confirmedFileUnchanged())
         return;
-    m_service->startUpgrading(m_s19Data, m_chkSum, m_bootVersion);
+    CanService::instance()->startUpgrading(m_s19Data, m_chkSum, m_bootVersion);
 }
 
 bool UiFirmware::isUpgrading() const
 {
-    return m_uartUpgrading || m_service->upgradeState() != CanService::US_IDLE;
+    return m_uartUpgrading || CanService::instance()->upgradeState() != CanService::US_IDLE;
 }
 
 void UiFirmware::stopUpgrading()
 {
-    m_service->stopUpgrading();
+    CanService::instance()->stopUpgrading();
     if (m_uartUpgrading)
         QMetaObject::invokeMethod(m_uart, "stopUpgrading", Qt::BlockingQueuedConnection);
     m_uartUpgrading = false;
@@ -367,12 +367,13 @@ void UiFirmware::OnTimerTimeout()
     // Device numbers travel as one byte; nothing answers to a larger one.
     if (m_devId < 0 || m_devId > 0xFF)
         return;
+    CanService *can = CanService::instance();
     const auto devId = uchar(m_devId);
     QByteArray bytes;
-    if (m_service->readBatteryCode(devId, bytes) == CanService::Success)
+    if (can->readBatteryCode(devId, bytes) == CanService::Success)
         m_serialNumber->setText(fieldText(bytes));
-    if (m_service->readModelCode(devId, bytes) == CanService::Success)
+    if (can->readModelCode(devId, bytes) == CanService::Success)
         m_modelNumber->setText(fieldText(bytes));
-    if (m_service->readFirmwareVersion(devId, bytes) == CanService::Success)
+    if (can->readFirmwareVersion(devId, bytes) == CanService::Success)
         m_firmwareVersion->setText(fieldText(bytes));
 }

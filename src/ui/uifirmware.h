@@ -5,7 +5,6 @@
 #include <QStringList>
 #include <QWidget>
 
-class CanService;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -37,8 +36,7 @@ public:
     static constexpr int RefreshIntervalMs = 1000;
     static constexpr int MaxLogBlocks = 20000;
 
-    // The CAN path and the battery's identity go through service, which outlives the page.
-    explicit UiFirmware(CanService *service, QWidget *parent = nullptr);
+    explicit UiFirmware(QWidget *parent = nullptr);
     ~UiFirmware() override;
 
     int currentDevice() const { return m_devId; }
@@ -94,7 +92,6 @@ private:
     void tell(const QString &text);
     void showResult(const QString &text, const QString &styleSheet);
 
-    CanService *m_service = nullptr;
     QLineEdit *m_serialNumber = nullptr;
     QLineEdit *m_modelNumber = nullptr;
     QLineEdit *m_firmwareVersion = nullptr;

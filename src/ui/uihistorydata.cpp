@@ -17,9 +17,9 @@ const QString FontFamily = QStringLiteral("Microsoft YaHei");
 
 } // namespace
 
-UiHistoryData::UiHistoryData(const AbstractSignalValue *store, QWidget *parent)
+UiHistoryData::UiHistoryData(QWidget *parent)
     : QWidget(parent)
-    , m_model(new HistoryDataModel(store, this))
+    , m_model(new HistoryDataModel(this))
 {
     QHBoxLayout *heading = PageWidgets::heading(this, Icon, QSize(44, 58), tr("History Data"), 20);
 

@@ -2,7 +2,6 @@
 
 #include <QWidget>
 
-class AbstractSignalValue;
 class HistoryDataModel;
 class QTableView;
 
@@ -13,8 +12,7 @@ class UiHistoryData : public QWidget
 {
     Q_OBJECT
 public:
-    // The statistics are read from store, which outlives the page.
-    explicit UiHistoryData(const AbstractSignalValue *store, QWidget *parent = nullptr);
+    explicit UiHistoryData(QWidget *parent = nullptr);
 
     HistoryDataModel *model() const { return m_model; }
     QTableView *table() const { return m_table; }

@@ -19,6 +19,10 @@ const QString Icon = QStringLiteral(":/resource/Icon/HisEvent.png");
 
 } // namespace
 
+UiHistoryEvents::UiHistoryEvents(QWidget *parent)
+    : UiHistoryEvents(new HistoryEventModel, parent)
+{ }
+
 UiHistoryEvents::UiHistoryEvents(HistoryEventModel *model, QWidget *parent)
     : QWidget(parent)
     , m_model(model)

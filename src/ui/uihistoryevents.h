@@ -20,7 +20,8 @@ class UiHistoryEvents : public QWidget
 {
     Q_OBJECT
 public:
-    // A page on model, which it takes over.
+    explicit UiHistoryEvents(QWidget *parent = nullptr);
+    // A page on a model of the caller's (tests), which it takes over.
     explicit UiHistoryEvents(HistoryEventModel *model, QWidget *parent = nullptr);
 
     HistoryEventModel *model() const { return m_model; }

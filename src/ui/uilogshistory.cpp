@@ -4,9 +4,6 @@
 #include "uipageindicator.h"
 #include "uirealtimerecording.h"
 
-#include "records/historyeventmodel.h"
-#include "records/realtimerecordingtablemodel.h"
-
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QStackedLayout>
@@ -18,11 +15,11 @@ enum Page { RealTimePage = 0, EventsPage = 1, PageCount = 2 };
 
 } // namespace
 
-UiLogsHistory::UiLogsHistory(const AbstractSignalValue *store, CanService *service, QWidget *parent)
+UiLogsHistory::UiLogsHistory(QWidget *parent)
     : QWidget(parent)
 {
-    m_realTime = new UiRealTimeRecording(new RealTimeRecordingTableModel(store), this);
-    m_events = new UiHistoryEvents(new HistoryEventModel(service), this);
+    m_realTime = new UiRealTimeRecording(this);
+    m_events = new UiHistoryEvents(this);
     m_stack = new QStackedLayout;
     m_stack->addWidget(m_realTime);
     m_stack->addWidget(m_events);

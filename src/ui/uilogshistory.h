@@ -2,8 +2,6 @@
 
 #include <QWidget>
 
-class AbstractSignalValue;
-class CanService;
 class QPushButton;
 class QStackedLayout;
 class UiHistoryEvents;
@@ -17,9 +15,7 @@ class UiLogsHistory : public QWidget
 {
     Q_OBJECT
 public:
-    // The recording samples store; the history events come through service. Both outlive the
-    // page.
-    UiLogsHistory(const AbstractSignalValue *store, CanService *service, QWidget *parent = nullptr);
+    explicit UiLogsHistory(QWidget *parent = nullptr);
 
     UiRealTimeRecording *realTimeRecording() const { return m_realTime; }
     UiHistoryEvents *historyEvents() const { return m_events; }

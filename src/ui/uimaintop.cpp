@@ -40,9 +40,8 @@ QLabel *makeLabel(const QString &text, QWidget *parent)
 
 } // namespace
 
-UiMainTop::UiMainTop(const SignalValues *store, QWidget *parent)
+UiMainTop::UiMainTop(QWidget *parent)
     : QWidget(parent)
-    , m_store(store)
     , m_levelSignals(AlarmSet::levelSignals())
     , m_flagSignals(AlarmSet::flagSignals())
 {
@@ -107,7 +106,7 @@ UiMainTop::UiMainTop(const SignalValues *store, QWidget *parent)
     connect(m_comPorts, &QComboBox::currentTextChanged, this, &UiMainTop::comPortChanged);
     connect(m_protect, &QPushButton::clicked, this, &UiMainTop::OnShowActiveAlarm);
     connect(m_alarm, &QPushButton::clicked, this, &UiMainTop::OnShowActiveAlarm);
-    connect(m_store, &SignalValues::newDeviceId, this, &UiMainTop::OnNewDeviceId);
+    connect(SignalValues::instance(), &SignalValues::newDeviceId, this, &UiMainTop::OnNewDeviceId);
     // The battery selector's own signal is connected by OnNewDeviceId once it holds batteries.
 
     m_portList = new SerialPortList(this);
@@ -158,14 +157,15 @@ void UiMainTop::selectDevice(int devId)
 
 void UiMainTop::updateProtect()
 {
-    const int count
-        = AlarmSet::protectionCount(*m_store, currentDeviceId(), m_levelSignals, m_flagSignals);
+    const int count = AlarmSet::protectionCount(
+        *SignalValues::instance(), currentDeviceId(), m_levelSignals, m_flagSignals);
     m_protect->setText(QString::number(count));
 }
 
 void UiMainTop::updateAlarm()
 {
-    const int count = AlarmSet::alarmCount(*m_store, currentDeviceId(), m_levelSignals);
+    const int count
+        = AlarmSet::alarmCount(*SignalValues::instance(), currentDeviceId(), m_levelSignals);
     m_alarm->setText(QString::number(count));
 }
 
@@ -196,8 +196,7 @@ void UiMainTop::OnTimerTimeout()
 
 void UiMainTop::OnShowActiveAlarm()
 {
-    UiActiveEvent dialog(
-        m_store, currentDeviceId(), m_levelSignals, m_flagSignals, alarmNames(), this);
+    UiActiveEvent dialog(currentDeviceId(), m_levelSignals, m_flagSignals, alarmNames(), this);
     dialog.exec();
 }
 

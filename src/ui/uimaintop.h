@@ -9,7 +9,6 @@ class QLabel;
 class QPushButton;
 class QTimer;
 class SerialPortList;
-class SignalValues;
 
 // The top bar: home and login buttons, the serial-port and battery selectors, the PROTECTION
 // and ALARM counters of the selected battery, and the clock.
@@ -30,8 +29,7 @@ public:
     static constexpr int ComboHeight = 40;
     static constexpr int ComPortComboWidth = 125;
 
-    // The batteries and their faults come from store, which outlives the bar.
-    explicit UiMainTop(const SignalValues *store, QWidget *parent = nullptr);
+    explicit UiMainTop(QWidget *parent = nullptr);
 
     // The selected battery's number; 0 while the selector is empty.
     int currentDeviceId() const;
@@ -71,7 +69,6 @@ public slots:
 private:
     void refreshComPorts();
 
-    const SignalValues *m_store = nullptr;
     QPushButton *m_home = nullptr;
     QPushButton *m_login = nullptr;
     QPushButton *m_trends = nullptr;

@@ -1,8 +1,8 @@
 #include "uiparallelinfo.h"
 
-#include "signals/abstractsignalvalue.h"
 #include "signals/batterybank.h"
 #include "signals/signalindex.h"
+#include "signals/signalvalues.h"
 #include "uipackvoltagestatus.h"
 
 #include <QGridLayout>
@@ -11,9 +11,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-UiParallelInfo::UiParallelInfo(const AbstractSignalValue *store, QWidget *parent)
+UiParallelInfo::UiParallelInfo(QWidget *parent)
     : QWidget(parent)
-    , m_store(store)
 {
     auto *grid = new QWidget;
     auto *gridLayout = new QGridLayout(grid);
@@ -56,9 +55,10 @@ UiParallelInfo::UiParallelInfo(const AbstractSignalValue *store, QWidget *parent
 
 void UiParallelInfo::Slot_ShowMonitorData()
 {
+    const SignalValues *store = SignalValues::instance();
     for (int devId = 0; devId < m_tiles.size(); ++devId) {
-        const int status = m_store->value(devId, Signal::SysStatus).toInt();
-        const float voltage = m_store->value(devId, Signal::SumVolt).toFloat();
+        const int status = store->value(devId, Signal::SysStatus).toInt();
+        const float voltage = store->value(devId, Signal::SumVolt).toFloat();
         m_tiles.at(devId)->setVoltageStatus(voltage, status);
     }
 }

@@ -3,7 +3,6 @@
 #include <QList>
 #include <QWidget>
 
-class AbstractSignalValue;
 class QTimer;
 class UiPackVoltageStatus;
 
@@ -17,8 +16,7 @@ public:
     static constexpr int TilesPerRow = 5;
     static constexpr int RefreshIntervalMs = 1000;
 
-    // The packs' values are read from store, which outlives the page.
-    explicit UiParallelInfo(const AbstractSignalValue *store, QWidget *parent = nullptr);
+    explicit UiParallelInfo(QWidget *parent = nullptr);
 
     const QList<UiPackVoltageStatus *> &tiles() const { return m_tiles; }
 
@@ -28,7 +26,6 @@ public slots:
     void Slot_ShowMonitorData();
 
 private:
-    const AbstractSignalValue *m_store = nullptr;
     QList<UiPackVoltageStatus *> m_tiles;
     QTimer *m_timer = nullptr;
 };

@@ -2,18 +2,18 @@
 
 #include "can/canservice.h"
 #include "relayindex.h"
-#include "signals/abstractsignalvalue.h"
 #include "signals/signalindex.h"
+#include "signals/signalvalues.h"
 #include "uirelaycontrols.h"
 
 #include <QGridLayout>
 #include <QStackedLayout>
 #include <QTimer>
 
-UiParameter::UiParameter(const AbstractSignalValue *source, CanService *service, QWidget *parent)
+UiParameter::UiParameter(QWidget *parent)
     : QWidget(parent)
-    , m_source(source)
-    , m_service(service)
+    , m_source(SignalValues::instance())
+    , m_service(CanService::instance())
 {
     // One page in a stack, so that further engineering pages can join it later.
     auto *page = new QWidget(this);
@@ -38,6 +38,11 @@ UiParameter::UiParameter(const AbstractSignalValue *source, CanService *service,
     m_timer->setInterval(RefreshIntervalMs);
     connect(m_timer, &QTimer::timeout, this, &UiParameter::OnTimerTimeout);
     m_timer->start();
+}
+
+void UiParameter::setSignalSource(const AbstractSignalValue *source)
+{
+    m_source = source;
 }
 
 int UiParameter::stateSignal(int relayType)

@@ -20,9 +20,10 @@ class UiParameter : public QWidget
 public:
     static constexpr int RefreshIntervalMs = 1000;
 
-    // Relay states are read from source and commands go through service; both outlive the
-    // page.
-    UiParameter(const AbstractSignalValue *source, CanService *service, QWidget *parent = nullptr);
+    explicit UiParameter(QWidget *parent = nullptr);
+
+    // Where relay states are read from; the application's store unless a test gives another.
+    void setSignalSource(const AbstractSignalValue *source);
 
     int currentDevice() const { return int(m_devId); }
     UiRelayControls *relayControls() const { return m_relayControls; }

@@ -16,6 +16,10 @@ const QString Icon = QStringLiteral(":/resource/Icon/RealTime.png");
 
 } // namespace
 
+UiRealTimeRecording::UiRealTimeRecording(QWidget *parent)
+    : UiRealTimeRecording(new RealTimeRecordingTableModel, parent)
+{ }
+
 UiRealTimeRecording::UiRealTimeRecording(RealTimeRecordingTableModel *model, QWidget *parent)
     : QWidget(parent)
     , m_model(model)

@@ -16,7 +16,8 @@ class UiRealTimeRecording : public QWidget
 {
     Q_OBJECT
 public:
-    // A page on model, which it takes over.
+    explicit UiRealTimeRecording(QWidget *parent = nullptr);
+    // A page on a model of the caller's (tests), which it takes over.
     explicit UiRealTimeRecording(RealTimeRecordingTableModel *model, QWidget *parent = nullptr);
 
     RealTimeRecordingTableModel *model() const { return m_model; }

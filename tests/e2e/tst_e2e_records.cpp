@@ -65,7 +65,7 @@ void TestE2eRecords::initTestCase()
             "--history-dump", m_dir.path(), "--fault-packs", "2", "--bad-crc", "0.5",
             "--history-stop-after", QString::number(CutAfter) }));
     QVERIFY2(E2e::waitForDevices({ 1, 2 }), m_sim.output().constData());
-    m_logs.reset(new UiLogsHistory(SignalValues::instance(), CanService::instance()));
+    m_logs.reset(new UiLogsHistory);
     m_capture = CaptureDestination::attach();
     // Warnings are what the tests look for; the frame transcript would only bury them.
     QsLogging::Logger::instance().setLoggingLevel(QsLogging::InfoLevel);

@@ -85,7 +85,8 @@ private:
 void TestHistoryDataModel::init()
 {
     m_store.reset(new SignalValues);
-    m_model.reset(new HistoryDataModel(m_store.get()));
+    m_model.reset(new HistoryDataModel);
+    m_model->setSignalSource(m_store.get());
 }
 
 void TestHistoryDataModel::cleanup()

@@ -73,7 +73,8 @@ void TestRealTimeRecording::initTestCase()
 void TestRealTimeRecording::init()
 {
     m_store.reset(new SignalValues);
-    m_model.reset(new RealTimeRecordingTableModel(m_store.get()));
+    m_model.reset(new RealTimeRecordingTableModel);
+    m_model->setSignalSource(m_store.get());
     m_now = Noon;
     m_clockReads = 0;
     m_model->setClock([this] {

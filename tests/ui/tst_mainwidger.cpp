@@ -1,6 +1,6 @@
 #include "can/candevice.h"
 #include "can/canservice.h"
-#include "canservice/scriptedbus.h"
+#include "canservice/playedbms.h"
 #include "records/historydatamodel.h"
 #include "records/realtimerecordingtablemodel.h"
 #include "resource/resources.h"
@@ -10,7 +10,6 @@
 #include "signals/signalindex.h"
 #include "support/testport.h"
 #include "ui/mainwidger.h"
-#include "ui/relayindex.h"
 #include "ui/uiactiveevent.h"
 #include "ui/uibaseinfo.h"
 #include "ui/uifirmware.h"
@@ -21,18 +20,14 @@
 #include "ui/uimainleft.h"
 #include "ui/uimaintop.h"
 #include "ui/uimanufacturing.h"
-#include "ui/uipackvoltagestatus.h"
 #include "ui/uiparallelinfo.h"
 #include "ui/uiparameter.h"
 #include "ui/uirealtimerecording.h"
-#include "ui/uirelaybutton.h"
-#include "ui/uirelaycontrols.h"
 #include "uitestsupport.h"
 
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -64,7 +59,7 @@ private slots:
     void navigationEntriesSwitchTheStack();
     void loginShowsTheParameterPage();
     void selectedBatteryReachesEveryPage();
-    void pagesUseTheStoreAndServiceTheWindowIsGiven();
+    void barAndPagesUseTheServiceTheWindowIsGiven();
     void firstTickAnnouncesIdZeroToThePages();
     void comPortReachesTheFirmwarePage();
     void emptySelectorAndVanishedBattery();
@@ -250,31 +245,22 @@ void TestMainWidger::selectedBatteryReachesEveryPage()
     QCOMPARE(logs.at(0).at(0).toUInt(), 9u);
 }
 
-void TestMainWidger::pagesUseTheStoreAndServiceTheWindowIsGiven()
+void TestMainWidger::barAndPagesUseTheServiceTheWindowIsGiven()
 {
-    // Neither the program's store nor its service: what the pages show and send can only have
-    // come through the two the window was built with.
-    SignalValues store;
+    // Not the program's service: what reaches these batteries, and their answer, can only have
+    // gone through the one the window was built with.
+    PlayedBms bms;
     auto bus = std::make_shared<ScriptedBus>();
+    bus->setResponder(bms.responder());
     CanService service(new CanDevice(bus));
-    MainWidger window(&store, &service);
-
-    const quint8 devId = 19;
-    UiTest::feed(devId, FrameKey::PackStatus,
-        { { Signal::SumVolt, 51.5 }, { Signal::SysStatus, 1 } }, &store);
-    QCOMPARE(window.mainTop()->batteryCombo()->currentText(), QStringLiteral("19"));
-    window.mainTop()->OnTimerTimeout();
-    window.baseInfo()->OnTimerTimeout();
-    QCOMPARE(window.baseInfo()->figureText(UiBaseInfo::Voltage), QStringLiteral("51.5"));
-    window.parallelInfo()->Slot_ShowMonitorData();
-    QCOMPARE(window.parallelInfo()->tiles().at(devId)->voltageText(), QStringLiteral("51.50"));
+    MainWidger window(SignalValues::instance(), &service);
 
     window.mainLeft()->openCanButton()->click();
     QVERIFY(window.mainLeft()->isBusOpen());
-    window.parameter()->relayControls()->button(RelayCharge)->button()->click();
-    QTRY_COMPARE(bus->transmittedText(), QStringList({ "18101380: 01 01 00 00 00 00 00 00" }));
-    emit service.upgradeProgress(42);
-    QCOMPARE(window.firmware()->progressBar()->value(), 42);
+    QVERIFY(!bus->lastOpened().isEmpty());
+    window.manufacturing()->button(UiManufacturing::ClearHistoryEnergy)->click();
+    QVERIFY(bms.read<bool>([](const PlayedBms &played) { return played.energyCleared; }));
+    QCOMPARE(window.manufacturing()->passCount(), 1);
 }
 
 void TestMainWidger::firstTickAnnouncesIdZeroToThePages()
@@ -372,8 +358,7 @@ void TestMainWidger::refreshTimersRunAtTheirPeriods()
 {
     MainWidger window(SignalValues::instance(), CanService::instance());
     UiRealTimeRecording *recording = window.logsHistory()->realTimeRecording();
-    UiActiveEvent events(SignalValues::instance(), 0, AlarmSet::levelSignals(),
-        AlarmSet::flagSignals(), AlarmSet::names());
+    UiActiveEvent events(0, AlarmSet::levelSignals(), AlarmSet::flagSignals(), AlarmSet::names());
     // The real-time recording samples only once RECORDING was pressed.
     recording->model()->OnStartRecording(0);
 

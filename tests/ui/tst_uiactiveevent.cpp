@@ -32,14 +32,14 @@ private:
 void TestUiActiveEvent::initTestCase()
 {
     Resources::init();
-    UiMainTop top(SignalValues::instance());
+    SignalValues::instance();
+    UiMainTop top;
     m_names = top.alarmNames();
 }
 
 UiActiveEvent *TestUiActiveEvent::makeDialog(int devId)
 {
-    return new UiActiveEvent(SignalValues::instance(), devId, AlarmSet::levelSignals(),
-        AlarmSet::flagSignals(), m_names);
+    return new UiActiveEvent(devId, AlarmSet::levelSignals(), AlarmSet::flagSignals(), m_names);
 }
 
 void TestUiActiveEvent::looksOfTheDialog()

@@ -40,7 +40,7 @@ void TestUiBaseInfo::initTestCase()
 
 void TestUiBaseInfo::figuresShowDashesUntilABatteryIsSelected()
 {
-    UiBaseInfo page(SignalValues::instance());
+    UiBaseInfo page;
     QCOMPARE(page.currentDevice(), -1);
     page.OnTimerTimeout();
     for (int figure = 0; figure < UiBaseInfo::FigureCount; ++figure)
@@ -50,7 +50,7 @@ void TestUiBaseInfo::figuresShowDashesUntilABatteryIsSelected()
 
 void TestUiBaseInfo::layoutAndHiddenPanels()
 {
-    UiBaseInfo page(SignalValues::instance());
+    UiBaseInfo page;
     page.resize(1200, 700);
     page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page));
@@ -89,7 +89,7 @@ void TestUiBaseInfo::layoutAndHiddenPanels()
 
 void TestUiBaseInfo::batteryNeverHeardIsOfflineWithZeros()
 {
-    UiBaseInfo page(SignalValues::instance());
+    UiBaseInfo page;
     page.Slot_ShowMonitorData(17);
     page.OnTimerTimeout();
     QCOMPARE(page.statusText(), QStringLiteral("Offline"));
@@ -109,7 +109,7 @@ void TestUiBaseInfo::figuresAreFormatted()
             { Signal::SOH, 99.1 }, { Signal::SysStatus, 2 } });
     UiTest::feed(devId, FrameKey::LifetimeTotals, { { Signal::TotalDischargeEnergy, 98765432 } });
 
-    UiBaseInfo page(SignalValues::instance());
+    UiBaseInfo page;
     page.Slot_ShowMonitorData(devId);
     page.OnTimerTimeout();
     QCOMPARE(page.figureText(UiBaseInfo::Voltage), QStringLiteral("51.2"));
@@ -138,7 +138,8 @@ void TestUiBaseInfo::statusWords()
     QFETCH(QString, text);
     UiTest::FakeStore store;
     store.set(1, Signal::SysStatus, QVariant(uint(status)));
-    UiBaseInfo page(&store);
+    UiBaseInfo page;
+    page.setSignalSource(&store);
     page.Slot_ShowMonitorData(1);
     page.OnTimerTimeout();
     QCOMPARE(page.statusText(), text);
@@ -149,7 +150,8 @@ void TestUiBaseInfo::statusOutsideItsRangeKeepsTheText()
     UiTest::FakeStore store;
     store.set(1, Signal::SysStatus, QVariant(1u));
     store.set(1, Signal::SumVolt, QVariant(48.0f));
-    UiBaseInfo page(&store);
+    UiBaseInfo page;
+    page.setSignalSource(&store);
     page.Slot_ShowMonitorData(1);
     page.OnTimerTimeout();
     QCOMPARE(page.statusText(), QStringLiteral("Charging"));
@@ -175,7 +177,7 @@ void TestUiBaseInfo::extremesAndModulesAreRefreshedWhileHidden()
         devId, FrameKey::CellVolts9to12, { { Signal::Volt9, 3.312 }, { Signal::Volt12, 3.301 } });
     UiTest::feed(devId, FrameKey::Temperatures, { { Signal::Temp5, -5 }, { Signal::Temp6, 24 } });
 
-    UiBaseInfo page(SignalValues::instance());
+    UiBaseInfo page;
     page.Slot_ShowMonitorData(devId);
     page.OnTimerTimeout();
 
@@ -198,7 +200,7 @@ void TestUiBaseInfo::extremesAndModulesAreRefreshedWhileHidden()
 void TestUiBaseInfo::relayIndicatorsFollowTheirSignals()
 {
     const quint8 devId = 4;
-    UiBaseInfo page(SignalValues::instance());
+    UiBaseInfo page;
     page.Slot_ShowMonitorData(devId);
 
     UiTest::feed(
@@ -231,7 +233,7 @@ void TestUiBaseInfo::selectingAnotherBatteryTakesEffectAtTheNextTick()
 {
     UiTest::feed(5, FrameKey::PackStatus, { { Signal::SumVolt, 50.0 }, { Signal::SysStatus, 1 } });
     UiTest::feed(6, FrameKey::PackStatus, { { Signal::SumVolt, 52.3 }, { Signal::SysStatus, 0 } });
-    UiBaseInfo page(SignalValues::instance());
+    UiBaseInfo page;
     page.Slot_ShowMonitorData(5);
     page.OnTimerTimeout();
     QCOMPARE(page.figureText(UiBaseInfo::Voltage), QStringLiteral("50.0"));

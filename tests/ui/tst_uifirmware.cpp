@@ -63,7 +63,7 @@ const QByteArray S19 = TestFirmware::s19(200, "ZK100", "ZK-BMS V3.0.01");
 
 void TestUiFirmware::initTestCase()
 {
-    // The pages' CAN service; it stays closed.
+    // The page asks for the CAN service; it stays closed.
     CanService::instance();
 }
 
@@ -71,7 +71,7 @@ void TestUiFirmware::init()
 {
     m_log = CaptureDestination::attach();
     m_dir.reset(new QTemporaryDir);
-    m_page.reset(new UiFirmware(CanService::instance()));
+    m_page.reset(new UiFirmware);
     m_page->show();
 }
 

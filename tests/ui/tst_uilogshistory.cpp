@@ -5,7 +5,6 @@
 #include "support/parameterset.h"
 #include "uitestsupport.h"
 
-#include "can/canservice.h"
 #include "records/historydatamodel.h"
 #include "records/historyeventmodel.h"
 #include "records/realtimerecordingtablemodel.h"
@@ -102,7 +101,7 @@ void TestUiLogsHistory::pageIndicator()
 
 void TestUiLogsHistory::pagingWithTheArrows()
 {
-    UiLogsHistory page(SignalValues::instance(), CanService::instance());
+    UiLogsHistory page;
     QCOMPARE(page.currentIndex(), 0);
     QCOMPARE(page.pageIndicator()->count(), 2);
     QCOMPARE(dotStyles(*page.pageIndicator()), QStringList({ "green", "grey" }));
@@ -125,7 +124,7 @@ void TestUiLogsHistory::pagingWithTheArrows()
 
 void TestUiLogsHistory::selectedBatteryReachesBothPages()
 {
-    UiLogsHistory page(SignalValues::instance(), CanService::instance());
+    UiLogsHistory page;
     emit page.showMonitorData(12);
     QCOMPARE(page.realTimeRecording()->currentDevice(), 12);
     QCOMPARE(page.historyEvents()->currentDevice(), 12);
@@ -137,7 +136,7 @@ void TestUiLogsHistory::selectedBatteryReachesBothPages()
 
 void TestUiLogsHistory::historyDataPageFollowsTheSelection()
 {
-    UiHistoryData page(SignalValues::instance());
+    UiHistoryData page;
     QCOMPARE(page.table()->model(), page.model());
     QCOMPARE(page.currentDevice(), -1);
     UiTest::feed(4, FrameKey::LifetimeCounts, { { Signal::StatCount3, 12 } });
@@ -148,7 +147,7 @@ void TestUiLogsHistory::historyDataPageFollowsTheSelection()
 
 void TestUiLogsHistory::hiddenPagesAreKeptCurrentInTheMainWindow()
 {
-    MainWidger window(SignalValues::instance(), CanService::instance());
+    MainWidger window;
     QCOMPARE(window.stack()->currentIndex(), int(MainWidger::BaseInfoPage));
     UiTest::feed(5, FrameKey::LifetimeHours2, { { Signal::StatHours8, 88.25 } });
     emit window.mainTop()->Sig_SetCurrentBmsId(5);

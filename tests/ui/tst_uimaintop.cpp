@@ -64,7 +64,7 @@ void TestUiMainTop::initTestCase()
 
 void TestUiMainTop::protectionCounterReadsTwelveBeforeTheFirstTick()
 {
-    UiMainTop top(SignalValues::instance());
+    UiMainTop top;
     QCOMPARE(top.protectButton()->text(), QStringLiteral("12"));
     QCOMPARE(top.protectButton()->objectName(), QStringLiteral("MainTopProtect"));
     QCOMPARE(top.alarmButton()->objectName(), QStringLiteral("MainTopAlarm"));
@@ -74,7 +74,7 @@ void TestUiMainTop::protectionCounterReadsTwelveBeforeTheFirstTick()
 
 void TestUiMainTop::firstTickAnnouncesIdZeroWithoutBatteries()
 {
-    UiMainTop top(SignalValues::instance());
+    UiMainTop top;
     QSignalSpy spy(&top, &UiMainTop::Sig_SetCurrentBmsId);
     QCOMPARE(top.batteryCombo()->count(), 0);
     QCOMPARE(top.currentDeviceId(), 0);
@@ -86,7 +86,7 @@ void TestUiMainTop::firstTickAnnouncesIdZeroWithoutBatteries()
 
 void TestUiMainTop::tickAnnouncesAnIdOnlyWhenItChanges()
 {
-    UiMainTop top(SignalValues::instance());
+    UiMainTop top;
     QSignalSpy spy(&top, &UiMainTop::Sig_SetCurrentBmsId);
     top.OnTimerTimeout();
     top.OnTimerTimeout();
@@ -105,7 +105,7 @@ void TestUiMainTop::tickAnnouncesAnIdOnlyWhenItChanges()
 
 void TestUiMainTop::batteriesAreSortedAndTheSelectionKept()
 {
-    UiMainTop top(SignalValues::instance());
+    UiMainTop top;
     QSignalSpy spy(&top, &UiMainTop::Sig_SetCurrentBmsId);
 
     top.OnNewDeviceId(3);
@@ -125,7 +125,7 @@ void TestUiMainTop::batteriesAreSortedAndTheSelectionKept()
 
 void TestUiMainTop::aBatteryAnnouncedTwiceIsListedOnce()
 {
-    UiMainTop top(SignalValues::instance());
+    UiMainTop top;
     top.OnNewDeviceId(7);
     top.OnNewDeviceId(2);
     top.batteryCombo()->setCurrentIndex(1);
@@ -136,7 +136,7 @@ void TestUiMainTop::aBatteryAnnouncedTwiceIsListedOnce()
 
 void TestUiMainTop::choosingABatteryAnnouncesIt()
 {
-    UiMainTop top(SignalValues::instance());
+    UiMainTop top;
     top.OnNewDeviceId(4);
     top.OnNewDeviceId(9);
     top.OnTimerTimeout();
@@ -153,7 +153,7 @@ void TestUiMainTop::choosingABatteryAnnouncesIt()
 
 void TestUiMainTop::clockLabelsAreFilledOnTheTick()
 {
-    UiMainTop top(SignalValues::instance());
+    UiMainTop top;
     top.OnTimerTimeout();
     QVERIFY(QDate::fromString(top.dateLabel()->text(), QStringLiteral("yyyy-MM-dd")).isValid());
     QVERIFY(QTime::fromString(top.timeLabel()->text(), QStringLiteral("hh:mm:ss")).isValid());
@@ -161,7 +161,7 @@ void TestUiMainTop::clockLabelsAreFilledOnTheTick()
 
 void TestUiMainTop::noFaultCountsZero()
 {
-    UiMainTop top(SignalValues::instance());
+    UiMainTop top;
     UiTest::feed(QuietBattery, FrameKey::AlarmLevels, {});
     UiTest::feed(QuietBattery, FrameKey::Faults, {});
     selectBattery(top, QuietBattery);
@@ -172,7 +172,7 @@ void TestUiMainTop::noFaultCountsZero()
 
 void TestUiMainTop::countsFollowLevelsAndFlags()
 {
-    UiMainTop top(SignalValues::instance());
+    UiMainTop top;
     UiTest::feed(FaultyBattery, FrameKey::AlarmLevels,
         { { Signal::CellOverVolt, 2 }, { Signal::ChargeHiTemp, 1 } });
     UiTest::feed(FaultyBattery, FrameKey::Faults, { { Signal::InterCanCommunError, 1 } });
@@ -191,7 +191,7 @@ void TestUiMainTop::countsFollowLevelsAndFlags()
 void TestUiMainTop::levelThreeAndUnlistedFlagsCountNothing()
 {
     const quint8 devId = 23;
-    UiMainTop top(SignalValues::instance());
+    UiMainTop top;
     UiTest::feed(devId, FrameKey::AlarmLevels,
         { { Signal::CellOverVolt, 3 }, { Signal::AlarmLevel6, 2 }, { Signal::AlarmLevel24, 1 } });
     UiTest::feed(devId, FrameKey::Faults,
@@ -207,7 +207,7 @@ void TestUiMainTop::levelThreeAndUnlistedFlagsCountNothing()
 void TestUiMainTop::countsDoNotLatch()
 {
     const quint8 devId = 24;
-    UiMainTop top(SignalValues::instance());
+    UiMainTop top;
     UiTest::feed(
         devId, FrameKey::AlarmLevels, { { Signal::DiffTemp, 2 }, { Signal::CellUnderVolt, 1 } });
     selectBattery(top, devId);
@@ -223,7 +223,7 @@ void TestUiMainTop::countsDoNotLatch()
 
 void TestUiMainTop::countButtonsOpenTheActiveEventList()
 {
-    UiMainTop top(SignalValues::instance());
+    UiMainTop top;
     UiTest::feed(FaultyBattery, FrameKey::AlarmLevels,
         { { Signal::CellOverVolt, 2 }, { Signal::ChargeHiTemp, 1 } });
     UiTest::feed(FaultyBattery, FrameKey::Faults, { { Signal::InterCanCommunError, 1 } });
@@ -252,7 +252,7 @@ void TestUiMainTop::countButtonsOpenTheActiveEventList()
 
 void TestUiMainTop::alarmSetHasTwentyOneNames()
 {
-    UiMainTop top(SignalValues::instance());
+    UiMainTop top;
     const QStringList names = top.alarmNames();
     QCOMPARE(names.size(), 21);
     QCOMPARE(top.levelSignals().size(), 12);
@@ -271,7 +271,7 @@ void TestUiMainTop::alarmSetHasTwentyOneNames()
 
 void TestUiMainTop::comPortListIsRebuiltOnTheTick()
 {
-    UiMainTop top(SignalValues::instance());
+    UiMainTop top;
     QSignalSpy spy(&top, &UiMainTop::comPortChanged);
     top.comPortCombo()->addItem(QStringLiteral("no-such-port"));
     top.OnTimerTimeout();
@@ -300,7 +300,7 @@ void TestUiMainTop::portsNamedInTheEnvironmentAreListedWhileTheyExist()
     qputenv("UPPER_SERIAL_PORTS", (absent + QDir::listSeparator() + present).toLocal8Bit());
     const auto restore = qScopeGuard([] { qunsetenv("UPPER_SERIAL_PORTS"); });
 
-    UiMainTop top(SignalValues::instance());
+    UiMainTop top;
     top.OnTimerTimeout();
     QComboBox *ports = top.comPortCombo();
     QCOMPARE(ports->itemText(ports->count() - 1), present);

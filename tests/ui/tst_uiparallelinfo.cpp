@@ -30,6 +30,7 @@ private slots:
 void TestUiParallelInfo::initTestCase()
 {
     Resources::init();
+    SignalValues::instance();
 }
 
 void TestUiParallelInfo::tileStartsWithIdPictureAndLowerCaseStatus()
@@ -90,8 +91,7 @@ void TestUiParallelInfo::tileKeepsItsStatusForAnUnknownValue()
 
 void TestUiParallelInfo::twentyEightTilesFiveToARow()
 {
-    SignalValues store;
-    UiParallelInfo page(&store);
+    UiParallelInfo page;
     QCOMPARE(page.tiles().size(), BatteryBank::DeviceCount);
     auto *grid = page.findChild<QScrollArea *>()->widget()->findChild<QGridLayout *>();
     QVERIFY(grid);
@@ -112,12 +112,9 @@ void TestUiParallelInfo::twentyEightTilesFiveToARow()
 
 void TestUiParallelInfo::refreshReadsEveryBattery()
 {
-    SignalValues store;
-    UiTest::feed(
-        3, FrameKey::PackStatus, { { Signal::SumVolt, 52.4 }, { Signal::SysStatus, 1 } }, &store);
-    UiTest::feed(
-        27, FrameKey::PackStatus, { { Signal::SumVolt, 49.9 }, { Signal::SysStatus, 2 } }, &store);
-    UiParallelInfo page(&store);
+    UiTest::feed(3, FrameKey::PackStatus, { { Signal::SumVolt, 52.4 }, { Signal::SysStatus, 1 } });
+    UiTest::feed(27, FrameKey::PackStatus, { { Signal::SumVolt, 49.9 }, { Signal::SysStatus, 2 } });
+    UiParallelInfo page;
     page.Slot_ShowMonitorData();
     QCOMPARE(page.tiles().at(3)->voltageText(), QStringLiteral("52.40"));
     QCOMPARE(page.tiles().at(3)->statusText(), QStringLiteral("Charge"));

@@ -136,7 +136,7 @@ QStringList TestUiParameter::relayCommands() const
 
 void TestUiParameter::layoutAndInitialState()
 {
-    UiParameter page(SignalValues::instance(), CanService::instance());
+    UiParameter page;
     QCOMPARE(page.currentDevice(), 0);
 
     auto *stack = qobject_cast<QStackedLayout *>(page.layout());
@@ -169,7 +169,7 @@ void TestUiParameter::stateSignals()
 void TestUiParameter::timerRefreshesFromTheSelectedBattery()
 {
     feedRelays(3, 1, 0, 1, 1);
-    UiParameter page(SignalValues::instance(), CanService::instance());
+    UiParameter page;
     page.Slot_ShowMonitorData(3);
     QCOMPARE(pictures(page), AllOff);
     // The page's own timer, shown or not.
@@ -184,7 +184,7 @@ void TestUiParameter::timerRefreshesFromTheSelectedBattery()
 void TestUiParameter::clickSendsTheToggleToTheSelectedBattery()
 {
     feedRelays(4, 1, 0, 1, 0);
-    UiParameter page(SignalValues::instance(), CanService::instance());
+    UiParameter page;
     page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page));
     page.Slot_ShowMonitorData(4);
@@ -208,7 +208,7 @@ void TestUiParameter::clickSendsTheToggleToTheSelectedBattery()
 void TestUiParameter::doubleClickAsksTwiceForTheSameState()
 {
     feedRelays(6, 0, 1, 0, 0);
-    UiParameter page(SignalValues::instance(), CanService::instance());
+    UiParameter page;
     page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page));
     page.Slot_ShowMonitorData(6);
@@ -238,7 +238,8 @@ void TestUiParameter::stateOtherThanOneIsShownOffAndToggledOff()
     store.set(7, Signal::ChargeRelay, 2u);
     store.set(7, Signal::DischargeRelay, 0u);
     store.set(7, Signal::PrechargeRelay, 255u);
-    UiParameter page(&store, CanService::instance());
+    UiParameter page;
+    page.setSignalSource(&store);
     page.Slot_ShowMonitorData(7);
     page.OnTimerTimeout();
     QCOMPARE(pictures(page), QStringList({ RelayOn, RelayOff, RelayOff, PrechargeOff }));
@@ -256,7 +257,7 @@ void TestUiParameter::stateOtherThanOneIsShownOffAndToggledOff()
 
 void TestUiParameter::batteryNeverSeenShowsOffAndEveryClickAsksForOn()
 {
-    UiParameter page(SignalValues::instance(), CanService::instance());
+    UiParameter page;
     page.Slot_ShowMonitorData(20);
     page.OnTimerTimeout();
     QCOMPARE(pictures(page), AllOff);
@@ -275,7 +276,7 @@ void TestUiParameter::anotherBatteryShowsAtTheNextRefresh()
 {
     feedRelays(8, 1, 1, 1, 1);
     feedRelays(9, 0, 0, 0, 0);
-    UiParameter page(SignalValues::instance(), CanService::instance());
+    UiParameter page;
     // Only the explicit refreshes below.
     page.refreshTimer()->stop();
     page.Slot_ShowMonitorData(8);

@@ -54,7 +54,8 @@ void TestUiRealTimeRecording::initTestCase()
 void TestUiRealTimeRecording::init()
 {
     m_store.reset(new SignalValues);
-    m_model = new RealTimeRecordingTableModel(m_store.get());
+    m_model = new RealTimeRecordingTableModel;
+    m_model->setSignalSource(m_store.get());
     m_page.reset(new UiRealTimeRecording(m_model));
 }
 
