@@ -55,7 +55,7 @@ int main(int argc, char *argv[])
     QElapsedTimer sinceStart;
     sinceStart.start();
 
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     window.show();
     CanService *service = CanService::instance();
     std::atomic<qint64> received { 0 };

@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "can/canservice.h"
 #include "log/destinationfactory.h"
 #include "log/logger.h"
 #include "resource/resources.h"
@@ -118,10 +119,12 @@ MainWidger *Startup::showMainWindow(QApplication &app)
     loadStyleSheet(app);
 
     QLOG_INFO() << "loading signal...";
-    SignalValues::instance();
+    SignalValues *store = SignalValues::instance();
 
     QLOG_INFO() << "loading view...";
-    auto *window = new MainWidger;
+    // Asking for the CAN service creates it, and with it the CAN worker thread, for the window's
+    // pages.
+    auto *window = new MainWidger(store, CanService::instance());
     window->setAttribute(Qt::WA_QuitOnClose);
     window->setAttribute(Qt::WA_DeleteOnClose);
     endProcessWhenDestroyed(window);

@@ -1,6 +1,5 @@
 #include "mainwidger.h"
 
-#include "can/canservice.h"
 #include "log/logger.h"
 #include "records/trendrecorder.h"
 #include "settings/appconfig.h"
@@ -45,7 +44,7 @@ QFrame *makeSeparator(QFrame::Shape shape, QWidget *parent)
 
 } // namespace
 
-MainWidger::MainWidger(QWidget *parent)
+MainWidger::MainWidger(const SignalValues *store, CanService *service, QWidget *parent)
     : QWidget(parent)
 {
     resize(sizeForPrimaryScreen());
@@ -53,7 +52,7 @@ MainWidger::MainWidger(QWidget *parent)
     auto *content = new QWidget;
     m_logo = new UiLogo(content);
     m_top = new UiMainTop(content);
-    m_left = new UiMainLeft(content);
+    m_left = new UiMainLeft(service, content);
     m_stack = new QStackedWidget(content);
 
     m_baseInfo = new UiBaseInfo(m_stack);
@@ -62,7 +61,7 @@ MainWidger::MainWidger(QWidget *parent)
     m_logsHistory = new UiLogsHistory(m_stack);
     m_login = new UiLogin(m_stack);
     m_firmware = new UiFirmware(m_stack);
-    m_manufacturing = new UiManufacturing(m_stack);
+    m_manufacturing = new UiManufacturing(store, service, m_stack);
     m_parameter = new UiParameter(m_stack);
     const QList<QWidget *> pages = { m_baseInfo, m_parallelInfo, m_historyData, m_logsHistory,
         m_login, m_firmware, m_manufacturing, m_parameter };
@@ -116,7 +115,7 @@ MainWidger::MainWidger(QWidget *parent)
         &UiManufacturing::Slot_ShowMonitorData);
     connect(m_top, &UiMainTop::Sig_SetCurrentBmsId, m_logsHistory, &UiLogsHistory::showMonitorData);
 
-    connectTrends();
+    connectTrends(store, service);
 
     // The navigation bar selected BASE INFO before it was connected to the stack.
     m_stack->setCurrentIndex(BaseInfoPage);
@@ -137,11 +136,10 @@ QSize MainWidger::clampedSize(const QSize &size)
     return QSize(qMin(size.width(), MaxWidth), qMin(size.height(), MaxHeight));
 }
 
-void MainWidger::connectTrends()
+void MainWidger::connectTrends(const SignalValues *store, CanService *service)
 {
-    m_trendRecorder = new TrendRecorder(SignalValues::instance(), this);
-    m_trendsWindow = new UiTrendsWindow(
-        m_trendRecorder, SignalValues::instance(), CanService::instance(), this);
+    m_trendRecorder = new TrendRecorder(store, this);
+    m_trendsWindow = new UiTrendsWindow(m_trendRecorder, store, service, this);
     // The navigation bar closes the bus once more while the window's children are destroyed.
     TrendRecorder *recorder = m_trendRecorder;
     connect(m_left, &UiMainLeft::busOpenChanged, recorder, [recorder](bool open) {

@@ -4,7 +4,9 @@
 #include <QSize>
 #include <QWidget>
 
+class CanService;
 class QStackedWidget;
+class SignalValues;
 class TrendRecorder;
 class UiBaseInfo;
 class UiFirmware;
@@ -52,7 +54,10 @@ public:
     static constexpr int MaxWidth = 1641;
     static constexpr int MaxHeight = 973;
 
-    explicit MainWidger(QWidget *parent = nullptr);
+    // The navigation bar, the manufacturing page and the Trends window read the batteries from
+    // store and reach them through service; both outlive the window. The other pages are bound
+    // to the program's single store and service.
+    MainWidger(const SignalValues *store, CanService *service, QWidget *parent = nullptr);
 
     // The size the window opens with on a screen whose available area is the given one: the
     // full size where it fits, otherwise the area less room for the frame and the task bar.
@@ -87,7 +92,7 @@ protected:
 private:
     static QSize sizeForPrimaryScreen();
     // The trend recorder follows the bus; the Trends window, the top bar.
-    void connectTrends();
+    void connectTrends(const SignalValues *store, CanService *service);
 
     UiLogo *m_logo = nullptr;
     UiMainTop *m_top = nullptr;

@@ -32,8 +32,9 @@ const char *const SettingsIcon
 
 } // namespace
 
-UiMainLeft::UiMainLeft(QWidget *parent)
+UiMainLeft::UiMainLeft(CanService *service, QWidget *parent)
     : QFrame(parent)
+    , m_service(service)
 {
     setFixedWidth(BarWidth);
 
@@ -160,7 +161,7 @@ void UiMainLeft::OnClickButton(int index)
 void UiMainLeft::Slot_openCanBusClicked()
 {
     const int deviceType = deviceTypeForIndex(m_typeCombo->currentIndex());
-    const int result = CanService::instance()->initService(deviceType, 0, true, 0, BaudKbps);
+    const int result = m_service->initService(deviceType, 0, true, 0, BaudKbps);
     if (result < 0) {
         QMessageBox::information(
             this, tr("Info"), tr("open can failed!"), QMessageBox::Yes, QMessageBox::Yes);
@@ -174,7 +175,7 @@ void UiMainLeft::Slot_openCanBusClicked()
 void UiMainLeft::Slot_closeCanBusClicked()
 {
     // A CAN upgrade cannot go on without the bus; a serial one does not need it.
-    if (CanService::instance()->upgradeState() != CanService::US_IDLE
+    if (m_service->upgradeState() != CanService::US_IDLE
         && !UpgradeStopQuestion::confirm(this, tr("Close the CAN bus and stop the upgrade?")))
         return;
     closeBus();
@@ -183,7 +184,7 @@ void UiMainLeft::Slot_closeCanBusClicked()
 void UiMainLeft::closeBus()
 {
     // Fails a running upgrade first (CanService::closeService).
-    CanService::instance()->closeService();
+    m_service->closeService();
     setBusOpen(false);
     QLOG_INFO() << "UiMainLeft::Slot_closeCanBusClicked: can closed.";
 }

@@ -2,6 +2,7 @@
 
 #include <QFrame>
 
+class CanService;
 class QAbstractButton;
 class QButtonGroup;
 class QComboBox;
@@ -36,7 +37,8 @@ public:
     // The bus is opened as device index 0, channel 0, extended identifiers, 250 kbit/s.
     static constexpr int BaudKbps = 250;
 
-    explicit UiMainLeft(QWidget *parent = nullptr);
+    // The bus is opened and closed through service, which outlives the bar.
+    explicit UiMainLeft(CanService *service, QWidget *parent = nullptr);
     // Closes the bus, as the CLOSE CAN-BUS button does, without asking.
     ~UiMainLeft() override;
 
@@ -70,6 +72,7 @@ private:
     void closeBus();
     void setBusOpen(bool open);
 
+    CanService *m_service = nullptr;
     QButtonGroup *m_group = nullptr;
     QComboBox *m_typeCombo = nullptr;
     QLabel *m_typeLabel = nullptr;

@@ -53,10 +53,11 @@ QString zeroPadded(uint number, int digits)
 
 } // namespace
 
-UiManufacturing::UiManufacturing(QWidget *parent)
+UiManufacturing::UiManufacturing(
+    const AbstractSignalValue *source, CanService *service, QWidget *parent)
     : QWidget(parent)
-    , m_source(SignalValues::instance())
-    , m_service(CanService::instance())
+    , m_source(source)
+    , m_service(service)
 {
     auto *heading = new QLabel(tr("Product Serial Code"), this);
     heading->setObjectName(QStringLiteral("ManufacturingProduceCode"));
@@ -182,11 +183,6 @@ QPushButton *UiManufacturing::makeButton(
     connect(button, &QPushButton::clicked, this, slot);
     m_buttons[action] = button;
     return button;
-}
-
-void UiManufacturing::setSignalSource(const AbstractSignalValue *source)
-{
-    m_source = source;
 }
 
 QPushButton *UiManufacturing::button(Action action) const

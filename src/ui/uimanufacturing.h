@@ -46,11 +46,10 @@ public:
         ActionCount
     };
 
-    explicit UiManufacturing(QWidget *parent = nullptr);
-
-    // Where the offline status is read from; the application's store unless a test gives
-    // another.
-    void setSignalSource(const AbstractSignalValue *source);
+    // The offline status is read from source and every command goes through service; both
+    // outlive the page.
+    UiManufacturing(
+        const AbstractSignalValue *source, CanService *service, QWidget *parent = nullptr);
 
     int currentDevice() const { return int(m_devId); }
     int passCount() const { return m_passCount; }

@@ -52,7 +52,7 @@ void TestE2eBurst::windowKeepsUpWithTwiceTheBusRate()
     QElapsedTimer sinceStart;
     sinceStart.start();
 
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     CanService *service = CanService::instance();

@@ -76,7 +76,7 @@ void TestE2eFirmware::initTestCase()
     QVERIFY(m_sim.start({ "--packs", "1", "--uart" }));
     QVERIFY2(!m_sim.uartPath().isEmpty(), m_sim.output().constData());
 
-    m_window.reset(new MainWidger);
+    m_window.reset(new MainWidger(SignalValues::instance(), CanService::instance()));
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     QTest::mouseClick(m_window->mainLeft()->openCanButton(), Qt::LeftButton);

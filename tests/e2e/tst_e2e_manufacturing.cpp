@@ -37,7 +37,7 @@ void TestE2eManufacturing::initTestCase()
     Resources::init();
     QVERIFY(E2e::startAndOpen(m_sim, { "--packs", "4,7", "--speed", "60" }));
     QVERIFY2(E2e::waitForDevices({ 4, 7 }), m_sim.output().constData());
-    m_page.reset(new UiManufacturing);
+    m_page.reset(new UiManufacturing(SignalValues::instance(), CanService::instance()));
     m_page->Slot_ShowMonitorData(4);
 }
 

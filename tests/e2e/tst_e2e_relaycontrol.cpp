@@ -46,7 +46,7 @@ void TestE2eRelayControl::initTestCase()
     QVERIFY(ParameterSet::install(ParameterSet::shipped()));
     QVERIFY(m_sim.start({ "--packs", "1" }));
 
-    m_window.reset(new MainWidger);
+    m_window.reset(new MainWidger(SignalValues::instance(), CanService::instance()));
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     QTest::mouseClick(m_window->mainLeft()->openCanButton(), Qt::LeftButton);

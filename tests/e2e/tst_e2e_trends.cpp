@@ -45,7 +45,7 @@ void TestE2eTrends::initTestCase()
     QVERIFY(ParameterSet::install(ParameterSet::shipped()));
     QVERIFY(m_sim.start({ "--packs", "1,2,3,12" }));
 
-    m_window.reset(new MainWidger);
+    m_window.reset(new MainWidger(SignalValues::instance(), CanService::instance()));
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     QVERIFY(!m_window->trendRecorder()->isRunning());

@@ -9,6 +9,7 @@
 //              trends-bank [--chinese]
 
 #include "app/startup.h"
+#include "can/canservice.h"
 #include "log/logger.h"
 #include "records/historyeventmodel.h"
 #include "records/historyreadout.h"
@@ -85,7 +86,7 @@ int main(int argc, char *argv[])
     Startup::loadStyleSheet(app);
     SignalValues::instance();
 
-    auto *window = new MainWidger;
+    auto *window = new MainWidger(SignalValues::instance(), CanService::instance());
     window->show();
     window->mainLeft()->openCanButton()->click();
     UiLogsHistory *logs = window->logsHistory();

@@ -1,4 +1,6 @@
+#include "can/candevice.h"
 #include "can/canservice.h"
+#include "canservice/playedbms.h"
 #include "records/historydatamodel.h"
 #include "records/realtimerecordingtablemodel.h"
 #include "resource/resources.h"
@@ -57,6 +59,7 @@ private slots:
     void navigationEntriesSwitchTheStack();
     void loginShowsTheParameterPage();
     void selectedBatteryReachesEveryPage();
+    void barAndPagesUseTheServiceTheWindowIsGiven();
     void firstTickAnnouncesIdZeroToThePages();
     void comPortReachesTheFirmwarePage();
     void emptySelectorAndVanishedBattery();
@@ -123,7 +126,7 @@ void TestMainWidger::clampedSize()
 
 void TestMainWidger::opensAtTheSizeForThePrimaryScreen()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     QCOMPARE(window.size(), MainWidger::sizeForAvailableArea(area));
     QVERIFY(window.findChild<QScrollArea *>());
@@ -131,7 +134,7 @@ void TestMainWidger::opensAtTheSizeForThePrimaryScreen()
 
 void TestMainWidger::resizingBeyondTheLimitIsClamped()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
@@ -145,7 +148,7 @@ void TestMainWidger::resizingBeyondTheLimitIsClamped()
 
 void TestMainWidger::maximisedWindowGetsTheOpeningSize()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     window.resize(600, 400);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -158,13 +161,13 @@ void TestMainWidger::maximisedWindowGetsTheOpeningSize()
 void TestMainWidger::titleFromConfig()
 {
     QSettings(AppConfig::filePath(), QSettings::IniFormat).setValue("title", "Pack A");
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     QCOMPARE(window.windowTitle(), QStringLiteral("Pack A V1.03.12"));
 }
 
 void TestMainWidger::defaultTitleIsWrittenBack()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     QCOMPARE(window.windowTitle(), QStringLiteral("ZELKOR_Upper_Computer V1.03.12"));
     QCOMPARE(QSettings(AppConfig::filePath(), QSettings::IniFormat).value("title").toString(),
         QStringLiteral("ZELKOR_Upper_Computer"));
@@ -172,7 +175,7 @@ void TestMainWidger::defaultTitleIsWrittenBack()
 
 void TestMainWidger::pagesInStackOrder()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     QStackedWidget *stack = window.stack();
     QCOMPARE(stack->count(), int(MainWidger::PageCount));
     QVERIFY(qobject_cast<UiBaseInfo *>(stack->widget(0)));
@@ -194,7 +197,7 @@ void TestMainWidger::pagesInStackOrder()
 
 void TestMainWidger::homeAndLoginButtons()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     UiMainLeft *left = window.mainLeft();
 
     window.mainTop()->loginButton()->click();
@@ -210,7 +213,7 @@ void TestMainWidger::homeAndLoginButtons()
 
 void TestMainWidger::navigationEntriesSwitchTheStack()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     window.mainLeft()->entryButton(UiMainLeft::Firmware)->click();
     QCOMPARE(window.stack()->currentIndex(), 5);
     // PARAMETER leads to the login page, not to the parameter page.
@@ -222,7 +225,7 @@ void TestMainWidger::navigationEntriesSwitchTheStack()
 
 void TestMainWidger::loginShowsTheParameterPage()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     window.OnClickLock();
     emit window.login()->userLogin();
     QCOMPARE(window.stack()->currentIndex(), 7);
@@ -230,7 +233,7 @@ void TestMainWidger::loginShowsTheParameterPage()
 
 void TestMainWidger::selectedBatteryReachesEveryPage()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     QSignalSpy logs(window.logsHistory(), &UiLogsHistory::showMonitorData);
     emit window.mainTop()->Sig_SetCurrentBmsId(9);
     QCOMPARE(window.baseInfo()->currentDevice(), 9);
@@ -242,9 +245,27 @@ void TestMainWidger::selectedBatteryReachesEveryPage()
     QCOMPARE(logs.at(0).at(0).toUInt(), 9u);
 }
 
+void TestMainWidger::barAndPagesUseTheServiceTheWindowIsGiven()
+{
+    // Not the program's service: what reaches these batteries, and their answer, can only have
+    // gone through the one the window was built with.
+    PlayedBms bms;
+    auto bus = std::make_shared<ScriptedBus>();
+    bus->setResponder(bms.responder());
+    CanService service(new CanDevice(bus));
+    MainWidger window(SignalValues::instance(), &service);
+
+    window.mainLeft()->openCanButton()->click();
+    QVERIFY(window.mainLeft()->isBusOpen());
+    QVERIFY(!bus->lastOpened().isEmpty());
+    window.manufacturing()->button(UiManufacturing::ClearHistoryEnergy)->click();
+    QVERIFY(bms.read<bool>([](const PlayedBms &played) { return played.energyCleared; }));
+    QCOMPARE(window.manufacturing()->passCount(), 1);
+}
+
 void TestMainWidger::firstTickAnnouncesIdZeroToThePages()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     QCOMPARE(window.baseInfo()->currentDevice(), -1);
     window.mainTop()->OnTimerTimeout();
     QCOMPARE(window.baseInfo()->currentDevice(), 0);
@@ -253,14 +274,14 @@ void TestMainWidger::firstTickAnnouncesIdZeroToThePages()
 
 void TestMainWidger::comPortReachesTheFirmwarePage()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     window.mainTop()->comPortCombo()->addItem(QStringLiteral("COM7"));
     QCOMPARE(window.firmware()->comPort(), QStringLiteral("COM7"));
 }
 
 void TestMainWidger::emptySelectorAndVanishedBattery()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.mainTop()->OnTimerTimeout();
@@ -283,7 +304,7 @@ void TestMainWidger::emptySelectorAndVanishedBattery()
 
 void TestMainWidger::openAndCloseTheVirtualBus()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     UiMainLeft *left = window.mainLeft();
     UiTest::DialogCatcher<QMessageBox> catcher;
 
@@ -300,7 +321,7 @@ void TestMainWidger::openAndCloseTheVirtualBus()
 
 void TestMainWidger::stoppingAnUpgradeAsksFirst()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     window.show();
     UiMainLeft *left = window.mainLeft();
     CanService *can = CanService::instance();
@@ -335,7 +356,7 @@ void TestMainWidger::stoppingAnUpgradeAsksFirst()
 
 void TestMainWidger::refreshTimersRunAtTheirPeriods()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     UiRealTimeRecording *recording = window.logsHistory()->realTimeRecording();
     UiActiveEvent events(0, AlarmSet::levelSignals(), AlarmSet::flagSignals(), AlarmSet::names());
     // The real-time recording samples only once RECORDING was pressed.

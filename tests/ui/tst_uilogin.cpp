@@ -1,4 +1,6 @@
+#include "can/canservice.h"
 #include "resource/resources.h"
+#include "signals/signalvalues.h"
 #include "support/testport.h"
 #include "ui/mainwidger.h"
 #include "ui/uilogin.h"
@@ -178,7 +180,7 @@ void TestUiLogin::successfulLoginClearsTheField()
 
 void TestUiLogin::loginAgainAfterReturningToTheLoginPage()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     QStackedWidget *stack = window.stack();

@@ -5,6 +5,7 @@
 #include "support/parameterset.h"
 #include "uitestsupport.h"
 
+#include "can/canservice.h"
 #include "records/historydatamodel.h"
 #include "records/historyeventmodel.h"
 #include "records/realtimerecordingtablemodel.h"
@@ -147,7 +148,7 @@ void TestUiLogsHistory::historyDataPageFollowsTheSelection()
 
 void TestUiLogsHistory::hiddenPagesAreKeptCurrentInTheMainWindow()
 {
-    MainWidger window;
+    MainWidger window(SignalValues::instance(), CanService::instance());
     QCOMPARE(window.stack()->currentIndex(), int(MainWidger::BaseInfoPage));
     UiTest::feed(5, FrameKey::LifetimeHours2, { { Signal::StatHours8, 88.25 } });
     emit window.mainTop()->Sig_SetCurrentBmsId(5);

@@ -1,3 +1,4 @@
+#include "can/canservice.h"
 #include "resource/resources.h"
 #include "settings/appconfig.h"
 #include "ui/uilefttreecategory.h"
@@ -14,8 +15,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-// The CAN service is made on the first open or close; this test points it at a CAN plugin that
-// does not exist, so every open fails the way a missing adapter does.
+// The bars open and close the bus through the program's CAN service; this test points it at a
+// CAN plugin that does not exist, so every open fails the way a missing adapter does.
 class TestUiMainLeft : public QObject
 {
     Q_OBJECT
@@ -63,7 +64,7 @@ void TestUiMainLeft::entriesAndTheirVisibility()
     QFETCH(bool, allShown);
     if (!pages.isEmpty())
         QSettings(AppConfig::filePath(), QSettings::IniFormat).setValue("pages", pages);
-    UiMainLeft left;
+    UiMainLeft left(CanService::instance());
     QCOMPARE(left.minimumWidth(), 200);
     QCOMPARE(left.maximumWidth(), 200);
 
@@ -107,7 +108,7 @@ void TestUiMainLeft::manufactureIsLaidOutOnlyForProduct()
 {
     {
         QSettings(AppConfig::filePath(), QSettings::IniFormat).setValue("product", "yes");
-        UiMainLeft left;
+        UiMainLeft left(CanService::instance());
         QVERIFY(!left.hasManufactureEntry());
         QCOMPARE(left.layout()->indexOf(left.entryButton(UiMainLeft::Manufacture)), -1);
         QCOMPARE(QSettings(AppConfig::filePath(), QSettings::IniFormat).value("product").toString(),
@@ -115,7 +116,7 @@ void TestUiMainLeft::manufactureIsLaidOutOnlyForProduct()
     }
     {
         QSettings(AppConfig::filePath(), QSettings::IniFormat).setValue("product", "1");
-        UiMainLeft left;
+        UiMainLeft left(CanService::instance());
         QVERIFY(left.hasManufactureEntry());
         const int firmware = left.layout()->indexOf(left.entryButton(UiMainLeft::Firmware));
         QCOMPARE(left.layout()->indexOf(left.entryButton(UiMainLeft::Manufacture)), firmware + 1);
@@ -128,7 +129,7 @@ void TestUiMainLeft::manufactureIsLaidOutOnlyForProduct()
 
 void TestUiMainLeft::adapterTypes()
 {
-    UiMainLeft left;
+    UiMainLeft left(CanService::instance());
     QComboBox *combo = left.adapterTypeCombo();
     QCOMPARE(combo->objectName(), QStringLiteral("MainLeftCanTypeCombox"));
     QCOMPARE(combo->count(), 4);
@@ -160,7 +161,7 @@ void TestUiMainLeft::deviceTypeForIndex()
 
 void TestUiMainLeft::clickingAnEntryHighlightsItAndSwitches()
 {
-    UiMainLeft left;
+    UiMainLeft left(CanService::instance());
     // Built with BASE INFO selected.
     QCOMPARE(left.entryButton(0)->styleSheet(), UiMainLeft::entryStyle(true));
     QCOMPARE(left.entryButton(4)->styleSheet(), UiMainLeft::entryStyle(false));
@@ -183,7 +184,7 @@ void TestUiMainLeft::clickingAnEntryHighlightsItAndSwitches()
 
 void TestUiMainLeft::openFailureShowsTheInfoBox()
 {
-    UiMainLeft left;
+    UiMainLeft left(CanService::instance());
     QString title;
     QString text;
     QMessageBox::StandardButtons buttons;
@@ -207,7 +208,7 @@ void TestUiMainLeft::openFailureShowsTheInfoBox()
 
 void TestUiMainLeft::closeGivesTheNormalStyle()
 {
-    UiMainLeft left;
+    UiMainLeft left(CanService::instance());
     QVERIFY(UiMainLeft::openCanStyle(true).contains(QStringLiteral("color: red")));
     QVERIFY(!UiMainLeft::openCanStyle(false).contains(QStringLiteral("color:")));
     left.closeCanButton()->click();

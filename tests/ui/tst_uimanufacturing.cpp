@@ -249,7 +249,7 @@ QStringList TestUiManufacturing::warnings() const
 void TestUiManufacturing::verdictsAreShownAndCounted()
 {
     // The page opens on PASS with nothing counted.
-    UiManufacturing page;
+    UiManufacturing page(SignalValues::instance(), CanService::instance());
     QCOMPARE(verdict(page), QStringLiteral("PASS 0/0"));
     QCOMPARE(page.resultLabel()->styleSheet(), UiManufacturing::passStyle());
 
@@ -296,7 +296,7 @@ void TestUiManufacturing::increaseDeviceId()
     QFETCH(QString, after);
     QFETCH(QString, verdict);
 
-    UiManufacturing page;
+    UiManufacturing page(SignalValues::instance(), CanService::instance());
     page.deviceIdEdit()->setText(before);
     click(page, Action::IncreaseDeviceId);
     QCOMPARE(page.deviceIdEdit()->text(), after);
@@ -350,7 +350,7 @@ void TestUiManufacturing::writeDeviceId()
     QFETCH(QString, verdict);
     QFETCH(QStringList, warnings);
 
-    UiManufacturing page;
+    UiManufacturing page(SignalValues::instance(), CanService::instance());
     page.Slot_ShowMonitorData(3);
     m_battery->silent = silent;
     page.deviceIdEdit()->setText(deviceId);
@@ -391,7 +391,7 @@ void TestUiManufacturing::increaseSerial()
     QFETCH(QString, after);
     QFETCH(QString, verdict);
 
-    UiManufacturing page;
+    UiManufacturing page(SignalValues::instance(), CanService::instance());
     page.serialEdit()->setText(before);
     QCOMPARE(page.serialEdit()->text(), before);
     click(page, Action::IncreaseSerial);
@@ -456,7 +456,7 @@ void TestUiManufacturing::readCode()
 
     (isModel ? m_battery->modelCode : m_battery->batteryCode) = stored;
     m_battery->missingParts = missingParts;
-    UiManufacturing page;
+    UiManufacturing page(SignalValues::instance(), CanService::instance());
     page.Slot_ShowMonitorData(3);
     QLineEdit *field = isModel ? page.modelEdit() : page.serialEdit();
     field->setText(QStringLiteral("BEFORE"));
@@ -517,7 +517,7 @@ void TestUiManufacturing::writeCode()
     QFETCH(QString, warning);
 
     m_battery->silent = silent;
-    UiManufacturing page;
+    UiManufacturing page(SignalValues::instance(), CanService::instance());
     page.Slot_ShowMonitorData(3);
     QLineEdit *field = isModel ? page.modelEdit() : page.serialEdit();
     field->setText(code);
@@ -531,7 +531,7 @@ void TestUiManufacturing::writeCode()
 
 void TestUiManufacturing::emptyFieldsWriteNothing()
 {
-    UiManufacturing page;
+    UiManufacturing page(SignalValues::instance(), CanService::instance());
     page.Slot_ShowMonitorData(3);
     page.serialEdit()->clear();
     page.modelEdit()->clear();
@@ -546,7 +546,7 @@ void TestUiManufacturing::emptyFieldsWriteNothing()
 
 void TestUiManufacturing::clearHistoryEnergy()
 {
-    UiManufacturing page;
+    UiManufacturing page(SignalValues::instance(), CanService::instance());
     page.Slot_ShowMonitorData(11);
     click(page, Action::ClearHistoryEnergy);
     QCOMPARE(sent(), QStringList { "18f00b80 ext [d2 00 00 00 00]" });
@@ -562,7 +562,7 @@ void TestUiManufacturing::clearHistoryEnergy()
 
 void TestUiManufacturing::noBatterySelectedAddressesDeviceZero()
 {
-    UiManufacturing page;
+    UiManufacturing page(SignalValues::instance(), CanService::instance());
     page.serialEdit()->setText(QStringLiteral("Q"));
     click(page, Action::ReadModel);
     click(page, Action::WriteSerial);
@@ -576,7 +576,7 @@ void TestUiManufacturing::noBatterySelectedAddressesDeviceZero()
 void TestUiManufacturing::clockCheckFollowsSyncAndOnlineState()
 {
     const quint8 devId = 9;
-    UiManufacturing page;
+    UiManufacturing page(SignalValues::instance(), CanService::instance());
     // Only the checks below.
     page.checkTimer()->stop();
     page.Slot_ShowMonitorData(devId);
@@ -610,9 +610,11 @@ void TestUiManufacturing::clockCheckFollowsSyncAndOnlineState()
     UiTest::FakeStore store;
     store.set(devId, Signal::SysStatus, 2u);
     store.set(devId + 1, Signal::SysStatus, 3u);
-    page.setSignalSource(&store);
-    checkClock(page);
-    QCOMPARE(page.timeCalibrationEdit()->text(), QStringLiteral("OK"));
+    UiManufacturing onFakeStore(&store, CanService::instance());
+    onFakeStore.checkTimer()->stop();
+    onFakeStore.Slot_ShowMonitorData(devId);
+    checkClock(onFakeStore);
+    QCOMPARE(onFakeStore.timeCalibrationEdit()->text(), QStringLiteral("OK"));
 
     // The check gives no verdict and counts nothing.
     QCOMPARE(verdict(page), QStringLiteral("PASS 0/0"));
@@ -622,9 +624,9 @@ void TestUiManufacturing::textsAreTranslated()
 {
     QTranslator translator;
     QVERIFY(translator.load(QStringLiteral("cn"), QStringLiteral(":/resource/language")));
-    UiManufacturing english;
+    UiManufacturing english(SignalValues::instance(), CanService::instance());
     QVERIFY(QCoreApplication::installTranslator(&translator));
-    UiManufacturing chinese;
+    UiManufacturing chinese(SignalValues::instance(), CanService::instance());
     checkClock(chinese);
     QCoreApplication::removeTranslator(&translator);
     checkClock(english);
