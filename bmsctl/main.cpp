@@ -1,8 +1,8 @@
 // bmsctl: the battery bank from the command line, on the libraries the window is built on.
 
-#include "console.h"
-#include "dispatcher.h"
-#include "interruption.h"
+#include "cli/console.h"
+#include "cli/dispatcher.h"
+#include "cli/interruption.h"
 
 #include "resource/resources.h"
 

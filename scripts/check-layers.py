@@ -105,7 +105,7 @@ ROOTS = {
     "tests": ["tests"],
     "testkit": ["sim/testkit", "sim/testkit/fakecontrolcan"],
     "sim": ["sim"],
-    "bmsctl": ["bmsctl", "bmsctl/mqtt"],
+    "bmsctl": ["bmsctl"],
     "bench": ["bench"],
     "fuzz": ["fuzz"],
 }

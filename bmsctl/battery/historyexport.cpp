@@ -1,7 +1,7 @@
 #include "historyexport.h"
 
-#include "console.h"
-#include "eventwait.h"
+#include "bus/eventwait.h"
+#include "cli/console.h"
 
 #include "records/csvsavejob.h"
 #include "records/historyreadout.h"

@@ -1,9 +1,9 @@
 #include "imagetransfer.h"
 
-#include "batterylist.h"
-#include "console.h"
-#include "eventwait.h"
-#include "interruption.h"
+#include "battery/batterylist.h"
+#include "bus/eventwait.h"
+#include "cli/console.h"
+#include "cli/interruption.h"
 
 #include "can/canservice.h"
 #include "upgrade/firmwareimage.h"

@@ -1,8 +1,8 @@
 #include "parameterreader.h"
 
-#include "console.h"
-#include "interruption.h"
-#include "parametercatalogue.h"
+#include "cli/console.h"
+#include "cli/interruption.h"
+#include "formats/parametercatalogue.h"
 
 #include "can/canservice.h"
 

@@ -1,8 +1,8 @@
 #include "targetbattery.h"
 
-#include "bussession.h"
-#include "console.h"
-#include "interruption.h"
+#include "bus/bussession.h"
+#include "cli/console.h"
+#include "cli/interruption.h"
 
 bool TargetBattery::reach(
     BusSession &session, int devId, Console &console, BatteryIdentity *identity)

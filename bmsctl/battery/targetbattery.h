@@ -1,6 +1,6 @@
 #pragma once
 
-#include "batteryidentity.h"
+#include "battery/batteryidentity.h"
 
 class BusSession;
 class Console;

@@ -1,9 +1,9 @@
 #include "buscommandline.h"
 
-#include "bussession.h"
-#include "console.h"
-#include "exitstatus.h"
-#include "idlist.h"
+#include "battery/idlist.h"
+#include "bus/bussession.h"
+#include "cli/console.h"
+#include "cli/exitstatus.h"
 
 BusCommandLine::BusCommandLine(const QString &name, const QString &description)
     : m_name(name)

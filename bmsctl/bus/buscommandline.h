@@ -1,7 +1,7 @@
 #pragma once
 
-#include "busoptions.h"
-#include "commandparser.h"
+#include "bus/busoptions.h"
+#include "cli/commandparser.h"
 
 #include <QCommandLineOption>
 #include <QList>

@@ -1,6 +1,6 @@
 #include "busoptions.h"
 
-#include "commandparser.h"
+#include "cli/commandparser.h"
 
 #include "can/adaptertype.h"
 

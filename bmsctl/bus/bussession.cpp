@@ -1,6 +1,6 @@
 #include "bussession.h"
 
-#include "eventwait.h"
+#include "bus/eventwait.h"
 
 #include "can/candevice.h"
 #include "can/canservice.h"

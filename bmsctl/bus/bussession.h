@@ -1,9 +1,9 @@
 #pragma once
 
-#include "busmonitor.h"
-#include "busoptions.h"
-#include "loggedframe.h"
-#include "virtualbusguard.h"
+#include "bus/busmonitor.h"
+#include "bus/busoptions.h"
+#include "bus/virtualbusguard.h"
+#include "formats/loggedframe.h"
 
 #include <QByteArray>
 #include <QList>

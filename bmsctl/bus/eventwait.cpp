@@ -1,6 +1,6 @@
 #include "eventwait.h"
 
-#include "interruption.h"
+#include "cli/interruption.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

@@ -1,7 +1,7 @@
 #include "commandparser.h"
 
-#include "console.h"
-#include "exitstatus.h"
+#include "cli/console.h"
+#include "cli/exitstatus.h"
 
 #include <QRegularExpression>
 

@@ -1,6 +1,6 @@
 #include "console.h"
 
-#include "table.h"
+#include "cli/table.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

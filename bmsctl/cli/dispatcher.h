@@ -1,6 +1,6 @@
 #pragma once
 
-#include "command.h"
+#include "cli/command.h"
 
 #include <QStringList>
 

@@ -1,10 +1,10 @@
 #include "dbcexportcommand.h"
 
-#include "commandparser.h"
-#include "console.h"
-#include "dbcwriter.h"
-#include "exitstatus.h"
-#include "idlist.h"
+#include "battery/idlist.h"
+#include "cli/commandparser.h"
+#include "cli/console.h"
+#include "cli/exitstatus.h"
+#include "formats/dbcwriter.h"
 
 #include "signals/batterybank.h"
 #include "signals/signalvalues.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "command.h"
+#include "cli/command.h"
 
 // bmsctl dbc export: the signal catalogue as a DBC file (DbcWriter).
 class DbcExportCommand : public Command

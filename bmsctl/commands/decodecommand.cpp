@@ -1,11 +1,11 @@
 #include "decodecommand.h"
 
-#include "candumplogreader.h"
-#include "commandparser.h"
-#include "console.h"
-#include "exitstatus.h"
-#include "signalformat.h"
-#include "skippedlines.h"
+#include "cli/commandparser.h"
+#include "cli/console.h"
+#include "cli/exitstatus.h"
+#include "formats/candumplogreader.h"
+#include "formats/signalformat.h"
+#include "formats/skippedlines.h"
 
 #include "signals/batterybank.h"
 #include "signals/signalnames.h"

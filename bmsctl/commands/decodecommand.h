@@ -1,6 +1,6 @@
 #pragma once
 
-#include "command.h"
+#include "cli/command.h"
 
 // bmsctl decode: a candump log decoded offline, signal by signal.
 class DecodeCommand : public Command

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "command.h"
+#include "cli/command.h"
 
 // bmsctl flash: a firmware image into the batteries' boot loaders, over CAN (an .s19 image) or
 // over a serial port (a .bin image), then the firmware version of every battery read back.

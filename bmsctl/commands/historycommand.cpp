@@ -1,13 +1,13 @@
 #include "historycommand.h"
 
-#include "buscommandline.h"
-#include "bussession.h"
-#include "console.h"
-#include "exitstatus.h"
-#include "historyexport.h"
-#include "idlist.h"
-#include "interruption.h"
-#include "table.h"
+#include "battery/historyexport.h"
+#include "battery/idlist.h"
+#include "bus/buscommandline.h"
+#include "bus/bussession.h"
+#include "cli/console.h"
+#include "cli/exitstatus.h"
+#include "cli/interruption.h"
+#include "cli/table.h"
 
 #include "signals/batterybank.h"
 

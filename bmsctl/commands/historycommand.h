@@ -1,6 +1,6 @@
 #pragma once
 
-#include "command.h"
+#include "cli/command.h"
 
 // bmsctl history: the batteries' history event logs into CSV files.
 class HistoryCommand : public Command

@@ -1,11 +1,11 @@
 #include "recordcommand.h"
 
-#include "buscommandline.h"
-#include "bussession.h"
-#include "candumplogwriter.h"
-#include "console.h"
-#include "eventwait.h"
-#include "exitstatus.h"
+#include "bus/buscommandline.h"
+#include "bus/bussession.h"
+#include "bus/eventwait.h"
+#include "cli/console.h"
+#include "cli/exitstatus.h"
+#include "formats/candumplogwriter.h"
 
 #include <QFileInfo>
 #include <QJsonObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "command.h"
+#include "cli/command.h"
 
 // bmsctl record: raw traffic into a candump log.
 class RecordCommand : public Command

@@ -1,13 +1,13 @@
 #include "replaycommand.h"
 
-#include "buscommandline.h"
-#include "bussession.h"
-#include "candumplogreader.h"
-#include "console.h"
-#include "eventwait.h"
-#include "exitstatus.h"
-#include "frameorigin.h"
-#include "skippedlines.h"
+#include "bus/buscommandline.h"
+#include "bus/bussession.h"
+#include "bus/eventwait.h"
+#include "bus/frameorigin.h"
+#include "cli/console.h"
+#include "cli/exitstatus.h"
+#include "formats/candumplogreader.h"
+#include "formats/skippedlines.h"
 
 #include "can/canservice.h"
 

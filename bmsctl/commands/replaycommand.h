@@ -1,6 +1,6 @@
 #pragma once
 
-#include "command.h"
+#include "cli/command.h"
 
 // bmsctl replay: a candump log back onto the bus, with its own timing.
 class ReplayCommand : public Command

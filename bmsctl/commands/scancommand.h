@@ -1,6 +1,6 @@
 #pragma once
 
-#include "command.h"
+#include "cli/command.h"
 
 // bmsctl scan: listens to the bus for a while and reports every battery heard (identity, clock
 // drift, life counter, the broadcast frame kinds it sends) and the bus load.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "command.h"
+#include "cli/command.h"
 
 // bmsctl watch: the signal store's decoded values as a stream, a row per battery and interval.
 class WatchCommand : public Command

@@ -1,6 +1,6 @@
 #include "candumplogreader.h"
 
-#include "candumpline.h"
+#include "formats/candumpline.h"
 
 #include <QFile>
 

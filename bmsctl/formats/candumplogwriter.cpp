@@ -1,6 +1,6 @@
 #include "candumplogwriter.h"
 
-#include "candumpline.h"
+#include "formats/candumpline.h"
 
 bool CandumpLogWriter::open(const QString &path, bool overwrite)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "loggedframe.h"
+#include "formats/loggedframe.h"
 
 #include <QFile>
 #include <QString>

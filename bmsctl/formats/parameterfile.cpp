@@ -1,6 +1,6 @@
 #include "parameterfile.h"
 
-#include "parametercatalogue.h"
+#include "formats/parametercatalogue.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,6 +1,6 @@
 #include "skippedlines.h"
 
-#include "console.h"
+#include "cli/console.h"
 
 void SkippedLines::report(
     Console &console, const QString &path, const QList<CandumpLogReader::SkippedLine> &skipped)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "candumplogreader.h"
+#include "formats/candumplogreader.h"
 
 class Console;
 

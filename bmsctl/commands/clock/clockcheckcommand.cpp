@@ -1,11 +1,11 @@
 #include "clockcheckcommand.h"
 
-#include "buscommandline.h"
-#include "bussession.h"
-#include "clockdrift.h"
-#include "console.h"
-#include "exitstatus.h"
-#include "table.h"
+#include "battery/clockdrift.h"
+#include "bus/buscommandline.h"
+#include "bus/bussession.h"
+#include "cli/console.h"
+#include "cli/exitstatus.h"
+#include "cli/table.h"
 
 #include "can/canservice.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "command.h"
+#include "cli/command.h"
 
 // bmsctl clock check: how far each battery's clock is from the PC's.
 class ClockCheckCommand : public Command

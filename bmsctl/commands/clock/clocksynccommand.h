@@ -1,6 +1,6 @@
 #pragma once
 
-#include "command.h"
+#include "cli/command.h"
 
 // bmsctl clock sync: sets batteries' clocks to the PC's time and reads them back.
 class ClockSyncCommand : public Command

@@ -1,15 +1,15 @@
 #include "paramsbackupcommand.h"
 
-#include "buscommandline.h"
-#include "bussession.h"
-#include "console.h"
-#include "exitstatus.h"
-#include "idlist.h"
-#include "parametercatalogue.h"
-#include "parameterfile.h"
-#include "parameterreader.h"
+#include "battery/idlist.h"
+#include "battery/parameterreader.h"
+#include "battery/targetbattery.h"
+#include "bus/buscommandline.h"
+#include "bus/bussession.h"
+#include "cli/console.h"
+#include "cli/exitstatus.h"
+#include "formats/parametercatalogue.h"
+#include "formats/parameterfile.h"
 #include "signals/batterybank.h"
-#include "targetbattery.h"
 
 #include <QDateTime>
 #include <QJsonObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "command.h"
+#include "cli/command.h"
 
 // bmsctl params backup: a battery's parameters into a parameter file (ParameterFile).
 class ParamsBackupCommand : public Command

@@ -1,11 +1,11 @@
 #include "paramsdiffcommand.h"
 
-#include "commandparser.h"
-#include "console.h"
-#include "exitstatus.h"
-#include "parametercatalogue.h"
-#include "parameterfile.h"
-#include "table.h"
+#include "cli/commandparser.h"
+#include "cli/console.h"
+#include "cli/exitstatus.h"
+#include "cli/table.h"
+#include "formats/parametercatalogue.h"
+#include "formats/parameterfile.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "command.h"
+#include "cli/command.h"
 
 // bmsctl params diff: what differs between two parameter files.
 class ParamsDiffCommand : public Command

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "command.h"
+#include "cli/command.h"
 
 // bmsctl params restore: a parameter file back into a battery, writing only what differs and
 // reading every write back.

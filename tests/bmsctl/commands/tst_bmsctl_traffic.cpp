@@ -9,7 +9,7 @@
 #include "support/testport.h"
 
 #include "bmsctlrun.h"
-#include "signalformat.h"
+#include "formats/signalformat.h"
 
 #include "can/canbusconfig.h"
 #include "can/canupgrade.h"
@@ -109,7 +109,7 @@ void TestBmsctlTraffic::initTestCase()
     QVERIFY(m_dir.isValid());
     QVERIFY(ParameterSet::install(ParameterSet::shipped()));
     QString error;
-    runPythonCan(QStringList { BMSCTL_TEST_SOURCE "/write_candump.py", path("python.log") }
+    runPythonCan(QStringList { BMSCTL_TEST_SOURCE "/commands/write_candump.py", path("python.log") }
             + PcAndBatteryFrames,
         &error);
     QVERIFY2(error.isEmpty(), qPrintable(error));
@@ -143,8 +143,8 @@ void TestBmsctlTraffic::recordThenReplayIntoASecondBus()
 
     // An independent reader takes the log as it is.
     QString error;
-    const QStringList logged
-        = runPythonCan({ BMSCTL_TEST_SOURCE "/read_candump.py", path("site.log") }, &error);
+    const QStringList logged = runPythonCan(
+        { BMSCTL_TEST_SOURCE "/commands/read_candump.py", path("site.log") }, &error);
     QVERIFY2(!logged.isEmpty(), qPrintable(error));
     QVERIFY2(record.out.startsWith(QString::number(logged.size()) + " frames"), record.said());
     for (int devId : { 1, 2, 3, 12 }) {

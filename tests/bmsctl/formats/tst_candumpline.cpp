@@ -1,8 +1,8 @@
 // The candump log line: what is read, what is refused and why, and that writing and reading
 // agree.
 
-#include "candumpline.h"
-#include "candumplogreader.h"
+#include "formats/candumpline.h"
+#include "formats/candumplogreader.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -1,8 +1,8 @@
 // The catalogue as DBC against a file written by hand for a few messages, the Motorola bit
 // numbering and the physical ranges on their own, and the export's battery list.
 
-#include "dbcwriter.h"
-#include "idlist.h"
+#include "battery/idlist.h"
+#include "formats/dbcwriter.h"
 
 #include "signals/signalvalues.h"
 

@@ -2,8 +2,8 @@
 
 #include "support/parameterset.h"
 
-#include "parametercatalogue.h"
-#include "parameterfile.h"
+#include "formats/parametercatalogue.h"
+#include "formats/parameterfile.h"
 
 #include <QtTest>
 

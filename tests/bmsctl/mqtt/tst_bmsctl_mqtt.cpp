@@ -3,8 +3,8 @@
 
 #include "support/simprocess.h"
 
-#include "batteryreport.h"
 #include "mosquittobroker.h"
+#include "mqtt/batteryreport.h"
 #include "mqttsubscriber.h"
 
 #include "signals/alarmset.h"

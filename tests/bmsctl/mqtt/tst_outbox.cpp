@@ -1,6 +1,6 @@
 // The gateway's outbox: what waits for the broker, bounded however long the broker is away.
 
-#include "outbox.h"
+#include "mqtt/outbox.h"
 
 #include <QtTest>
 
