@@ -65,7 +65,7 @@ int BusCommandLine::openBus(Console &console)
     QString error;
     if (!m_session->open(&error)) {
         console.error(error);
-        return ExitStatus::Failure;
+        return ExitStatus::of(ExitStatus::Outcome::Failed);
     }
     return -1;
 }

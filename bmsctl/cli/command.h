@@ -6,8 +6,8 @@
 class Console;
 
 // One thing bmsctl does ("scan", "params backup"). The dispatcher picks it by its words and
-// hands it the arguments that follow them; it parses them itself (its own --help included) and
-// returns an ExitStatus.
+// hands it the arguments that follow them; it parses them itself (its own --help included),
+// prints its result as a Report and returns the exit status of its outcome (ExitStatus::of).
 class Command
 {
 public:

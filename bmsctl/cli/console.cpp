@@ -2,7 +2,6 @@
 
 #include "cli/table.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -45,17 +44,6 @@ void Console::printTable(const Table &table)
 void Console::printJson(const QJsonObject &object)
 {
     print(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented)));
-}
-
-void Console::printBatteries(const Table &table, const QJsonArray &rows, bool json)
-{
-    if (!json) {
-        printTable(table);
-        return;
-    }
-    QJsonObject root;
-    root.insert(QStringLiteral("batteries"), rows);
-    printJson(root);
 }
 
 void Console::error(const QString &message)

@@ -4,13 +4,13 @@
 
 #include <cstdio>
 
-class QJsonArray;
 class QJsonObject;
 class Table;
 
 // Where bmsctl's words go. Results go to standard output, as a table for a person or as JSON for
-// a script; messages go to standard error, prefixed with the command ("bmsctl scan: ..."); a
-// progress line goes to standard error too, and only when it is a terminal, rewritten in place.
+// a script (a Report prints either); messages go to standard error, prefixed with the command
+// ("bmsctl scan: ..."); a progress line goes to standard error too, and only when it is a
+// terminal, rewritten in place.
 class Console
 {
 public:
@@ -22,8 +22,6 @@ public:
     void printLine(const QString &line) { print(line + QLatin1Char('\n')); }
     void printTable(const Table &table);
     void printJson(const QJsonObject &object);
-    // A result with a row per battery: the table, or with json {"batteries": rows}.
-    void printBatteries(const Table &table, const QJsonArray &rows, bool json);
 
     // The command whose messages follow ("scan", "params backup").
     void setCommand(const QString &command) { m_command = command; }

@@ -11,6 +11,8 @@
 
 #include <QSaveFile>
 
+using ExitStatus::Outcome;
+
 namespace {
 
 // Every battery the bank has room for, as an id list.
@@ -53,17 +55,17 @@ int DbcExportCommand::run(const QStringList &arguments, Console &console)
     const QString text = DbcWriter(catalogue).write(batteries);
     if (!parser.isSet(out)) {
         console.print(text);
-        return ExitStatus::Success;
+        return ExitStatus::of(Outcome::Done);
     }
     const QString path = parser.value(out);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(text.toLatin1()) < 0 || !file.commit()) {
         console.error(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
     }
     console.printLine(QStringLiteral("%1 messages for %2 batteries written to %3")
                           .arg(batteries.size() * catalogue.frameKeys().size())
                           .arg(batteries.size())
                           .arg(path));
-    return ExitStatus::Success;
+    return ExitStatus::of(Outcome::Done);
 }

@@ -14,6 +14,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+using ExitStatus::Outcome;
+
 namespace {
 
 constexpr int PayloadSize = 8;
@@ -77,7 +79,7 @@ int DecodeCommand::run(const QStringList &arguments, Console &console)
     CandumpLogReader reader;
     if (!reader.read(path)) {
         console.error(QStringLiteral("cannot read %1: %2").arg(path, reader.errorString()));
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
     }
 
     // A store of its own, fed frame by frame: the values are exactly those the window would
@@ -139,5 +141,5 @@ int DecodeCommand::run(const QStringList &arguments, Console &console)
                      .arg(decoded)
                      .arg(others)
                      .arg(reader.skipped().size()));
-    return reader.skipped().isEmpty() ? ExitStatus::Success : ExitStatus::Failure;
+    return ExitStatus::of(reader.skipped().isEmpty() ? Outcome::Done : Outcome::Partial);
 }

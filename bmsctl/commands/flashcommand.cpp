@@ -10,6 +10,7 @@
 #include "cli/console.h"
 #include "cli/exitstatus.h"
 #include "cli/interruption.h"
+#include "cli/report.h"
 #include "cli/table.h"
 
 #include "can/canservice.h"
@@ -20,12 +21,13 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QJsonArray>
 #include <QJsonObject>
 #include <QMap>
 #include <QSerialPort>
 
 #include <algorithm>
+
+using ExitStatus::Outcome;
 
 namespace {
 
@@ -72,19 +74,19 @@ struct Battery
             why = QStringLiteral("no reply");
         return expected ? QStringLiteral("FAILED: ") + why : why;
     }
-    QJsonObject json(int devId) const
+    void addTo(Report &report, int devId) const
     {
         const auto textOrNull
             = [](bool has, const QString &text) { return has ? QJsonValue(text) : QJsonValue(); };
-        QJsonObject row;
-        row.insert(QStringLiteral("id"), devId);
-        row.insert(QStringLiteral("before"), textOrNull(answeredBefore, before));
-        row.insert(QStringLiteral("after"), textOrNull(answeredAfter, after));
-        row.insert(QStringLiteral("back"), back);
-        row.insert(QStringLiteral("leftInBootLoader"), leftInBootLoader());
-        row.insert(QStringLiteral("runsImage"), runsImage);
-        row.insert(QStringLiteral("expected"), expected);
-        return row;
+        report.addRow()
+            .cell(QStringLiteral("id"), devId)
+            .cell(QStringLiteral("before"), beforeText(), textOrNull(answeredBefore, before))
+            .cell(QStringLiteral("after"), afterText(), textOrNull(answeredAfter, after))
+            .text(QStringLiteral("result"), result())
+            .field(QStringLiteral("back"), back)
+            .field(QStringLiteral("leftInBootLoader"), leftInBootLoader())
+            .field(QStringLiteral("runsImage"), runsImage)
+            .field(QStringLiteral("expected"), expected);
     }
 };
 
@@ -369,16 +371,16 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
     if (!checkImage(path, overSerial || (checkOnly && suffix == QLatin1String("bin")), &image,
             &version, &error)) {
         console.error(error + QStringLiteral("; nothing sent"));
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
     }
     if (checkOnly) {
         printChecked(path, version, image, line.json(), console);
-        return ExitStatus::Success;
+        return ExitStatus::of(Outcome::Done);
     }
     if (overSerial && !portOpens(port, &error)) {
         console.error(
             QStringLiteral("cannot open the serial port %1: %2; nothing sent").arg(port, error));
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
     }
     status = line.openBus(console);
     if (status >= 0)
@@ -418,13 +420,13 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
                           .arg(CanUpgrade::MaxTries));
         if (!sent.bootAnswers.isEmpty())
             console.note(waitingNote(sent.bootAnswers));
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
     }
     if (sent.result == ImageTransfer::Interrupted) {
         console.error(QStringLiteral("interrupted before the flash was erased: nothing erased or "
                                      "written (a battery that entered its boot loader waits "
                                      "there until restarted or flashed)"));
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Interrupted);
     }
     if (sent.result == ImageTransfer::Abandoned) {
         console.error(QStringLiteral("upgrade abandoned after the erase: the flash is erased or "
@@ -432,23 +434,24 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
                                      "flash the image again"));
         if (!sent.bootAnswers.isEmpty())
             console.note(waitingNote(sent.bootAnswers));
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Interrupted);
     }
     if (sent.result == ImageTransfer::NotStarted) {
         console.error(sent.reason + QStringLiteral("; nothing sent"));
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
     }
 
     const bool mayBeBack = overSerial || sent.result == ImageTransfer::Taken || sent.finishReached;
     if (!readBack(session, FlashCommand::ComeBackMs, version, mayBeBack, &batteries, console)) {
         console.error(QStringLiteral("interrupted"));
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Interrupted);
     }
 
-    Table table({ QStringLiteral("ID"), QStringLiteral("Before"), QStringLiteral("After"),
-        QStringLiteral("Result") });
-    table.setRightAligned(0);
-    QJsonArray rows;
+    Report report(QStringLiteral("batteries"),
+        { { QStringLiteral("ID"), QStringLiteral("id"), Report::Right },
+            { QStringLiteral("Before"), QStringLiteral("before") },
+            { QStringLiteral("After"), QStringLiteral("after") },
+            { QStringLiteral("Result"), QStringLiteral("result") } });
     QList<int> running;
     QList<int> missing;
     for (auto it = batteries.cbegin(); it != batteries.cend(); ++it) {
@@ -457,38 +460,29 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
             running.append(it.key());
         else if (battery.expected)
             missing.append(it.key());
-        table.addRow({ QString::number(it.key()), battery.beforeText(), battery.afterText(),
-            battery.result() });
-        rows.append(battery.json(it.key()));
+        battery.addTo(report, it.key());
     }
     const bool taken = sent.result == ImageTransfer::Taken;
     const bool succeeded = taken && missing.isEmpty() && !running.isEmpty();
 
-    if (line.json()) {
-        QJsonObject root;
-        root.insert(QStringLiteral("image"), imageJson(path, version, image));
-        root.insert(
-            QStringLiteral("via"), overSerial ? QStringLiteral("serial") : QStringLiteral("can"));
-        if (overSerial)
-            root.insert(QStringLiteral("port"), port);
-        root.insert(QStringLiteral("taken"), taken);
-        if (!taken)
-            root.insert(QStringLiteral("error"), sent.reason);
-        root.insert(QStringLiteral("seconds"), sent.elapsedMs / 1000.0);
-        root.insert(QStringLiteral("batteries"), rows);
-        root.insert(QStringLiteral("succeeded"), succeeded);
-        console.printJson(root);
-    } else {
-        console.printTable(table);
-        console.printLine(QString());
-        console.printLine(
-            QStringLiteral("%1 (firmware %2): %3 %4 in %5 s; %6 of %7 batteries run it.")
-                .arg(QFileInfo(path).fileName(), version,
-                    taken ? QStringLiteral("sent over") : QStringLiteral("failed over"), via)
-                .arg(sent.elapsedMs / 1000.0, 0, 'f', 1)
-                .arg(running.size())
-                .arg(batteries.size()));
-    }
+    report.setField(QStringLiteral("image"), imageJson(path, version, image));
+    report.setField(
+        QStringLiteral("via"), overSerial ? QStringLiteral("serial") : QStringLiteral("can"));
+    if (overSerial)
+        report.setField(QStringLiteral("port"), port);
+    report.setField(QStringLiteral("taken"), taken);
+    if (!taken)
+        report.setField(QStringLiteral("error"), sent.reason);
+    report.setField(QStringLiteral("seconds"), sent.elapsedMs / 1000.0);
+    report.setField(QStringLiteral("succeeded"), succeeded);
+    report.addLine(QString());
+    report.addLine(QStringLiteral("%1 (firmware %2): %3 %4 in %5 s; %6 of %7 batteries run it.")
+                       .arg(QFileInfo(path).fileName(), version,
+                           taken ? QStringLiteral("sent over") : QStringLiteral("failed over"), via)
+                       .arg(sent.elapsedMs / 1000.0, 0, 'f', 1)
+                       .arg(running.size())
+                       .arg(batteries.size()));
+    report.print(console, line.json());
 
     if (!taken)
         console.error(QStringLiteral("the upgrade over %1 failed: %2").arg(via, sent.reason));
@@ -506,5 +500,5 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
     }
     if (!leftInBootLoaders.isEmpty())
         console.note(waitingNote(leftInBootLoaders));
-    return succeeded ? ExitStatus::Success : ExitStatus::Failure;
+    return ExitStatus::of(succeeded ? Outcome::Done : Outcome::Partial);
 }

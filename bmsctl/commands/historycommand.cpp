@@ -7,16 +7,17 @@
 #include "cli/console.h"
 #include "cli/exitstatus.h"
 #include "cli/interruption.h"
-#include "cli/table.h"
+#include "cli/report.h"
 
 #include "signals/batterybank.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonObject>
+#include <QJsonValue>
 #include <QTemporaryFile>
+
+using ExitStatus::Outcome;
 
 namespace {
 
@@ -73,59 +74,48 @@ QString resultText(const HistoryExport::Result &result)
         + why.join(QStringLiteral(", "));
 }
 
-// What the command prints: a table row, or a JSON object, per battery.
-class Summary
+// What the command prints: a row per battery.
+Report summaryReport()
 {
-public:
-    Summary()
-        : m_table({ QStringLiteral("ID"), QStringLiteral("Announced"), QStringLiteral("Read"),
-            QStringLiteral("Bad CRC"), QStringLiteral("Wrong battery"), QStringLiteral("Result"),
-            QStringLiteral("File") })
-    {
-        for (int column = 0; column <= 4; ++column)
-            m_table.setRightAligned(column);
-    }
+    return Report(QStringLiteral("batteries"),
+        { { QStringLiteral("ID"), QStringLiteral("id"), Report::Right },
+            { QStringLiteral("Announced"), QStringLiteral("announced"), Report::Right },
+            { QStringLiteral("Read"), QStringLiteral("read"), Report::Right },
+            { QStringLiteral("Bad CRC"), QStringLiteral("rejectedBadCrc"), Report::Right },
+            { QStringLiteral("Wrong battery"), QStringLiteral("rejectedWrongBattery"),
+                Report::Right },
+            { QStringLiteral("Result"), QStringLiteral("result") },
+            { QStringLiteral("File"), QStringLiteral("file") } });
+}
 
-    // A battery whose log was not asked for: "FAILED: " + why.
-    void addUnread(int devId, const QString &why)
-    {
-        const QString text = QStringLiteral("FAILED: ") + why;
-        m_table.addRow({ QString::number(devId), QString(), QString(), QString(), QString(), text,
-            QStringLiteral("-") });
-        QJsonObject row;
-        row.insert(QStringLiteral("id"), devId);
-        row.insert(QStringLiteral("whole"), false);
-        row.insert(QStringLiteral("result"), text);
-        m_rows.append(row);
-    }
+// A battery whose log was not asked for: "FAILED: " + why.
+void addUnread(Report &report, int devId, const QString &why)
+{
+    report.addRow()
+        .cell(QStringLiteral("id"), devId)
+        .field(QStringLiteral("whole"), false)
+        .cell(QStringLiteral("result"), QStringLiteral("FAILED: ") + why)
+        .text(QStringLiteral("file"), QStringLiteral("-"));
+}
 
-    void add(const HistoryExport::Result &result)
-    {
-        const bool answered = result.transfer != HistoryExport::NoReply;
-        const auto count = [answered](int n) { return answered ? QString::number(n) : QString(); };
-        const QString text = resultText(result);
-        m_table.addRow({ QString::number(result.devId), count(result.announced), count(result.read),
-            count(result.badCrc), count(result.wrongBattery), text,
-            result.saved ? result.path : QStringLiteral("-") });
-        QJsonObject row;
-        row.insert(QStringLiteral("id"), result.devId);
-        row.insert(
-            QStringLiteral("announced"), answered ? QJsonValue(result.announced) : QJsonValue());
-        row.insert(QStringLiteral("read"), result.read);
-        row.insert(QStringLiteral("rejectedBadCrc"), result.badCrc);
-        row.insert(QStringLiteral("rejectedWrongBattery"), result.wrongBattery);
-        row.insert(QStringLiteral("whole"), result.whole());
-        row.insert(QStringLiteral("result"), text);
-        row.insert(QStringLiteral("file"), result.saved ? QJsonValue(result.path) : QJsonValue());
-        m_rows.append(row);
-    }
-
-    void print(Console &console, bool json) const { console.printBatteries(m_table, m_rows, json); }
-
-private:
-    Table m_table;
-    QJsonArray m_rows;
-};
+void addRead(Report &report, const HistoryExport::Result &result)
+{
+    // A battery that did not answer has no counts in the table.
+    const bool answered = result.transfer != HistoryExport::NoReply;
+    const auto count = [answered](int n) { return answered ? QString::number(n) : QString(); };
+    report.addRow()
+        .cell(QStringLiteral("id"), result.devId)
+        .cell(QStringLiteral("announced"), count(result.announced),
+            answered ? QJsonValue(result.announced) : QJsonValue())
+        .cell(QStringLiteral("read"), count(result.read), result.read)
+        .cell(QStringLiteral("rejectedBadCrc"), count(result.badCrc), result.badCrc)
+        .cell(
+            QStringLiteral("rejectedWrongBattery"), count(result.wrongBattery), result.wrongBattery)
+        .field(QStringLiteral("whole"), result.whole())
+        .cell(QStringLiteral("result"), resultText(result))
+        .cell(QStringLiteral("file"), result.saved ? result.path : QStringLiteral("-"),
+            result.saved ? QJsonValue(result.path) : QJsonValue());
+}
 
 } // namespace
 
@@ -185,7 +175,7 @@ int HistoryCommand::run(const QStringList &arguments, Console &console)
     QString error;
     if (!prepareFolder(folder, &error)) {
         console.error(error + QStringLiteral("; nothing read"));
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
     }
 
     status = line.openBus(console);
@@ -198,16 +188,16 @@ int HistoryCommand::run(const QStringList &arguments, Console &console)
     if (present.isEmpty() && absent.isEmpty()) {
         console.error(
             QStringLiteral("no battery heard on %1").arg(line.busOptions().description()));
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
     }
     const QString stamp = QDateTime::currentDateTime().toString(QLatin1String(StampFormat));
 
-    Summary report;
+    Report report = summaryReport();
     QStringList messages;
     int notWhole = 0;
     int partlyRead = 0;
     for (int devId : absent) {
-        report.addUnread(devId, QStringLiteral("not on the bus"));
+        addUnread(report, devId, QStringLiteral("not on the bus"));
         messages.append(QStringLiteral("battery %1 is not on the bus (heard in %2 s: %3)")
                             .arg(devId)
                             .arg(BusSession::DiscoveryMs / 1000)
@@ -216,13 +206,13 @@ int HistoryCommand::run(const QStringList &arguments, Console &console)
     }
     for (int devId : present) {
         if (Interruption::requested()) {
-            report.addUnread(devId, QStringLiteral("not read (interrupted)"));
+            addUnread(report, devId, QStringLiteral("not read (interrupted)"));
             ++notWhole;
             continue;
         }
         const HistoryExport::Result result
             = HistoryExport::read(session.service(), devId, folder, stamp, console);
-        report.add(result);
+        addRead(report, result);
         if (result.transfer == HistoryExport::NoReply) {
             messages.append(QStringLiteral("battery %1 is on the bus but does not answer "
                                            "(offline?): no reply to the history event count "
@@ -248,10 +238,10 @@ int HistoryCommand::run(const QStringList &arguments, Console &console)
     for (const QString &message : messages)
         console.error(message);
     if (notWhole == 0)
-        return ExitStatus::Success;
+        return ExitStatus::of(Outcome::Done);
     // One battery's failure has been told already, unless something of it was saved.
     if (present.size() + absent.size() == 1 && partlyRead == 0)
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
     QString shortfall = QStringLiteral("%1 of %2 history logs not saved whole")
                             .arg(notWhole)
                             .arg(present.size() + absent.size());
@@ -260,5 +250,5 @@ int HistoryCommand::run(const QStringList &arguments, Console &console)
                          .arg(partlyRead)
                          .arg(partlyRead == 1 ? QStringLiteral("log") : QStringLiteral("logs"));
     console.error(shortfall);
-    return ExitStatus::Failure;
+    return ExitStatus::of(Outcome::Partial);
 }

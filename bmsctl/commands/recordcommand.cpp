@@ -5,10 +5,12 @@
 #include "bus/eventwait.h"
 #include "cli/console.h"
 #include "cli/exitstatus.h"
+#include "cli/report.h"
 #include "formats/candumplogwriter.h"
 
 #include <QFileInfo>
-#include <QJsonObject>
+
+using ExitStatus::Outcome;
 
 QString RecordCommand::summary() const
 {
@@ -61,7 +63,7 @@ int RecordCommand::run(const QStringList &arguments, Console &console)
     if (!replace && QFileInfo::exists(path)) {
         console.error(
             QStringLiteral("%1 exists; nothing recorded (--overwrite replaces it)").arg(path));
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
     }
     // The file is made only once the bus is open: a bus that fails leaves no trace.
     status = line.openBus(console);
@@ -70,7 +72,7 @@ int RecordCommand::run(const QStringList &arguments, Console &console)
     CandumpLogWriter writer;
     if (!writer.open(path, replace)) {
         console.error(QStringLiteral("cannot write %1: %2").arg(path, writer.errorString()));
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
     }
     BusSession &session = line.session();
     QObject::connect(&session, &BusSession::frameReceived, &session,
@@ -89,23 +91,20 @@ int RecordCommand::run(const QStringList &arguments, Console &console)
                           .arg(path)
                           .arg(writer.framesWritten())
                           .arg(writer.errorString()));
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
     }
-    if (line.json()) {
-        QJsonObject summary;
-        summary.insert(QStringLiteral("file"), path);
-        summary.insert(QStringLiteral("frames"), double(writer.framesWritten()));
-        summary.insert(QStringLiteral("seconds"), elapsed);
-        console.printJson(summary);
-    } else {
-        console.printLine(QStringLiteral("%1 frames in %2 s recorded to %3")
-                              .arg(writer.framesWritten())
-                              .arg(elapsed, 0, 'f', 1)
-                              .arg(path));
-    }
+    Report report;
+    report.setField(QStringLiteral("file"), path);
+    report.setField(QStringLiteral("frames"), double(writer.framesWritten()));
+    report.setField(QStringLiteral("seconds"), elapsed);
+    report.addLine(QStringLiteral("%1 frames in %2 s recorded to %3")
+                       .arg(writer.framesWritten())
+                       .arg(elapsed, 0, 'f', 1)
+                       .arg(path));
+    report.print(console, line.json());
     if (writer.framesWritten() == 0) {
         console.error(QStringLiteral("nothing heard on %1").arg(line.busOptions().description()));
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
     }
-    return ExitStatus::Success;
+    return ExitStatus::of(Outcome::Done);
 }

@@ -6,18 +6,20 @@
 #include "bus/frameorigin.h"
 #include "cli/console.h"
 #include "cli/exitstatus.h"
+#include "cli/report.h"
 #include "formats/candumplogreader.h"
 #include "formats/skippedlines.h"
 
 #include "can/canservice.h"
 
 #include <QElapsedTimer>
-#include <QJsonObject>
 #include <QTimer>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+
+using ExitStatus::Outcome;
 
 namespace {
 
@@ -124,7 +126,7 @@ int ReplayCommand::run(const QStringList &arguments, Console &console)
     CandumpLogReader reader;
     if (!reader.read(path)) {
         console.error(QStringLiteral("cannot read %1: %2").arg(path, reader.errorString()));
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
     }
     QList<CandumpLogReader::SkippedLine> skipped = reader.skipped();
     QList<LoggedFrame> frames;
@@ -151,7 +153,7 @@ int ReplayCommand::run(const QStringList &arguments, Console &console)
                          .arg(heldBack));
     if (frames.isEmpty()) {
         console.error(QStringLiteral("%1 holds no frame to send").arg(path));
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
     }
     const QVector<qint64> due
         = scheduleUs(frames, qint64(gapSeconds * MicrosPerSecond), path, console);
@@ -208,27 +210,24 @@ int ReplayCommand::run(const QStringList &arguments, Console &console)
     const double elapsed = total.elapsed() / 1000.0;
     const bool interrupted = result == EventWait::Interrupted;
 
-    if (line.json()) {
-        QJsonObject summary;
-        summary.insert(QStringLiteral("file"), path);
-        summary.insert(QStringLiteral("framesSent"), double(sent));
-        summary.insert(QStringLiteral("passes"), passes);
-        summary.insert(QStringLiteral("framesHeldBack"), heldBack);
-        summary.insert(QStringLiteral("linesSkipped"), int(skipped.size()));
-        summary.insert(QStringLiteral("interrupted"), interrupted);
-        summary.insert(QStringLiteral("seconds"), elapsed);
-        console.printJson(summary);
-    } else {
-        console.printLine(
-            QStringLiteral("%1 frames sent in %2 s%3%4")
-                .arg(sent)
-                .arg(elapsed, 0, 'f', 1)
-                .arg(looping ? QStringLiteral(" (%1 whole passes)").arg(passes) : QString())
-                .arg(interrupted ? QStringLiteral(", interrupted") : QString()));
-    }
+    Report report;
+    report.setField(QStringLiteral("file"), path);
+    report.setField(QStringLiteral("framesSent"), double(sent));
+    report.setField(QStringLiteral("passes"), passes);
+    report.setField(QStringLiteral("framesHeldBack"), heldBack);
+    report.setField(QStringLiteral("linesSkipped"), int(skipped.size()));
+    report.setField(QStringLiteral("interrupted"), interrupted);
+    report.setField(QStringLiteral("seconds"), elapsed);
+    report.addLine(QStringLiteral("%1 frames sent in %2 s%3%4")
+                       .arg(sent)
+                       .arg(elapsed, 0, 'f', 1)
+                       .arg(looping ? QStringLiteral(" (%1 whole passes)").arg(passes) : QString())
+                       .arg(interrupted ? QStringLiteral(", interrupted") : QString()));
+    report.print(console, line.json());
     if (!skipped.isEmpty()) {
         console.error(QStringLiteral("%1 lines of %2 skipped").arg(skipped.size()).arg(path));
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Partial);
     }
-    return interrupted && !looping ? ExitStatus::Failure : ExitStatus::Success;
+    // With --loop, Ctrl-C is the end.
+    return ExitStatus::of(interrupted && !looping ? Outcome::Interrupted : Outcome::Done);
 }

@@ -8,13 +8,15 @@
 #include "bus/eventwait.h"
 #include "cli/console.h"
 #include "cli/exitstatus.h"
-#include "cli/table.h"
+#include "cli/report.h"
 
 #include "can/canservice.h"
 #include "signals/framekey.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
+
+using ExitStatus::Outcome;
 
 namespace {
 
@@ -36,9 +38,11 @@ QString keyText(quint32 key)
     return QStringLiteral("0x%1").arg(QString::number(key, 16).toUpper());
 }
 
-QString orNoReply(const QString &text, int result)
+// A code read: its text, or "(no reply)" in the table and null in JSON.
+Report::Row &codeCell(Report::Row &row, const QString &key, const QString &text, int result)
 {
-    return result == 0 ? text : QStringLiteral("(no reply)");
+    return result == 0 ? row.cell(key, text)
+                       : row.cell(key, QStringLiteral("(no reply)"), QJsonValue());
 }
 
 } // namespace
@@ -91,7 +95,7 @@ int ScanCommand::run(const QStringList &arguments, Console &console)
     });
     if (listened == EventWait::Interrupted) {
         console.error(QStringLiteral("interrupted"));
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Interrupted);
     }
 
     // The load of the listening time only: the questions below add frames of their own.
@@ -113,14 +117,18 @@ int ScanCommand::run(const QStringList &arguments, Console &console)
         console.error(QStringLiteral("no battery heard on %1 in %2 s")
                           .arg(options.description())
                           .arg(listenSeconds));
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
     }
 
-    Table table({ QStringLiteral("ID"), QStringLiteral("Firmware"), QStringLiteral("Serial"),
-        QStringLiteral("Model"), QStringLiteral("Clock drift"), QStringLiteral("Life counter"),
-        QStringLiteral("Frame kinds"), QStringLiteral("Missing kinds") });
-    table.setRightAligned(0);
-    QJsonArray batteries;
+    Report report(QStringLiteral("batteries"),
+        { { QStringLiteral("ID"), QStringLiteral("id"), Report::Right },
+            { QStringLiteral("Firmware"), QStringLiteral("firmware") },
+            { QStringLiteral("Serial"), QStringLiteral("serial") },
+            { QStringLiteral("Model"), QStringLiteral("model") },
+            { QStringLiteral("Clock drift"), QStringLiteral("clockDriftSeconds") },
+            { QStringLiteral("Life counter"), QStringLiteral("lifeCounter") },
+            { QStringLiteral("Frame kinds"), QStringLiteral("frameKinds") },
+            { QStringLiteral("Missing kinds"), QStringLiteral("missingFrameKinds") } });
     QList<int> silent;
     for (int devId : devices) {
         console.progress(QStringLiteral("scan: asking battery %1").arg(devId));
@@ -136,71 +144,53 @@ int ScanCommand::run(const QStringList &arguments, Console &console)
         const BusMonitor::DeviceTraffic &heard = traffic[devId];
         const BusMonitor::LifeCounter life = BusMonitor::lifeCounter(heard);
         QStringList missingKeys;
-        QJsonArray missingJson;
-        for (quint32 key : missing.value(devId)) {
+        for (quint32 key : missing.value(devId))
             missingKeys.append(keyText(key));
-            missingJson.append(keyText(key));
-        }
         const int seen = FrameKey::Count - missingKeys.size();
 
-        table.addRow(
-            { QString::number(devId), orNoReply(identity.firmware, identity.firmwareResult),
-                orNoReply(identity.serial, identity.serialResult),
-                orNoReply(identity.model, identity.modelResult),
-                clockRead ? ClockDrift::text(drift) : QStringLiteral("(no reply)"),
+        Report::Row &row = report.addRow().cell(QStringLiteral("id"), devId);
+        codeCell(row, QStringLiteral("firmware"), identity.firmware, identity.firmwareResult);
+        codeCell(row, QStringLiteral("serial"), identity.serial, identity.serialResult);
+        codeCell(row, QStringLiteral("model"), identity.model, identity.modelResult);
+        row.cell(QStringLiteral("clockDriftSeconds"),
+               clockRead ? ClockDrift::text(drift) : QStringLiteral("(no reply)"),
+               clockRead ? QJsonValue(double(drift)) : QJsonValue())
+            .cell(QStringLiteral("lifeCounter"),
                 QStringLiteral("%1 (%2 changes)")
                     .arg(lifeCounterText(life))
                     .arg(heard.lifeCounterChanges),
-                QStringLiteral("%1/%2").arg(seen).arg(FrameKey::Count),
-                missingKeys.isEmpty() ? QStringLiteral("-") : missingKeys.join(QLatin1Char(' ')) });
-
-        QJsonObject battery;
-        battery.insert(QStringLiteral("id"), devId);
-        battery.insert(QStringLiteral("firmware"),
-            identity.firmwareResult == 0 ? QJsonValue(identity.firmware) : QJsonValue());
-        battery.insert(QStringLiteral("serial"),
-            identity.serialResult == 0 ? QJsonValue(identity.serial) : QJsonValue());
-        battery.insert(QStringLiteral("model"),
-            identity.modelResult == 0 ? QJsonValue(identity.model) : QJsonValue());
-        battery.insert(QStringLiteral("clockDriftSeconds"),
-            clockRead ? QJsonValue(double(drift)) : QJsonValue());
-        battery.insert(QStringLiteral("lifeCounter"), lifeCounterText(life));
-        battery.insert(QStringLiteral("lifeCounterChanges"), heard.lifeCounterChanges);
-        battery.insert(QStringLiteral("frames"), heard.frames);
-        battery.insert(QStringLiteral("frameKinds"), seen);
-        battery.insert(QStringLiteral("missingFrameKinds"), missingJson);
-        batteries.append(battery);
+                lifeCounterText(life))
+            .field(QStringLiteral("lifeCounterChanges"), heard.lifeCounterChanges)
+            .field(QStringLiteral("frames"), heard.frames)
+            .cell(QStringLiteral("frameKinds"),
+                QStringLiteral("%1/%2").arg(seen).arg(FrameKey::Count), seen)
+            .cell(QStringLiteral("missingFrameKinds"),
+                missingKeys.isEmpty() ? QStringLiteral("-") : missingKeys.join(QLatin1Char(' ')),
+                QJsonArray::fromStringList(missingKeys));
     }
 
-    const QString loadLine = QStringLiteral("Bus load: %1 frames/s, %2 bit/s, %3 % of %4 kbit/s "
-                                            "(listened %5 s)")
-                                 .arg(framesPerSecond, 0, 'f', 1)
-                                 .arg(bitsPerSecond, 0, 'f', 0)
-                                 .arg(share * 100.0, 0, 'f', 1)
-                                 .arg(options.bitrateKbit)
-                                 .arg(elapsed, 0, 'f', 1);
-    if (line.json()) {
-        QJsonObject bus;
-        bus.insert(QStringLiteral("seconds"), elapsed);
-        bus.insert(QStringLiteral("frames"), double(frames));
-        bus.insert(QStringLiteral("framesPerSecond"), framesPerSecond);
-        bus.insert(QStringLiteral("bitsPerSecond"), bitsPerSecond);
-        bus.insert(QStringLiteral("bitrateKbit"), options.bitrateKbit);
-        bus.insert(QStringLiteral("loadShare"), share);
-        QJsonObject root;
-        root.insert(QStringLiteral("batteries"), batteries);
-        root.insert(QStringLiteral("bus"), bus);
-        console.printJson(root);
-    } else {
-        console.printTable(table);
-        console.printLine(QString());
-        console.printLine(loadLine);
-    }
+    QJsonObject bus;
+    bus.insert(QStringLiteral("seconds"), elapsed);
+    bus.insert(QStringLiteral("frames"), double(frames));
+    bus.insert(QStringLiteral("framesPerSecond"), framesPerSecond);
+    bus.insert(QStringLiteral("bitsPerSecond"), bitsPerSecond);
+    bus.insert(QStringLiteral("bitrateKbit"), options.bitrateKbit);
+    bus.insert(QStringLiteral("loadShare"), share);
+    report.setField(QStringLiteral("bus"), bus);
+    report.addLine(QString());
+    report.addLine(QStringLiteral("Bus load: %1 frames/s, %2 bit/s, %3 % of %4 kbit/s "
+                                  "(listened %5 s)")
+                       .arg(framesPerSecond, 0, 'f', 1)
+                       .arg(bitsPerSecond, 0, 'f', 0)
+                       .arg(share * 100.0, 0, 'f', 1)
+                       .arg(options.bitrateKbit)
+                       .arg(elapsed, 0, 'f', 1));
+    report.print(console, line.json());
     if (!silent.isEmpty()) {
         console.error(QStringLiteral("%1 heard but answered none of the identity reads "
                                      "(firmware, serial, model)")
                           .arg(BatteryList::named(silent)));
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Partial);
     }
-    return ExitStatus::Success;
+    return ExitStatus::of(Outcome::Done);
 }

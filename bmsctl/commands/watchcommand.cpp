@@ -16,6 +16,8 @@
 #include <QJsonObject>
 #include <QTimer>
 
+using ExitStatus::Outcome;
+
 namespace {
 
 constexpr int MinIntervalMs = 50;
@@ -148,7 +150,7 @@ int WatchCommand::run(const QStringList &arguments, Console &console)
         console.error(QStringLiteral("no battery%1 heard on %2")
                           .arg(wanted.isEmpty() ? QString() : QStringLiteral(" of those asked for"),
                               line.busOptions().description()));
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
     }
     QList<int> unheard;
     for (int devId : wanted) {
@@ -158,7 +160,7 @@ int WatchCommand::run(const QStringList &arguments, Console &console)
     if (!unheard.isEmpty()) {
         console.error(QStringLiteral("%1 never heard on %2")
                           .arg(BatteryList::named(unheard), line.busOptions().description()));
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Partial);
     }
-    return ExitStatus::Success;
+    return ExitStatus::of(Outcome::Done);
 }

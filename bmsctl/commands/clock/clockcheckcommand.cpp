@@ -5,14 +5,13 @@
 #include "bus/bussession.h"
 #include "cli/console.h"
 #include "cli/exitstatus.h"
-#include "cli/table.h"
+#include "cli/report.h"
 
 #include "can/canservice.h"
 
-#include <QJsonArray>
-#include <QJsonObject>
-
 #include <algorithm>
+
+using ExitStatus::Outcome;
 
 namespace {
 
@@ -39,24 +38,23 @@ int ClockCheckCommand::run(const QStringList &arguments, Console &console)
     QList<int> batteries;
     QList<int> absent;
     if (!line.selectBatteries(console, &batteries, &absent))
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
     BusSession &session = line.session();
 
-    Table table({ QStringLiteral("ID"), QStringLiteral("Battery clock"), QStringLiteral("PC clock"),
-        QStringLiteral("Drift"), QStringLiteral("Drift s") });
-    table.setRightAligned(0);
-    table.setRightAligned(4);
-    QJsonArray rows;
+    Report report(QStringLiteral("batteries"),
+        { { QStringLiteral("ID"), QStringLiteral("id"), Report::Right },
+            { QStringLiteral("Battery clock"), QStringLiteral("batteryClock") },
+            { QStringLiteral("PC clock"), QStringLiteral("pcClock") },
+            { QStringLiteral("Drift"), QStringLiteral("drift") },
+            { QStringLiteral("Drift s"), QStringLiteral("driftSeconds"), Report::Right } });
     int failures = 0;
     QList<int> everyOne = batteries + absent;
     std::sort(everyOne.begin(), everyOne.end());
     for (int devId : everyOne) {
+        Report::Row &row = report.addRow().cell(QStringLiteral("id"), devId);
         if (absent.contains(devId)) {
-            table.addRow({ QString::number(devId), QStringLiteral("(not on the bus)") });
-            QJsonObject row;
-            row.insert(QStringLiteral("id"), devId);
-            row.insert(QStringLiteral("error"), QStringLiteral("not on the bus"));
-            rows.append(row);
+            row.text(QStringLiteral("batteryClock"), QStringLiteral("(not on the bus)"))
+                .field(QStringLiteral("error"), QStringLiteral("not on the bus"));
             ++failures;
             continue;
         }
@@ -64,30 +62,25 @@ int ClockCheckCommand::run(const QStringList &arguments, Console &console)
         QDateTime clock;
         const int result = session.service()->readDeviceTime(uchar(devId), clock);
         const QDateTime pc = QDateTime::currentDateTime();
-        QJsonObject row;
-        row.insert(QStringLiteral("id"), devId);
         if (result != 0 || !clock.isValid()) {
-            table.addRow({ QString::number(devId), QStringLiteral("(no reply)") });
-            row.insert(QStringLiteral("error"), QStringLiteral("no reply"));
+            row.text(QStringLiteral("batteryClock"), QStringLiteral("(no reply)"))
+                .field(QStringLiteral("error"), QStringLiteral("no reply"));
             ++failures;
-        } else {
-            const qint64 drift = ClockDrift::seconds(clock, pc);
-            table.addRow({ QString::number(devId), clock.toString(QLatin1String(TimeFormat)),
-                pc.toString(QLatin1String(TimeFormat)), ClockDrift::text(drift),
-                QString::number(drift) });
-            row.insert(QStringLiteral("batteryClock"), clock.toString(Qt::ISODate));
-            row.insert(QStringLiteral("pcClock"), pc.toString(Qt::ISODate));
-            row.insert(QStringLiteral("driftSeconds"), double(drift));
+            continue;
         }
-        rows.append(row);
+        const qint64 drift = ClockDrift::seconds(clock, pc);
+        row.cell(QStringLiteral("batteryClock"), clock.toString(QLatin1String(TimeFormat)),
+               clock.toString(Qt::ISODate))
+            .cell(QStringLiteral("pcClock"), pc.toString(QLatin1String(TimeFormat)),
+                pc.toString(Qt::ISODate))
+            .text(QStringLiteral("drift"), ClockDrift::text(drift))
+            .cell(QStringLiteral("driftSeconds"), drift);
     }
 
-    console.printBatteries(table, rows, line.json());
-    if (failures > 0) {
+    report.print(console, line.json());
+    if (failures > 0)
         console.error(QStringLiteral("%1 of %2 batteries could not be read")
                           .arg(failures)
                           .arg(batteries.size() + absent.size()));
-        return ExitStatus::Failure;
-    }
-    return ExitStatus::Success;
+    return ExitStatus::of(failures > 0 ? Outcome::Partial : Outcome::Done);
 }

@@ -6,14 +6,13 @@
 #include "cli/console.h"
 #include "cli/exitstatus.h"
 #include "cli/interruption.h"
-#include "cli/table.h"
+#include "cli/report.h"
 
 #include "can/canservice.h"
 
-#include <QJsonArray>
-#include <QJsonObject>
-
 #include <algorithm>
+
+using ExitStatus::Outcome;
 
 QString ClockSyncCommand::summary() const
 {
@@ -35,46 +34,42 @@ int ClockSyncCommand::run(const QStringList &arguments, Console &console)
     QList<int> batteries;
     QList<int> absent;
     if (!line.selectBatteries(console, &batteries, &absent))
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
 
     CanService *service = line.session().service();
-    Table table({ QStringLiteral("ID"), QStringLiteral("Drift before"), QStringLiteral("Set to"),
-        QStringLiteral("Drift after"), QStringLiteral("Result") });
-    table.setRightAligned(0);
-    QJsonArray rows;
+    Report report(QStringLiteral("batteries"),
+        { { QStringLiteral("ID"), QStringLiteral("id"), Report::Right },
+            { QStringLiteral("Drift before"), QStringLiteral("driftBeforeSeconds") },
+            { QStringLiteral("Set to"), QStringLiteral("setTo") },
+            { QStringLiteral("Drift after"), QStringLiteral("driftAfterSeconds") },
+            { QStringLiteral("Result"), QStringLiteral("result") } });
     int failures = 0;
-    const auto notSet = [&](int devId, const QString &result, const QString &why) {
-        table.addRow({ QString::number(devId), QString(), QString(), QString(), result + why });
-        QJsonObject row;
-        row.insert(QStringLiteral("id"), devId);
-        row.insert(QStringLiteral("set"), false);
-        row.insert(QStringLiteral("error"), why);
-        rows.append(row);
+    const auto notSet = [&](Report::Row &row, const QString &result, const QString &why) {
+        row.text(QStringLiteral("result"), result + why)
+            .field(QStringLiteral("set"), false)
+            .field(QStringLiteral("error"), why);
         ++failures;
     };
     QList<int> everyOne = batteries + absent;
     std::sort(everyOne.begin(), everyOne.end());
     int interrupted = 0;
     for (int devId : everyOne) {
+        Report::Row &row = report.addRow().cell(QStringLiteral("id"), devId);
         if (absent.contains(devId)) {
-            notSet(devId, QStringLiteral("FAILED: "), QStringLiteral("not on the bus"));
+            notSet(row, QStringLiteral("FAILED: "), QStringLiteral("not on the bus"));
             continue;
         }
         // Ctrl-C stops between two batteries: the clock under way is set and read back.
         if (Interruption::requested()) {
-            notSet(devId, QStringLiteral("NOT SET: "), QStringLiteral("interrupted"));
+            notSet(row, QStringLiteral("NOT SET: "), QStringLiteral("interrupted"));
             ++interrupted;
             continue;
         }
         console.progress(QStringLiteral("clock sync: battery %1").arg(devId));
-        QJsonObject row;
-        row.insert(QStringLiteral("id"), devId);
         QDateTime clock;
-        QString before;
         if (service->readDeviceTime(uchar(devId), clock) == 0 && clock.isValid()) {
             const qint64 drift = ClockDrift::seconds(clock, QDateTime::currentDateTime());
-            before = ClockDrift::text(drift);
-            row.insert(QStringLiteral("driftBeforeSeconds"), double(drift));
+            row.cell(QStringLiteral("driftBeforeSeconds"), ClockDrift::text(drift), drift);
         }
         const QDateTime setTo = QDateTime::currentDateTime();
         const bool acknowledged = service->setDeviceTime(uchar(devId), setTo) == 0;
@@ -89,27 +84,22 @@ int ClockSyncCommand::run(const QStringList &arguments, Console &console)
             result = QStringLiteral("FAILED: no answer to the read-back");
         else if (!set)
             result = QStringLiteral("FAILED: reads back %1 off").arg(ClockDrift::text(after));
-        table.addRow(
-            { QString::number(devId), before, setTo.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
-                readBack ? ClockDrift::text(after) : QString(), result });
-        row.insert(QStringLiteral("setTo"), setTo.toString(Qt::ISODate));
+        row.cell(QStringLiteral("setTo"), setTo.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
+            setTo.toString(Qt::ISODate));
         if (readBack)
-            row.insert(QStringLiteral("driftAfterSeconds"), double(after));
-        row.insert(QStringLiteral("set"), set);
-        rows.append(row);
+            row.cell(QStringLiteral("driftAfterSeconds"), ClockDrift::text(after), after);
+        row.text(QStringLiteral("result"), result).field(QStringLiteral("set"), set);
         if (!set)
             ++failures;
     }
 
-    console.printBatteries(table, rows, line.json());
-    if (failures > 0) {
+    report.print(console, line.json());
+    if (failures > 0)
         console.error(QStringLiteral("%1 of %2 clocks not set%3")
                           .arg(failures)
                           .arg(batteries.size() + absent.size())
                           .arg(interrupted > 0
                                   ? QStringLiteral(" (%1 not tried: interrupted)").arg(interrupted)
                                   : QString()));
-        return ExitStatus::Failure;
-    }
-    return ExitStatus::Success;
+    return ExitStatus::of(failures > 0 ? Outcome::Partial : Outcome::Done);
 }

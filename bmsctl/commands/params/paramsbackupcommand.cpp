@@ -7,12 +7,14 @@
 #include "bus/bussession.h"
 #include "cli/console.h"
 #include "cli/exitstatus.h"
+#include "cli/report.h"
 #include "formats/parametercatalogue.h"
 #include "formats/parameterfile.h"
 #include "signals/batterybank.h"
 
 #include <QDateTime>
-#include <QJsonObject>
+
+using ExitStatus::Outcome;
 
 QString ParamsBackupCommand::summary() const
 {
@@ -49,7 +51,7 @@ int ParamsBackupCommand::run(const QStringList &arguments, Console &console)
     const ParameterCatalogue catalogue;
     if (!catalogue.isValid()) {
         console.error(catalogue.errorString());
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
     }
 
     status = line.openBus(console);
@@ -58,14 +60,14 @@ int ParamsBackupCommand::run(const QStringList &arguments, Console &console)
     BusSession &session = line.session();
     BatteryIdentity identity;
     if (!TargetBattery::reach(session, devId, console, &identity))
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
 
     QList<int> positions;
     for (int position = 0; position < catalogue.count(); ++position)
         positions.append(position);
     QHash<int, qint32> values;
     if (!ParameterReader::read(session.service(), devId, catalogue, positions, &values, console))
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
 
     ParameterFile file;
     file.battery = devId;
@@ -78,20 +80,17 @@ int ParamsBackupCommand::run(const QStringList &arguments, Console &console)
     const QString path = parser.value(out);
     if (!file.save(path, catalogue, &error)) {
         console.error(error);
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
     }
 
-    if (line.json()) {
-        QJsonObject result;
-        result.insert(QStringLiteral("id"), devId);
-        result.insert(QStringLiteral("serial"), identity.serial);
-        result.insert(QStringLiteral("parameters"), int(file.values.size()));
-        result.insert(QStringLiteral("file"), path);
-        console.printJson(result);
-    } else {
-        console.printLine(QStringLiteral("battery %1 (serial %2): %3 parameters written to %4")
-                              .arg(devId)
-                              .arg(identity.serial, QString::number(file.values.size()), path));
-    }
-    return ExitStatus::Success;
+    Report report;
+    report.setField(QStringLiteral("id"), devId);
+    report.setField(QStringLiteral("serial"), identity.serial);
+    report.setField(QStringLiteral("parameters"), int(file.values.size()));
+    report.setField(QStringLiteral("file"), path);
+    report.addLine(QStringLiteral("battery %1 (serial %2): %3 parameters written to %4")
+                       .arg(devId)
+                       .arg(identity.serial, QString::number(file.values.size()), path));
+    report.print(console, line.json());
+    return ExitStatus::of(Outcome::Done);
 }

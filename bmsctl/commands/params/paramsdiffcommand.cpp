@@ -3,12 +3,13 @@
 #include "cli/commandparser.h"
 #include "cli/console.h"
 #include "cli/exitstatus.h"
-#include "cli/table.h"
+#include "cli/report.h"
 #include "formats/parametercatalogue.h"
 #include "formats/parameterfile.h"
 
-#include <QJsonArray>
-#include <QJsonObject>
+#include <QJsonValue>
+
+using ExitStatus::Outcome;
 
 namespace {
 
@@ -45,7 +46,7 @@ int ParamsDiffCommand::run(const QStringList &arguments, Console &console)
     const ParameterCatalogue catalogue;
     if (!catalogue.isValid()) {
         console.error(catalogue.errorString());
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
     }
     const QString pathA = parser.positional().at(0);
     const QString pathB = parser.positional().at(1);
@@ -55,15 +56,23 @@ int ParamsDiffCommand::run(const QStringList &arguments, Console &console)
     if (!ParameterFile::load(pathA, catalogue, &a, &error)
         || !ParameterFile::load(pathB, catalogue, &b, &error)) {
         console.error(error);
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
     }
 
-    Table table({ QStringLiteral("ID"), QStringLiteral("Parameter"), QStringLiteral("Unit"),
-        QStringLiteral("A"), QStringLiteral("B") });
-    table.setRightAligned(0);
-    table.setRightAligned(3);
-    table.setRightAligned(4);
-    QJsonArray differences;
+    Report report(QStringLiteral("differences"),
+        { { QStringLiteral("ID"), QStringLiteral("id"), Report::Right },
+            { QStringLiteral("Parameter"), QStringLiteral("name") },
+            { QStringLiteral("Unit"), QStringLiteral("unit") },
+            { QStringLiteral("A"), QStringLiteral("a"), Report::Right },
+            { QStringLiteral("B"), QStringLiteral("b"), Report::Right } });
+    report.omitEmptyTable();
+    // A value the file holds, or "-" in the table and null in JSON.
+    const auto valueCell = [](Report::Row &row, const QString &key, bool in, qint32 value) {
+        if (in)
+            row.cell(key, value);
+        else
+            row.cell(key, QStringLiteral("-"), QJsonValue());
+    };
     for (int position = 0; position < catalogue.count(); ++position) {
         const quint32 paramId = catalogue.item(position).paramId;
         qint32 valueA = 0;
@@ -72,37 +81,25 @@ int ParamsDiffCommand::run(const QStringList &arguments, Console &console)
         const bool inB = b.valueOf(paramId, &valueB);
         if (inA == inB && (!inA || valueA == valueB))
             continue;
-        const QString textA = inA ? QString::number(valueA) : QStringLiteral("-");
-        const QString textB = inB ? QString::number(valueB) : QStringLiteral("-");
-        table.addRow({ QString::number(paramId), catalogue.name(position),
-            catalogue.item(position).unit, textA, textB });
-        QJsonObject difference;
-        difference.insert(QStringLiteral("id"), int(paramId));
-        difference.insert(QStringLiteral("name"), catalogue.name(position));
-        difference.insert(QStringLiteral("unit"), catalogue.item(position).unit);
-        difference.insert(QStringLiteral("a"), inA ? QJsonValue(valueA) : QJsonValue());
-        difference.insert(QStringLiteral("b"), inB ? QJsonValue(valueB) : QJsonValue());
-        differences.append(difference);
+        Report::Row &row = report.addRow()
+                               .cell(QStringLiteral("id"), paramId)
+                               .cell(QStringLiteral("name"), catalogue.name(position))
+                               .cell(QStringLiteral("unit"), catalogue.item(position).unit);
+        valueCell(row, QStringLiteral("a"), inA, valueA);
+        valueCell(row, QStringLiteral("b"), inB, valueB);
     }
 
-    if (parser.isSet(json)) {
-        QJsonObject root;
-        root.insert(QStringLiteral("a"), pathA);
-        root.insert(QStringLiteral("b"), pathB);
-        root.insert(QStringLiteral("serialA"), a.serial);
-        root.insert(QStringLiteral("serialB"), b.serial);
-        root.insert(QStringLiteral("differences"), differences);
-        console.printJson(root);
-        return ExitStatus::Success;
-    }
-    console.printLine(describe(QStringLiteral("A"), pathA, a));
-    console.printLine(describe(QStringLiteral("B"), pathB, b));
+    report.setField(QStringLiteral("a"), pathA);
+    report.setField(QStringLiteral("b"), pathB);
+    report.setField(QStringLiteral("serialA"), a.serial);
+    report.setField(QStringLiteral("serialB"), b.serial);
+    report.addHeading(describe(QStringLiteral("A"), pathA, a));
+    report.addHeading(describe(QStringLiteral("B"), pathB, b));
     if (a.serial != b.serial)
-        console.printLine(QStringLiteral("The files come from different batteries."));
-    console.printLine(QString());
-    if (table.rowCount() == 0)
-        console.printLine(QStringLiteral("No differences."));
-    else
-        console.printTable(table);
-    return ExitStatus::Success;
+        report.addHeading(QStringLiteral("The files come from different batteries."));
+    report.addHeading(QString());
+    if (report.rowCount() == 0)
+        report.addLine(QStringLiteral("No differences."));
+    report.print(console, parser.isSet(json));
+    return ExitStatus::of(Outcome::Done);
 }

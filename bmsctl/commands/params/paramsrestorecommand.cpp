@@ -8,17 +8,16 @@
 #include "cli/console.h"
 #include "cli/exitstatus.h"
 #include "cli/interruption.h"
-#include "cli/table.h"
+#include "cli/report.h"
 #include "formats/parametercatalogue.h"
 #include "formats/parameterfile.h"
 
 #include "can/canservice.h"
 #include "signals/batterybank.h"
 
-#include <QJsonArray>
-#include <QJsonObject>
-
 #include <algorithm>
+
+using ExitStatus::Outcome;
 
 namespace {
 
@@ -90,13 +89,13 @@ int ParamsRestoreCommand::run(const QStringList &arguments, Console &console)
     const ParameterCatalogue catalogue;
     if (!catalogue.isValid()) {
         console.error(catalogue.errorString());
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
     }
     const QString path = parser.positional().at(0);
     ParameterFile file;
     if (!ParameterFile::load(path, catalogue, &file, &error)) {
         console.error(error);
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
     }
 
     status = line.openBus(console);
@@ -105,14 +104,14 @@ int ParamsRestoreCommand::run(const QStringList &arguments, Console &console)
     BusSession &session = line.session();
     BatteryIdentity identity;
     if (!TargetBattery::reach(session, devId, console, &identity))
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
     if (file.serial != identity.serial && !parser.isSet(force)) {
         console.error(QStringLiteral("%1 was taken from serial code \"%2\", battery %3 has \"%4\"; "
                                      "nothing written (--force restores it anyway)")
                           .arg(path, file.serial)
                           .arg(devId)
                           .arg(identity.serial));
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
     }
 
     QList<int> positions;
@@ -121,7 +120,7 @@ int ParamsRestoreCommand::run(const QStringList &arguments, Console &console)
     std::sort(positions.begin(), positions.end());
     QHash<int, qint32> current;
     if (!ParameterReader::read(session.service(), devId, catalogue, positions, &current, console))
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Failed);
 
     QList<Change> changes;
     for (int position : positions) {
@@ -152,54 +151,47 @@ int ParamsRestoreCommand::run(const QStringList &arguments, Console &console)
     const int failures = int(
         std::count_if(changes.cbegin(), changes.cend(), [](const Change &c) { return !c.done(); }));
 
-    Table table({ QStringLiteral("ID"), QStringLiteral("Parameter"), QStringLiteral("Unit"),
-        QStringLiteral("Battery"), QStringLiteral("File"), QStringLiteral("Result") });
-    table.setRightAligned(0);
-    table.setRightAligned(3);
-    table.setRightAligned(4);
-    QJsonArray rows;
+    Report report(QStringLiteral("changes"),
+        { { QStringLiteral("ID"), QStringLiteral("id"), Report::Right },
+            { QStringLiteral("Parameter"), QStringLiteral("name") },
+            { QStringLiteral("Unit"), QStringLiteral("unit") },
+            { QStringLiteral("Battery"), QStringLiteral("battery"), Report::Right },
+            { QStringLiteral("File"), QStringLiteral("file"), Report::Right },
+            { QStringLiteral("Result"), QStringLiteral("result") } });
+    report.omitEmptyTable();
     for (const Change &change : changes) {
         const ThresholdSettingItem &item = catalogue.item(change.position);
-        const QString result = dry ? QStringLiteral("would write") : change.result();
-        table.addRow({ QString::number(item.paramId), catalogue.name(change.position), item.unit,
-            QString::number(change.before), QString::number(change.wanted), result });
-        QJsonObject row;
-        row.insert(QStringLiteral("id"), int(item.paramId));
-        row.insert(QStringLiteral("name"), catalogue.name(change.position));
-        row.insert(QStringLiteral("unit"), item.unit);
-        row.insert(QStringLiteral("battery"), change.before);
-        row.insert(QStringLiteral("file"), change.wanted);
-        row.insert(QStringLiteral("written"), !dry && change.done());
+        Report::Row &row = report.addRow()
+                               .cell(QStringLiteral("id"), item.paramId)
+                               .cell(QStringLiteral("name"), catalogue.name(change.position))
+                               .cell(QStringLiteral("unit"), item.unit)
+                               .cell(QStringLiteral("battery"), change.before)
+                               .cell(QStringLiteral("file"), change.wanted)
+                               .text(QStringLiteral("result"),
+                                   dry ? QStringLiteral("would write") : change.result())
+                               .field(QStringLiteral("written"), !dry && change.done());
         if (!dry && change.readBack)
-            row.insert(QStringLiteral("readBack"), change.after);
-        rows.append(row);
+            row.field(QStringLiteral("readBack"), change.after);
     }
 
     const int unchanged = int(positions.size() - changes.size());
-    if (line.json()) {
-        QJsonObject root;
-        root.insert(QStringLiteral("id"), devId);
-        root.insert(QStringLiteral("serial"), identity.serial);
-        root.insert(QStringLiteral("dryRun"), dry);
-        root.insert(QStringLiteral("unchanged"), unchanged);
-        root.insert(QStringLiteral("changes"), rows);
-        root.insert(QStringLiteral("failed"), dry ? 0 : failures);
-        root.insert(QStringLiteral("interrupted"), interrupted);
-        console.printJson(root);
-    } else {
-        if (!changes.isEmpty())
-            console.printTable(table);
-        if (dry)
-            console.printLine(QStringLiteral("Dry run: %1 parameters would be written, %2 already "
-                                             "hold the file's value. Nothing written.")
-                                  .arg(changes.size())
-                                  .arg(unchanged));
-        else if (failures == 0)
-            console.printLine(QStringLiteral("%1 parameters written and read back, %2 already held "
-                                             "the file's value.")
-                                  .arg(changes.size())
-                                  .arg(unchanged));
-    }
+    report.setField(QStringLiteral("id"), devId);
+    report.setField(QStringLiteral("serial"), identity.serial);
+    report.setField(QStringLiteral("dryRun"), dry);
+    report.setField(QStringLiteral("unchanged"), unchanged);
+    report.setField(QStringLiteral("failed"), dry ? 0 : failures);
+    report.setField(QStringLiteral("interrupted"), interrupted);
+    if (dry)
+        report.addLine(QStringLiteral("Dry run: %1 parameters would be written, %2 already hold "
+                                      "the file's value. Nothing written.")
+                           .arg(changes.size())
+                           .arg(unchanged));
+    else if (failures == 0)
+        report.addLine(QStringLiteral("%1 parameters written and read back, %2 already held the "
+                                      "file's value.")
+                           .arg(changes.size())
+                           .arg(unchanged));
+    report.print(console, line.json());
     if (interrupted) {
         console.error(QStringLiteral("interrupted: %1 of %2 parameters written and read back, %3 "
                                      "not written: battery %4 now holds some of the file's values "
@@ -208,7 +200,7 @@ int ParamsRestoreCommand::run(const QStringList &arguments, Console &console)
                           .arg(changes.size())
                           .arg(changes.size() - attempted)
                           .arg(devId));
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Interrupted);
     }
     if (!dry && failures > 0) {
         console.error(QStringLiteral("%1 of %2 writes failed: battery %3 now holds some of the "
@@ -216,7 +208,7 @@ int ParamsRestoreCommand::run(const QStringList &arguments, Console &console)
                           .arg(failures)
                           .arg(changes.size())
                           .arg(devId));
-        return ExitStatus::Failure;
+        return ExitStatus::of(Outcome::Partial);
     }
-    return ExitStatus::Success;
+    return ExitStatus::of(Outcome::Done);
 }
