@@ -1,9 +1,9 @@
 #include "buscommandline.h"
 
-#include "battery/idlist.h"
 #include "bus/bussession.h"
 #include "cli/console.h"
 #include "cli/exitstatus.h"
+#include "cli/idlist.h"
 
 BusCommandLine::BusCommandLine(const QString &name, const QString &description)
     : m_name(name)

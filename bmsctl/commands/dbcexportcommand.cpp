@@ -1,9 +1,9 @@
 #include "dbcexportcommand.h"
 
-#include "battery/idlist.h"
 #include "cli/commandparser.h"
 #include "cli/console.h"
 #include "cli/exitstatus.h"
+#include "cli/idlist.h"
 #include "formats/dbcwriter.h"
 
 #include "signals/batterybank.h"

@@ -1,11 +1,11 @@
 #include "historycommand.h"
 
 #include "battery/historyexport.h"
-#include "battery/idlist.h"
 #include "bus/buscommandline.h"
 #include "bus/bussession.h"
 #include "cli/console.h"
 #include "cli/exitstatus.h"
+#include "cli/idlist.h"
 #include "cli/interruption.h"
 #include "cli/report.h"
 

@@ -1,12 +1,12 @@
 #include "paramsrestorecommand.h"
 
-#include "battery/idlist.h"
 #include "battery/parameterreader.h"
 #include "battery/targetbattery.h"
 #include "bus/buscommandline.h"
 #include "bus/bussession.h"
 #include "cli/console.h"
 #include "cli/exitstatus.h"
+#include "cli/idlist.h"
 #include "cli/interruption.h"
 #include "cli/report.h"
 #include "formats/parametercatalogue.h"

@@ -9,8 +9,8 @@
 #include "support/simprocess.h"
 #include "support/testfirmware.h"
 
-#include "battery/idlist.h"
 #include "bmsctlrun.h"
+#include "cli/idlist.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>

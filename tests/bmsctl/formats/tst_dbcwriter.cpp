@@ -1,7 +1,7 @@
 // The catalogue as DBC against a file written by hand for a few messages, the Motorola bit
 // numbering and the physical ranges on their own, and the export's battery list.
 
-#include "battery/idlist.h"
+#include "cli/idlist.h"
 #include "formats/dbcwriter.h"
 
 #include "signals/signalvalues.h"
