@@ -68,26 +68,13 @@ BusOptions::Parser::Parser()
 
 void BusOptions::Parser::addTo(CommandParser &parser) const
 {
-    parser.addOption(m_bus);
-    parser.addOption(m_bitrate);
-    parser.addOption(m_adapter);
-    parser.addOption(m_verbose);
+    for (const QCommandLineOption &option : options())
+        parser.addOption(option);
 }
 
-int BusOptions::Parser::lengthAt(const QStringList &arguments, int at) const
+QList<QCommandLineOption> BusOptions::Parser::options() const
 {
-    const QString &argument = arguments.at(at);
-    for (const QCommandLineOption *option : { &m_bus, &m_bitrate, &m_adapter, &m_verbose }) {
-        for (const QString &name : option->names()) {
-            const QString spelled = QStringLiteral("--") + name;
-            const bool takesValue = !option->valueName().isEmpty();
-            if (argument == spelled)
-                return takesValue && at + 1 < arguments.size() ? 2 : 1;
-            if (takesValue && argument.startsWith(spelled + QLatin1Char('=')))
-                return 1;
-        }
-    }
-    return 0;
+    return { m_bus, m_bitrate, m_adapter, m_verbose };
 }
 
 bool BusOptions::Parser::read(

@@ -1,42 +1,15 @@
 #include "dispatcher.h"
 
-#include "bus/busoptions.h"
 #include "cli/console.h"
 #include "cli/exitstatus.h"
-#include "commands/clock/clockcheckcommand.h"
-#include "commands/clock/clocksynccommand.h"
-#include "commands/dbcexportcommand.h"
-#include "commands/decodecommand.h"
-#include "commands/flashcommand.h"
-#include "commands/historycommand.h"
-#include "commands/params/paramsbackupcommand.h"
-#include "commands/params/paramsdiffcommand.h"
-#include "commands/params/paramsrestorecommand.h"
-#include "commands/recordcommand.h"
-#include "commands/replaycommand.h"
-#include "commands/scancommand.h"
-#include "commands/watchcommand.h"
-#include "mqtt/mqttcommand.h"
 
 #include "settings/appconfig.h"
 
-Dispatcher::Dispatcher()
-{
-    m_commands.emplace_back(new ScanCommand);
-    m_commands.emplace_back(new WatchCommand);
-    m_commands.emplace_back(new ParamsBackupCommand);
-    m_commands.emplace_back(new ParamsDiffCommand);
-    m_commands.emplace_back(new ParamsRestoreCommand);
-    m_commands.emplace_back(new ClockCheckCommand);
-    m_commands.emplace_back(new ClockSyncCommand);
-    m_commands.emplace_back(new FlashCommand);
-    m_commands.emplace_back(new HistoryCommand);
-    m_commands.emplace_back(new RecordCommand);
-    m_commands.emplace_back(new ReplayCommand);
-    m_commands.emplace_back(new DecodeCommand);
-    m_commands.emplace_back(new DbcExportCommand);
-    m_commands.emplace_back(new MqttCommand);
-}
+Dispatcher::Dispatcher(
+    std::vector<std::unique_ptr<Command>> commands, const QList<QCommandLineOption> &leadingOptions)
+    : m_commands(std::move(commands))
+    , m_leadingOptions(leadingOptions)
+{ }
 
 Dispatcher::~Dispatcher() = default;
 
@@ -65,10 +38,9 @@ int Dispatcher::run(const QStringList &given, Console &console)
 {
     // The bus options may come before the command too ("bmsctl --bus X scan"); they go to the
     // command after its own arguments.
-    const BusOptions::Parser busOptions;
     int commandAt = 0;
     while (commandAt < given.size()) {
-        const int length = busOptions.lengthAt(given, commandAt);
+        const int length = leadingOptionLengthAt(given, commandAt);
         if (length == 0)
             break;
         commandAt += length;
@@ -118,4 +90,20 @@ int Dispatcher::run(const QStringList &given, Console &console)
     }
     console.error(QStringLiteral("unknown command \"%1\"; bmsctl --help lists them").arg(first));
     return ExitStatus::Usage;
+}
+
+int Dispatcher::leadingOptionLengthAt(const QStringList &arguments, int at) const
+{
+    const QString &argument = arguments.at(at);
+    for (const QCommandLineOption &option : m_leadingOptions) {
+        for (const QString &name : option.names()) {
+            const QString spelled = QStringLiteral("--") + name;
+            const bool takesValue = !option.valueName().isEmpty();
+            if (argument == spelled)
+                return takesValue && at + 1 < arguments.size() ? 2 : 1;
+            if (takesValue && argument.startsWith(spelled + QLatin1Char('=')))
+                return 1;
+        }
+    }
+    return 0;
 }

@@ -2,6 +2,8 @@
 
 #include "cli/command.h"
 
+#include <QCommandLineOption>
+#include <QList>
 #include <QStringList>
 
 #include <memory>
@@ -10,13 +12,16 @@
 class Console;
 
 // Picks the command from the first words of the command line and hands it the rest, with the
-// bus options given before its words (`bmsctl --bus X scan`); answers `bmsctl`, `bmsctl --help`,
-// `bmsctl --version` and `bmsctl params` (a group without its action) itself. A command joins
-// by one line in the constructor; the overview is made from the commands there.
+// options given before its words that every command takes (the bus options: `bmsctl --bus X
+// scan`); answers `bmsctl`, `bmsctl --help`, `bmsctl --version` and `bmsctl params` (a group
+// without its action) itself. The overview is made from the commands it is given.
 class Dispatcher
 {
 public:
-    Dispatcher();
+    // commands: in the order the overview lists them; leadingOptions: those that may come
+    // before the command's words.
+    Dispatcher(std::vector<std::unique_ptr<Command>> commands,
+        const QList<QCommandLineOption> &leadingOptions);
     ~Dispatcher();
 
     // The arguments after the program's name; returns the exit status.
@@ -24,5 +29,10 @@ public:
     QString overview() const;
 
 private:
+    // How many arguments from `at` on make one of the leading options ("--bus X", "--bus=X",
+    // "--verbose"); 0 when the argument there is none of them.
+    int leadingOptionLengthAt(const QStringList &arguments, int at) const;
+
     std::vector<std::unique_ptr<Command>> m_commands;
+    QList<QCommandLineOption> m_leadingOptions;
 };
