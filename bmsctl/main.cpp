@@ -1,13 +1,53 @@
 // bmsctl: the battery bank from the command line, on the libraries the window is built on.
 
-#include "console.h"
-#include "dispatcher.h"
-#include "interruption.h"
+#include "bus/busoptions.h"
+#include "cli/console.h"
+#include "cli/dispatcher.h"
+#include "cli/interruption.h"
+#include "commands/clock/clockcheckcommand.h"
+#include "commands/clock/clocksynccommand.h"
+#include "commands/dbcexportcommand.h"
+#include "commands/decodecommand.h"
+#include "commands/flashcommand.h"
+#include "commands/historycommand.h"
+#include "commands/params/paramsbackupcommand.h"
+#include "commands/params/paramsdiffcommand.h"
+#include "commands/params/paramsrestorecommand.h"
+#include "commands/recordcommand.h"
+#include "commands/replaycommand.h"
+#include "commands/scancommand.h"
+#include "commands/watchcommand.h"
+#include "mqtt/mqttcommand.h"
 
 #include "resource/resources.h"
 
 #include <QCoreApplication>
 #include <QTimer>
+
+namespace {
+
+// Every command, in the order `bmsctl --help` lists them: a command joins by one line here.
+std::vector<std::unique_ptr<Command>> everyCommand()
+{
+    std::vector<std::unique_ptr<Command>> commands;
+    commands.emplace_back(new ScanCommand);
+    commands.emplace_back(new WatchCommand);
+    commands.emplace_back(new ParamsBackupCommand);
+    commands.emplace_back(new ParamsDiffCommand);
+    commands.emplace_back(new ParamsRestoreCommand);
+    commands.emplace_back(new ClockCheckCommand);
+    commands.emplace_back(new ClockSyncCommand);
+    commands.emplace_back(new FlashCommand);
+    commands.emplace_back(new HistoryCommand);
+    commands.emplace_back(new RecordCommand);
+    commands.emplace_back(new ReplayCommand);
+    commands.emplace_back(new DecodeCommand);
+    commands.emplace_back(new DbcExportCommand);
+    commands.emplace_back(new MqttCommand);
+    return commands;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -17,7 +57,7 @@ int main(int argc, char *argv[])
     Interruption::install();
 
     Console console;
-    Dispatcher dispatcher;
+    Dispatcher dispatcher(everyCommand(), BusOptions::Parser().options());
     // The commands wait for replies in local event loops, as the window does; they run from
     // inside the application's loop.
     QTimer::singleShot(0, &app, [&] {

@@ -6,7 +6,9 @@ The libraries of src/ are layered
     resource <- log <- settings <- signals <- can <- records, upgrade <- ui <- app
 (records and upgrade side by side, neither using the other): a folder uses the folders below
 it. bmsctl/ and bms-sim (sim/) use everything below the widgets; so do the helpers and fakes
-that tests and benchmarks share (sim/testkit/). The benchmarks (bench/) use the program, the
+that tests and benchmarks share (sim/testkit/). Inside bmsctl/ the folders are layered too,
+    cli <- formats <- bus <- battery <- commands, mqtt
+and its main.cpp, which names every command, uses them all. The benchmarks (bench/) use the program, the
 simulator and sim/testkit, never tests/; the fuzz targets (fuzz/) use the readers below the
 widgets. A test of tests/<folder> uses what its folder's library uses, sim/testkit, the test
 helpers of tests/support/ and of the test folders of the layers it uses; an include that
@@ -43,6 +45,18 @@ RANK = {
 PROGRAM = set(RANK)
 BELOW_WIDGETS = {folder for folder, rank in RANK.items() if rank < RANK["ui"]}
 
+# The folders of bmsctl/, as parts "bmsctl/<folder>": a folder may use the folders of a lower
+# rank (commands/params and commands/clock belong to commands).
+BMSCTL_RANK = {
+    "cli": 0,
+    "formats": 1,
+    "bus": 2,
+    "battery": 3,
+    "commands": 4,
+    "mqtt": 4,
+}
+BMSCTL = {f"bmsctl/{folder}" for folder in BMSCTL_RANK}
+
 # The library that the tests of a folder of tests/ test, where it is not the src/ folder of
 # the same name (tests/CMakeLists.txt links it). tests/support holds helpers for any test.
 TESTED = {"canservice": "can", "common": "can", "e2e": "app", "screens": "app", "support": None}
@@ -56,7 +70,13 @@ def uses(part):
     """The parts of the tree a file of the given part may include from, itself among them."""
     if part in RANK:
         return {part} | {folder for folder in RANK if RANK[folder] < RANK[part]}
-    if part in ("bmsctl", "sim", "testkit"):
+    if part == "bmsctl":
+        return {part} | BMSCTL | BELOW_WIDGETS
+    if part in BMSCTL:
+        rank = BMSCTL_RANK[part.split("/")[1]]
+        return {part} | BELOW_WIDGETS | {f"bmsctl/{folder}" for folder, lower in BMSCTL_RANK.items()
+                                         if lower < rank}
+    if part in ("sim", "testkit"):
         return {part} | BELOW_WIDGETS
     if part == "bench":
         return {part, "sim", "testkit"} | PROGRAM
@@ -93,6 +113,8 @@ def part_of(path):
     if top == "tests" and len(rest) > 1:
         test = f"tests/{rest[0]}"
         return test if tested_part(test) in PROGRAM | {"sim", "bmsctl", None} else None
+    if top == "bmsctl" and len(rest) > 1:
+        return f"bmsctl/{rest[0]}" if rest[0] in BMSCTL_RANK else None
     return top if top in ("bmsctl", "bench", "fuzz") else None
 
 
@@ -105,7 +127,7 @@ ROOTS = {
     "tests": ["tests"],
     "testkit": ["sim/testkit", "sim/testkit/fakecontrolcan"],
     "sim": ["sim"],
-    "bmsctl": ["bmsctl", "bmsctl/mqtt"],
+    "bmsctl": ["bmsctl"],
     "bench": ["bench"],
     "fuzz": ["fuzz"],
 }
@@ -155,8 +177,8 @@ def read_includes(files, problems):
 def check_parts(files, problems):
     for path in files:
         if part_of(path) is None:
-            problems.append(f"{name(path)}: lies in a folder of no layer (see RANK and "
-                            "part_of() in scripts/check-layers.py)")
+            problems.append(f"{name(path)}: lies in a folder of no layer (see RANK, BMSCTL_RANK "
+                            "and part_of() in scripts/check-layers.py)")
 
 
 def check_layers(graph, problems):

@@ -1,6 +1,6 @@
 #include "batteryreport.h"
 
-#include "signalformat.h"
+#include "formats/signalformat.h"
 
 #include "signals/abstractsignalvalue.h"
 #include "signals/alarmset.h"

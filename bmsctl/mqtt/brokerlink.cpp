@@ -1,6 +1,6 @@
 #include "brokerlink.h"
 
-#include "console.h"
+#include "cli/console.h"
 
 #include <QEventLoop>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "mqttclient.h"
-#include "outbox.h"
+#include "mqtt/mqttclient.h"
+#include "mqtt/outbox.h"
 
 #include <QObject>
 #include <QStringList>

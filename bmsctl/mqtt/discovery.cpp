@@ -1,6 +1,6 @@
 #include "discovery.h"
 
-#include "batteryidentity.h"
+#include "battery/batteryidentity.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "batteryreport.h"
-#include "gatewaytopics.h"
+#include "mqtt/batteryreport.h"
+#include "mqtt/gatewaytopics.h"
 
 #include <QByteArray>
 #include <QList>

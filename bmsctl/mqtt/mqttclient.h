@@ -1,6 +1,6 @@
 #pragma once
 
-#include "brokeraddress.h"
+#include "mqtt/brokeraddress.h"
 
 #include <QByteArray>
 #include <QObject>

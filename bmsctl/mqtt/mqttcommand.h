@@ -1,6 +1,6 @@
 #pragma once
 
-#include "command.h"
+#include "cli/command.h"
 
 // bmsctl mqtt: the bank published to an MQTT broker for the owner's monitoring (Home Assistant,
 // Grafana, a SCADA system), meant to run unattended beside the bank. Read-only: it subscribes to

@@ -1,7 +1,7 @@
 #include "mqttgateway.h"
 
-#include "brokerlink.h"
-#include "bussession.h"
+#include "bus/bussession.h"
+#include "mqtt/brokerlink.h"
 
 #include "signals/signalindex.h"
 #include "signals/signalvalues.h"

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "batteryidentity.h"
-#include "batteryreport.h"
-#include "discovery.h"
-#include "gatewaytopics.h"
-#include "lifewatch.h"
+#include "battery/batteryidentity.h"
+#include "mqtt/batteryreport.h"
+#include "mqtt/discovery.h"
+#include "mqtt/gatewaytopics.h"
+#include "mqtt/lifewatch.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
