@@ -4,6 +4,7 @@
 #include "dispatcher.h"
 #include "interruption.h"
 
+#include "log/processtimezone.h"
 #include "resource/resources.h"
 
 #include <QCoreApplication>
@@ -11,6 +12,7 @@
 
 int main(int argc, char *argv[])
 {
+    QsLogging::ProcessTimeZone::keepTheStartingZone();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("bmsctl"));
     Resources::init();
