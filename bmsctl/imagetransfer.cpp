@@ -1,5 +1,6 @@
 #include "imagetransfer.h"
 
+#include "batterylist.h"
 #include "console.h"
 #include "eventwait.h"
 #include "interruption.h"
@@ -13,6 +14,7 @@
 #include <QStringList>
 #include <QThread>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -55,16 +57,38 @@ bool stoppedByUser(const bool &finished, const std::function<bool()> &erasing,
 
 } // namespace
 
-ImageTransfer::Outcome ImageTransfer::overCan(
-    CanService *service, const FirmwareImage &image, Console &console)
+ImageTransfer::Outcome ImageTransfer::overCan(CanService *service, const FirmwareImage &image,
+    const QList<int> &expected, const QList<int> &mustAnswer, Console &console)
 {
     Outcome outcome;
     bool finished = false;
     int percent = 0;
     // Disconnects the lambdas from the service, which outlives this call.
     QObject receiver;
-    QObject::connect(service, &CanService::upgradeProgress, &receiver,
-        [&percent](int value) { percent = value; });
+    QObject::connect(service, &CanService::upgradeProgress, &receiver, [&](int value) {
+        percent = value;
+        outcome.finishReached = outcome.finishReached || value == 100;
+    });
+    // Connected directly: stopping here stops the upgrade before the inquiry and the erase.
+    QObject::connect(service, &CanService::bootAnswersCollected, &receiver,
+        [&](const QList<int> &answered, const QList<int> &missing) {
+            outcome.bootAnswers = answered;
+            outcome.missing = missing;
+            const bool mustStop = std::any_of(missing.cbegin(), missing.cend(),
+                [&mustAnswer](int devId) { return mustAnswer.contains(devId); });
+            if (mustStop) {
+                service->stopUpgrading();
+                outcome.result = Unanswered;
+                finished = true;
+            } else if (!missing.isEmpty()) {
+                console.note(QStringLiteral("%1 did not answer the boot request: left out, %2 "
+                                            "its firmware; going on with %3")
+                                 .arg(BatteryList::named(missing),
+                                     missing.size() == 1 ? QStringLiteral("it keeps")
+                                                         : QStringLiteral("they keep"),
+                                     BatteryList::named(answered)));
+            }
+        });
     QObject::connect(service, &CanService::newUpgradeState, &receiver,
         [&outcome](const QString &text) { outcome.reason = clause(text); });
     QObject::connect(service, &CanService::upgradeFinished, &receiver, [&](bool success) {
@@ -72,13 +96,21 @@ ImageTransfer::Outcome ImageTransfer::overCan(
         outcome.result = success ? Taken : Failed;
     });
 
-    QElapsedTimer clock;
-    clock.start();
-    service->startUpgrading(image.s19Data, image.chkSum, image.bootVersion);
     const auto erasing
         = [service] { return service->upgradeState() >= CanService::US_ERASER_FLASH; };
+    // Every frame of the upgrade goes through the transcript, the erase request among them.
+    QObject::connect(service, &CanService::newUpgradeData, &receiver,
+        [&] { outcome.eraseAsked = outcome.eraseAsked || erasing(); });
+
+    QElapsedTimer clock;
+    clock.start();
+    service->startUpgrading(image.s19Data, image.chkSum, image.bootVersion, expected);
     const auto onTick = [&] {
-        console.progress(QStringLiteral("flash: sending the image over CAN, %1 %").arg(percent));
+        if (service->upgradeState() == CanService::US_REQUEST_BOOT)
+            console.progress(QStringLiteral("flash: asking the batteries into their boot loaders"));
+        else
+            console.progress(
+                QStringLiteral("flash: sending the image over CAN, %1 %").arg(percent));
     };
     if (stoppedByUser(finished, erasing, QStringLiteral("every battery on the bus"), onTick,
             &outcome, console))

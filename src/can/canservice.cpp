@@ -6,6 +6,7 @@
 #include "can/commandcodec.h"
 #include "log/logger.h"
 #include "signals/batterybank.h"
+#include "signals/signalindex.h"
 #include "signals/signalvalues.h"
 
 #include <QCoreApplication>
@@ -95,10 +96,13 @@ CanService::CanService(CanDevice *device, QObject *parent)
     connect(m_device, &CanDevice::transmitFailed, this, &CanService::OnTransmitFailed);
 
     connect(m_upgrade, &CanUpgrade::sendFrame, this, &CanService::sendFrame);
+    m_upgrade->setBacklog([this] { return framesNotYetTaken(); });
     connect(m_upgrade, &CanUpgrade::newUpgradeData, this, &CanService::newUpgradeData);
     connect(m_upgrade, &CanUpgrade::newUpgradeState, this, &CanService::newUpgradeState);
     connect(m_upgrade, &CanUpgrade::upgradeProgress, this, &CanService::upgradeProgress);
     connect(m_upgrade, &CanUpgrade::upgradeFinished, this, &CanService::upgradeFinished);
+    connect(m_upgrade, &CanUpgrade::bootAnswersCollected, this, &CanService::bootAnswersCollected);
+    connect(m_upgrade, &CanUpgrade::leftInBootLoaders, this, &CanService::leftInBootLoaders);
 }
 
 CanService::~CanService()
@@ -117,6 +121,7 @@ int CanService::initService(int canTypeId, int canId, bool isExtern, int canChan
         QLOG_WARN() << "CanService::initService: failed to open can device.";
         return -1;
     }
+    m_upgrade->setBusBitRate(baud * 1000);
     return 0;
 }
 
@@ -131,8 +136,13 @@ void CanService::closeService()
 
 void CanService::sendFrame(ulong id, const QByteArray &data)
 {
+    ++m_framesNotYetTaken;
     QMetaObject::invokeMethod(
         m_device, "writeData", Qt::QueuedConnection, Q_ARG(ulong, id), Q_ARG(QByteArray, data));
+    // Runs in the adapter's thread right after that write (calls posted to one thread run in
+    // order). The worker thread is joined before the service goes, so this outlives no service.
+    QMetaObject::invokeMethod(
+        m_device, [this] { --m_framesNotYetTaken; }, Qt::QueuedConnection);
 }
 
 int CanService::waitForReply(const ReplyPattern &pattern)
@@ -160,6 +170,8 @@ void CanService::OnNewCanFrame(ulong id, const QByteArray &data, ulong timeStamp
     if (quint64(id) > 0xFFFFFFFFull || data.size() < FrameDataSize)
         return;
     const auto frameId = quint32(id);
+    // What the bus carries besides the upgrade paces the upgrade's data step.
+    m_upgrade->hear(frameId, data);
     // Content first: when the waiting operation finds its pattern gone, the record must
     // already hold the reply.
     processCanFrame(frameId, data);
@@ -367,7 +379,30 @@ void CanService::OnUpdateRTCDevs()
 int CanService::startUpgrading(
     const QStringList &s19Data, uint chkSum, const QByteArray &bootVersion)
 {
-    return m_upgrade->start(s19Data, chkSum, bootVersion);
+    return startUpgrading(s19Data, chkSum, bootVersion, onlineDevices());
+}
+
+int CanService::startUpgrading(const QStringList &s19Data, uint chkSum,
+    const QByteArray &bootVersion, const QList<int> &expected)
+{
+    return m_upgrade->start(s19Data, chkSum, bootVersion, expected);
+}
+
+QList<int> CanService::onlineDevices()
+{
+    const SignalValues *store = SignalValues::instance();
+    QList<int> online;
+    for (uchar devId : store->knownDevices()) {
+        if (store->value(devId, Signal::SysStatus).toUInt() != SignalValues::OfflineStatus)
+            online.append(devId);
+    }
+    std::sort(online.begin(), online.end());
+    return online;
+}
+
+int CanService::upgradeFramesPerSecond() const
+{
+    return m_upgrade->dataFramesPerSecond();
 }
 
 void CanService::stopUpgrading()

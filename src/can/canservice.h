@@ -15,6 +15,8 @@
 
 #include <vector>
 
+#include <atomic>
+
 class CanDevice;
 class CanUpgrade;
 class ClockSyncScheduler;
@@ -102,6 +104,9 @@ public:
     void closeService();
     // Posts one frame to the adapter; a closed adapter drops it and reports it lost.
     void sendFrame(ulong id, const QByteArray &data);
+    // Frames posted to the adapter's thread that it has not taken yet: a few at most, unless a
+    // busy machine keeps that thread from running.
+    int framesNotYetTaken() const { return m_framesNotYetTaken.load(); }
     // Waits about a second for a frame that matches the pattern (ReplyWaiter): Success or
     // NoReply. Other slots run during the wait (see the class comment).
     int waitForReply(const ReplyPattern &pattern);
@@ -145,11 +150,18 @@ public:
     // boot loader must answer with (its first 5 bytes). A start while an upgrade runs begins
     // anew. Progress, transcript, failure texts and the result come as the signals below. While
     // the state is not US_IDLE, the clock, string and parameter reads are refused with
-    // Upgrading.
+    // Upgrading. The batteries expected to answer the boot request are those online now
+    // (onlineDevices()), or those given.
     int startUpgrading(const QStringList &s19Data, uint chkSum, const QByteArray &bootVersion);
+    int startUpgrading(const QStringList &s19Data, uint chkSum, const QByteArray &bootVersion,
+        const QList<int> &expected);
     // Back to US_IDLE at once, without a signal.
     void stopUpgrading();
     UpgradeState upgradeState() const;
+    // The pace the upgrade's data step keeps now, frames a second (see CanUpgrade).
+    int upgradeFramesPerSecond() const;
+    // The batteries the signal store has heard and holds online, in ascending order.
+    static QList<int> onlineDevices();
 
     // "<time> Send: id: 0x<id>; data: <bytes>." and its Recv twin, as written to the log and
     // the upgrade transcript.
@@ -171,6 +183,13 @@ signals:
     // 0 to 100.
     void upgradeProgress(int value);
     void upgradeFinished(bool success);
+    // The answers to the boot request are in: who answered, and who of those expected did not.
+    // A receiver connected directly may call stopUpgrading() here, before anything is erased;
+    // otherwise the upgrade goes on with those that answered.
+    void bootAnswersCollected(QList<int> answered, QList<int> missing);
+    // After a failure (upgradeFinished(false) and its text): the batteries that answered the
+    // boot request and wait in their boot loaders; sending the image again recovers them.
+    void leftInBootLoaders(QList<int> devIds);
 
 public slots:
     // Every frame the adapter receives, broadcasts included: stores reply content in the
@@ -212,4 +231,6 @@ private:
     ClockSyncScheduler *m_clockSync = nullptr;
 
     CanUpgrade *m_upgrade = nullptr;
+    // Counted up by sendFrame(), down in the adapter's thread after each write.
+    std::atomic<int> m_framesNotYetTaken { 0 };
 };

@@ -1,10 +1,15 @@
 #include "canupgrade.h"
 
+#include "can/canframebits.h"
 #include "log/logger.h"
+
+#include "signals/batterybank.h"
 
 #include <QMetaEnum>
 #include <QTimer>
 #include <QtEndian>
+
+#include <algorithm>
 
 namespace {
 
@@ -49,8 +54,18 @@ QString CanUpgrade::keyOf(UpgradeState state)
     return QString::fromLatin1(QMetaEnum::fromType<UpgradeState>().valueToKey(state));
 }
 
-int CanUpgrade::start(const QStringList &s19Data, uint chkSum, const QByteArray &bootVersion)
+int CanUpgrade::start(const QStringList &s19Data, uint chkSum, const QByteArray &bootVersion,
+    const QList<int> &expected)
 {
+    ++m_runs;
+    m_expected.clear();
+    for (int devId : expected) {
+        if (devId >= 0 && devId <= BatteryBank::MaxDeviceId && !m_expected.contains(devId))
+            m_expected.append(devId);
+    }
+    std::sort(m_expected.begin(), m_expected.end());
+    m_bootAnswers.clear();
+    m_headroom.restart();
     m_s19Data = s19Data;
     m_chkSum = chkSum;
     m_bootVersion = bootVersion;
@@ -64,9 +79,29 @@ int CanUpgrade::start(const QStringList &s19Data, uint chkSum, const QByteArray 
 
 void CanUpgrade::stop()
 {
+    ++m_runs;
     m_state = CanService::US_IDLE;
     resetCounters();
     m_timer->stop();
+}
+
+void CanUpgrade::setBusBitRate(int bitsPerSecond)
+{
+    m_headroom.setBitRate(bitsPerSecond);
+}
+
+void CanUpgrade::hear(quint32 id, const QByteArray &data)
+{
+    if (m_state != CanService::US_IDLE)
+        m_headroom.hear(id, data);
+}
+
+int CanUpgrade::dataFramesPerSecond()
+{
+    // A slice is judged at its worst, stuff bits and all: the pace must never be too high.
+    static const int sliceBits = CanFrameBits::worstCaseBits(true, SliceSize);
+    return qBound(
+        MinDataFramesPerSecond, m_headroom.framesPerSecond(sliceBits), MaxDataFramesPerSecond);
 }
 
 void CanUpgrade::resetCounters()
@@ -90,7 +125,7 @@ void CanUpgrade::OnTimerTimeOut()
         if (old == 0)
             sendStepFrame(RequestBootId, QByteArray());
         else if (tick > RequestBootTimeoutTicks)
-            runTimeoutRule();
+            endBootCollection();
         break;
     case CanService::US_INQUIRE_BOOT:
         if (old == 0) {
@@ -112,10 +147,18 @@ void CanUpgrade::OnTimerTimeOut()
             const int slices = m_lineIndex < m_s19Data.size()
                 ? (m_s19Data.at(m_lineIndex).size() + SliceSize - 1) / SliceSize
                 : 0;
-            // Held back until the pace allows the whole line; the tick count goes on, so the
-            // step's timeout still counts from the last line sent.
-            if (slices > 0 && !m_pacer.tryTake(slices)) {
+            // Held back while the adapter's thread lags behind, and until the pace allows the
+            // whole line; the tick count goes on, so the step's timeout still counts from the
+            // last line sent.
+            m_pacer.setFramesPerSecond(dataFramesPerSecond());
+            if (slices > 0 && (m_backlog() > MaxBacklogFrames || !m_pacer.tryTake(slices))) {
+                // Held for the step's whole time: the adapter's thread takes nothing (a line
+                // is then tried again at once, MaxTries times in all).
                 m_nextSendTick = tick + 1;
+                if (tick > SendDataTimeoutTicks) {
+                    runTimeoutRule();
+                    m_nextSendTick = 1;
+                }
                 break;
             }
             m_nextSendTick = 1;
@@ -176,6 +219,39 @@ void CanUpgrade::runTimeoutRule()
     QLOG_WARN() << "CanService::OnUpgradeTimerTimeOut: time out at state:" << key << ".\r\n";
 }
 
+void CanUpgrade::endBootCollection()
+{
+    const QList<int> missing = missingBatteries();
+    const bool lastTry = m_retryCount >= MaxTries - 1;
+    // Nobody at all is the step's timeout, as for any step; the last try then fails.
+    if (m_bootAnswers.isEmpty() || (!missing.isEmpty() && !lastTry)) {
+        runTimeoutRule();
+        return;
+    }
+    const quint64 run = m_runs;
+    emit bootAnswersCollected(m_bootAnswers, missing);
+    if (run != m_runs)
+        return;
+    if (!missing.isEmpty()) {
+        QStringList numbers;
+        for (int devId : missing)
+            numbers.append(QString::number(devId));
+        QLOG_WARN() << "CanService::OnUpgradeTimerTimeOut: no answer to the boot request from:"
+                    << numbers.join(QStringLiteral(", "));
+    }
+    moveToNextUpgradeState(true);
+}
+
+QList<int> CanUpgrade::missingBatteries() const
+{
+    QList<int> missing;
+    for (int devId : m_expected) {
+        if (!m_bootAnswers.contains(devId))
+            missing.append(devId);
+    }
+    return missing;
+}
+
 void CanUpgrade::processAnswer(quint32 id, const QByteArray &data)
 {
     const auto step = UpgradeState(id >> 16);
@@ -197,6 +273,14 @@ void CanUpgrade::processAnswer(quint32 id, const QByteArray &data)
     if (!good) {
         failAt(step);
         QLOG_WARN() << badAnswerMessage(step) << id << "; data:" << hexText(data);
+        return;
+    }
+    if (m_state == CanService::US_REQUEST_BOOT) {
+        // Collected until the step's time is up (see the class comment).
+        const int devId = int(id & 0xFFu);
+        const auto at = std::lower_bound(m_bootAnswers.begin(), m_bootAnswers.end(), devId);
+        if (at == m_bootAnswers.end() || *at != devId)
+            m_bootAnswers.insert(at, devId);
         return;
     }
     // The host does not wait for the lines; a good answer to one changes nothing.
@@ -233,11 +317,14 @@ void CanUpgrade::failAt(UpgradeState step)
 
 void CanUpgrade::fail(const QString &text)
 {
-    emit upgradeFinished(false);
-    emit newUpgradeState(text);
+    const QList<int> inBootLoaders = m_bootAnswers;
     resetCounters();
     // The next tick stops the timer.
     m_state = CanService::US_IDLE;
+    emit upgradeFinished(false);
+    emit newUpgradeState(text);
+    if (!inBootLoaders.isEmpty())
+        emit leftInBootLoaders(inBootLoaders);
 }
 
 void CanUpgrade::OnTransmitFailed(quint32 id, const QByteArray &data)

@@ -23,6 +23,11 @@ class UartService;
 // START refuses, with a line in the text log and "FAILED", when no image was confirmed, when
 // the serial path has no port, or when the file has changed or gone since it was confirmed:
 // what is sent is always what the path field names.
+//
+// Over CAN every battery on the bus takes the image. The text log names the batteries online
+// before START that did not answer the boot request (the upgrade goes on without them, and they
+// keep their firmware), and, after a failure, those left waiting in their boot loaders, which
+// START with the same image brings back.
 class UiFirmware : public QWidget
 {
     Q_OBJECT
@@ -67,6 +72,9 @@ public slots:
     void OnNewState(QString state);
     void OnUpgradeResult(bool success);
     void OnTimerTimeout();
+    // The CAN upgrade's word on who entered the boot loaders, and who is left there.
+    void OnBootAnswers(QList<int> answered, QList<int> missing);
+    void OnLeftInBootLoaders(QList<int> devIds);
 
 private:
     enum class UpgradePath {
@@ -80,6 +88,8 @@ private:
     // Whether the confirmed file still holds what was confirmed; refuses START otherwise.
     bool confirmedFileUnchanged();
     void refuse(const QString &text);
+    // A line of the page's own in the text log, and a Warn line.
+    void tell(const QString &text);
     void showResult(const QString &text, const QString &styleSheet);
 
     QLineEdit *m_serialNumber = nullptr;

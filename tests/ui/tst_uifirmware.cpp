@@ -41,6 +41,8 @@ private slots:
     void selectFileTakesTheDialogsImage();
     void refusedFileIsToldInTheLog();
     void noBatteryNoIdentityRead();
+    void canUpgradeNamesBatteriesOutOfStep_data();
+    void canUpgradeNamesBatteriesOutOfStep();
 
 private:
     QString write(const QString &name, const QByteArray &content);
@@ -258,6 +260,40 @@ void TestUiFirmware::noBatteryNoIdentityRead()
     QVERIFY(elapsed.elapsed() < 500);
     QCOMPARE(m_page->serialNumberEdit()->text(), QString());
     QCOMPARE(m_page->firmwareVersionEdit()->text(), QString());
+}
+
+void TestUiFirmware::canUpgradeNamesBatteriesOutOfStep_data()
+{
+    QTest::addColumn<QString>("signal");
+    QTest::addColumn<QList<int>>("answered");
+    QTest::addColumn<QList<int>>("missing"); // or, for "left", the batteries left
+    QTest::addColumn<QString>("named"); // in the log, or nothing at all when empty
+
+    QTest::newRow("every battery answered the boot request: not a word")
+        << "collected" << QList<int> { 1, 2 } << QList<int> {} << "";
+    QTest::newRow("the batteries that did not answer, before the upgrade goes on")
+        << "collected" << QList<int> { 1, 2 } << QList<int> { 3, 12 } << "BMS 3, 12";
+    QTest::newRow("after a failure, the batteries left in their boot loaders")
+        << "left" << QList<int> {} << QList<int> { 1, 2, 3 } << "BMS 1, 2, 3";
+}
+
+void TestUiFirmware::canUpgradeNamesBatteriesOutOfStep()
+{
+    QFETCH(QString, signal);
+    QFETCH(QList<int>, answered);
+    QFETCH(QList<int>, missing);
+    QFETCH(QString, named);
+    CanService *can = CanService::instance();
+    if (signal == QLatin1String("collected"))
+        emit can->bootAnswersCollected(answered, missing);
+    else
+        emit can->leftInBootLoaders(missing);
+    if (named.isEmpty()) {
+        QCOMPARE(logText(), QString());
+        return;
+    }
+    QVERIFY2(logText().contains(named), qPrintable(logText()));
+    QCOMPARE(m_log->linesContaining(named).size(), 1);
 }
 
 QTEST_MAIN(TestUiFirmware)
