@@ -107,7 +107,8 @@ void VirtualBusGuard::onServerData()
     int end = 0;
     int start = 0;
     while ((end = m_partLine.indexOf('\n', start)) >= 0) {
-        const QByteArray line = QByteArray::fromRawData(m_partLine.constData() + start, end - start);
+        const QByteArray line
+            = QByteArray::fromRawData(m_partLine.constData() + start, end - start);
         if (!isFrame(line)) {
             refuse(QByteArray(line.constData(), line.size()));
             return;

@@ -18,11 +18,12 @@ class QUrl;
 // at the first line that is no frame closes both connections and reports it. To the plugin the
 // bus is then lost, as when a server goes away.
 //
-// A server whose first line is a frame is a virtual bus, which sends nothing but frames: the
-// plugin is then pointed at the server itself, so that frames do not take a detour through this
-// process's main thread (with 28 batteries, a third of what listening costs). The guard stands
-// in between when the server says something else first, and when it says nothing within
-// ProbeMs (an idle bus, or a service that waits to be spoken to).
+// Before that, the guard asks the server, on a connection of its own, what the plugin asks first
+// (connect:<interface>). A server whose first line is a frame is a virtual bus, which sends
+// nothing but frames: the plugin is then pointed at the server itself, so that frames take no
+// detour through this process's main thread (with 28 batteries, a third of what listening
+// costs). A first line that is no frame fails the open; with no line within ProbeMs (an idle
+// bus, or a service that waits longer) the guard stands in between as above.
 //
 // Threads: the main thread; bytes pass while its event loop runs, which is during every wait of
 // a command (EventWait, the CAN service's reply waits).
