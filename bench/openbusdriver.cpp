@@ -11,6 +11,7 @@
 
 #include "adaptertraffic.h"
 #include "app/startup.h"
+#include "log/processtimezone.h"
 #include "ui/mainwidger.h"
 #include "ui/uimainleft.h"
 #include "ui/uimaintop.h"
@@ -52,7 +53,7 @@ bool startAdapterTraffic(QApplication &app)
 
 int main(int argc, char *argv[])
 {
-    Startup::keepTheStartingTimeZone();
+    QsLogging::ProcessTimeZone::keepTheStartingZone();
     QApplication app(argc, argv);
     const bool adapterTraffic = app.arguments().contains(QStringLiteral("--adapter-traffic"));
     const bool trends = app.arguments().contains(QStringLiteral("--trends"));

@@ -19,6 +19,7 @@
 #include "commands/watchcommand.h"
 #include "mqtt/mqttcommand.h"
 
+#include "log/processtimezone.h"
 #include "resource/resources.h"
 
 #include <QCoreApplication>
@@ -51,6 +52,11 @@ std::vector<std::unique_ptr<Command>> everyCommand()
 
 int main(int argc, char *argv[])
 {
+    QsLogging::ProcessTimeZone::keepTheStartingZone();
+    // Qt's own event loop rather than GLib's, which a program without windows has no use for:
+    // GLib's wakes the main thread with a system call for every event posted to it, and the CAN
+    // thread posts three for every frame it receives.
+    qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("bmsctl"));
     Resources::init();

@@ -2,12 +2,15 @@
 #include "quitonsignal.h"
 #include "simoptions.h"
 
+#include "log/processtimezone.h"
+
 #include <QCoreApplication>
 
 #include <cstdio>
 
 int main(int argc, char *argv[])
 {
+    QsLogging::ProcessTimeZone::keepTheStartingZone();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("bms-sim"));
 

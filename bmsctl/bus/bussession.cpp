@@ -51,12 +51,9 @@ BusSession::BusSession(const BusOptions &options, QObject *parent)
     , m_channelName(channelNameOf(options))
     , m_monitor(*SignalValues::instance())
 {
-    connect(&m_guard, &VirtualBusGuard::foreignLine, this,
-        [this](const QString &server, const QString &line) {
-            emit lost(QStringLiteral("%1 is no virtual CAN bus server: it sent \"%2\"; the bus "
-                                     "is closed")
-                          .arg(server, line));
-        });
+    connect(&m_guard, &VirtualBusGuard::foreignLine, this, [this](const QString &reason) {
+        emit lost(QStringLiteral("%1; the bus is closed").arg(reason));
+    });
 }
 
 BusSession::~BusSession()

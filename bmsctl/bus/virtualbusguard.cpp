@@ -1,5 +1,6 @@
 #include "virtualbusguard.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QUrl>
 
@@ -7,6 +8,11 @@ namespace {
 
 constexpr int FrameFields = 3;
 constexpr int ShownLineLength = 60;
+
+bool isFrame(const QByteArray &line)
+{
+    return line.count('#') >= FrameFields - 1;
+}
 
 } // namespace
 
@@ -40,6 +46,11 @@ QString VirtualBusGuard::start(const QString &interfaceName, QString *error)
         m_server.abort();
         return QString();
     }
+    const bool framesFirst = sendsFrames(url, error);
+    if (framesFirst || !error->isEmpty()) {
+        m_server.abort();
+        return framesFirst ? interfaceName : QString();
+    }
     if (!m_listener.listen(QHostAddress::LocalHost)) {
         *error = m_listener.errorString();
         m_server.abort();
@@ -65,15 +76,41 @@ void VirtualBusGuard::onPluginConnected()
     passToPlugin();
 }
 
+bool VirtualBusGuard::sendsFrames(const QUrl &url, QString *error) const
+{
+    QTcpSocket probe;
+    probe.connectToHost(url.host(), quint16(url.port()));
+    if (!probe.waitForConnected(ProbeMs))
+        return false;
+    // What the plugin says first: the interface whose frames it wants.
+    probe.write("connect:" + url.path().mid(1).toLatin1() + '\n');
+    probe.flush();
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray received;
+    while (!received.contains('\n') && clock.elapsed() < ProbeMs
+        && probe.waitForReadyRead(int(ProbeMs - clock.elapsed())))
+        received += probe.readAll();
+    const int end = received.indexOf('\n');
+    if (end < 0)
+        return false;
+    const QByteArray line = received.left(end);
+    if (isFrame(line))
+        return true;
+    *error = foreignText(line);
+    return false;
+}
+
 void VirtualBusGuard::onServerData()
 {
     m_partLine += m_server.readAll();
     int end = 0;
     int start = 0;
     while ((end = m_partLine.indexOf('\n', start)) >= 0) {
-        const QByteArray line = m_partLine.mid(start, end - start);
-        if (line.count('#') < FrameFields - 1) {
-            refuse(line);
+        const QByteArray line
+            = QByteArray::fromRawData(m_partLine.constData() + start, end - start);
+        if (!isFrame(line)) {
+            refuse(QByteArray(line.constData(), line.size()));
             return;
         }
         start = end + 1;
@@ -99,5 +136,11 @@ void VirtualBusGuard::refuse(const QByteArray &line)
         m_plugin->abort();
     m_partLine.clear();
     m_toPlugin.clear();
-    emit foreignLine(m_serverName, QString::fromLatin1(line.left(ShownLineLength)).simplified());
+    emit foreignLine(foreignText(line));
+}
+
+QString VirtualBusGuard::foreignText(const QByteArray &line) const
+{
+    return QStringLiteral("%1 is no virtual CAN bus server: it sent \"%2\"")
+        .arg(m_serverName, QString::fromLatin1(line.left(ShownLineLength)).simplified());
 }

@@ -20,15 +20,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-void Startup::keepTheStartingTimeZone()
-{
-#if defined(__GLIBC__)
-    const QString zoneFile = QStringLiteral("/etc/localtime");
-    if (!qEnvironmentVariableIsSet("TZ") && QFile::exists(zoneFile))
-        qputenv("TZ", QByteArray(":") + zoneFile.toLatin1());
-#endif
-}
-
 void Startup::loadLanguage(QApplication &app)
 {
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));

@@ -8,7 +8,6 @@
 #include <QMetaType>
 #include <QPalette>
 #include <QRegularExpression>
-#include <QScopeGuard>
 #include <QTextCodec>
 #include <QTranslator>
 #include <QtTest>
@@ -34,7 +33,6 @@ private slots:
     void styleSheetAndPaletteAreApplied();
     void chineseTranslationIsInstalledWhenAsked();
     void relayIndexIsAQueuedType();
-    void timeZoneOfTheStartIsKept();
 };
 
 void TestStartup::initTestCase()
@@ -119,35 +117,6 @@ void TestStartup::relayIndexIsAQueuedType()
 {
     QVERIFY(QMetaType::type("RelayIndex") != QMetaType::UnknownType);
     QCOMPARE(QMetaType::sizeOf(QMetaType::type("RelayIndex")), 4);
-}
-
-void TestStartup::timeZoneOfTheStartIsKept()
-{
-    const QByteArray original = qgetenv("TZ");
-    const bool wasSet = qEnvironmentVariableIsSet("TZ");
-    const auto restore = qScopeGuard([&] {
-        if (wasSet)
-            qputenv("TZ", original);
-        else
-            qunsetenv("TZ");
-    });
-
-    // A zone the user set is left as it is.
-    qputenv("TZ", "Asia/Shanghai");
-    Startup::keepTheStartingTimeZone();
-    QCOMPARE(qgetenv("TZ"), QByteArray("Asia/Shanghai"));
-
-    // Without one, the file the C library would read anyway, where it reads one.
-    qunsetenv("TZ");
-    Startup::keepTheStartingTimeZone();
-#if defined(__GLIBC__)
-    if (QFile::exists(QStringLiteral("/etc/localtime")))
-        QCOMPARE(qgetenv("TZ"), QByteArray(":/etc/localtime"));
-    else
-        QVERIFY(!qEnvironmentVariableIsSet("TZ"));
-#else
-    QVERIFY(!qEnvironmentVariableIsSet("TZ"));
-#endif
 }
 
 QTEST_MAIN(TestStartup)

@@ -33,9 +33,17 @@ private:
         return QJsonDocument::fromJson(run.out.toUtf8()).object();
     }
 
+    QString busAt(const QTcpServer &server) const
+    {
+        return QStringLiteral("virtualcan:tcp://127.0.0.1:%1/can0").arg(server.serverPort());
+    }
+
     SimProcess m_sim;
-    // No virtual bus: it answers the first line it hears with a line of its own.
+    // No virtual bus: it answers every line it hears with a line of its own, so the open's own
+    // question is answered. The late one answers on its first connection only, the guard's,
+    // where nothing is said until the plugin speaks through the guard.
     QTcpServer m_foreign;
+    QTcpServer m_lateForeign;
 };
 
 void TestBmsctlBank::initTestCase()
@@ -44,11 +52,18 @@ void TestBmsctlBank::initTestCase()
     // Battery 3's life counter stands still, as a hung BMS's would.
     QVERIFY2(m_sim.start({ "--packs", "1,2,3,12", "--freeze-life", "--fault-packs", "3" }),
         m_sim.output().constData());
-    QVERIFY(m_foreign.listen(QHostAddress::LocalHost));
-    connect(&m_foreign, &QTcpServer::newConnection, this, [this] {
-        QTcpSocket *client = m_foreign.nextPendingConnection();
-        connect(client, &QIODevice::readyRead, client, [client] { client->write("400 Bad\r\n"); });
-    });
+    int lateConnections = 0;
+    for (QTcpServer *server : { &m_foreign, &m_lateForeign }) {
+        QVERIFY(server->listen(QHostAddress::LocalHost));
+        connect(
+            server, &QTcpServer::newConnection, this, [this, server, lateConnections]() mutable {
+                QTcpSocket *client = server->nextPendingConnection();
+                if (server == &m_lateForeign && ++lateConnections > 1)
+                    return;
+                connect(client, &QIODevice::readyRead, client,
+                    [client] { client->write("400 Bad\r\n"); });
+            });
+    }
 }
 
 void TestBmsctlBank::cleanupTestCase()
@@ -153,9 +168,11 @@ void TestBmsctlBank::absentBatteriesWrongAndFrontCommandLines()
         { QStringList { "--bus=" + bus(), "--bitrate", "500", "--verbose" } + checkClock, 0,
             "\n12  " },
         { { "--version" }, 0, "bmsctl " + AppConfig::version() + "\n" },
-        { { "scan", "--seconds", "1", "--bus",
-              QStringLiteral("virtualcan:tcp://127.0.0.1:%1/can0").arg(m_foreign.serverPort()) },
-            1, "is no virtual CAN bus server: it sent \"400 Bad\"" },
+        // Refused as it is opened, or once the plugin has spoken.
+        { { "scan", "--seconds", "1", "--bus", busAt(m_foreign) }, 1,
+            "is no virtual CAN bus server: it sent \"400 Bad\"\n" },
+        { { "scan", "--seconds", "1", "--bus", busAt(m_lateForeign) }, 1,
+            " is no virtual CAN bus server: it sent \"400 Bad\"; the bus is closed" },
     };
     for (const auto &line : lines) {
         const BmsctlRun run = BmsctlRun::run(line.arguments);
