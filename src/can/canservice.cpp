@@ -4,6 +4,7 @@
 #include "can/canupgrade.h"
 #include "can/clocksyncscheduler.h"
 #include "can/commandcodec.h"
+#include "log/frametranscript.h"
 #include "log/logger.h"
 #include "signals/batterybank.h"
 #include "signals/signalindex.h"
@@ -12,7 +13,6 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
-#include <QTime>
 
 using namespace CommandProtocol;
 
@@ -23,13 +23,6 @@ constexpr int FrameDataSize = 8;
 bool isDeviceInRange(uint devId)
 {
     return devId <= uint(BatteryBank::MaxDeviceId);
-}
-
-QString frameLine(const QString &format, quint32 id, const QByteArray &data)
-{
-    return format.arg(QTime::currentTime().toString(QStringLiteral("hh:mm:ss:zzz")),
-        QStringLiteral("%1").arg(id, 8, 16, QLatin1Char('0')),
-        QString::fromLatin1(data.toHex(' ')));
 }
 
 } // namespace
@@ -158,7 +151,7 @@ void CanService::send(const CanFrame &frame)
 void CanService::sendLogged(const CanFrame &frame)
 {
     send(frame);
-    QLOG_DEBUG() << sendLine(frame.id, frame.data);
+    QLOG_DEBUG() << FrameTranscript::sendLine(frame.id, frame.data);
 }
 
 void CanService::OnNewCanFrame(ulong id, const QByteArray &data, ulong timeStamp)
@@ -202,7 +195,7 @@ void CanService::processCanFrame(quint32 id, const QByteArray &data)
         return;
     int dropped = 0;
     if (m_recvLog.admit(id, &dropped)) {
-        QLOG_DEBUG() << recvLine(id, data) << QsLogging::DroppedLines { dropped };
+        QLOG_DEBUG() << FrameTranscript::recvLine(id, data) << QsLogging::DroppedLines { dropped };
     }
 }
 
@@ -423,14 +416,4 @@ void CanService::OnUpgradeTimerTimeOut()
 void CanService::OnTransmitFailed(ulong id, const QByteArray &data)
 {
     m_upgrade->OnTransmitFailed(quint32(id), data);
-}
-
-QString CanService::sendLine(quint32 id, const QByteArray &data)
-{
-    return frameLine(tr("%1 Send: id: 0x%2; data: %3."), id, data);
-}
-
-QString CanService::recvLine(quint32 id, const QByteArray &data)
-{
-    return frameLine(tr("%1 Recv: id: 0x%2; data: %3."), id, data);
 }

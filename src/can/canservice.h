@@ -163,11 +163,6 @@ public:
     // The batteries the signal store has heard and holds online, in ascending order.
     static QList<int> onlineDevices();
 
-    // "<time> Send: id: 0x<id>; data: <bytes>." and its Recv twin, as written to the log and
-    // the upgrade transcript.
-    static QString sendLine(quint32 id, const QByteArray &data);
-    static QString recvLine(quint32 id, const QByteArray &data);
-
 signals:
     // One complete history event record (CommandProtocol::HistoryRecordSize bytes) of battery
     // slave.

@@ -1,6 +1,8 @@
 #include "canupgrade.h"
 
 #include "can/canframebits.h"
+#include "log/bytetext.h"
+#include "log/frametranscript.h"
 #include "log/logger.h"
 
 #include "signals/batterybank.h"
@@ -12,11 +14,6 @@
 #include <algorithm>
 
 namespace {
-
-QString hexText(const QByteArray &data)
-{
-    return QString::fromLatin1(data.toHex(' '));
-}
 
 // The warning that goes with a bad answer, by the state the answer belongs to.
 const char *badAnswerMessage(CanService::UpgradeState state)
@@ -184,7 +181,7 @@ void CanUpgrade::OnTimerTimeOut()
 void CanUpgrade::sendStepFrame(quint32 id, const QByteArray &data)
 {
     emit sendFrame(id, data);
-    emit newUpgradeData(CanService::sendLine(id, data));
+    emit newUpgradeData(FrameTranscript::sendLine(id, data));
 }
 
 void CanUpgrade::sendNextLine()
@@ -268,11 +265,11 @@ void CanUpgrade::processAnswer(quint32 id, const QByteArray &data)
     const bool lateRefusal = step == CanService::US_SEND_DATA && m_state > step && !good;
     if (step != m_state && !lateRefusal)
         return;
-    emit newUpgradeData(CanService::recvLine(id, data));
+    emit newUpgradeData(FrameTranscript::recvLine(id, data));
 
     if (!good) {
         failAt(step);
-        QLOG_WARN() << badAnswerMessage(step) << id << "; data:" << hexText(data);
+        QLOG_WARN() << badAnswerMessage(step) << id << "; data:" << ByteText::hexPairs(data);
         return;
     }
     if (m_state == CanService::US_REQUEST_BOOT) {
@@ -338,7 +335,7 @@ void CanUpgrade::OnTransmitFailed(quint32 id, const QByteArray &data)
     const QString key = keyOf(m_state);
     fail(CanService::tr("failed at state: %1.").arg(key));
     QLOG_WARN() << "CanService::OnTransmitFailed: failed to transmit upgrade frame at state:" << key
-                << "; id:" << id << "; data:" << hexText(data);
+                << "; id:" << id << "; data:" << ByteText::hexPairs(data);
 }
 
 void CanUpgrade::OnBusClosed()
