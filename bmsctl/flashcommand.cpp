@@ -13,7 +13,7 @@
 #include "table.h"
 
 #include "can/canservice.h"
-#include "can/canupgrade.h"
+#include "upgrade/canupgrade.h"
 #include "upgrade/firmwareimage.h"
 #include "upgrade/imageversion.h"
 #include "upgrade/uartimage.h"

@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "can/canservice.h"
 #include "log/destinationfactory.h"
 #include "log/logger.h"
 #include "resource/resources.h"
@@ -7,6 +8,7 @@
 #include "signals/signalvalues.h"
 #include "ui/mainwidger.h"
 #include "ui/relayindex.h"
+#include "upgrade/canupgrade.h"
 
 #include <QApplication>
 #include <QFile>
@@ -119,6 +121,8 @@ MainWidger *Startup::showMainWindow(QApplication &app)
 
     QLOG_INFO() << "loading signal...";
     SignalValues::instance();
+    // The CAN service, made by the first page that asks for it, runs its upgrade with this one.
+    CanService::provideUpgradeSession(new CanUpgrade);
 
     QLOG_INFO() << "loading view...";
     auto *window = new MainWidger;
