@@ -110,7 +110,7 @@ bool readVersion(CanService *service, int devId, QString *version)
 bool checkImage(
     const QString &path, bool serial, FirmwareImage *image, QString *version, QString *error)
 {
-    *image = serial ? FirmwareImage::readBin(path) : FirmwareImage::readS19(path);
+    *image = FirmwareImage::read(path, serial ? FirmwareImage::BinImage : FirmwareImage::S19Image);
     switch (image->error) {
     case FirmwareImage::NoError:
         break;
