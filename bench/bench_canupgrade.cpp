@@ -28,10 +28,10 @@
 #include "can/canbuscontrolcan.h"
 #include "can/candevice.h"
 #include "can/canservice.h"
-#include "can/canupgrade.h"
 #include "log/logger.h"
 #include "signals/batterybank.h"
 #include "signals/signalvalues.h"
+#include "upgrade/canupgrade.h"
 #include "upgrade/imageversion.h"
 
 #include <QCommandLineParser>
@@ -140,7 +140,7 @@ Run runOnce(const Settings &settings, const TestFirmware::CanUpgradeInputs &imag
     // The program's service on that bus, as the navigation bar opens it.
     auto api = std::make_shared<CanBusControlCan>(
         CanBusConfig(CanBusConfig::defaultPlugin(), interfaceName));
-    std::unique_ptr<CanService> service(new CanService(new CanDevice(api)));
+    std::unique_ptr<CanService> service(new CanService(new CanDevice(api), new CanUpgrade));
     const int kbit = settings.bitRate.toInt() / 1000;
     if (service->initService(AdapterType::UsbCan2, 0, true, 0, kbit) != 0) {
         run.failure = QStringLiteral("the bus did not open");

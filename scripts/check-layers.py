@@ -59,7 +59,7 @@ BMSCTL = {f"bmsctl/{folder}" for folder in BMSCTL_RANK}
 
 # The library that the tests of a folder of tests/ test, where it is not the src/ folder of
 # the same name (tests/CMakeLists.txt links it). tests/support holds helpers for any test.
-TESTED = {"canservice": "can", "common": "can", "e2e": "app", "screens": "app", "support": None}
+TESTED = {"canservice": "can", "e2e": "app", "screens": "app", "support": None}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^">]+)[">]', re.MULTILINE)
 SOURCE_SUFFIXES = {".h", ".cpp"}

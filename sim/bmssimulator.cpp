@@ -168,7 +168,7 @@ void BmsSimulator::deliverToBatteries(const QCanBusFrame &frame)
     const quint32 id = frame.frameId();
     if (SimBootLoader::isUpgradeFrame(id, frame.hasExtendedFrameFormat())) {
         // The image data are too many to print; the boot loader's answers tell what matters.
-        if (m_options.verbose && (id >> 16) != SimBootLoader::Data)
+        if (m_options.verbose && CanBootFrame::stepOfHostFrame(id) != CanBootFrame::Data)
             trace("recv", id, frame.payload());
         for (SimBattery *battery : qAsConst(m_batteries)) {
             if (!(isSilent() && m_options.appliesTo(battery->devId())))

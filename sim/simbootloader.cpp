@@ -5,19 +5,9 @@
 #include "upgrade/imageversion.h"
 #include "upgrade/srecord.h"
 
-#include <QtEndian>
-
 namespace {
 
-constexpr quint32 RequestBootId = 0x1FF00;
-constexpr int FrameSize = 8;
-constexpr int ChkSumOffset = 4;
-
-QByteArray padded(QByteArray data)
-{
-    data.resize(FrameSize);
-    return data;
-}
+using Frame = CanBootFrame;
 
 } // namespace
 
@@ -28,26 +18,21 @@ SimBootLoader::SimBootLoader(const SimOptions &options, QObject *parent)
 
 bool SimBootLoader::isUpgradeFrame(quint32 id, bool extended)
 {
-    if (!extended)
-        return false;
-    if (id == RequestBootId)
-        return true;
-    const quint32 step = id >> 16;
-    return (id & 0xFFFFu) == 0 && step >= Inquire && step <= Finish;
+    return extended && Frame::isHostFrame(id);
 }
 
 QString SimBootLoader::stepName(Step step)
 {
     switch (step) {
-    case Request:
+    case Frame::Request:
         return QStringLiteral("request");
-    case Inquire:
+    case Frame::Inquire:
         return QStringLiteral("inquire");
-    case Erase:
+    case Frame::Erase:
         return QStringLiteral("erase");
-    case Data:
+    case Frame::Data:
         return QStringLiteral("data");
-    case Finish:
+    case Frame::Finish:
         return QStringLiteral("finish");
     }
     return QString();
@@ -58,45 +43,44 @@ void SimBootLoader::handleFrame(quint8 devId, quint32 id, const QByteArray &data
     const bool faulty = m_options.appliesTo(devId);
     if (faulty && m_options.bootSilent)
         return;
-    const auto step = Step(id >> 16);
+    const auto step = Step(Frame::stepOfHostFrame(id));
     // The application only listens for the request; the rest belongs to the boot loader.
-    if (step != Request && !m_active)
+    if (step != Frame::Request && !m_active)
         return;
 
     switch (step) {
-    case Request: {
+    case Frame::Request: {
         if (faulty && m_requestsIgnored < m_options.bootIgnoreRequests) {
             ++m_requestsIgnored;
             return;
         }
-        if (faulty && m_options.bootRefuse == stepName(Request)) {
-            send(devId, Request, QByteArray(1, char(Refused)));
+        if (faulty && m_options.bootRefuse == stepName(Frame::Request)) {
+            send(devId, Frame::Request, Frame::Refused);
             return;
         }
         // From any step: a host that was cut off and comes back starts the upgrade anew.
         m_active = true;
         m_expectedSum = 0;
         clearRecords();
-        QByteArray version = m_options.bootVersion.left(BootVersionSize);
-        version.append(QByteArray(BootVersionSize - version.size(), '\0'));
+        QByteArray reply = Frame::bootAnswer(m_options.bootVersion);
         if (faulty && m_options.bootCorrupt)
-            version[BootVersionSize - 1] = char(version.at(BootVersionSize - 1) ^ 0x01);
-        send(devId, Request, char(Accepted) + version);
+            reply[Frame::BootVersionSize] = char(reply.at(Frame::BootVersionSize) ^ 0x01);
+        emit answer(Frame::answerId(Frame::Request, devId), reply);
         break;
     }
-    case Inquire:
-        m_expectedSum = qFromBigEndian<quint32>(padded(data).constData() + ChkSumOffset);
-        answerStep(devId, Inquire);
+    case Frame::Inquire:
+        m_expectedSum = Frame::chkSumOf(data);
+        answerStep(devId, Frame::Inquire);
         break;
-    case Erase:
+    case Frame::Erase:
         m_flash.clear();
         clearRecords();
-        answerStep(devId, Erase);
+        answerStep(devId, Frame::Erase);
         break;
-    case Data: {
-        if (faulty && m_options.bootRefuse == stepName(Data) && !m_dataRefused) {
+    case Frame::Data: {
+        if (faulty && m_options.bootRefuse == stepName(Frame::Data) && !m_dataRefused) {
             m_dataRefused = true;
-            send(devId, Data, QByteArray(1, char(Refused)));
+            send(devId, Frame::Data, Frame::Refused);
         }
         m_pending += data;
         int end = 0;
@@ -107,15 +91,15 @@ void SimBootLoader::handleFrame(quint8 devId, quint32 id, const QByteArray &data
         }
         break;
     }
-    case Finish:
+    case Frame::Finish:
         if (!finishIsGood()) {
-            send(devId, Finish, QByteArray(1, char(Refused)));
+            send(devId, Frame::Finish, Frame::Refused);
             break;
         }
-        answerStep(devId, Finish);
+        answerStep(devId, Frame::Finish);
         // A finish answered wrongly leaves the battery in its boot loader, as a real one that
         // does not trust its image.
-        if (faulty && (m_options.bootCorrupt || m_options.bootRefuse == stepName(Finish)))
+        if (faulty && (m_options.bootCorrupt || m_options.bootRefuse == stepName(Frame::Finish)))
             break;
         m_active = false;
         emit installed(ImageVersion::ofS19(m_lines));
@@ -139,7 +123,7 @@ void SimBootLoader::takeLine(quint8 devId, const QByteArray &line)
     SRecord record;
     if (!SRecord::parse(line, &record).isEmpty()) {
         ++m_badRecords;
-        send(devId, Data, QByteArray(1, char(Refused)));
+        send(devId, Frame::Data, Frame::Refused);
         return;
     }
     m_lines.append(QString::fromLatin1(line));
@@ -156,14 +140,14 @@ void SimBootLoader::answerStep(quint8 devId, Step step)
 {
     const bool faulty = m_options.appliesTo(devId);
     if (faulty && m_options.bootRefuse == stepName(step))
-        send(devId, step, QByteArray(1, char(Refused)));
+        send(devId, step, Frame::Refused);
     else if (faulty && m_options.bootCorrupt)
-        send(devId, step, QByteArray(1, char(Accepted ^ 0x01)));
+        send(devId, step, Frame::Accepted ^ 0x01);
     else
-        send(devId, step, QByteArray(1, char(Accepted)));
+        send(devId, step, Frame::Accepted);
 }
 
-void SimBootLoader::send(quint8 devId, Step step, QByteArray data)
+void SimBootLoader::send(quint8 devId, Step step, quint8 first, const QByteArray &rest)
 {
-    emit answer(quint32(step) << 16 | devId, padded(std::move(data)));
+    emit answer(Frame::answerId(step, devId), Frame::answer(first, rest));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "upgrade/canbootframe.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QObject>
@@ -13,16 +15,18 @@ struct SimOptions;
 // starts the upgrade over, so that a battery whose host was cut off mid-image recovers when a
 // host sends the whole sequence again.
 //
-//   host frame         the boot loader                                     answers (id: step << 16 | devId)
-//   0x1FF00 request    enters (from the application too), or starts over  55, the boot version's 5 bytes
-//   0x20000 inquire    notes the image's byte sum (bytes 4-7, big-endian)  55
-//   0x30000 erase      erases its flash                                    55
-//   0x40000 data       joins the slices into lines (a line ends at LF),   nothing for a good record,
-//                      checks each as an S-record and writes it to flash   AA for one that fails
-//   0x50000 finish     all records good and the byte sum (each byte        55 and back to the
-//                      signed, line ends included, modulo 2^32) as         application with the
-//                      inquired: takes the image                           image's version; AA
-//                                                                          and stays otherwise
+// The frames are the program's (CanBootFrame):
+//
+//   host frame   the boot loader                                          answers
+//   Request      enters (from the application too), or starts over        55, the boot version
+//   Inquire      notes the image's byte sum                               55
+//   Erase        erases its flash                                         55
+//   Data         joins the slices into lines (a line ends at LF),         nothing for a good
+//                checks each as an S-record and writes it to flash        record, AA for a bad one
+//   Finish       all records good and the byte sum (each byte signed,     55 and back to the
+//                line ends included, modulo 2^32) as inquired: takes      application with the
+//                the image                                                image's version; AA and
+//                                                                         stays otherwise
 //
 // The host does not wait for answers to the lines: 28 batteries answering each of them would
 // swamp the bus. Faults, for the fault packs (SimOptions): --boot-silent keeps the battery out
@@ -35,10 +39,7 @@ class SimBootLoader : public QObject
     Q_OBJECT
 
 public:
-    enum Step { Request = 1, Inquire, Erase, Data, Finish };
-    static constexpr quint8 Accepted = 0x55;
-    static constexpr quint8 Refused = 0xAA;
-    static constexpr int BootVersionSize = 5;
+    using Step = CanBootFrame::Step;
 
     explicit SimBootLoader(const SimOptions &options, QObject *parent = nullptr);
 
@@ -63,7 +64,8 @@ signals:
     void installed(QByteArray version);
 
 private:
-    void send(quint8 devId, Step step, QByteArray data);
+    // An answer of this step: first, and the bytes of rest (CanBootFrame::answer).
+    void send(quint8 devId, Step step, quint8 first, const QByteArray &rest = QByteArray());
     void answerStep(quint8 devId, Step step);
     // Forgets the records of an upgrade: its lines, a line begun, the byte sum, refusals.
     void clearRecords();

@@ -294,9 +294,8 @@ void UartBootLoader::handleBootFrame(const QByteArray &frame)
     case UartFrame::ImageCrc: {
         // Only after the end frame: the image is whole then.
         const bool complete = m_started && m_ended;
-        const quint16 crc = payload.size() == 2
-            ? quint16(quint8(payload.at(0)) | quint8(payload.at(1)) << 8)
-            : quint16(~UartFrame::crc(m_image));
+        const quint16 crc = payload.size() == 2 ? UartFrame::fromLittleEndian16(payload)
+                                                : quint16(~UartFrame::crc(m_image));
         accepted = !refuses("crc") && complete && argument == 2 && crc == UartFrame::crc(m_image);
         if (accepted) {
             const QByteArray version = ImageVersion::ofBin(m_image);
@@ -338,13 +337,10 @@ void UartBootLoader::reply(quint16 subCommand, bool accepted, const QByteArray &
 {
     if (faulty() && m_options.bootSilent)
         return;
-    QByteArray body;
-    body.append(char(accepted ? UartFrame::Accepted : 0));
-    body.append(char(subCommand & 0xFF));
-    body.append(extra);
-    QByteArray frame = UartFrame::build(0x00, body);
+    QByteArray frame = UartFrame::reply(0x00, accepted, subCommand, extra);
     if (faulty() && m_options.bootCorrupt)
-        frame[5] = char(frame.at(5) ^ 0x5A); // after the CRC was computed: it no longer fits
+        frame[UartFrame::StatusOffset] = char(frame.at(UartFrame::StatusOffset)
+            ^ 0x5A); // after the CRC was computed: it no longer fits
     ++m_replies;
     if (faulty() && m_options.uartGarbage) {
         QByteArray noise;

@@ -9,6 +9,7 @@
 #include "log/destinationfactory.h"
 #include "log/logger.h"
 #include "signals/signalvalues.h"
+#include "upgrade/canupgrade.h"
 
 #include <QLoggingCategory>
 #include <QStringList>
@@ -63,7 +64,12 @@ BusSession::~BusSession()
 
 CanService *BusSession::service() const
 {
-    return CanService::instance();
+    // The service flash upgrades through runs the program's CAN upgrade.
+    static CanService *const service = [] {
+        CanService::provideUpgradeSession(new CanUpgrade);
+        return CanService::instance();
+    }();
+    return service;
 }
 
 SignalValues *BusSession::store() const

@@ -1,18 +1,11 @@
 #include "frameorigin.h"
 
-#include "can/canupgrade.h"
 #include "can/commandcodec.h"
+#include "upgrade/canbootframe.h"
 
 bool FrameOrigin::sentByHost(quint32 id, bool extended)
 {
     if (!extended)
         return false;
-    if (CommandCodec::isRequest(id))
-        return true;
-    for (quint32 upgradeId : { CanUpgrade::RequestBootId, CanUpgrade::InquireBootId,
-             CanUpgrade::EraseFlashId, CanUpgrade::DataId, CanUpgrade::FinishId }) {
-        if (id == upgradeId)
-            return true;
-    }
-    return false;
+    return CommandCodec::isRequest(id) || CanBootFrame::isHostFrame(id);
 }

@@ -14,7 +14,7 @@
 #include "cli/table.h"
 
 #include "can/canservice.h"
-#include "can/canupgrade.h"
+#include "upgrade/canupgrade.h"
 #include "upgrade/firmwareimage.h"
 #include "upgrade/imageversion.h"
 #include "upgrade/uartimage.h"
@@ -112,7 +112,7 @@ bool readVersion(CanService *service, int devId, QString *version)
 bool checkImage(
     const QString &path, bool serial, FirmwareImage *image, QString *version, QString *error)
 {
-    *image = serial ? FirmwareImage::readBin(path) : FirmwareImage::readS19(path);
+    *image = FirmwareImage::read(path, serial ? FirmwareImage::BinImage : FirmwareImage::S19Image);
     switch (image->error) {
     case FirmwareImage::NoError:
         break;

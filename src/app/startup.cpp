@@ -8,6 +8,7 @@
 #include "signals/signalvalues.h"
 #include "ui/mainwidger.h"
 #include "ui/relayindex.h"
+#include "upgrade/canupgrade.h"
 
 #include <QApplication>
 #include <QFile>
@@ -111,6 +112,8 @@ MainWidger *Startup::showMainWindow(QApplication &app)
 
     QLOG_INFO() << "loading signal...";
     SignalValues *store = SignalValues::instance();
+    // The CAN service, made for the window below, runs its upgrade with this one.
+    CanService::provideUpgradeSession(new CanUpgrade);
 
     QLOG_INFO() << "loading view...";
     // Asking for the CAN service creates it, and with it the CAN worker thread, for the window's

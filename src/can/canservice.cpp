@@ -1,9 +1,10 @@
 #include "canservice.h"
 
 #include "can/candevice.h"
-#include "can/canupgrade.h"
 #include "can/clocksyncscheduler.h"
 #include "can/commandcodec.h"
+#include "can/upgradesession.h"
+#include "log/frametranscript.h"
 #include "log/logger.h"
 #include "signals/batterybank.h"
 #include "signals/signalindex.h"
@@ -12,7 +13,6 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
-#include <QTime>
 
 using namespace CommandProtocol;
 
@@ -25,19 +25,18 @@ bool isDeviceInRange(uint devId)
     return devId <= uint(BatteryBank::MaxDeviceId);
 }
 
-QString frameLine(const QString &format, quint32 id, const QByteArray &data)
-{
-    return format.arg(QTime::currentTime().toString(QStringLiteral("hh:mm:ss:zzz")),
-        QStringLiteral("%1").arg(id, 8, 16, QLatin1Char('0')),
-        QString::fromLatin1(data.toHex(' ')));
-}
+// The single instance, once made, and the upgrade session start-up provides for it.
+CanService *s_instance = nullptr;
+UpgradeSession *s_providedUpgrade = nullptr;
 
 } // namespace
 
 CanService *CanService::instance()
 {
     static CanService *const service = [] {
-        auto *created = new CanService(new CanDevice);
+        auto *created = new CanService(new CanDevice, s_providedUpgrade);
+        s_providedUpgrade = nullptr;
+        s_instance = created;
         // The service itself is never destroyed. Its worker thread must still not outlive the
         // application object: the adapter's sockets and timers would then be served by a thread
         // whose Qt is being torn down. The program ends by exit() and never gets here; tests
@@ -48,6 +47,14 @@ CanService *CanService::instance()
     return service;
 }
 
+void CanService::provideUpgradeSession(UpgradeSession *upgrade)
+{
+    if (s_instance)
+        s_instance->setUpgradeSession(upgrade);
+    else
+        s_providedUpgrade = upgrade;
+}
+
 void CanService::stopWorkerThread()
 {
     QThread *thread = instance()->m_thread;
@@ -55,7 +62,7 @@ void CanService::stopWorkerThread()
     thread->wait();
 }
 
-CanService::CanService(CanDevice *device, QObject *parent)
+CanService::CanService(CanDevice *device, UpgradeSession *upgrade, QObject *parent)
     : QObject(parent)
     , m_thread(new QThread(this))
     , m_device(device)
@@ -68,7 +75,6 @@ CanService::CanService(CanDevice *device, QObject *parent)
               return true;
           },
           this))
-    , m_upgrade(new CanUpgrade(this))
 {
     qRegisterMetaType<CanService::UpgradeState>();
     m_history.reserve(BatteryBank::DeviceCount);
@@ -95,14 +101,24 @@ CanService::CanService(CanDevice *device, QObject *parent)
     connect(m_device, &CanDevice::newData, this, &CanService::OnNewCanFrame);
     connect(m_device, &CanDevice::transmitFailed, this, &CanService::OnTransmitFailed);
 
-    connect(m_upgrade, &CanUpgrade::sendFrame, this, &CanService::sendFrame);
+    if (upgrade)
+        setUpgradeSession(upgrade);
+}
+
+void CanService::setUpgradeSession(UpgradeSession *upgrade)
+{
+    delete m_upgrade;
+    m_upgrade = upgrade;
+    m_upgrade->setParent(this);
+    connect(m_upgrade, &UpgradeSession::sendFrame, this, &CanService::sendFrame);
     m_upgrade->setBacklog([this] { return framesNotYetTaken(); });
-    connect(m_upgrade, &CanUpgrade::newUpgradeData, this, &CanService::newUpgradeData);
-    connect(m_upgrade, &CanUpgrade::newUpgradeState, this, &CanService::newUpgradeState);
-    connect(m_upgrade, &CanUpgrade::upgradeProgress, this, &CanService::upgradeProgress);
-    connect(m_upgrade, &CanUpgrade::upgradeFinished, this, &CanService::upgradeFinished);
-    connect(m_upgrade, &CanUpgrade::bootAnswersCollected, this, &CanService::bootAnswersCollected);
-    connect(m_upgrade, &CanUpgrade::leftInBootLoaders, this, &CanService::leftInBootLoaders);
+    connect(m_upgrade, &UpgradeSession::newUpgradeData, this, &CanService::newUpgradeData);
+    connect(m_upgrade, &UpgradeSession::newUpgradeState, this, &CanService::newUpgradeState);
+    connect(m_upgrade, &UpgradeSession::upgradeProgress, this, &CanService::upgradeProgress);
+    connect(m_upgrade, &UpgradeSession::upgradeFinished, this, &CanService::upgradeFinished);
+    connect(
+        m_upgrade, &UpgradeSession::bootAnswersCollected, this, &CanService::bootAnswersCollected);
+    connect(m_upgrade, &UpgradeSession::leftInBootLoaders, this, &CanService::leftInBootLoaders);
 }
 
 CanService::~CanService()
@@ -121,7 +137,8 @@ int CanService::initService(int canTypeId, int canId, bool isExtern, int canChan
         QLOG_WARN() << "CanService::initService: failed to open can device.";
         return -1;
     }
-    m_upgrade->setBusBitRate(baud * 1000);
+    if (m_upgrade)
+        m_upgrade->setBusBitRate(baud * 1000);
     return 0;
 }
 
@@ -129,7 +146,8 @@ void CanService::closeService()
 {
     // Nothing of an upgrade would reach the boot loader any more; it fails now rather than
     // through the frames the closed adapter drops, or not at all in a step that only waits.
-    m_upgrade->OnBusClosed();
+    if (m_upgrade)
+        m_upgrade->busClosed();
     QMetaObject::invokeMethod(m_device, "close", Qt::BlockingQueuedConnection);
     SignalValues::instance()->OnCanDeviceClose();
 }
@@ -158,7 +176,7 @@ void CanService::send(const CanFrame &frame)
 void CanService::sendLogged(const CanFrame &frame)
 {
     send(frame);
-    QLOG_DEBUG() << sendLine(frame.id, frame.data);
+    QLOG_DEBUG() << FrameTranscript::sendLine(frame.id, frame.data);
 }
 
 void CanService::OnNewCanFrame(ulong id, const QByteArray &data, ulong timeStamp)
@@ -171,7 +189,8 @@ void CanService::OnNewCanFrame(ulong id, const QByteArray &data, ulong timeStamp
         return;
     const auto frameId = quint32(id);
     // What the bus carries besides the upgrade paces the upgrade's data step.
-    m_upgrade->hear(frameId, data);
+    if (m_upgrade)
+        m_upgrade->hear(frameId, data);
     // Content first: when the waiting operation finds its pattern gone, the record must
     // already hold the reply.
     processCanFrame(frameId, data);
@@ -191,18 +210,16 @@ void CanService::processCanFrame(quint32 id, const QByteArray &data)
         }
         return;
     }
-    // The boot loader's answers: identifier bits 16 and up are 1 to 5.
-    if ((id >> 16) >= 1 && (id >> 16) <= 5) {
-        m_upgrade->processAnswer(id, data);
+    // The upgrade's answers are the upgrade's alone.
+    if (m_upgrade && m_upgrade->takeAnswer(id, data))
         return;
-    }
     if (CommandCodec::hasCode(id, HistoryTransfer))
         m_history[devId].add(data);
     else if (!m_records.store(quint8(devId), id, data))
         return;
     int dropped = 0;
     if (m_recvLog.admit(id, &dropped)) {
-        QLOG_DEBUG() << recvLine(id, data) << QsLogging::DroppedLines { dropped };
+        QLOG_DEBUG() << FrameTranscript::recvLine(id, data) << QsLogging::DroppedLines { dropped };
     }
 }
 
@@ -385,7 +402,7 @@ int CanService::startUpgrading(
 int CanService::startUpgrading(const QStringList &s19Data, uint chkSum,
     const QByteArray &bootVersion, const QList<int> &expected)
 {
-    return m_upgrade->start(s19Data, chkSum, bootVersion, expected);
+    return m_upgrade ? m_upgrade->start(s19Data, chkSum, bootVersion, expected) : -1;
 }
 
 QList<int> CanService::onlineDevices()
@@ -402,35 +419,28 @@ QList<int> CanService::onlineDevices()
 
 int CanService::upgradeFramesPerSecond() const
 {
-    return m_upgrade->dataFramesPerSecond();
+    return m_upgrade ? m_upgrade->dataFramesPerSecond() : 0;
 }
 
 void CanService::stopUpgrading()
 {
-    m_upgrade->stop();
+    if (m_upgrade)
+        m_upgrade->stop();
 }
 
 CanService::UpgradeState CanService::upgradeState() const
 {
-    return m_upgrade->state();
+    return m_upgrade ? UpgradeState(m_upgrade->step()) : US_IDLE;
 }
 
 void CanService::OnUpgradeTimerTimeOut()
 {
-    m_upgrade->OnTimerTimeOut();
+    if (m_upgrade)
+        m_upgrade->tick();
 }
 
 void CanService::OnTransmitFailed(ulong id, const QByteArray &data)
 {
-    m_upgrade->OnTransmitFailed(quint32(id), data);
-}
-
-QString CanService::sendLine(quint32 id, const QByteArray &data)
-{
-    return frameLine(tr("%1 Send: id: 0x%2; data: %3."), id, data);
-}
-
-QString CanService::recvLine(quint32 id, const QByteArray &data)
-{
-    return frameLine(tr("%1 Recv: id: 0x%2; data: %3."), id, data);
+    if (m_upgrade)
+        m_upgrade->transmitFailed(quint32(id), data);
 }

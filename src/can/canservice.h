@@ -18,9 +18,9 @@
 #include <atomic>
 
 class CanDevice;
-class CanUpgrade;
 class ClockSyncScheduler;
 class QThread;
+class UpgradeSession;
 
 // The single gateway between the pages and the CAN bus: opens and closes the adapter, sends the
 // host's commands to the batteries and waits for their replies. Each of its other jobs has a
@@ -30,7 +30,10 @@ class QThread;
 //   DeviceRecordTable   the last replies of each battery, in its DeviceRecord
 //   HistoryAssembler    history event records from their twelve frames, one per battery
 //   ClockSyncScheduler  the clock of every battery that comes (back) online set to the PC's
-//   CanUpgrade          the firmware upgrade over CAN
+//   UpgradeSession      the firmware upgrade over CAN, handed to the service at start-up (the
+//                       program's is CanUpgrade of upgrade/); the service forwards its upgrade
+//                       methods and tick to it, passes its signals on and carries its frames
+//   FrameTranscript     the Send and Recv lines of the log (log/)
 //
 // Command identifiers, 29 bits, read as four bytes from the most significant:
 //
@@ -88,11 +91,18 @@ public:
     // The process-wide service, created on the first call (from the GUI thread) and never
     // destroyed.
     static CanService *instance();
+    // The upgrade session of the process-wide service, which takes it over (it must have no
+    // parent): kept for instance()'s first call, or handed to the service at once when it
+    // exists. Start-up calls it before anything asks for the service.
+    static void provideUpgradeSession(UpgradeSession *upgrade);
 
     // A service around the given adapter object, which it takes over: the adapter must have no
     // parent; it is moved into the service's worker thread and deleted when that thread ends.
     // instance() passes the real adapter; tests pass one built on a fake vendor library.
-    explicit CanService(CanDevice *device, QObject *parent = nullptr);
+    // upgrade: the session the upgrade methods go to, taken over like the adapter; without one
+    // nothing is upgraded (startUpgrading() returns -1) and the state stays US_IDLE.
+    explicit CanService(
+        CanDevice *device, UpgradeSession *upgrade = nullptr, QObject *parent = nullptr);
     // Stops the worker thread and with it the adapter. Must not be called while one of the
     // service's own operations is waiting.
     ~CanService() override;
@@ -145,7 +155,7 @@ public:
     // (queued, since it lives in the worker thread) and call nothing on it directly.
     CanDevice *device() const { return m_device; }
 
-    // Firmware upgrade over CAN (see CanUpgrade): s19Data holds the image's S1/S2/S3/S5 lines
+    // Firmware upgrade over CAN (see UpgradeSession): s19Data holds the image's S1/S2/S3/S5 lines
     // with their line ends, chkSum their signed byte sum, bootVersion the identification the
     // boot loader must answer with (its first 5 bytes). A start while an upgrade runs begins
     // anew. Progress, transcript, failure texts and the result come as the signals below. While
@@ -158,15 +168,10 @@ public:
     // Back to US_IDLE at once, without a signal.
     void stopUpgrading();
     UpgradeState upgradeState() const;
-    // The pace the upgrade's data step keeps now, frames a second (see CanUpgrade).
+    // The pace the upgrade's data step keeps now, frames a second (0 without a session).
     int upgradeFramesPerSecond() const;
     // The batteries the signal store has heard and holds online, in ascending order.
     static QList<int> onlineDevices();
-
-    // "<time> Send: id: 0x<id>; data: <bytes>." and its Recv twin, as written to the log and
-    // the upgrade transcript.
-    static QString sendLine(quint32 id, const QByteArray &data);
-    static QString recvLine(quint32 id, const QByteArray &data);
 
 signals:
     // One complete history event record (CommandProtocol::HistoryRecordSize bytes) of battery
@@ -218,6 +223,7 @@ private:
     // object goes away.
     static void stopWorkerThread();
     bool isUpgrading() const { return upgradeState() != US_IDLE; }
+    void setUpgradeSession(UpgradeSession *upgrade);
 
     DeviceRecordTable m_records;
     QThread *m_thread = nullptr;
@@ -230,7 +236,7 @@ private:
     QsLogging::LogThrottle m_recvLog { RecvLinesPerSecond, RecvLinesInAllPerSecond };
     ClockSyncScheduler *m_clockSync = nullptr;
 
-    CanUpgrade *m_upgrade = nullptr;
+    UpgradeSession *m_upgrade = nullptr;
     // Counted up by sendFrame(), down in the adapter's thread after each write.
     std::atomic<int> m_framesNotYetTaken { 0 };
 };

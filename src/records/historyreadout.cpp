@@ -3,22 +3,13 @@
 #include "historyrecordcodec.h"
 
 #include "can/canservice.h"
+#include "log/bytetext.h"
 #include "log/logger.h"
 
 #include <QTimer>
 #include <QtEndian>
 
 #include <limits>
-
-namespace {
-
-// The record as the log shows it.
-QString hex(const QByteArray &data)
-{
-    return QString::fromLatin1(data.toHex(' '));
-}
-
-} // namespace
 
 HistoryReadout::HistoryReadout(CanService *service, QObject *parent)
     : QObject(parent)
@@ -92,7 +83,8 @@ void HistoryReadout::OnNewHistoryEvent(uchar slave, QByteArray data)
                         << int(slave) << "; recv:" << Qt::hex
                         << qbswap(HistoryRecordCodec::storedChecksum(data))
                         << "; calced:" << qbswap(HistoryRecordCodec::computedChecksum(data))
-                        << "; data:" << hex(data) << QsLogging::DroppedLines { held };
+                        << "; data:" << ByteText::hexPairs(data)
+                        << QsLogging::DroppedLines { held };
         }
         countDropped(&m_dropped);
         return;
@@ -103,7 +95,7 @@ void HistoryReadout::OnNewHistoryEvent(uchar slave, QByteArray data)
         // announced, so it is counted, or the read-out would never complete.
         if (m_dropLog.admit(OtherBattery, &held)) {
             QLOG_WARN() << "HistoryEventModel::OnNewHistoryEvent: record of slave" << int(devId)
-                        << "from slave:" << int(slave) << "; data:" << hex(data)
+                        << "from slave:" << int(slave) << "; data:" << ByteText::hexPairs(data)
                         << QsLogging::DroppedLines { held };
         }
         countDropped(&m_wrongBattery);
@@ -113,7 +105,8 @@ void HistoryReadout::OnNewHistoryEvent(uchar slave, QByteArray data)
     if (!record) {
         if (m_dropLog.admit(TooShort, &held)) {
             QLOG_WARN() << "HistoryEventModel::OnNewHistoryEvent: record too short from slave:"
-                        << int(slave) << "; size:" << data.size() << "; data:" << hex(data)
+                        << int(slave) << "; size:" << data.size()
+                        << "; data:" << ByteText::hexPairs(data)
                         << QsLogging::DroppedLines { held };
         }
         countDropped(&m_dropped);
@@ -142,7 +135,7 @@ void HistoryReadout::OnIncompleteHistoryEvent(uchar slave, QByteArray data, quin
     if (m_dropLog.admit(FramesMissing, &held)) {
         QLOG_WARN() << "HistoryEventModel::OnIncompleteHistoryEvent: incomplete record from slave:"
                     << int(slave) << "; frames missing:" << sequences.join(QLatin1Char(' '))
-                    << "; data:" << hex(data) << QsLogging::DroppedLines { held };
+                    << "; data:" << ByteText::hexPairs(data) << QsLogging::DroppedLines { held };
     }
     countDropped(&m_dropped);
 }

@@ -1,6 +1,6 @@
 #include "historyrecordcodec.h"
 
-#include "can/crc16.h"
+#include "log/crc16.h"
 
 #include <QtEndian>
 

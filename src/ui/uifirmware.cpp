@@ -287,7 +287,8 @@ bool UiFirmware::confirmedFileUnchanged()
 {
     const QString path = m_path->text();
     const bool serial = m_upgradePath == UpgradePath::Serial;
-    const FirmwareImage now = serial ? FirmwareImage::readBin(path) : FirmwareImage::readS19(path);
+    const FirmwareImage now
+        = FirmwareImage::read(path, serial ? FirmwareImage::BinImage : FirmwareImage::S19Image);
     if (now.error == FirmwareImage::CannotOpen) {
         refuse(tr("UiFirmware::OnClickStart: the upgrade file is gone; please select it again: ")
             + path);

@@ -58,6 +58,11 @@ FirmwareImage FirmwareImage::readS19(const QString &path)
     return readFile(path, &FirmwareImage::parseS19);
 }
 
+FirmwareImage FirmwareImage::read(const QString &path, Kind kind)
+{
+    return kind == BinImage ? readBin(path) : readS19(path);
+}
+
 FirmwareImage FirmwareImage::parseBin(const QByteArray &content)
 {
     FirmwareImage image;

@@ -38,6 +38,9 @@ public:
 
     static FirmwareImage readBin(const QString &path);
     static FirmwareImage readS19(const QString &path);
+    // The file read as an image of this kind (readBin() or readS19()): what the firmware
+    // dialog confirmed is read again so before it is sent, and bmsctl flash reads its image so.
+    static FirmwareImage read(const QString &path, Kind kind);
     static FirmwareImage parseBin(const QByteArray &content);
     static FirmwareImage parseS19(const QByteArray &content);
 

@@ -1,6 +1,6 @@
 #include "uartframe.h"
 
-#include "can/crc16.h"
+#include "log/crc16.h"
 
 #include <QString>
 
@@ -46,6 +46,16 @@ QByteArray UartFrame::request(
     return build(target, body);
 }
 
+QByteArray UartFrame::reply(
+    quint8 target, bool accepted, quint16 subCommand, const QByteArray &extra)
+{
+    QByteArray body;
+    body.append(char(accepted ? Accepted : 0));
+    body.append(char(subCommand & 0xFF));
+    body.append(extra);
+    return build(target, body);
+}
+
 quint16 UartFrame::subCommand(const QByteArray &frame)
 {
     return bodyLength(frame) >= 2 ? readLittleEndian16(frame, 5) : 0;
@@ -66,6 +76,11 @@ QByteArray UartFrame::littleEndian16(quint16 value)
     QByteArray bytes;
     appendLittleEndian16(bytes, value);
     return bytes;
+}
+
+quint16 UartFrame::fromLittleEndian16(const QByteArray &bytes)
+{
+    return readLittleEndian16(bytes.leftJustified(2, '\0'), 0);
 }
 
 quint16 UartFrame::crc(const QByteArray &data)

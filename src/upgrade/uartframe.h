@@ -40,6 +40,7 @@ public:
     // offsets of a reply's fields
     static constexpr int StatusOffset = 5;
     static constexpr int RevisionTagOffset = 7;
+    static constexpr int RevisionTagSize = 5;
     static constexpr quint8 Accepted = 1;
 
     // A whole frame around body (at most MaxBody bytes; more is cut).
@@ -47,6 +48,11 @@ public:
     // A request: sub-command, argument, payload (at most MaxBody - 4 bytes).
     static QByteArray request(
         quint8 target, quint16 subCommand, quint16 argument, const QByteArray &payload = {});
+
+    // A boot loader's reply: its status (Accepted, or 0 to refuse), the low byte of the
+    // sub-command it answers, then extra (the revision tag, answering the version query).
+    static QByteArray reply(
+        quint8 target, bool accepted, quint16 subCommand, const QByteArray &extra = {});
 
     // Fields of a whole frame as the receive buffer hands it out.
     static quint8 target(const QByteArray &frame) { return quint8(frame.at(2)); }
@@ -56,9 +62,21 @@ public:
     static quint16 subCommand(const QByteArray &frame);
     static quint16 argument(const QByteArray &frame);
     static QByteArray payload(const QByteArray &frame);
+    // A reply's fields: whether its status is Accepted (false without a body), and the
+    // revision tag it carries (what there is of it).
+    static bool isAccepted(const QByteArray &frame)
+    {
+        return bodyLength(frame) > 0 && quint8(frame.at(StatusOffset)) == Accepted;
+    }
+    static QByteArray revisionTag(const QByteArray &frame)
+    {
+        return frame.mid(RevisionTagOffset, RevisionTagSize);
+    }
 
-    // A 16-bit field as the frames carry it: low byte first.
+    // A 16-bit field as the frames carry it: low byte first; and back from the first two bytes
+    // (missing bytes read as 0).
     static QByteArray littleEndian16(quint16 value);
+    static quint16 fromLittleEndian16(const QByteArray &bytes);
 
     // CRC-16/XMODEM over the whole of data, whatever its length.
     static quint16 crc(const QByteArray &data);

@@ -276,8 +276,7 @@ void UartService::handleReply(const QByteArray &frame)
     if (UartFrame::target(frame) != Target || quint8(frame.at(3)) != UartFrame::Command)
         return;
     const int length = UartFrame::bodyLength(frame);
-    const bool accepted
-        = length > 0 && quint8(frame.at(UartFrame::StatusOffset)) == UartFrame::Accepted;
+    const bool accepted = UartFrame::isAccepted(frame);
     const QString refused = tr("refused by the boot loader at state: %1.").arg(m_state);
     switch (m_state) {
     case USUS_IDLE:
@@ -287,7 +286,7 @@ void UartService::handleReply(const QByteArray &frame)
     case USUS_CHECK_BOOT_VERSION: {
         if (length <= 4)
             return;
-        const QByteArray tag = frame.mid(UartFrame::RevisionTagOffset, UartImage::RevisionTagSize);
+        const QByteArray tag = UartFrame::revisionTag(frame);
         if (tag == m_image.revisionTag()) {
             changeState(true);
         } else {

@@ -3,6 +3,7 @@
 #include "scriptedbus.h"
 #include "signals/batterybank.h"
 #include "support/capturedestination.h"
+#include "support/fakeupgradesession.h"
 #include "support/parameterset.h"
 
 #include "can/candevice.h"
@@ -211,7 +212,7 @@ void TestCanService::startService()
 {
     m_bus = std::make_shared<ScriptedBus>();
     m_bus->setResponder(m_bms->responder());
-    m_service.reset(new CanService(new CanDevice(m_bus)));
+    m_service.reset(new CanService(new CanDevice(m_bus), new FakeUpgradeSession));
     QCOMPARE(m_service->initService(AdapterType::UsbCan2, 0, true, 0, 250), 0);
 }
 

@@ -12,6 +12,7 @@
 #include "log/logger.h"
 #include "signals/signalindex.h"
 #include "signals/signalvalues.h"
+#include "upgrade/canupgrade.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,8 +30,14 @@ inline int openBus(CanService &service)
     return service.initService(4, 0, true, 0, 250);
 }
 
+// The single service, with the program's CAN upgrade as start-up provides it.
 inline int openBus()
 {
+    static const bool provided = [] {
+        CanService::provideUpgradeSession(new CanUpgrade);
+        return true;
+    }();
+    Q_UNUSED(provided)
     return openBus(*CanService::instance());
 }
 
@@ -64,7 +71,7 @@ inline std::unique_ptr<CanService> serviceOn(SimProcess &sim)
 {
     auto api = std::make_shared<CanBusControlCan>(
         CanBusConfig(CanBusConfig::defaultPlugin(), sim.interfaceName()));
-    std::unique_ptr<CanService> service(new CanService(new CanDevice(api)));
+    std::unique_ptr<CanService> service(new CanService(new CanDevice(api), new CanUpgrade));
     if (openBus(*service) != 0 && openBus(*service) != 0)
         return nullptr;
     return service;

@@ -76,6 +76,8 @@ void TestE2eFirmware::initTestCase()
     QVERIFY(m_sim.start({ "--packs", "1", "--uart" }));
     QVERIFY2(!m_sim.uartPath().isEmpty(), m_sim.output().constData());
 
+    // The CAN service the window is given runs its upgrade as start-up provides it.
+    CanService::provideUpgradeSession(new CanUpgrade);
     m_window.reset(new MainWidger(SignalValues::instance(), CanService::instance()));
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));

@@ -4,6 +4,7 @@
 #include "simoptions.h"
 #include "support/testfirmware.h"
 
+#include "upgrade/canbootframe.h"
 #include "upgrade/imageversion.h"
 
 #include <QSignalSpy>
@@ -25,14 +26,16 @@ QStringList answers(const QSignalSpy &spy)
     for (const QList<QVariant> &arguments : spy) {
         const quint32 id = arguments.at(0).toUInt();
         const QByteArray data = arguments.at(1).toByteArray();
-        QString text = QStringLiteral("%1: %2").arg(id >> 16).arg(
-            quint8(data.at(0)), 2, 16, QLatin1Char('0'));
-        if (id >> 16 == SimBootLoader::Request && quint8(data.at(0)) == SimBootLoader::Accepted)
+        QString text = QStringLiteral("%1: %2")
+                           .arg(CanBootFrame::stepOfAnswer(id))
+                           .arg(quint8(data.at(0)), 2, 16, QLatin1Char('0'));
+        if (CanBootFrame::stepOfAnswer(id) == CanBootFrame::Request
+            && CanBootFrame::isAccepted(data))
             text += QLatin1Char(' ')
                 + QString::fromLatin1(data.constData() + 1, 5).replace(QChar(0), QLatin1Char('.'));
         result.append(text);
-        if ((id & 0xFF) != DevId)
-            result.append(QStringLiteral("answered as %1").arg(id & 0xFF));
+        if (CanBootFrame::senderOf(id) != DevId)
+            result.append(QStringLiteral("answered as %1").arg(CanBootFrame::senderOf(id)));
     }
     return result;
 }
@@ -42,16 +45,15 @@ QStringList answers(const QSignalSpy &spy)
 QVector<QPair<quint32, QByteArray>> upgradeFrames(
     const TestFirmware::CanUpgradeInputs &image, int requests = 1)
 {
-    QVector<QPair<quint32, QByteArray>> frames(requests, { 0x1FF00, QByteArray() });
-    QByteArray inquire(8, '\0');
-    qToBigEndian(quint32(image.chkSum), inquire.data() + 4);
-    frames.append({ 0x20000, inquire });
-    frames.append({ 0x30000, QByteArray() });
+    QVector<QPair<quint32, QByteArray>> frames(
+        requests, { CanBootFrame::RequestBootId, QByteArray() });
+    frames.append({ CanBootFrame::InquireBootId, CanBootFrame::inquireData(image.chkSum) });
+    frames.append({ CanBootFrame::EraseFlashId, QByteArray() });
     for (const QString &line : image.s19Data) {
-        for (int start = 0; start < line.size(); start += 8)
-            frames.append({ 0x40000, line.mid(start, 8).toLatin1() });
+        for (const QByteArray &slice : CanBootFrame::slicesOf(line))
+            frames.append({ CanBootFrame::DataId, slice });
     }
-    frames.append({ 0x50000, QByteArray() });
+    frames.append({ CanBootFrame::FinishId, QByteArray() });
     return frames;
 }
 

@@ -102,12 +102,9 @@ public:
             return QByteArray();
         if (subCommand == UartFrame::RequestUpgrade && baud == 9600)
             return QByteArray();
-        QByteArray body;
-        body.append(char(m_refused.contains(subCommand) ? 0 : 1));
-        body.append(char(subCommand));
-        if (subCommand == UartFrame::RequestUpgrade)
-            body.append(m_tag);
-        return m_noise + UartFrame::build(0x00, body);
+        return m_noise
+            + UartFrame::reply(0x00, !m_refused.contains(subCommand), subCommand,
+                subCommand == UartFrame::RequestUpgrade ? m_tag : QByteArray());
     }
 
 private:

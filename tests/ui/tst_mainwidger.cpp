@@ -24,6 +24,7 @@
 #include "ui/uiparameter.h"
 #include "ui/uirealtimerecording.h"
 #include "uitestsupport.h"
+#include "upgrade/canupgrade.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -80,6 +81,7 @@ void TestMainWidger::initTestCase()
                   .arg(port)
                   .toUtf8());
     SignalValues::instance();
+    CanService::provideUpgradeSession(new CanUpgrade);
 }
 
 void TestMainWidger::init()

@@ -5,6 +5,7 @@
 #include "ui/uifirmware.h"
 #include "ui/uifirmwareupdatedialog.h"
 #include "uitestsupport.h"
+#include "upgrade/canupgrade.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -63,7 +64,8 @@ const QByteArray S19 = TestFirmware::s19(200, "ZK100", "ZK-BMS V3.0.01");
 
 void TestUiFirmware::initTestCase()
 {
-    // The page asks for the CAN service; it stays closed.
+    // The page asks for the CAN service, as start-up leaves it; it stays closed.
+    CanService::provideUpgradeSession(new CanUpgrade);
     CanService::instance();
 }
 

@@ -1,4 +1,4 @@
-#include "can/crc16.h"
+#include "log/crc16.h"
 #include "upgrade/uartframe.h"
 #include "upgrade/uartimage.h"
 
@@ -16,6 +16,8 @@ private slots:
     void requestFrames_data();
     void requestFrames();
     void requestFieldsRoundTrip();
+    void replies_data();
+    void replies();
     void hexTextBreaksAfterEvery16thByte();
 
     void receiveBuffer_data();
@@ -97,6 +99,35 @@ void TestUartFrame::requestFieldsRoundTrip()
     QList<QByteArray> frames;
     QCOMPARE(drain(buffer, &frames), QList<Kind> { UartReceiveBuffer::Frame });
     QCOMPARE(frames, QList<QByteArray> { frame });
+}
+
+void TestUartFrame::replies_data()
+{
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<int>("subCommand");
+    QTest::addColumn<QByteArray>("tag");
+    QTest::addColumn<QByteArray>("frame");
+    // Written out by hand, the CRC computed apart from the program.
+    QTest::newRow("version answered")
+        << true << 1 << QByteArray("ZK100") << hex("AA550050070101 5A4B313030 B2D4 0D0A");
+    QTest::newRow("start frame refused")
+        << false << 3 << QByteArray() << hex("AA5500500200 03382B0D0A");
+}
+
+void TestUartFrame::replies()
+{
+    QFETCH(bool, accepted);
+    QFETCH(int, subCommand);
+    QFETCH(QByteArray, tag);
+    QFETCH(QByteArray, frame);
+    const QByteArray reply = UartFrame::reply(0x00, accepted, quint16(subCommand), tag);
+    QCOMPARE(reply.toHex(' '), frame.toHex(' '));
+    QCOMPARE(UartFrame::isAccepted(reply), accepted);
+    if (!tag.isEmpty())
+        QCOMPARE(UartFrame::revisionTag(reply), tag);
+    QCOMPARE(
+        UartFrame::fromLittleEndian16(UartFrame::littleEndian16(quint16(subCommand << 8 | 0x5A))),
+        quint16(subCommand << 8 | 0x5A));
 }
 
 void TestUartFrame::hexTextBreaksAfterEvery16thByte()

@@ -76,9 +76,7 @@ QByteArray rawFrame(quint8 target, quint8 command, const QByteArray &body)
 
 QByteArray accepted(quint16 subCommand, const QByteArray &extra = QByteArray())
 {
-    QByteArray body(1, char(1));
-    body.append(char(subCommand));
-    return UartFrame::build(0x00, body + extra);
+    return UartFrame::reply(0x00, true, subCommand, extra);
 }
 
 } // namespace

@@ -12,11 +12,11 @@
 #include "formats/signalformat.h"
 
 #include "can/canbusconfig.h"
-#include "can/canupgrade.h"
 #include "can/commandprotocol.h"
 #include "signals/framekey.h"
 #include "signals/signalnames.h"
 #include "signals/signalvalues.h"
+#include "upgrade/canbootframe.h"
 
 #include <QCanBusDevice>
 #include <QElapsedTimer>
@@ -98,7 +98,7 @@ const QStringList PcAndBatteryFrames = {
     frameText(FrameKey::identifier(FrameKey::PackStatus, 2), QByteArray::fromHex("02120D")),
     frameText(CommandProtocol::requestId(CommandProtocol::WriteParameter, 1), "\x01"),
     frameText(CommandProtocol::requestId(0, CommandProtocol::SetDeviceIdDestination), "\x05"),
-    frameText(CanUpgrade::EraseFlashId, {}),
+    frameText(CanBootFrame::EraseFlashId, {}),
     frameText(CommandProtocol::replyId(CommandProtocol::WriteParameter, 1), "\x01\x01"),
 };
 

@@ -1,8 +1,10 @@
 #pragma once
 
-#include "can/busheadroom.h"
-#include "can/canservice.h"
-#include "can/framepacer.h"
+#include "busheadroom.h"
+#include "canbootframe.h"
+#include "framepacer.h"
+
+#include "can/upgradesession.h"
 
 #include <QByteArray>
 #include <QList>
@@ -13,19 +15,18 @@
 
 class QTimer;
 
-// The firmware upgrade over CAN, the CAN service's step machine: asks the batteries' boot
+// The firmware upgrade over CAN, a step machine: asks the batteries' boot
 // loaders to start, checks them ready for an image of this checksum, has them erase flash,
 // streams the S-record lines of the image and finishes. Each step is driven by a 2 ms tick and
 // confirmed by an answer frame; a step is tried MaxTries times.
 //
-//   step               host sends                      good answer, id (step << 16) | sender
-//   US_REQUEST_BOOT    0x1FF00  no data                55 + the first 5 bytes of bootVersion
-//   US_INQUIRE_BOOT    0x20000  00 00 00 00 + chkSum   55
-//                               (big-endian)
-//   US_ERASER_FLASH    0x30000  no data                55
-//   US_SEND_DATA       0x40000  each line in slices    none awaited; anything but 55 aborts,
-//                               of 8 Latin-1 bytes     even in US_UPGRADE_FINISH
-//   US_UPGRADE_FINISH  0x50000  no data                55
+//   step               frames (CanBootFrame)           good answer
+//   US_REQUEST_BOOT    Request                         55 + the first 5 bytes of bootVersion
+//   US_INQUIRE_BOOT    Inquire, with chkSum            55
+//   US_ERASER_FLASH    Erase                           55
+//   US_SEND_DATA       Data, each line in slices       none awaited; anything but 55 aborts,
+//                                                      even in US_UPGRADE_FINISH
+//   US_UPGRADE_FINISH  Finish                          55
 //
 // The boot request is answered by every battery that enters its boot loader, each under its own
 // number (the answer identifier's low byte). Going on at the first answer would leave a battery
@@ -56,29 +57,30 @@ class QTimer;
 // answered the boot request are named through leftInBootLoaders(): they wait there, whatever
 // step they were cut off in, and an upgrade sent again starts them over.
 //
-// The CAN service owns one, forwards its own upgrade methods and its tick slot to it, and
-// passes on the signals, which are the service's signals of the same names. Frames go out
-// through sendFrame(), connected directly to the service's sendFrame(). Texts, log lines and
-// the UpgradeState keys are the service's, since the service is what the firmware page and the
-// log reader see.
+// The CAN service is handed one at start-up (UpgradeSession), forwards its own upgrade methods
+// and its tick slot to it and passes on the signals as its own: the firmware page and the log
+// reader see the service, so the state keys are those of the service's UpgradeState and the
+// log lines name the service's methods.
 //
 // Threads: GUI thread only, like the service.
-class CanUpgrade : public QObject
+class CanUpgrade : public UpgradeSession
 {
     Q_OBJECT
 
 public:
-    using UpgradeState = CanService::UpgradeState;
+    // The steps, numbered as the service's UpgradeState and as the frames' steps.
+    enum UpgradeState {
+        US_IDLE = 0,
+        US_REQUEST_BOOT = CanBootFrame::Request,
+        US_INQUIRE_BOOT = CanBootFrame::Inquire,
+        US_ERASER_FLASH = CanBootFrame::Erase,
+        US_SEND_DATA = CanBootFrame::Data,
+        US_UPGRADE_FINISH = CanBootFrame::Finish,
+    };
+    Q_ENUM(UpgradeState)
 
-    static constexpr quint32 RequestBootId = 0x1FF00;
-    static constexpr quint32 InquireBootId = 0x20000;
-    static constexpr quint32 EraseFlashId = 0x30000;
-    static constexpr quint32 DataId = 0x40000;
-    static constexpr quint32 FinishId = 0x50000;
-    // The first byte of every good answer ("U").
-    static constexpr quint8 GoodAnswer = 0x55;
-    static constexpr int BootVersionSize = 5;
-    static constexpr int SliceSize = 8;
+    static constexpr int BootVersionSize = CanBootFrame::BootVersionSize;
+    static constexpr int SliceSize = CanBootFrame::SliceSize;
 
     static constexpr int TickMs = 2;
     static constexpr int MaxTries = 4;
@@ -107,48 +109,42 @@ public:
     // Starts (or restarts from the beginning) with these inputs; 0. expected: the batteries
     // that should answer the boot request (device numbers 0 to 27).
     int start(const QStringList &s19Data, uint chkSum, const QByteArray &bootVersion,
-        const QList<int> &expected);
+        const QList<int> &expected) override;
     // Back to US_IDLE without a word.
-    void stop();
+    void stop() override;
     UpgradeState state() const { return m_state; }
+    int step() const override { return m_state; }
     // The batteries that answered the boot request so far in this upgrade, in ascending order.
     QList<int> bootAnswers() const { return m_bootAnswers; }
 
     // How many frames sent are still on their way to the adapter (none when not given).
-    void setBacklog(std::function<int()> backlog) { m_backlog = std::move(backlog); }
+    void setBacklog(std::function<int()> backlog) override { m_backlog = std::move(backlog); }
     // The bit rate the bus was opened with, for the data step's pace.
-    void setBusBitRate(int bitsPerSecond);
+    void setBusBitRate(int bitsPerSecond) override;
     // Every frame the adapter received; counted while an upgrade runs.
-    void hear(quint32 id, const QByteArray &data);
+    void hear(quint32 id, const QByteArray &data) override;
     // The pace the data step keeps now, in frames a second.
-    int dataFramesPerSecond();
+    int dataFramesPerSecond() override;
 
     // The key of a state ("US_SEND_DATA").
     static QString keyOf(UpgradeState state);
 
-public slots:
     // The upgrade timer's tick.
-    void OnTimerTimeOut();
-    // An answer frame: identifier bits 16 and up 1 to 5, 8 data bytes, from a battery below 28.
-    void processAnswer(quint32 id, const QByteArray &data);
-    // The adapter could not send a frame.
-    void OnTransmitFailed(quint32 id, const QByteArray &data);
-    // The bus is being closed.
-    void OnBusClosed();
+    void tick() override;
+    // Takes the boot loaders' answers (CanBootFrame::isAnswer), 8 data bytes, from a battery
+    // below 28.
+    bool takeAnswer(quint32 id, const QByteArray &data) override;
+    // Every frame of the upgrade that the adapter could not send ends it.
+    void transmitFailed(quint32 id, const QByteArray &data) override;
+    void busClosed() override;
 
-signals:
-    void sendFrame(ulong id, QByteArray data);
-    void newUpgradeData(QString data);
-    void newUpgradeState(QString state);
-    void upgradeProgress(int value);
-    void upgradeFinished(bool success);
-    // The boot request's answers are in (see the class comment): answered and missing (expected
-    // but silent), each in ascending order. A directly connected receiver may stop() here.
-    void bootAnswersCollected(QList<int> answered, QList<int> missing);
-    // After a failure: the batteries that answered the boot request, now in their boot loaders.
-    void leftInBootLoaders(QList<int> devIds);
+    // Signals (UpgradeSession): bootAnswersCollected() when the boot request's answers are in
+    // (see the class comment), answered and missing (expected but silent) each in ascending
+    // order, a directly connected receiver may stop() there; leftInBootLoaders() after a
+    // failure, the batteries that answered the boot request, now in their boot loaders.
 
 private:
+    void processAnswer(quint32 id, const QByteArray &data);
     void sendStepFrame(quint32 id, const QByteArray &data);
     void sendNextLine();
     void runTimeoutRule();
@@ -160,10 +156,9 @@ private:
     void failAt(UpgradeState step);
     // The result (false), then the text; back to US_IDLE.
     void fail(const QString &text);
-    static bool isUpgradeFrame(quint32 id);
     void resetCounters();
 
-    UpgradeState m_state = CanService::US_IDLE;
+    UpgradeState m_state = US_IDLE;
     QStringList m_s19Data;
     uint m_chkSum = 0;
     QByteArray m_bootVersion;

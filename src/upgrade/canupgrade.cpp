@@ -1,34 +1,30 @@
 #include "canupgrade.h"
 
 #include "can/canframebits.h"
+#include "log/bytetext.h"
+#include "log/frametranscript.h"
 #include "log/logger.h"
 
 #include "signals/batterybank.h"
 
 #include <QMetaEnum>
 #include <QTimer>
-#include <QtEndian>
 
 #include <algorithm>
 
 namespace {
 
-QString hexText(const QByteArray &data)
-{
-    return QString::fromLatin1(data.toHex(' '));
-}
-
 // The warning that goes with a bad answer, by the state the answer belongs to.
-const char *badAnswerMessage(CanService::UpgradeState state)
+const char *badAnswerMessage(CanUpgrade::UpgradeState state)
 {
     switch (state) {
-    case CanService::US_REQUEST_BOOT:
+    case CanUpgrade::US_REQUEST_BOOT:
         return "CanService::processCanFrame: failed in requesting upgrade; id:";
-    case CanService::US_INQUIRE_BOOT:
+    case CanUpgrade::US_INQUIRE_BOOT:
         return "CanService::processCanFrame: failed in checking device ready; id:";
-    case CanService::US_ERASER_FLASH:
+    case CanUpgrade::US_ERASER_FLASH:
         return "CanService::processCanFrame: failed in erasering flash; id:";
-    case CanService::US_SEND_DATA:
+    case CanUpgrade::US_SEND_DATA:
         return "CanService::processCanFrame: failed in sending data; id:";
     default:
         return "CanService::processCanFrame: failed in completing upgrading; id:";
@@ -38,7 +34,7 @@ const char *badAnswerMessage(CanService::UpgradeState state)
 } // namespace
 
 CanUpgrade::CanUpgrade(QObject *parent)
-    : QObject(parent)
+    : UpgradeSession(parent)
     , m_timer(new QTimer(this))
     , m_pacer(MaxDataFramesPerSecond, DataBurstFrames)
 {
@@ -46,7 +42,7 @@ CanUpgrade::CanUpgrade(QObject *parent)
     m_timer->setInterval(TickMs);
     // Coarse timers may fire early or late by 5 %; the ticks count time for the timeouts.
     m_timer->setTimerType(Qt::PreciseTimer);
-    connect(m_timer, &QTimer::timeout, this, &CanUpgrade::OnTimerTimeOut);
+    connect(m_timer, &QTimer::timeout, this, &CanUpgrade::tick);
 }
 
 QString CanUpgrade::keyOf(UpgradeState state)
@@ -72,7 +68,7 @@ int CanUpgrade::start(const QStringList &s19Data, uint chkSum, const QByteArray 
     m_lineIndex = 0;
     m_nextSendTick = 1;
     resetCounters();
-    m_state = CanService::US_REQUEST_BOOT;
+    m_state = US_REQUEST_BOOT;
     m_timer->start();
     return 0;
 }
@@ -80,7 +76,7 @@ int CanUpgrade::start(const QStringList &s19Data, uint chkSum, const QByteArray 
 void CanUpgrade::stop()
 {
     ++m_runs;
-    m_state = CanService::US_IDLE;
+    m_state = US_IDLE;
     resetCounters();
     m_timer->stop();
 }
@@ -92,7 +88,7 @@ void CanUpgrade::setBusBitRate(int bitsPerSecond)
 
 void CanUpgrade::hear(quint32 id, const QByteArray &data)
 {
-    if (m_state != CanService::US_IDLE)
+    if (m_state != US_IDLE)
         m_headroom.hear(id, data);
 }
 
@@ -110,42 +106,39 @@ void CanUpgrade::resetCounters()
     m_retryCount = 0;
 }
 
-void CanUpgrade::OnTimerTimeOut()
+void CanUpgrade::tick()
 {
     const int old = m_tickCount;
     const int tick = ++m_tickCount;
-    if (m_state > CanService::US_UPGRADE_FINISH) {
+    if (m_state > US_UPGRADE_FINISH) {
         m_timer->stop();
         resetCounters();
         return;
     }
 
     switch (m_state) {
-    case CanService::US_REQUEST_BOOT:
+    case US_REQUEST_BOOT:
         if (old == 0)
-            sendStepFrame(RequestBootId, QByteArray());
+            sendStepFrame(CanBootFrame::RequestBootId, QByteArray());
         else if (tick > RequestBootTimeoutTicks)
             endBootCollection();
         break;
-    case CanService::US_INQUIRE_BOOT:
-        if (old == 0) {
-            QByteArray data(8, '\0');
-            qToBigEndian(quint32(m_chkSum), data.data() + 4);
-            sendStepFrame(InquireBootId, data);
-        } else if (tick > InquireBootTimeoutTicks) {
-            runTimeoutRule();
-        }
-        break;
-    case CanService::US_ERASER_FLASH:
+    case US_INQUIRE_BOOT:
         if (old == 0)
-            sendStepFrame(EraseFlashId, QByteArray());
+            sendStepFrame(CanBootFrame::InquireBootId, CanBootFrame::inquireData(m_chkSum));
+        else if (tick > InquireBootTimeoutTicks)
+            runTimeoutRule();
+        break;
+    case US_ERASER_FLASH:
+        if (old == 0)
+            sendStepFrame(CanBootFrame::EraseFlashId, QByteArray());
         else if (tick > EraseFlashTimeoutTicks)
             runTimeoutRule();
         break;
-    case CanService::US_SEND_DATA:
+    case US_SEND_DATA:
         if (tick == m_nextSendTick) {
             const int slices = m_lineIndex < m_s19Data.size()
-                ? (m_s19Data.at(m_lineIndex).size() + SliceSize - 1) / SliceSize
+                ? CanBootFrame::sliceCount(m_s19Data.at(m_lineIndex))
                 : 0;
             // Held back while the adapter's thread lags behind, and until the pace allows the
             // whole line; the tick count goes on, so the step's timeout still counts from the
@@ -167,16 +160,16 @@ void CanUpgrade::OnTimerTimeOut()
             runTimeoutRule();
         }
         break;
-    case CanService::US_UPGRADE_FINISH:
+    case US_UPGRADE_FINISH:
         if (old == FinishSendTick - 1)
-            sendStepFrame(FinishId, QByteArray());
+            sendStepFrame(CanBootFrame::FinishId, QByteArray());
         else if (tick > FinishTimeoutTicks)
             runTimeoutRule();
         break;
     default:
         m_timer->stop();
         resetCounters();
-        m_state = CanService::US_IDLE;
+        m_state = US_IDLE;
         break;
     }
 }
@@ -184,20 +177,19 @@ void CanUpgrade::OnTimerTimeOut()
 void CanUpgrade::sendStepFrame(quint32 id, const QByteArray &data)
 {
     emit sendFrame(id, data);
-    emit newUpgradeData(CanService::sendLine(id, data));
+    emit newUpgradeData(FrameTranscript::sendLine(id, data));
 }
 
 void CanUpgrade::sendNextLine()
 {
     const int lineCount = m_s19Data.size();
     if (m_lineIndex < lineCount) {
-        const QString &line = m_s19Data.at(m_lineIndex);
-        for (int start = 0; start < line.size(); start += SliceSize)
-            sendStepFrame(DataId, line.mid(start, SliceSize).toLatin1());
+        for (const QByteArray &slice : CanBootFrame::slicesOf(m_s19Data.at(m_lineIndex)))
+            sendStepFrame(CanBootFrame::DataId, slice);
         m_tickCount = 0;
         m_nextSendTick = 1;
     } else {
-        m_state = CanService::US_UPGRADE_FINISH;
+        m_state = US_UPGRADE_FINISH;
         resetCounters();
     }
     // Truncated, in floating point, as the page has always shown it; an image without lines
@@ -215,7 +207,7 @@ void CanUpgrade::runTimeoutRule()
         return;
     }
     const QString key = keyOf(m_state);
-    fail(CanService::tr("time out at state: %1.").arg(key));
+    fail(tr("time out at state: %1.").arg(key));
     QLOG_WARN() << "CanService::OnUpgradeTimerTimeOut: time out at state:" << key << ".\r\n";
 }
 
@@ -252,39 +244,44 @@ QList<int> CanUpgrade::missingBatteries() const
     return missing;
 }
 
+bool CanUpgrade::takeAnswer(quint32 id, const QByteArray &data)
+{
+    if (!CanBootFrame::isAnswer(id))
+        return false;
+    processAnswer(id, data);
+    return true;
+}
+
 void CanUpgrade::processAnswer(quint32 id, const QByteArray &data)
 {
-    const auto step = UpgradeState(id >> 16);
-    if (m_state == CanService::US_IDLE || data.size() < 8)
+    const auto step = UpgradeState(CanBootFrame::stepOfAnswer(id));
+    if (m_state == US_IDLE || data.size() < CanBootFrame::AnswerSize)
         return;
-    bool good = quint8(data.at(0)) == GoodAnswer;
-    if (good && step == CanService::US_REQUEST_BOOT) {
-        // A boot version shorter than 5 bytes never matches.
-        good = m_bootVersion.size() >= BootVersionSize
-            && data.mid(1, BootVersionSize) == m_bootVersion.left(BootVersionSize);
-    }
+    bool good = CanBootFrame::isAccepted(data);
+    if (good && step == US_REQUEST_BOOT)
+        good = CanBootFrame::carriesBootVersion(data, m_bootVersion);
     // The boot loader answers a line only to refuse it, and the refusal of one of the last lines
     // can come once the finish step has begun: the image has a hole all the same.
-    const bool lateRefusal = step == CanService::US_SEND_DATA && m_state > step && !good;
+    const bool lateRefusal = step == US_SEND_DATA && m_state > step && !good;
     if (step != m_state && !lateRefusal)
         return;
-    emit newUpgradeData(CanService::recvLine(id, data));
+    emit newUpgradeData(FrameTranscript::recvLine(id, data));
 
     if (!good) {
         failAt(step);
-        QLOG_WARN() << badAnswerMessage(step) << id << "; data:" << hexText(data);
+        QLOG_WARN() << badAnswerMessage(step) << id << "; data:" << ByteText::hexPairs(data);
         return;
     }
-    if (m_state == CanService::US_REQUEST_BOOT) {
+    if (m_state == US_REQUEST_BOOT) {
         // Collected until the step's time is up (see the class comment).
-        const int devId = int(id & 0xFFu);
+        const int devId = CanBootFrame::senderOf(id);
         const auto at = std::lower_bound(m_bootAnswers.begin(), m_bootAnswers.end(), devId);
         if (at == m_bootAnswers.end() || *at != devId)
             m_bootAnswers.insert(at, devId);
         return;
     }
     // The host does not wait for the lines; a good answer to one changes nothing.
-    if (m_state != CanService::US_SEND_DATA)
+    if (m_state != US_SEND_DATA)
         moveToNextUpgradeState(true);
 }
 
@@ -294,15 +291,15 @@ void CanUpgrade::moveToNextUpgradeState(bool ok)
         failAt(m_state);
         return;
     }
-    if (m_state == CanService::US_UPGRADE_FINISH) {
-        m_state = CanService::US_IDLE;
+    if (m_state == US_UPGRADE_FINISH) {
+        m_state = US_IDLE;
         emit upgradeProgress(100);
         emit upgradeFinished(true);
         return;
     }
     resetCounters();
     m_state = UpgradeState(m_state + 1);
-    if (m_state == CanService::US_SEND_DATA) {
+    if (m_state == US_SEND_DATA) {
         m_nextSendTick = 1;
         m_pacer.restart();
     }
@@ -311,7 +308,7 @@ void CanUpgrade::moveToNextUpgradeState(bool ok)
 void CanUpgrade::failAt(UpgradeState step)
 {
     const QString key = keyOf(step);
-    fail(CanService::tr("failed at state: %1.").arg(key));
+    fail(tr("failed at state: %1.").arg(key));
     QLOG_WARN() << "CanService::moveToNextUpgradeState: failed at state:" << key << ".\r\n";
 }
 
@@ -320,39 +317,33 @@ void CanUpgrade::fail(const QString &text)
     const QList<int> inBootLoaders = m_bootAnswers;
     resetCounters();
     // The next tick stops the timer.
-    m_state = CanService::US_IDLE;
+    m_state = US_IDLE;
     emit upgradeFinished(false);
     emit newUpgradeState(text);
     if (!inBootLoaders.isEmpty())
         emit leftInBootLoaders(inBootLoaders);
 }
 
-void CanUpgrade::OnTransmitFailed(quint32 id, const QByteArray &data)
+void CanUpgrade::transmitFailed(quint32 id, const QByteArray &data)
 {
     // Every frame of the upgrade counts: a lost slice leaves a hole in the image, and a lost
     // step frame is lost for good when the adapter is closed (a resend at the step's timeout
     // would only stall the upgrade). The first loss ends the upgrade; slices still on their
     // way to the adapter are then no longer its business.
-    if (m_state == CanService::US_IDLE || !isUpgradeFrame(id))
+    if (m_state == US_IDLE || !CanBootFrame::isHostFrame(id))
         return;
     const QString key = keyOf(m_state);
-    fail(CanService::tr("failed at state: %1.").arg(key));
+    fail(tr("failed at state: %1.").arg(key));
     QLOG_WARN() << "CanService::OnTransmitFailed: failed to transmit upgrade frame at state:" << key
-                << "; id:" << id << "; data:" << hexText(data);
+                << "; id:" << id << "; data:" << ByteText::hexPairs(data);
 }
 
-void CanUpgrade::OnBusClosed()
+void CanUpgrade::busClosed()
 {
-    if (m_state == CanService::US_IDLE)
+    if (m_state == US_IDLE)
         return;
     const QString key = keyOf(m_state);
-    fail(CanService::tr("failed at state: %1.").arg(key));
+    fail(tr("failed at state: %1.").arg(key));
     QLOG_WARN() << "CanService::closeService: bus closed during the upgrade at state:" << key
                 << ".";
-}
-
-bool CanUpgrade::isUpgradeFrame(quint32 id)
-{
-    return id == RequestBootId || id == InquireBootId || id == EraseFlashId || id == DataId
-        || id == FinishId;
 }

@@ -1,21 +1,23 @@
-// The firmware upgrade over CAN, through CanService's public API: a real CanDevice on a
+// The firmware upgrade over CAN (CanUpgrade), through CanService's public API, as start-up
+// hands it to the service: a real CanDevice on a
 // scripted bus whose boot loader answers as each test sets it. Tests about single ticks call
 // the tick slot themselves and inject the answers straight into OnNewCanFrame, so that no
 // event loop (and no timer tick) runs in between.
 
 #include "can/adaptertype.h"
-#include "playedbms.h"
-#include "scriptedbus.h"
+#include "canservice/playedbms.h"
+#include "canservice/scriptedbus.h"
 #include "support/capturedestination.h"
 #include "support/parameterset.h"
 
-#include "can/busheadroom.h"
 #include "can/candevice.h"
 #include "can/canframebits.h"
 #include "can/canservice.h"
-#include "can/canupgrade.h"
 #include "signals/batterybank.h"
 #include "signals/signalvalues.h"
+#include "upgrade/busheadroom.h"
+#include "upgrade/canbootframe.h"
+#include "upgrade/canupgrade.h"
 
 #include <QElapsedTimer>
 #include <QMap>
@@ -37,16 +39,16 @@ constexpr uint ChkSum = 0x12345678;
 
 QByteArray answer(std::initializer_list<int> bytes)
 {
-    QByteArray data(8, '\0');
-    int i = 0;
-    for (int byte : bytes)
-        data[i++] = char(byte);
-    return data;
+    QByteArray rest;
+    for (auto byte = bytes.begin() + 1; byte != bytes.end(); ++byte)
+        rest.append(char(*byte));
+    return CanBootFrame::answer(quint8(*bytes.begin()), rest);
 }
 
 quint32 answerId(quint32 requestId)
 {
-    return (requestId & 0xFFFF0000u) | BootDevId;
+    return CanBootFrame::answerId(
+        CanBootFrame::Step(CanBootFrame::stepOfHostFrame(requestId)), BootDevId);
 }
 
 // Three short records: 20 characters (3 slices), 16 (2) and 12 (2), CR LF ends.
@@ -71,9 +73,8 @@ QStringList slicesOf(const QStringList &lines)
 {
     QStringList frames;
     for (const QString &line : lines) {
-        for (int start = 0; start < line.size(); start += 8) {
-            frames.append(ScriptedBus::text({ CanUpgrade::DataId, line.mid(start, 8).toLatin1() }));
-        }
+        for (const QByteArray &slice : CanBootFrame::slicesOf(line))
+            frames.append(ScriptedBus::text({ CanBootFrame::DataId, slice }));
     }
     return frames;
 }
@@ -116,10 +117,10 @@ public:
     }
     void setGoodAnswers()
     {
-        setAnswer(CanUpgrade::RequestBootId, answer({ 0x55, 'Z', 'K', '1', '0', '0' }));
-        setAnswer(CanUpgrade::InquireBootId, answer({ 0x55 }));
-        setAnswer(CanUpgrade::EraseFlashId, answer({ 0x55 }));
-        setAnswer(CanUpgrade::FinishId, answer({ 0x55 }));
+        setAnswer(CanBootFrame::RequestBootId, answer({ 0x55, 'Z', 'K', '1', '0', '0' }));
+        setAnswer(CanBootFrame::InquireBootId, answer({ 0x55 }));
+        setAnswer(CanBootFrame::EraseFlashId, answer({ 0x55 }));
+        setAnswer(CanBootFrame::FinishId, answer({ 0x55 }));
     }
 
     QList<ScriptedBus::Frame> respond(const ScriptedBus::Frame &request)
@@ -144,6 +145,7 @@ private slots:
     void init();
     void cleanup();
 
+    void serviceStatesAreTheSessionsSteps();
     void fullUpgradeFramesTranscriptAndProgress();
     void linesAreCutIntoSlicesOfEight_data();
     void linesAreCutIntoSlicesOfEight();
@@ -213,7 +215,7 @@ void TestCanUpgrade::init()
     m_bus->setResponder([bms, boot](const ScriptedBus::Frame &frame) {
         return (frame.id >> 24) == 0x18 ? bms->respond(frame) : boot->respond(frame);
     });
-    m_service.reset(new CanService(new CanDevice(m_bus)));
+    m_service.reset(new CanService(new CanDevice(m_bus), new CanUpgrade));
     QCOMPARE(m_service->initService(AdapterType::UsbCan2, 0, true, 0, 250), 0);
 
     m_events.clear();
@@ -345,6 +347,18 @@ QStringList TestCanUpgrade::warnings() const
     return found;
 }
 
+void TestCanUpgrade::serviceStatesAreTheSessionsSteps()
+{
+    // The service reports the session's step as its own UpgradeState: same numbers, same keys.
+    const QMetaEnum service = QMetaEnum::fromType<CanService::UpgradeState>();
+    const QMetaEnum session = QMetaEnum::fromType<CanUpgrade::UpgradeState>();
+    QCOMPARE(service.keyCount(), session.keyCount());
+    for (int i = 0; i < session.keyCount(); ++i) {
+        QCOMPARE(service.value(i), session.value(i));
+        QCOMPARE(QByteArray(service.key(i)), QByteArray(session.key(i)));
+    }
+}
+
 void TestCanUpgrade::fullUpgradeFramesTranscriptAndProgress()
 {
     QCOMPARE(m_service->startUpgrading(ThreeLines, ChkSum, BootVersion), 0);
@@ -455,33 +469,33 @@ void TestCanUpgrade::badAnswerEndsTheUpgrade_data()
     QTest::addColumn<QString>("warning");
 
     QTest::newRow("request boot, one byte of the boot version different")
-        << BootVersion << ThreeLines << CanUpgrade::RequestBootId
+        << BootVersion << ThreeLines << CanBootFrame::RequestBootId
         << answer({ 0x55, 'Z', 'K', '1', '0', '1' }) << "US_REQUEST_BOOT"
         << "failed in requesting upgrade; id: 65539 ; data: \"55 5a 4b 31 30 31 00 00\" ";
     QTest::newRow("request boot, a boot version of 4 bytes never matches")
-        << QByteArray("ZK10") << ThreeLines << CanUpgrade::RequestBootId
+        << QByteArray("ZK10") << ThreeLines << CanBootFrame::RequestBootId
         << answer({ 0x55, 'Z', 'K', '1', '0', 0x00 }) << "US_REQUEST_BOOT"
         << "failed in requesting upgrade; id: 65539 ; data: \"55 5a 4b 31 30 00 00 00\" ";
     QTest::newRow("request boot, not U")
-        << BootVersion << ThreeLines << CanUpgrade::RequestBootId
+        << BootVersion << ThreeLines << CanBootFrame::RequestBootId
         << answer({ 0x56, 'Z', 'K', '1', '0', '0' }) << "US_REQUEST_BOOT"
         << "failed in requesting upgrade; id: 65539 ; data: "
            "\"56 5a 4b 31 30 30 00 00\" ";
     QTest::newRow("inquire boot refused")
-        << BootVersion << ThreeLines << CanUpgrade::InquireBootId << answer({ 0xAA })
+        << BootVersion << ThreeLines << CanBootFrame::InquireBootId << answer({ 0xAA })
         << "US_INQUIRE_BOOT"
         << "failed in checking device ready; id: 131075 ; data: \"aa 00 00 00 00 00 00 00\" ";
     QTest::newRow("erase refused")
-        << BootVersion << ThreeLines << CanUpgrade::EraseFlashId << answer({ 0xAA })
+        << BootVersion << ThreeLines << CanBootFrame::EraseFlashId << answer({ 0xAA })
         << "US_ERASER_FLASH"
         << "failed in erasering flash; id: 196611 ; data: \"aa 00 00 00 00 00 00 00\" ";
     // Long enough for the refusal to come back before the last line has gone.
     QTest::newRow("a record refused")
-        << BootVersion << image(30) << CanUpgrade::DataId << answer({ 0xAA, 0x01 })
+        << BootVersion << image(30) << CanBootFrame::DataId << answer({ 0xAA, 0x01 })
         << "US_SEND_DATA"
         << "failed in sending data; id: 262147 ; data: \"aa 01 00 00 00 00 00 00\" ";
     QTest::newRow("finish refused")
-        << BootVersion << ThreeLines << CanUpgrade::FinishId << answer({ 0x00 })
+        << BootVersion << ThreeLines << CanBootFrame::FinishId << answer({ 0x00 })
         << "US_UPGRADE_FINISH"
         << "failed in completing upgrading; id: 327683 ; data: \"00 00 00 00 00 00 00 00\" ";
 }
@@ -570,7 +584,7 @@ void TestCanUpgrade::stepTriedFourTimes()
     }
     QCOMPARE(sentAt, sendTicks);
     QCOMPARE(failedAt, failTick);
-    const QString key = CanUpgrade::keyOf(CanService::UpgradeState(state));
+    const QString key = CanUpgrade::keyOf(CanUpgrade::UpgradeState(state));
     QCOMPARE(eventsStartingWith("finished") + eventsStartingWith("state"),
         QStringList({ "finished: false", "state: time out at state: " + key + "." }));
     QCOMPARE(warnings(),
@@ -642,7 +656,7 @@ void TestCanUpgrade::bootAnswersAreCollectedFromEveryBattery()
             [this] { m_service->stopUpgrading(); });
     }
     // The test answers for the batteries.
-    m_boot->silence(CanUpgrade::RequestBootId);
+    m_boot->silence(CanBootFrame::RequestBootId);
     QCOMPARE(m_service->startUpgrading(ThreeLines, ChkSum, BootVersion, expected), 0);
     auto *timer = m_service->findChild<QTimer *>(QStringLiteral("upgradeTimer"));
     timer->stop();
@@ -872,7 +886,7 @@ void TestCanUpgrade::upgradeFailsAtOnce()
     if (how == "refuse") {
         auto dataFrames = std::make_shared<std::atomic<int>>(0);
         m_bus->setTransmitRefusal([dataFrames](const ScriptedBus::Frame &frame) {
-            return frame.id == CanUpgrade::DataId && ++*dataFrames == 25;
+            return frame.id == CanBootFrame::DataId && ++*dataFrames == 25;
         });
         QCOMPARE(m_service->startUpgrading(lines, ChkSum, BootVersion), 0);
         QVERIFY(waitForFinish());
@@ -880,7 +894,7 @@ void TestCanUpgrade::upgradeFailsAtOnce()
         const QStringList frames = sentFrames();
         QVERIFY(!frames.contains(QStringLiteral("00050000:")));
         QVERIFY(!frames.contains(
-            ScriptedBus::text({ CanUpgrade::DataId, lines.at(2).mid(32, 8).toLatin1() })));
+            ScriptedBus::text({ CanBootFrame::DataId, lines.at(2).mid(32, 8).toLatin1() })));
     } else if (how == "start closed") {
         m_service->closeService();
         QCOMPARE(m_service->startUpgrading(lines, ChkSum, BootVersion), 0);
@@ -892,9 +906,9 @@ void TestCanUpgrade::upgradeFailsAtOnce()
             m_service->closeService();
         } else {
             // A good answer to a line, however late, changes nothing; a refusal does.
-            m_service->OnNewCanFrame(answerId(CanUpgrade::DataId), answer({ 0x55 }), 0);
+            m_service->OnNewCanFrame(answerId(CanBootFrame::DataId), answer({ 0x55 }), 0);
             QCOMPARE(m_finished->count(), 0);
-            m_service->OnNewCanFrame(answerId(CanUpgrade::DataId), answer({ 0xAA, 0x01 }), 0);
+            m_service->OnNewCanFrame(answerId(CanBootFrame::DataId), answer({ 0xAA, 0x01 }), 0);
         }
         QCOMPARE(m_finished->count(), 1);
     }

@@ -1,4 +1,4 @@
-#include "can/crc16.h"
+#include "log/crc16.h"
 
 #include <QtTest>
 
