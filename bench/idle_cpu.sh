@@ -10,9 +10,14 @@
 #            figure leaves the AdapterTraffic thread out;
 #   floor:   not the program but bench-poll-floor, a thread with an empty 5 ms timer: what the
 #            poll costs on this machine before it does any work.
+# The program runs as a user starts it: from a folder that a first run has already used
+# (config.txt and logs.txt beside it, written by one start of the program before the measured
+# one) and that holds a canbus.ini naming a virtual bus, with the window shown.
 # Each case waits a while for the program to settle, then reads utime + stime of the process
 # (every thread) from /proc/<pid>/stat over the measuring window and prints the share of one core,
-# then that of each thread (from /proc/<pid>/task/*/stat) that took any.
+# then that of each thread (from /proc/<pid>/task/*/stat) that took any, and how often a second
+# the main (GUI) thread went to sleep and woke again (its context switches): a timer that keeps
+# firing while nothing happens shows there first.
 #
 #   bench/idle_cpu.sh [build dir] [seconds] [closed|open|adapter|floor ...]
 #
@@ -38,6 +43,12 @@ ticks() {
     echo $((${12} + ${13}))
 }
 
+# Context switches of the main thread of a process: how often it slept and was woken, or was
+# put aside.
+switches() {
+    awk '/^(non)?voluntary_ctxt_switches:/ { n += $2 } END { print n }' "/proc/$1/task/$1/status"
+}
+
 # Ticks of each thread of a process, one "name ticks" line per thread.
 thread_ticks() {
     local task stat
@@ -53,15 +64,19 @@ thread_ticks() {
 # "threads" as third argument, followed by "; by thread:" and the share of each thread name that
 # took any.
 measure() {
-    local pid=$1 seconds=$2 hz before after threads_before threads_after
+    local pid=$1 seconds=$2 hz before after threads_before threads_after wakes_before
     hz=$(getconf CLK_TCK)
     before=$(ticks "$pid")
-    [ "${3:-}" = threads ] && threads_before=$(thread_ticks "$pid")
+    [ "${3:-}" = threads ] && threads_before=$(thread_ticks "$pid") wakes_before=$(switches "$pid")
     sleep "$seconds"
     after=$(ticks "$pid")
     [ "${3:-}" = threads ] && threads_after=$(thread_ticks "$pid")
     awk -v t=$((after - before)) -v hz="$hz" -v s="$seconds" \
         'BEGIN { printf "%.2f", 100.0 * t / hz / s }'
+    if [ "${3:-}" = threads ]; then
+        awk -v w=$(($(switches "$pid") - wakes_before)) -v s="$seconds" \
+            'BEGIN { printf "; main thread wakes %.1f/s", w / s }'
+    fi
     if [ "${3:-}" = threads ]; then
         printf '%s\n--\n%s\n' "$threads_before" "$threads_after" | awk -v hz="$hz" -v s="$seconds" '
             $0 == "--" { after = 1; next }
@@ -94,6 +109,24 @@ if [ "${1:-}" = "--inner" ]; then
             exit 1
         fi
     }
+    # The user's folder: the bus named beside the program, and the program started once
+    # before, until it has written its config.txt.
+    port=$((20000 + RANDOM % 10000))
+    printf 'plugin=virtualcan\ninterface=tcp://127.0.0.1:%d/can0\n' "$port" >"$dir/canbus.ini"
+    if [ "$kind" != floor ]; then
+        "$dir/upper-computer" >/dev/null 2>&1 &
+        first=$!
+        for _ in $(seq 300); do
+            [ -f "$dir/config.txt" ] && break
+            sleep 0.1
+        done
+        kill "$first" 2>/dev/null || true
+        wait "$first" || true
+        if [ ! -f "$dir/config.txt" ]; then
+            echo "the first run wrote no config.txt" >&2
+            exit 1
+        fi
+    fi
     case $kind in
     closed)
         "$dir/upper-computer" >/dev/null 2>&1 &
@@ -109,8 +142,6 @@ if [ "${1:-}" = "--inner" ]; then
         start_driver --adapter-traffic
         ;;
     open)
-        port=$((20000 + RANDOM % 10000))
-        printf 'plugin=virtualcan\ninterface=tcp://127.0.0.1:%d/can0\n' "$port" >"$dir/canbus.ini"
         "$bin/bms-sim" --interface "tcp://127.0.0.1:$port/can0" \
             --packs "$packs" >/dev/null 2>&1 &
         sim=$!

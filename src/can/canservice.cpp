@@ -125,7 +125,9 @@ int CanService::initService(int canTypeId, int canId, bool isExtern, int canChan
     const bool invoked = QMetaObject::invokeMethod(m_device, "open", Qt::BlockingQueuedConnection,
         Q_RETURN_ARG(int, result), Q_ARG(int, canTypeId), Q_ARG(int, canId), Q_ARG(bool, isExtern),
         Q_ARG(int, canChannel), Q_ARG(int, baud));
-    if (!invoked || result < 0) {
+    // The adapter closes what it had open before it tries again.
+    m_busOpen = invoked && result >= 0;
+    if (!m_busOpen) {
         QLOG_WARN() << "CanService::initService: failed to open can device.";
         return -1;
     }
@@ -134,6 +136,7 @@ int CanService::initService(int canTypeId, int canId, bool isExtern, int canChan
 
 void CanService::closeService()
 {
+    m_busOpen = false;
     QMetaObject::invokeMethod(m_device, "close", Qt::BlockingQueuedConnection);
     SignalValues::instance()->OnCanDeviceClose();
 }
@@ -146,8 +149,12 @@ void CanService::sendFrame(ulong id, const QByteArray &data)
 
 int CanService::waitForReply(const ReplyPattern &pattern)
 {
+    // A closed adapter has dropped the request and hears nothing: no reply can come. Waiting
+    // anyway would keep the GUI thread waking every cycle while the pages poll a closed bus.
+    if (!m_busOpen)
+        return NoReply;
     m_pendingReplies.append(pattern);
-    for (int cycle = 0; cycle < ReplyWaitCycles; ++cycle) {
+    for (int cycle = 0; cycle < ReplyWaitCycles && m_busOpen; ++cycle) {
         // Careful: this runs every pending event of the GUI thread, so any slot of this service
         // or of a page may run here, send its own command and start a wait of its own inside
         // this one. Nothing held across this call may be assumed unchanged afterwards.

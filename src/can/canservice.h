@@ -95,7 +95,8 @@ public:
     // Posts one frame to the adapter; a closed adapter drops it.
     void sendFrame(ulong id, const QByteArray &data);
     // Waits up to ReplyWaitCycles x ReplyWaitCycleMs for a frame that matches the pattern:
-    // Success or NoReply. Other slots run during the wait (see the class comment).
+    // Success or NoReply. Other slots run during the wait (see the class comment). While the
+    // bus is closed, or once it is closed during the wait, NoReply comes without waiting.
     int waitForReply(const ReplyPattern &pattern);
 
     // Commands. Every one returns a CommandResult; those that wait return after the reply, or
@@ -196,6 +197,8 @@ private:
     QVector<DeviceRecord> m_records;
     QThread *m_thread = nullptr;
     CanDevice *m_device = nullptr;
+    // Between a successful initService() and closeService().
+    bool m_busOpen = false;
     // Outstanding waits in the order they began. Equal patterns may be outstanding at once
     // (two pages asking the same battery the same thing); one reply releases the oldest.
     QList<ReplyPattern> m_pendingReplies;

@@ -116,6 +116,7 @@ private slots:
 
     void waitEndsAtTheEndOfTheCycleOfItsReply();
     void noReplyGivesMinusOneAfterAboutASecond();
+    void closingTheBusEndsAWait();
     void readsAreRefusedWhileUpgrading();
     void stringReadWithoutItsLastPartTimesOut();
     void stringReadWithAHoleIsIncomplete_data();
@@ -408,10 +409,14 @@ void TestCanService::openPassesItsArgumentsAndCloseTakesEveryBatteryOffline()
     for (int devId = 0; devId < BatteryBank::DeviceCount; ++devId)
         QCOMPARE(SignalValues::instance()->value(devId, Signal::SysStatus).toInt(), 3);
 
-    // A closed adapter drops what it is given; the wait runs out.
+    // A closed adapter drops what it is given and hears nothing: there is nothing to wait for.
     m_bus->clearTransmitted();
+    QElapsedTimer elapsed;
+    elapsed.start();
     QDateTime time;
     QCOMPARE(m_service->readDeviceTime(1, time), -1);
+    QVERIFY2(elapsed.elapsed() < CanService::ReplyWaitCycleMs,
+        qPrintable(QString::number(elapsed.elapsed())));
     QVERIFY(m_bus->transmitted().isEmpty());
 
     // Records survive closing and reopening.
@@ -456,6 +461,17 @@ void TestCanService::noReplyGivesMinusOneAfterAboutASecond()
     m_bms->update([](PlayedBms &bms) { bms.silent.clear(); });
     QCOMPARE(m_service->setDeviceId(1), 0);
     QCOMPARE(m_service->setDeviceTime(1, QDateTime::currentDateTime()), 0);
+}
+
+void TestCanService::closingTheBusEndsAWait()
+{
+    m_bms->update([](PlayedBms &bms) { bms.silent = { 1 }; });
+    QTimer::singleShot(3 * CanService::ReplyWaitCycleMs, [this] { m_service->closeService(); });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    int value = 77;
+    QCOMPARE(m_service->readParameter(1, 9, value), -1);
+    QVERIFY2(elapsed.elapsed() < 500, qPrintable(QString::number(elapsed.elapsed())));
 }
 
 void TestCanService::readsAreRefusedWhileUpgrading()
