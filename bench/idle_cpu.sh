@@ -21,12 +21,14 @@
 #
 #   bench/idle_cpu.sh [build dir] [seconds] [closed|open|adapter|floor ...]
 #
-# Use a Release build (default build-bench, as in the README). The program runs from a folder
-# of its own, with setting/ and imgs/ copied beside it, so the build folder is left as it was.
-# The open and adapter cases use the open-bus driver (bench/openbusdriver.cpp): the program's own
-# start-up and one click on OPEN CAN-BUS. Needs xvfb-run.
+# Use a Release build (default build-bench, as in the README). The program's folder is made by
+# bench/userfolder.sh. The open and adapter cases use the open-bus driver
+# (bench/openbusdriver.cpp): the program's own start-up and one click on OPEN CAN-BUS. Needs
+# xvfb-run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=bench/userfolder.sh
+. bench/userfolder.sh
 
 settle=${SETTLE_SECONDS:-10}
 # The batteries the simulator plays in the open case; PACKS=0 shows what the poll costs alone.
@@ -97,35 +99,9 @@ if [ "${1:-}" = "--inner" ]; then
     dir=$2 bin=$3 seconds=$4 kind=$5
     pids=()
     trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
-    # The open-bus driver with the given arguments, as the measured program, once it has
-    # opened the bus.
-    start_driver() {
-        coproc DRIVER { exec "$dir/bench-open-bus" "$@" 2>/dev/null; }
-        program=$DRIVER_PID
-        pids+=("$program")
-        read -r -t 30 answer <&"${DRIVER[0]}" || answer=none
-        if [ "$answer" != open ]; then
-            echo "the bus did not open ($answer)" >&2
-            exit 1
-        fi
-    }
-    # The user's folder: the bus named beside the program, and the program started once
-    # before, until it has written its config.txt.
     port=$((20000 + RANDOM % 10000))
-    printf 'plugin=virtualcan\ninterface=tcp://127.0.0.1:%d/can0\n' "$port" >"$dir/canbus.ini"
     if [ "$kind" != floor ]; then
-        "$dir/upper-computer" >/dev/null 2>&1 &
-        first=$!
-        for _ in $(seq 300); do
-            [ -f "$dir/config.txt" ] && break
-            sleep 0.1
-        done
-        kill "$first" 2>/dev/null || true
-        wait "$first" || true
-        if [ ! -f "$dir/config.txt" ]; then
-            echo "the first run wrote no config.txt" >&2
-            exit 1
-        fi
+        use_folder "$dir" "$port"
     fi
     case $kind in
     closed)
@@ -139,7 +115,7 @@ if [ "${1:-}" = "--inner" ]; then
         pids+=("$program")
         ;;
     adapter)
-        start_driver --adapter-traffic
+        start_driver "$dir" --adapter-traffic
         ;;
     open)
         "$bin/bms-sim" --interface "tcp://127.0.0.1:$port/can0" \
@@ -147,7 +123,7 @@ if [ "${1:-}" = "--inner" ]; then
         sim=$!
         pids+=("$sim")
         sleep 1
-        start_driver
+        start_driver "$dir"
         ;;
     esac
     sleep "$settle"
@@ -181,11 +157,8 @@ for needed in upper-computer bench-open-bus bench-poll-floor bms-sim; do
 done
 
 for kind in "${kinds[@]}"; do
-    dir=$(mktemp -d)
-    cp "$bin/upper-computer" "$bin/bench-open-bus" "$bin/bench-poll-floor" "$dir/"
-    cp -r "$bin/setting" "$bin/imgs" "$dir/"
+    dir=$(user_folder "$bin")
     [ "$kind" = adapter ] && cp "$build/bench/adapter/libControlCAN.so" "$dir/"
-    mkdir -p "$dir/firmware"
     xvfb-run -a -s "-screen 0 1920x1080x24" "$0" --inner "$dir" "$bin" "$seconds" "$kind"
     rm -rf "$dir"
 done
