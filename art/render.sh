@@ -36,6 +36,7 @@ icons/userlogin.svg        160 160  src/resource/Icon
 icons/HisEvent.svg          57  60  src/resource/Icon
 icons/RealTime.svg          70  74  src/resource/Icon
 icons/HisData.svg           44  58  src/resource/Icon
+icons/Trends.svg            52  51  src/resource/Icon
 imgs/logo.svg              200  80  dist/imgs
 imgs/batterypack.svg       260 330  dist/imgs
 imgs/smallpack.svg         150 250  dist/imgs

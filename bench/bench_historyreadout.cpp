@@ -13,6 +13,7 @@
 #include "can/adaptertype.h"
 #include "can/canservice.h"
 #include "records/historyeventmodel.h"
+#include "records/historyreadout.h"
 #include "signals/signalindex.h"
 #include "signals/signalvalues.h"
 
@@ -84,7 +85,7 @@ int main(int argc, char *argv[])
         model.OnStartRecording(1);
         counts.append(clock.nsecsElapsed() / 1e6);
         if (!QTest::qWaitFor(
-                [&model] { return model.transferState() == HistoryEventModel::Complete; }, 10000)
+                [&model] { return model.readout()->state() == HistoryReadout::Complete; }, 10000)
             || model.rowCount() != Events) {
             std::fprintf(stderr, "run %d: %d of %d rows\n", run, model.rowCount(), Events);
             return 1;

@@ -3,6 +3,8 @@
 #   closed:  the bus closed, as after start-up;
 #   open:    the bus open, with bms-sim playing 28 batteries (--packs 0..27) on a virtual bus of
 #            its own, named by canbus.ini beside the program;
+#   trends:  as open, with the Trends window open on its Battery tab (compare it with open, in
+#            one run: bench/idle_cpu.sh build-bench 30 open trends);
 #   adapter: the bus open on the fake vendor library, into whose receive queue the same 28
 #            batteries broadcast from a thread of the driver (AdapterTraffic), as an adapter's
 #            driver buffers frames between two polls. Unlike the virtual bus, where every
@@ -19,7 +21,7 @@
 # the main (GUI) thread went to sleep and woke again (its context switches): a timer that keeps
 # firing while nothing happens shows there first.
 #
-#   bench/idle_cpu.sh [build dir] [seconds] [closed|open|adapter|floor ...]
+#   bench/idle_cpu.sh [build dir] [seconds] [closed|open|trends|adapter|floor ...]
 #
 # Use a Release build (default build-bench, as in the README). The program's folder is made by
 # bench/userfolder.sh. The open and adapter cases use the open-bus driver
@@ -117,13 +119,13 @@ if [ "${1:-}" = "--inner" ]; then
     adapter)
         start_driver "$dir" --adapter-traffic
         ;;
-    open)
+    open | trends)
         "$bin/bms-sim" --interface "tcp://127.0.0.1:$port/can0" \
             --packs "$packs" >/dev/null 2>&1 &
         sim=$!
         pids+=("$sim")
         sleep 1
-        start_driver "$dir"
+        if [ "$kind" = trends ]; then start_driver "$dir" --trends; else start_driver "$dir"; fi
         ;;
     esac
     sleep "$settle"
@@ -135,7 +137,7 @@ if [ "${1:-}" = "--inner" ]; then
     fi
     line="$kind: $total % of one core over $seconds s"
     [ "$cpu" != "${cpu%%;*}" ] && line+=";${cpu#*;}"
-    if [ "$kind" = open ]; then
+    if [ "$kind" = open ] || [ "$kind" = trends ]; then
         line+="; bms-sim: $(measure "$sim" 5) %"
     fi
     echo "$line"
@@ -146,7 +148,7 @@ build=${1:-build-bench}
 seconds=${2:-30}
 shift $(($# < 2 ? $# : 2))
 kinds=("$@")
-[ ${#kinds[@]} -eq 0 ] && kinds=(closed open adapter floor)
+[ ${#kinds[@]} -eq 0 ] && kinds=(closed open trends adapter floor)
 
 bin=$(cd "$build/bin" && pwd)
 for needed in upper-computer bench-open-bus bench-poll-floor bms-sim; do

@@ -3,6 +3,8 @@
 // the mouse. canbus.ini beside it names the bus. It prints "open" or "failed" on standard
 // output after the click and then runs like the program until it is ended.
 //
+// With --trends it also opens the Trends window on its Battery tab, as the top bar's button does.
+//
 // With --adapter-traffic it is meant to run beside the fake vendor library (libControlCAN.so),
 // which the program then takes for its adapter, and plays 28 batteries into that library's
 // receive queue from a thread of its own (AdapterTraffic).
@@ -15,6 +17,7 @@
 #include "app/startup.h"
 #include "ui/mainwidger.h"
 #include "ui/uimainleft.h"
+#include "ui/uimaintop.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -86,17 +89,20 @@ int main(int argc, char *argv[])
     Startup::keepTheStartingTimeZone();
     QApplication app(argc, argv);
     const bool adapterTraffic = app.arguments().contains(QStringLiteral("--adapter-traffic"));
+    const bool trends = app.arguments().contains(QStringLiteral("--trends"));
     MainWidger *window = Startup::showMainWindow(app);
 #if defined(Q_OS_UNIX)
     keepBusyOnRequest(app);
 #endif
 
-    QTimer::singleShot(0, window, [window, &app, adapterTraffic] {
+    QTimer::singleShot(0, window, [window, &app, adapterTraffic, trends] {
         QPushButton *open = window->mainLeft()->openCanButton();
         open->click();
         // The button turns red only when the bus opened.
         const bool opened = open->styleSheet().contains(QStringLiteral("color: red"))
             && (!adapterTraffic || startAdapterTraffic(app));
+        if (trends)
+            window->mainTop()->trendsButton()->click();
         std::printf(opened ? "open\n" : "failed\n");
         std::fflush(stdout);
     });

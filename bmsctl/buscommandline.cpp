@@ -60,6 +60,8 @@ int BusCommandLine::openBus(Console &console)
             return status;
     }
     m_session.reset(new BusSession(m_busOptions));
+    QObject::connect(m_session.get(), &BusSession::lost, m_session.get(),
+        [&console](const QString &reason) { console.error(reason); });
     QString error;
     if (!m_session->open(&error)) {
         console.error(error);

@@ -1,6 +1,6 @@
 #include "busmonitor.h"
 
-#include "canframebits.h"
+#include "can/canframebits.h"
 
 #include "signals/abstractsignalvalue.h"
 #include "signals/batterybank.h"

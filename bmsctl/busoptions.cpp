@@ -74,6 +74,22 @@ void BusOptions::Parser::addTo(CommandParser &parser) const
     parser.addOption(m_verbose);
 }
 
+int BusOptions::Parser::lengthAt(const QStringList &arguments, int at) const
+{
+    const QString &argument = arguments.at(at);
+    for (const QCommandLineOption *option : { &m_bus, &m_bitrate, &m_adapter, &m_verbose }) {
+        for (const QString &name : option->names()) {
+            const QString spelled = QStringLiteral("--") + name;
+            const bool takesValue = !option->valueName().isEmpty();
+            if (argument == spelled)
+                return takesValue && at + 1 < arguments.size() ? 2 : 1;
+            if (takesValue && argument.startsWith(spelled + QLatin1Char('=')))
+                return 1;
+        }
+    }
+    return 0;
+}
+
 bool BusOptions::Parser::read(
     const CommandParser &parser, BusOptions *options, QString *error) const
 {

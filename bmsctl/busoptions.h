@@ -40,6 +40,10 @@ struct BusOptions
         void addTo(CommandParser &parser) const;
         // False with the reason when a value makes no sense.
         bool read(const CommandParser &parser, BusOptions *options, QString *error) const;
+        // How many arguments from `at` on make one of these options ("--bus X", "--bus=X",
+        // "--verbose"); 0 when the argument there is none of them. For the options given
+        // before the command's words.
+        int lengthAt(const QStringList &arguments, int at) const;
 
     private:
         QCommandLineOption m_bus;

@@ -50,7 +50,14 @@ BusSession::BusSession(const BusOptions &options, QObject *parent)
     , m_options(options)
     , m_channelName(channelNameOf(options))
     , m_monitor(*SignalValues::instance())
-{ }
+{
+    connect(&m_guard, &VirtualBusGuard::foreignLine, this,
+        [this](const QString &server, const QString &line) {
+            emit lost(QStringLiteral("%1 is no virtual CAN bus server: it sent \"%2\"; the bus "
+                                     "is closed")
+                          .arg(server, line));
+        });
+}
 
 BusSession::~BusSession()
 {
@@ -79,8 +86,19 @@ bool BusSession::open(QString *error)
         QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus*=false"));
     }
 
+    std::optional<CanBusConfig> bus = m_options.bus;
+    if (bus && bus->plugin() == QLatin1String("virtualcan")) {
+        QString reason;
+        const QString through = m_guard.start(bus->interfaceName(), &reason);
+        if (through.isEmpty()) {
+            *error = QStringLiteral("cannot open the bus (%1): %2")
+                         .arg(m_options.description(), reason);
+            return false;
+        }
+        bus = CanBusConfig(bus->plugin(), through);
+    }
     // The adapter is made with the service, so the bus must be chosen first.
-    ControlCanFactory::setChosenBus(m_options.bus);
+    ControlCanFactory::setChosenBus(bus);
     CanService *canService = service();
     QObject::disconnect(
         store(), &SignalValues::deviceReconnect, canService, &CanService::OnDeviceReconnect);

@@ -3,6 +3,7 @@
 #include "busmonitor.h"
 #include "busoptions.h"
 #include "loggedframe.h"
+#include "virtualbusguard.h"
 
 #include <QByteArray>
 #include <QList>
@@ -15,6 +16,9 @@ class SignalValues;
 // program's one CanService and its signal store (or on the bus of --bus), so that commands,
 // replies and decoding behave exactly as in the window; and it hears every raw frame besides,
 // for the monitor (scan) and the recorder (record).
+//
+// A virtual bus on a tcp:// address is reached through a VirtualBusGuard, so that a server that
+// is none (a mistyped port) loses the bus instead of crashing the program.
 //
 // One difference from the window, on purpose: the service does not set the clock of every
 // battery that comes online. A command-line tool that changed clocks behind the user's back
@@ -57,6 +61,8 @@ public:
 signals:
     // Every frame the adapter receives, in order, with the PC's time of its arrival.
     void frameReceived(const LoggedFrame &frame);
+    // The bus is gone for the reason given (no frame will come any more).
+    void lost(const QString &reason);
 
 private slots:
     void onNewData(ulong id, const QByteArray &data, ulong timeStamp);
@@ -65,5 +71,6 @@ private:
     BusOptions m_options;
     QString m_channelName;
     BusMonitor m_monitor;
+    VirtualBusGuard m_guard;
     bool m_open = false;
 };

@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+#include <limits>
+
 namespace {
 
 constexpr int StandardIdDigits = 3;
@@ -12,6 +14,24 @@ constexpr quint32 ErrorFrameFlag = 0x20000000;
 constexpr int MaxDataBytes = 8;
 constexpr int MicrosDigits = 6;
 constexpr qint64 MicrosPerSecond = 1000000;
+// The most whole seconds whose microseconds, fraction included, still fit in 64 bits.
+constexpr qint64 MaxSeconds
+    = (std::numeric_limits<qint64>::max() - (MicrosPerSecond - 1)) / MicrosPerSecond;
+// A reason echoes at most this much of a field: a line of megabytes must not come back whole.
+constexpr int MaxShownChars = 40;
+
+QString shown(const QString &text)
+{
+    if (text.size() <= MaxShownChars)
+        return text;
+    return text.left(MaxShownChars) + QChar(0x2026); // an ellipsis
+}
+
+// The direction a logging host adds after the data: received or transmitted.
+bool isDirection(const QString &field)
+{
+    return field == QLatin1String("R") || field == QLatin1String("T");
+}
 
 bool isHex(const QString &text)
 {
@@ -42,20 +62,34 @@ bool fail(QString *reason, const QString &text)
 
 bool parseTime(const QString &field, qint64 *timeUs, QString *reason)
 {
-    if (!field.startsWith(QLatin1Char('(')) || !field.endsWith(QLatin1Char(')')))
-        return fail(reason, QStringLiteral("the time stamp is not in parentheses: %1").arg(field));
+    if (field.size() < 2 || !field.startsWith(QLatin1Char('('))
+        || !field.endsWith(QLatin1Char(')')))
+        return fail(
+            reason, QStringLiteral("the time stamp is not in parentheses: %1").arg(shown(field)));
     const QString inner = field.mid(1, field.size() - 2);
+    if (inner.startsWith(QLatin1Char('-')))
+        return fail(reason, QStringLiteral("the time stamp is negative: %1").arg(shown(field)));
     const int dot = inner.indexOf(QLatin1Char('.'));
     const QString seconds = dot < 0 ? inner : inner.left(dot);
     const QString fraction = dot < 0 ? QString() : inner.mid(dot + 1);
-    // Twelve digits of seconds reach far past any clock and keep the microseconds in 64 bits.
-    if (!isDigits(seconds) || seconds.size() > 12 || (dot >= 0 && !isDigits(fraction)))
-        return fail(
-            reason, QStringLiteral("the time stamp is not seconds.microseconds: %1").arg(field));
+    if (!isDigits(seconds) || (dot >= 0 && !isDigits(fraction)))
+        return fail(reason,
+            QStringLiteral("the time stamp is not seconds (digits, optionally a point and more "
+                           "digits): %1")
+                .arg(shown(field)));
+    // Seconds may have any number of digits (a tool that writes milliseconds since the epoch
+    // gives thirteen), as long as the time in microseconds fits in 64 bits.
+    bool ok = false;
+    const qint64 wholeSeconds = seconds.toLongLong(&ok);
+    if (!ok || wholeSeconds > MaxSeconds)
+        return fail(reason,
+            QStringLiteral("the time stamp is more than %1 seconds: %2")
+                .arg(MaxSeconds)
+                .arg(shown(field)));
     // Finer fractions than microseconds are cut; shorter ones are filled with zeros.
     const qint64 micros
         = fraction.left(MicrosDigits).leftJustified(MicrosDigits, QLatin1Char('0')).toLongLong();
-    *timeUs = seconds.toLongLong() * MicrosPerSecond + micros;
+    *timeUs = wholeSeconds * MicrosPerSecond + micros;
     return true;
 }
 
@@ -63,7 +97,8 @@ bool parseFrame(const QString &field, LoggedFrame *frame, QString *reason)
 {
     const int hash = field.indexOf(QLatin1Char('#'));
     if (hash < 0)
-        return fail(reason, QStringLiteral("no '#' between identifier and data: %1").arg(field));
+        return fail(
+            reason, QStringLiteral("no '#' between identifier and data: %1").arg(shown(field)));
     const QString idText = field.left(hash);
     const QString dataText = field.mid(hash + 1);
     if (dataText.startsWith(QLatin1Char('#')))
@@ -72,8 +107,8 @@ bool parseFrame(const QString &field, LoggedFrame *frame, QString *reason)
         return fail(reason, QStringLiteral("a remote frame, which this bus does not carry"));
 
     if ((idText.size() != StandardIdDigits && idText.size() != ExtendedIdDigits) || !isHex(idText))
-        return fail(
-            reason, QStringLiteral("the identifier is not 3 or 8 hex digits: %1").arg(idText));
+        return fail(reason,
+            QStringLiteral("the identifier is not 3 or 8 hex digits: %1").arg(shown(idText)));
     const quint32 id = idText.toUInt(nullptr, 16);
     const bool extended = idText.size() == ExtendedIdDigits;
     if (extended && (id & ErrorFrameFlag))
@@ -86,9 +121,9 @@ bool parseFrame(const QString &field, LoggedFrame *frame, QString *reason)
 
     if (dataText.size() % 2 != 0 || !isHex(dataText))
         return fail(
-            reason, QStringLiteral("the data is not pairs of hex digits: %1").arg(dataText));
+            reason, QStringLiteral("the data is not pairs of hex digits: %1").arg(shown(dataText)));
     if (dataText.size() / 2 > MaxDataBytes)
-        return fail(reason, QStringLiteral("more than 8 data bytes: %1").arg(dataText));
+        return fail(reason, QStringLiteral("more than 8 data bytes: %1").arg(shown(dataText)));
 
     frame->id = id;
     frame->extended = extended;
@@ -116,9 +151,14 @@ bool CandumpLine::parse(const QString &line, LoggedFrame *frame, QString *reason
     if (trimmed.isEmpty())
         return fail(reason, QString());
     const QStringList fields = trimmed.split(QRegularExpression(QStringLiteral("\\s+")));
-    if (fields.size() != 3)
+    if (fields.size() != 3 && fields.size() != 4)
         return fail(reason,
-            QStringLiteral("not \"(time) interface id#data\": %1 fields").arg(fields.size()));
+            QStringLiteral("not \"(time) interface id#data\" with an optional R or T: %1 fields")
+                .arg(fields.size()));
+    if (fields.size() == 4 && !isDirection(fields.at(3)))
+        return fail(reason,
+            QStringLiteral("the field after the data is not a direction, R or T: %1")
+                .arg(shown(fields.at(3))));
     LoggedFrame parsed;
     if (!parseTime(fields.at(0), &parsed.timeUs, reason))
         return false;

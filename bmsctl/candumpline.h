@@ -6,15 +6,19 @@
 
 // One line of the candump log format, the format `candump -l` writes and `canplayer` reads:
 //
-//     (1700000000.123456) can0 18880180#0011223344556677
-//      \_______________/  \__/ \______/ \______________/
-//      seconds.micros     if.  id       data, 0 to 8 bytes as hex pairs
+//     (1700000000.123456) can0 18880180#0011223344556677 R
+//      \_______________/  \__/ \______/ \______________/ |
+//      seconds.micros     if.  id       data, 0 to 8     direction, optional
+//                                       bytes as hex pairs
 //
-// An identifier of 8 hex digits is a 29-bit one, of 3 digits an 11-bit one. What this program
-// cannot carry is refused with a reason, so that a reader can skip the line and say why: remote
-// frames (ID#R), CAN FD frames (ID##...), error frames (the error flag 0x20000000 in an 8-digit
-// identifier), and anything malformed. Hex digits are read in either case and written in upper
-// case, as candump does.
+// An identifier of 8 hex digits is a 29-bit one, of 3 digits an 11-bit one. The seconds may have
+// any number of digits and the fraction any number (cut to microseconds). Some loggers end the
+// line with the frame's direction, R received or T transmitted; it is read and not kept. What
+// this program cannot carry is refused with a reason, so that a reader can skip the line and say
+// why: remote frames (ID#R), CAN FD frames (ID##...), error frames (the error flag 0x20000000 in
+// an 8-digit identifier), and anything malformed; a reason quotes at most a few dozen characters
+// of what it refuses. Hex digits are read in either case and written in upper case, as candump
+// does; lines are written without a direction.
 class CandumpLine
 {
 public:

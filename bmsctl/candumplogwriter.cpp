@@ -2,12 +2,13 @@
 
 #include "candumpline.h"
 
-bool CandumpLogWriter::open(const QString &path)
+bool CandumpLogWriter::open(const QString &path, bool overwrite)
 {
     m_file.setFileName(path);
     m_written = 0;
     m_failed = false;
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered
+            | (overwrite ? QIODevice::Truncate : QIODevice::NewOnly))) {
         m_error = m_file.errorString();
         return false;
     }
@@ -25,20 +26,10 @@ void CandumpLogWriter::write(const LoggedFrame &frame)
         return;
     }
     ++m_written;
-    if (m_written % FlushEvery == 0 && !m_file.flush()) {
-        m_failed = true;
-        m_error = m_file.errorString();
-    }
 }
 
 bool CandumpLogWriter::close()
 {
-    if (!m_file.isOpen())
-        return !m_failed;
-    if (!m_file.flush() && !m_failed) {
-        m_failed = true;
-        m_error = m_file.errorString();
-    }
     m_file.close();
     return !m_failed;
 }

@@ -5,18 +5,17 @@
 #include <QFile>
 #include <QString>
 
-// Writes frames to a candump log (see CandumpLine), one line each. The file is flushed every
-// flushEvery frames and on close, so that a recording cut short by a crash keeps what came
-// before; a write that fails is remembered and reported by close().
+// Writes frames to a candump log (see CandumpLine), one line each. Every line goes to the system
+// as it is written, unbuffered, so that a recording cut short, even by a kill, keeps every frame
+// that came before; a write that fails is remembered and reported by close().
 class CandumpLogWriter
 {
 public:
-    static constexpr int FlushEvery = 256;
-
-    // Creates or empties the file; false with errorString() when it cannot.
-    bool open(const QString &path);
+    // Creates the file, or empties an existing one when overwrite; false with errorString()
+    // when it cannot (an existing file without overwrite included).
+    bool open(const QString &path, bool overwrite);
     void write(const LoggedFrame &frame);
-    // Flushes and closes; false if any write failed.
+    // Closes; false if any write failed.
     bool close();
 
     qint64 framesWritten() const { return m_written; }

@@ -5,6 +5,7 @@
 #include "clockdrift.h"
 #include "console.h"
 #include "exitstatus.h"
+#include "interruption.h"
 #include "table.h"
 
 #include "can/canservice.h"
@@ -42,18 +43,27 @@ int ClockSyncCommand::run(const QStringList &arguments, Console &console)
     table.setRightAligned(0);
     QJsonArray rows;
     int failures = 0;
+    const auto notSet = [&](int devId, const QString &result, const QString &why) {
+        table.addRow({ QString::number(devId), QString(), QString(), QString(), result + why });
+        QJsonObject row;
+        row.insert(QStringLiteral("id"), devId);
+        row.insert(QStringLiteral("set"), false);
+        row.insert(QStringLiteral("error"), why);
+        rows.append(row);
+        ++failures;
+    };
     QList<int> everyOne = batteries + absent;
     std::sort(everyOne.begin(), everyOne.end());
+    int interrupted = 0;
     for (int devId : everyOne) {
         if (absent.contains(devId)) {
-            table.addRow({ QString::number(devId), QString(), QString(), QString(),
-                QStringLiteral("FAILED: not on the bus") });
-            QJsonObject row;
-            row.insert(QStringLiteral("id"), devId);
-            row.insert(QStringLiteral("set"), false);
-            row.insert(QStringLiteral("error"), QStringLiteral("not on the bus"));
-            rows.append(row);
-            ++failures;
+            notSet(devId, QStringLiteral("FAILED: "), QStringLiteral("not on the bus"));
+            continue;
+        }
+        // Ctrl-C stops between two batteries: the clock under way is set and read back.
+        if (Interruption::requested()) {
+            notSet(devId, QStringLiteral("NOT SET: "), QStringLiteral("interrupted"));
+            ++interrupted;
             continue;
         }
         console.progress(QStringLiteral("clock sync: battery %1").arg(devId));
@@ -93,9 +103,12 @@ int ClockSyncCommand::run(const QStringList &arguments, Console &console)
 
     console.printBatteries(table, rows, line.json());
     if (failures > 0) {
-        console.error(QStringLiteral("%1 of %2 clocks not set")
+        console.error(QStringLiteral("%1 of %2 clocks not set%3")
                           .arg(failures)
-                          .arg(batteries.size() + absent.size()));
+                          .arg(batteries.size() + absent.size())
+                          .arg(interrupted > 0
+                                  ? QStringLiteral(" (%1 not tried: interrupted)").arg(interrupted)
+                                  : QString()));
         return ExitStatus::Failure;
     }
     return ExitStatus::Success;

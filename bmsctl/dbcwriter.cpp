@@ -7,12 +7,15 @@
 
 #include <QTextStream>
 
+#include <cmath>
+
 namespace {
 
 constexpr quint32 ExtendedIdFlag = 0x80000000u;
 constexpr int PayloadBytes = 8;
-// The catalogue keeps 0xFFFFFFFF, the maximum of its 32-bit signals, as an int: -1.
-constexpr int Full32 = -1;
+// The store reads every raw value unsigned; the negative temperatures and currents come from
+// offsets.
+constexpr bool SignedRaw = false;
 const char *const HostNode = "Host";
 
 QString nodeName(int devId)
@@ -58,6 +61,17 @@ int DbcWriter::motorolaStartBit(int lsbStart, int length)
     return (lsbStart / 8 - above / 8) * 8 + above % 8;
 }
 
+DbcWriter::Range DbcWriter::physicalRange(int length, bool isSigned, double factor, double offset)
+{
+    const double values = std::ldexp(1.0, length);
+    const double lowest = isSigned ? -values / 2 : 0.0;
+    const double highest = lowest + values - 1;
+    const double atLowest = lowest * factor + offset;
+    const double atHighest = highest * factor + offset;
+    // A negative factor turns the highest raw value into the lowest physical one.
+    return { qMin(atLowest, atHighest), qMax(atLowest, atHighest) };
+}
+
 quint32 DbcWriter::messageId(quint32 frameKey, int devId)
 {
     return FrameKey::identifier(frameKey, quint8(devId)) | ExtendedIdFlag;
@@ -83,14 +97,13 @@ QString DbcWriter::write(const QList<int> &devIds) const
             for (const SignalDefinition &definition : m_catalogue.definitions(key)) {
                 const QString factor = factorText(definition.factor);
                 const int decimals = m_catalogue.decimals(definition.index);
-                // The 32-bit values reach 0xFFFFFFFF raw, scaled like every other value.
-                const double maximum = definition.maximum == Full32
-                    ? 4294967295.0 * factor.toDouble() + definition.offset
-                    : double(definition.maximum);
+                const Range range = physicalRange(
+                    definition.length, SignedRaw, factor.toDouble(), definition.offset);
                 out << " SG_ " << SignalNames::name(definition.index) << " : "
                     << motorolaStartBit(definition.start, definition.length) << '|'
-                    << definition.length << "@0+ (" << factor << ',' << definition.offset << ") ["
-                    << definition.minimum << '|' << limitText(maximum, decimals) << "] \""
+                    << definition.length << "@0" << (SignedRaw ? '-' : '+') << " (" << factor << ','
+                    << definition.offset << ") [" << limitText(range.minimum, decimals) << '|'
+                    << limitText(range.maximum, decimals) << "] \""
                     << asciiUnit(m_catalogue.unit(definition.index)) << "\" " << HostNode << '\n';
             }
         }

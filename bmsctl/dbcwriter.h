@@ -11,9 +11,13 @@ class AbstractSignalValue;
 //
 // - Identifiers are 29-bit: the message id is the CAN identifier with bit 31 set, which is how
 //   DBC marks an extended identifier (PackStatus of battery 1: 0x02008001 | 0x80000000).
-// - Every signal is Motorola (@0) and unsigned (+), with the catalogue's factor, offset, range
-//   (its descriptive minimum and maximum) and unit. Units are written in ASCII, since DBC files
-//   are read as single-byte text: "℃" becomes "degC".
+// - Every signal is Motorola (@0) and unsigned (+), as the store reads it, with the catalogue's
+//   factor, offset and unit. Units are written in ASCII, since DBC files are read as single-byte
+//   text: "℃" becomes "degC".
+// - The range is the physical span of the signal's bits (physicalRange()), not the catalogue's
+//   descriptive minimum and maximum: a DBC reader clamps to the range, the store takes every value
+//   as sent (an SOC of raw 1023 reads 102.3), and the catalogue gives some limits in raw units
+//   (the clock's year 20..255 for 2020..2255).
 // - DBC numbers a Motorola signal by its most significant bit, the catalogue by its least
 //   significant one; both count bit b of byte n as 8n + b (see motorolaStartBit()).
 // - SysStatus gets its value table (0 static, 1 charging, 2 discharging, 3 offline).
@@ -30,6 +34,15 @@ public:
     // bits further up, crossing a byte boundary every 8 bits.
     static int motorolaStartBit(int lsbStart, int length);
     static quint32 messageId(quint32 frameKey, int devId);
+
+    struct Range
+    {
+        double minimum = 0;
+        double maximum = 0;
+    };
+    // The physical values a signal of length bits can carry: its lowest and highest raw value
+    // (two's complement when signed) times the factor plus the offset, the lower one first.
+    static Range physicalRange(int length, bool isSigned, double factor, double offset);
 
 private:
     const AbstractSignalValue &m_catalogue;

@@ -26,6 +26,13 @@ QString timeText(qint64 timeUs)
         .arg(timeUs % MicrosPerSecond, 6, 10, QLatin1Char('0'));
 }
 
+// Whether the frame carries the signal whole. A signal grows from its least significant bit
+// towards byte 0 (see SignalDefinition), so the byte holding that bit is its last.
+bool holds(const QByteArray &data, const SignalDefinition &definition)
+{
+    return definition.start / 8 < data.size();
+}
+
 QString csvField(const QString &text)
 {
     if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')))
@@ -46,7 +53,8 @@ int DecodeCommand::run(const QStringList &arguments, Console &console)
     CommandParser parser(name(),
         QStringLiteral("Decodes the broadcast frames of a candump log the way the window's signal "
                        "store does, and prints every signal they carry: as CSV, one row a signal "
-                       "(time,id,frame,signal,value,unit), or as JSON lines, one object a frame. "
+                       "(time,id,frame,signal,value,unit), or as JSON lines, one object a frame; a "
+                       "frame shorter than 8 bytes gives only the signals it holds whole. "
                        "Frames that are not broadcasts (command replies, other devices) are "
                        "counted, not printed. Lines that do not parse are skipped and named on "
                        "standard error, the rest decoded; the status is then 1. Needs no bus."));
@@ -86,8 +94,8 @@ int DecodeCommand::run(const QStringList &arguments, Console &console)
             ++others;
             continue;
         }
-        // The adapter hands the store 8 bytes whatever the length; a shorter frame is filled
-        // with zeros the same way.
+        // The store takes 8 bytes; a shorter frame is filled with zeros for it, and only the
+        // signals the frame holds are printed: the filling is no value.
         QByteArray data = frame.data;
         data.append(QByteArray(qMax(0, PayloadSize - int(data.size())), '\0'));
         store.OnNewCanFrame(ulong(frame.id), data, 0);
@@ -98,6 +106,8 @@ int DecodeCommand::run(const QStringList &arguments, Console &console)
         QString lines;
         QJsonObject values;
         for (const SignalDefinition &definition : definitions) {
+            if (!holds(frame.data, definition))
+                continue;
             const QVariant value = store.value(devId, definition.index);
             if (csv) {
                 lines += QStringList { time, QString::number(devId), frameName,

@@ -1,5 +1,6 @@
 #include "dispatcher.h"
 
+#include "busoptions.h"
 #include "clockcheckcommand.h"
 #include "clocksynccommand.h"
 #include "console.h"
@@ -8,6 +9,7 @@
 #include "exitstatus.h"
 #include "flashcommand.h"
 #include "historycommand.h"
+#include "mqttcommand.h"
 #include "paramsbackupcommand.h"
 #include "paramsdiffcommand.h"
 #include "paramsrestorecommand.h"
@@ -15,6 +17,8 @@
 #include "replaycommand.h"
 #include "scancommand.h"
 #include "watchcommand.h"
+
+#include "settings/appconfig.h"
 
 Dispatcher::Dispatcher()
 {
@@ -31,6 +35,7 @@ Dispatcher::Dispatcher()
     m_commands.emplace_back(new ReplayCommand);
     m_commands.emplace_back(new DecodeCommand);
     m_commands.emplace_back(new DbcExportCommand);
+    m_commands.emplace_back(new MqttCommand);
 }
 
 Dispatcher::~Dispatcher() = default;
@@ -41,7 +46,7 @@ QString Dispatcher::overview() const
     for (const auto &command : m_commands)
         width = qMax(width, command->name().size());
     QString text = QStringLiteral(
-        "Usage: bmsctl COMMAND [options]\n\n"
+        "Usage: bmsctl [bus options] COMMAND [options]\n\n"
         "The battery bank from the command line: the batteries on the CAN bus, their values,\n"
         "parameters, clocks, firmware and history logs, and the bus's traffic in formats other\n"
         "CAN tools read.\n\n"
@@ -50,13 +55,27 @@ QString Dispatcher::overview() const
         text += QStringLiteral("  %1  %2\n")
                     .arg(command->name().leftJustified(width), command->summary());
     text += QStringLiteral(
-        "\nbmsctl COMMAND --help tells more. Exit status: 0 done, 1 the job failed (in part),\n"
-        "2 a wrong command line.\n");
+        "\nbmsctl COMMAND --help tells more; the bus options (--bus, --bitrate, --adapter,\n"
+        "--verbose) go before or after the command. bmsctl --version tells the version.\n"
+        "Exit status: 0 done, 1 the job failed (in part), 2 a wrong command line.\n");
     return text;
 }
 
-int Dispatcher::run(const QStringList &arguments, Console &console)
+int Dispatcher::run(const QStringList &given, Console &console)
 {
+    // The bus options may come before the command too ("bmsctl --bus X scan"); they go to the
+    // command after its own arguments.
+    const BusOptions::Parser busOptions;
+    int commandAt = 0;
+    while (commandAt < given.size()) {
+        const int length = busOptions.lengthAt(given, commandAt);
+        if (length == 0)
+            break;
+        commandAt += length;
+    }
+    const QStringList leading = given.mid(0, commandAt);
+    const QStringList arguments = given.mid(commandAt);
+
     if (arguments.isEmpty()) {
         console.error(QStringLiteral("no command given"));
         console.print(overview());
@@ -66,6 +85,10 @@ int Dispatcher::run(const QStringList &arguments, Console &console)
     if (first == QLatin1String("--help") || first == QLatin1String("-h")
         || first == QLatin1String("help")) {
         console.print(overview());
+        return ExitStatus::Success;
+    }
+    if (first == QLatin1String("--version")) {
+        console.printLine(QStringLiteral("bmsctl %1").arg(AppConfig::version()));
         return ExitStatus::Success;
     }
 
@@ -82,7 +105,7 @@ int Dispatcher::run(const QStringList &arguments, Console &console)
     }
     if (chosen) {
         console.setCommand(chosen->name());
-        return chosen->run(arguments.mid(chosen->words().size()), console);
+        return chosen->run(arguments.mid(chosen->words().size()) + leading, console);
     }
     if (!groupActions.isEmpty()) {
         console.setCommand(first);

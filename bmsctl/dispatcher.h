@@ -9,9 +9,10 @@
 
 class Console;
 
-// Picks the command from the first words of the command line and hands it the rest; answers
-// `bmsctl`, `bmsctl --help` and `bmsctl params` (a group without its action) itself. A command
-// joins by one line in the constructor; the overview is made from the commands there.
+// Picks the command from the first words of the command line and hands it the rest, with the
+// bus options given before its words (`bmsctl --bus X scan`); answers `bmsctl`, `bmsctl --help`,
+// `bmsctl --version` and `bmsctl params` (a group without its action) itself. A command joins
+// by one line in the constructor; the overview is made from the commands there.
 class Dispatcher
 {
 public:

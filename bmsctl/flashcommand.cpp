@@ -1,6 +1,7 @@
 #include "flashcommand.h"
 
 #include "batteryidentity.h"
+#include "batterylist.h"
 #include "buscommandline.h"
 #include "bussession.h"
 #include "console.h"
@@ -8,6 +9,7 @@
 #include "exitstatus.h"
 #include "idlist.h"
 #include "imagetransfer.h"
+#include "interruption.h"
 #include "table.h"
 
 #include "can/canservice.h"
@@ -16,6 +18,7 @@
 #include "upgrade/imageversion.h"
 #include "upgrade/uartimage.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -33,21 +36,25 @@ struct Battery
     bool heardBefore = false;
     bool answeredBefore = false;
     QString before;
+    // Answered the boot request: in its boot loader until a good finish.
+    bool inBootLoader = false;
     bool back = false;
     bool answeredAfter = false;
     QString after;
     bool runsImage = false;
 
+    bool leftInBootLoader() const { return inBootLoader && !back; }
     QString beforeText() const
     {
         if (!heardBefore)
-            return QStringLiteral("(not heard)");
+            return inBootLoader ? QStringLiteral("(in boot loader)")
+                                : QStringLiteral("(not heard)");
         return answeredBefore ? before : QStringLiteral("(no reply)");
     }
     QString afterText() const
     {
         if (!back)
-            return QStringLiteral("(not back)");
+            return inBootLoader ? QStringLiteral("(in boot loader)") : QStringLiteral("(not back)");
         return answeredAfter ? after : QStringLiteral("(no reply)");
     }
     QString result() const
@@ -56,7 +63,9 @@ struct Battery
             return QStringLiteral("runs the image");
         QString why = answeredBefore && after == before ? QStringLiteral("unchanged")
                                                         : QStringLiteral("runs another version");
-        if (!back)
+        if (leftInBootLoader())
+            why = QStringLiteral("left in its boot loader");
+        else if (!back)
             why = heardBefore ? QStringLiteral("not back on the bus")
                               : QStringLiteral("not on the bus");
         else if (!answeredAfter)
@@ -72,20 +81,28 @@ struct Battery
         row.insert(QStringLiteral("before"), textOrNull(answeredBefore, before));
         row.insert(QStringLiteral("after"), textOrNull(answeredAfter, after));
         row.insert(QStringLiteral("back"), back);
+        row.insert(QStringLiteral("leftInBootLoader"), leftInBootLoader());
         row.insert(QStringLiteral("runsImage"), runsImage);
         row.insert(QStringLiteral("expected"), expected);
         return row;
     }
 };
 
-// The firmware version a battery reports, or false when it does not answer.
+// The firmware version a battery reports, or false when it does not answer. On a busy bus a
+// battery's reply waits behind its own broadcasts, which win the bus over it, and may come too
+// late for one read or be lost: the read is repeated for up to VersionReadMs.
 bool readVersion(CanService *service, int devId, QString *version)
 {
-    QByteArray field;
-    if (service->readFirmwareVersion(uchar(devId), field) != 0)
-        return false;
-    *version = BatteryIdentity::fieldText(field);
-    return true;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    do {
+        QByteArray field;
+        if (service->readFirmwareVersion(uchar(devId), field) == 0) {
+            *version = BatteryIdentity::fieldText(field);
+            return true;
+        }
+    } while (elapsed.elapsed() < FlashCommand::VersionReadMs && !Interruption::requested());
+    return false;
 }
 
 // Reads and checks the image as the boot loader is to get it: false, with the reason, for an
@@ -158,10 +175,12 @@ QMap<int, Battery> readBefore(BusSession &session, Console &console)
     return batteries;
 }
 
-// Waits up to comeBackMs for the batteries to broadcast again (those heard before and those
-// expected; the first DiscoveryMs when there are none), then reads the firmware of every
-// battery back, newcomers included. False when interrupted.
-bool readBack(BusSession &session, int comeBackMs, const QString &version,
+// Waits up to comeBackMs for the batteries to broadcast again (those heard before, expected or
+// in their boot loaders; the first DiscoveryMs when there are none), then reads the firmware of
+// every battery back, newcomers included. A battery leaves its boot loader only on a good
+// finish: unless mayBeBack (the finish step was reached), those in their boot loaders are not
+// waited for. False when interrupted.
+bool readBack(BusSession &session, int comeBackMs, const QString &version, bool mayBeBack,
     QMap<int, Battery> *batteries, Console &console)
 {
     // A boot loader answers the upgrade's steps under the battery's number too, but only the
@@ -170,7 +189,11 @@ bool readBack(BusSession &session, int comeBackMs, const QString &version,
     monitor.restart();
     const auto isBack
         = [&monitor](int devId) { return !monitor.traffic(devId).frameKinds.isEmpty(); };
-    const QList<int> awaited = batteries->keys();
+    QList<int> awaited;
+    for (auto it = batteries->cbegin(); it != batteries->cend(); ++it) {
+        if (mayBeBack || !it.value().inBootLoader)
+            awaited.append(it.key());
+    }
     const auto backCount
         = [&] { return int(std::count_if(awaited.cbegin(), awaited.cend(), isBack)); };
     const EventWait::Result waited = EventWait::until(
@@ -214,6 +237,40 @@ QJsonObject imageJson(const QString &path, const QString &version, const Firmwar
     return json;
 }
 
+// flash --check: what was checked of a good image, without sending it.
+void printChecked(const QString &path, const QString &version, const FirmwareImage &image,
+    bool json, Console &console)
+{
+    const bool bin = image.kind == FirmwareImage::BinImage;
+    const qint64 size = QFileInfo(path).size();
+    if (json) {
+        QJsonObject checked = imageJson(path, version, image);
+        checked.insert(QStringLiteral("kind"), bin ? QStringLiteral("bin") : QStringLiteral("s19"));
+        checked.insert(QStringLiteral("size"), double(size));
+        QJsonObject root;
+        root.insert(QStringLiteral("image"), checked);
+        root.insert(QStringLiteral("good"), true);
+        console.printJson(root);
+        return;
+    }
+    Table table({ QStringLiteral("Checked"), QStringLiteral("Found") });
+    table.addRow({ QStringLiteral("kind"),
+        bin ? QStringLiteral("raw image for the serial boot loader (--serial)")
+            : QStringLiteral("S-records for the CAN boot loaders") });
+    if (!bin)
+        table.addRow({ QStringLiteral("records"),
+            QStringLiteral("%1, each verified").arg(image.s19Data.size()) });
+    table.addRow({ QStringLiteral("size"), QStringLiteral("%1 bytes").arg(size) });
+    // The boot loaders compare the first bytes of the boot version only.
+    table.addRow({ bin ? QStringLiteral("revision tag") : QStringLiteral("boot version"),
+        bin ? image.revision()
+            : FirmwareImage::latin1Text(image.bootVersion.left(CanUpgrade::BootVersionSize)) });
+    table.addRow({ QStringLiteral("firmware"), version });
+    console.printTable(table);
+    console.printLine(
+        QStringLiteral("%1 is good: flash would send it.").arg(QFileInfo(path).fileName()));
+}
+
 bool portOpens(const QString &name, QString *error)
 {
     QSerialPort port(name);
@@ -223,14 +280,6 @@ bool portOpens(const QString &name, QString *error)
     }
     port.close();
     return true;
-}
-
-QString idsText(const QList<int> &ids)
-{
-    QStringList texts;
-    for (int devId : ids)
-        texts.append(QString::number(devId));
-    return texts.join(QStringLiteral(", "));
 }
 
 } // namespace
@@ -249,7 +298,12 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
                        "Over CAN (an .s19 image): the upgrade's frames carry no device address, "
                        "so every battery on the bus enters its boot loader and takes the image: "
                        "it cannot be sent to one battery alone. --expect names the batteries "
-                       "that must run the image's version afterwards.\n\n"
+                       "that must run the image's version afterwards. Every battery heard "
+                       "before and every one --expect names is to answer the boot request, "
+                       "which goes out up to %2 times; when one --expect names has not "
+                       "answered, the flash stops there, before anything is erased. A battery "
+                       "that fails to come back waits in its boot loader: the image sent again "
+                       "brings it back.\n\n"
                        "Over a serial port (--serial PORT, a .bin image): the battery on the "
                        "cable takes the image; every battery heard on CAN is read back.\n\n"
                        "The image is checked whole before anything is sent (every S-record "
@@ -259,7 +313,8 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
                        "are given %1 s to come back before they are read. Success: the boot "
                        "loader took the image, and every battery --expect names (without "
                        "--expect: at least one battery) runs its version.")
-            .arg(ComeBackMs / 1000));
+            .arg(ComeBackMs / 1000)
+            .arg(CanUpgrade::MaxTries));
     CommandParser &parser = line.parser();
     parser.addPositional(QStringLiteral("IMAGE"),
         QStringLiteral("The firmware image: .s19 over CAN, .bin over --serial."),
@@ -270,11 +325,15 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
                        "battery on its cable instead."),
         QStringLiteral("port"));
     const QCommandLineOption expect(QStringLiteral("expect"),
-        QStringLiteral("Batteries that must run the image afterwards, e.g. 1,2,5-8 (default: at "
-                       "least one must)."),
+        QStringLiteral("Batteries that must enter their boot loaders and run the image "
+                       "afterwards, e.g. 1,2,5-8 (default: at least one must run it)."),
         QStringLiteral("list"));
+    const QCommandLineOption check(QStringLiteral("check"),
+        QStringLiteral("Only read and verify the image as flash would (a .bin as for --serial) "
+                       "and show what was checked; send nothing, open no bus."));
     parser.addOption(serial);
     parser.addOption(expect);
+    parser.addOption(check);
     line.addJsonOption();
     int status = line.parse(arguments, console);
     if (status >= 0)
@@ -290,7 +349,8 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
     if (overSerial && port.isEmpty())
         return parser.usageError(console, QStringLiteral("--serial takes a port"));
     const QString suffix = QFileInfo(path).suffix().toLower();
-    if (!overSerial && suffix == QLatin1String("bin"))
+    const bool checkOnly = parser.isSet(check);
+    if (!overSerial && suffix == QLatin1String("bin") && !checkOnly)
         return parser.usageError(console,
             QStringLiteral("%1 is an image for the serial boot loader: give --serial PORT (over "
                            "CAN an .s19 image goes)")
@@ -306,9 +366,14 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
 
     FirmwareImage image;
     QString version;
-    if (!checkImage(path, overSerial, &image, &version, &error)) {
+    if (!checkImage(path, overSerial || (checkOnly && suffix == QLatin1String("bin")), &image,
+            &version, &error)) {
         console.error(error + QStringLiteral("; nothing sent"));
         return ExitStatus::Failure;
+    }
+    if (checkOnly) {
+        printChecked(path, version, image, line.json(), console);
+        return ExitStatus::Success;
     }
     if (overSerial && !portOpens(port, &error)) {
         console.error(
@@ -326,11 +391,47 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
 
     const ImageTransfer::Outcome sent = overSerial
         ? ImageTransfer::overSerial(port, image.binData, console)
-        : ImageTransfer::overCan(session.service(), image, console);
+        : ImageTransfer::overCan(session.service(), image, batteries.keys(), expected, console);
+    for (int devId : sent.bootAnswers)
+        batteries[devId].inBootLoader = true;
     const QString via = overSerial ? port : QStringLiteral("CAN");
+    // Said whenever batteries wait in their boot loaders: only the image sent again brings them
+    // back, whatever step they were cut off in.
+    const auto waitingNote = [&](const QList<int> &devIds) {
+        const bool one = devIds.size() == 1;
+        const QString flash = sent.result == ImageTransfer::Taken ? QString()
+            : sent.eraseAsked ? QStringLiteral(" with erased or half-written flash")
+                              : QStringLiteral(" with intact flash");
+        return QStringLiteral("%1 %2 in %3%4: sending the image again brings %5 back")
+            .arg(BatteryList::named(devIds), one ? "waits" : "wait",
+                one ? "its boot loader" : "their boot loaders", flash, one ? "it" : "them");
+    };
+    if (sent.result == ImageTransfer::Unanswered) {
+        QList<int> absent;
+        for (int devId : sent.missing) {
+            if (expected.contains(devId))
+                absent.append(devId);
+        }
+        console.error(QStringLiteral("%1 (--expect) did not answer the boot request after %2 "
+                                     "tries: stopped before the erase, nothing erased")
+                          .arg(BatteryList::named(absent))
+                          .arg(CanUpgrade::MaxTries));
+        if (!sent.bootAnswers.isEmpty())
+            console.note(waitingNote(sent.bootAnswers));
+        return ExitStatus::Failure;
+    }
     if (sent.result == ImageTransfer::Interrupted) {
-        console.error(QStringLiteral("interrupted while sending the image: batteries may be left "
-                                     "in their boot loaders"));
+        console.error(QStringLiteral("interrupted before the flash was erased: nothing erased or "
+                                     "written (a battery that entered its boot loader waits "
+                                     "there until restarted or flashed)"));
+        return ExitStatus::Failure;
+    }
+    if (sent.result == ImageTransfer::Abandoned) {
+        console.error(QStringLiteral("upgrade abandoned after the erase: the flash is erased or "
+                                     "half-written, the batteries wait in their boot loaders; "
+                                     "flash the image again"));
+        if (!sent.bootAnswers.isEmpty())
+            console.note(waitingNote(sent.bootAnswers));
         return ExitStatus::Failure;
     }
     if (sent.result == ImageTransfer::NotStarted) {
@@ -338,7 +439,8 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
         return ExitStatus::Failure;
     }
 
-    if (!readBack(session, FlashCommand::ComeBackMs, version, &batteries, console)) {
+    const bool mayBeBack = overSerial || sent.result == ImageTransfer::Taken || sent.finishReached;
+    if (!readBack(session, FlashCommand::ComeBackMs, version, mayBeBack, &batteries, console)) {
         console.error(QStringLiteral("interrupted"));
         return ExitStatus::Failure;
     }
@@ -392,11 +494,17 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
         console.error(QStringLiteral("the upgrade over %1 failed: %2").arg(via, sent.reason));
     else if (!missing.isEmpty())
         console.error(
-            QStringLiteral("%1 %2 %3 not run the image's version %4")
-                .arg(missing.size() == 1 ? QStringLiteral("battery") : QStringLiteral("batteries"),
-                    idsText(missing),
+            QStringLiteral("%1 %2 not run the image's version %3")
+                .arg(BatteryList::named(missing),
                     missing.size() == 1 ? QStringLiteral("does") : QStringLiteral("do"), version));
     else if (running.isEmpty())
         console.error(QStringLiteral("no battery runs the image's version %1").arg(version));
+    QList<int> leftInBootLoaders;
+    for (auto it = batteries.cbegin(); it != batteries.cend(); ++it) {
+        if (it.value().leftInBootLoader())
+            leftInBootLoaders.append(it.key());
+    }
+    if (!leftInBootLoaders.isEmpty())
+        console.note(waitingNote(leftInBootLoaders));
     return succeeded ? ExitStatus::Success : ExitStatus::Failure;
 }

@@ -4,7 +4,7 @@
 #include "bussession.h"
 #include "console.h"
 #include "exitstatus.h"
-#include "historyreadout.h"
+#include "historyexport.h"
 #include "idlist.h"
 #include "interruption.h"
 #include "table.h"
@@ -45,14 +45,14 @@ bool prepareFolder(const QString &folder, QString *error)
 }
 
 // Why a log is not whole, for the table; empty when it is.
-QStringList shortfalls(const HistoryReadout::Result &result)
+QStringList shortfalls(const HistoryExport::Result &result)
 {
     QStringList why;
-    if (result.transfer == HistoryReadout::NoReply)
+    if (result.transfer == HistoryExport::NoReply)
         return { QStringLiteral("no reply (offline?)") };
-    if (result.transfer == HistoryReadout::Stalled)
+    if (result.transfer == HistoryExport::Stalled)
         why.append(QStringLiteral("transfer stalled"));
-    if (result.transfer == HistoryReadout::Interrupted)
+    if (result.transfer == HistoryExport::Interrupted)
         why.append(QStringLiteral("interrupted"));
     if (result.rejected() > 0)
         why.append(QStringLiteral("records rejected"));
@@ -63,12 +63,12 @@ QStringList shortfalls(const HistoryReadout::Result &result)
     return why;
 }
 
-QString resultText(const HistoryReadout::Result &result)
+QString resultText(const HistoryExport::Result &result)
 {
     const QStringList why = shortfalls(result);
     if (why.isEmpty())
         return QStringLiteral("read whole");
-    const bool fileWritten = result.transfer != HistoryReadout::NoReply && result.saved;
+    const bool fileWritten = result.transfer != HistoryExport::NoReply && result.saved;
     return (fileWritten ? QStringLiteral("INCOMPLETE: ") : QStringLiteral("FAILED: "))
         + why.join(QStringLiteral(", "));
 }
@@ -99,9 +99,9 @@ public:
         m_rows.append(row);
     }
 
-    void add(const HistoryReadout::Result &result)
+    void add(const HistoryExport::Result &result)
     {
-        const bool answered = result.transfer != HistoryReadout::NoReply;
+        const bool answered = result.transfer != HistoryExport::NoReply;
         const auto count = [answered](int n) { return answered ? QString::number(n) : QString(); };
         const QString text = resultText(result);
         m_table.addRow({ QString::number(result.devId), count(result.announced), count(result.read),
@@ -220,10 +220,10 @@ int HistoryCommand::run(const QStringList &arguments, Console &console)
             ++notWhole;
             continue;
         }
-        const HistoryReadout::Result result
-            = HistoryReadout::read(session.service(), devId, folder, stamp, console);
+        const HistoryExport::Result result
+            = HistoryExport::read(session.service(), devId, folder, stamp, console);
         report.add(result);
-        if (result.transfer == HistoryReadout::NoReply) {
+        if (result.transfer == HistoryExport::NoReply) {
             messages.append(QStringLiteral("battery %1 is on the bus but does not answer "
                                            "(offline?): no reply to the history event count "
                                            "request")

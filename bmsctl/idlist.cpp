@@ -3,18 +3,34 @@
 
 #include <QStringList>
 
-bool IdList::parseOne(const QString &text, int *id, QString *error)
+namespace {
+
+bool readNumber(const QString &text, int *id)
 {
     bool ok = false;
     const int value = text.trimmed().toInt(&ok);
-    if (!ok || value < 0 || value > BatteryBank::MaxDeviceId) {
-        *error = QStringLiteral("battery numbers are 0 to %1: \"%2\"")
-                     .arg(BatteryBank::MaxDeviceId)
-                     .arg(text);
+    if (!ok || value < 0 || value > BatteryBank::MaxDeviceId)
         return false;
-    }
     *id = value;
     return true;
+}
+
+// Echoes what was given: for a part like "-1", whose bounds are "" and "1", the whole part.
+QString notBatteries(const QString &text)
+{
+    return QStringLiteral("battery numbers are 0 to %1: \"%2\"")
+        .arg(BatteryBank::MaxDeviceId)
+        .arg(text);
+}
+
+} // namespace
+
+bool IdList::parseOne(const QString &text, int *id, QString *error)
+{
+    if (readNumber(text, id))
+        return true;
+    *error = notBatteries(text);
+    return false;
 }
 
 bool IdList::parse(const QString &text, QList<int> *ids, QString *error)
@@ -25,9 +41,11 @@ bool IdList::parse(const QString &text, QList<int> *ids, QString *error)
         const QStringList bounds = part.split(QLatin1Char('-'));
         int first = 0;
         int last = 0;
-        if (bounds.size() > 2 || !parseOne(bounds.first(), &first, error)
-            || !parseOne(bounds.last(), &last, error))
+        if (bounds.size() > 2 || !readNumber(bounds.first(), &first)
+            || !readNumber(bounds.last(), &last)) {
+            *error = notBatteries(part);
             return false;
+        }
         if (last < first) {
             *error = QStringLiteral("a range runs upwards: \"%1\"").arg(part);
             return false;

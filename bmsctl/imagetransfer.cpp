@@ -1,7 +1,9 @@
 #include "imagetransfer.h"
 
+#include "batterylist.h"
 #include "console.h"
 #include "eventwait.h"
+#include "interruption.h"
 
 #include "can/canservice.h"
 #include "upgrade/firmwareimage.h"
@@ -11,6 +13,9 @@
 #include <QElapsedTimer>
 #include <QStringList>
 #include <QThread>
+
+#include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -23,18 +28,67 @@ QString clause(QString text)
     return text;
 }
 
+// Waits until the upgrade has finished, or the user stops it (see the class comment): true,
+// with outcome->result Interrupted or Abandoned, when the upgrade is to be stopped. erasing()
+// tells whether the boot loader has been asked to erase; atStake names who would suffer.
+bool stoppedByUser(const bool &finished, const std::function<bool()> &erasing,
+    const QString &atStake, const std::function<void()> &onTick, ImageTransfer::Outcome *outcome,
+    Console &console)
+{
+    bool warned = false;
+    while (EventWait::until(
+               -1, [&finished] { return finished; }, onTick)
+            == EventWait::Interrupted
+        && !finished) {
+        if (warned || !erasing()) {
+            outcome->result = warned ? ImageTransfer::Abandoned : ImageTransfer::Interrupted;
+            return true;
+        }
+        console.error(QStringLiteral("the flash is being erased and written: stopping now leaves "
+                                     "%1 in the boot loader with erased or half-written flash. "
+                                     "The upgrade goes on; interrupt again (Ctrl-C) to abandon it "
+                                     "anyway")
+                          .arg(atStake));
+        Interruption::countFirstAsWarned();
+        warned = true;
+    }
+    return false;
+}
+
 } // namespace
 
-ImageTransfer::Outcome ImageTransfer::overCan(
-    CanService *service, const FirmwareImage &image, Console &console)
+ImageTransfer::Outcome ImageTransfer::overCan(CanService *service, const FirmwareImage &image,
+    const QList<int> &expected, const QList<int> &mustAnswer, Console &console)
 {
     Outcome outcome;
     bool finished = false;
     int percent = 0;
     // Disconnects the lambdas from the service, which outlives this call.
     QObject receiver;
-    QObject::connect(service, &CanService::upgradeProgress, &receiver,
-        [&percent](int value) { percent = value; });
+    QObject::connect(service, &CanService::upgradeProgress, &receiver, [&](int value) {
+        percent = value;
+        outcome.finishReached = outcome.finishReached || value == 100;
+    });
+    // Connected directly: stopping here stops the upgrade before the inquiry and the erase.
+    QObject::connect(service, &CanService::bootAnswersCollected, &receiver,
+        [&](const QList<int> &answered, const QList<int> &missing) {
+            outcome.bootAnswers = answered;
+            outcome.missing = missing;
+            const bool mustStop = std::any_of(missing.cbegin(), missing.cend(),
+                [&mustAnswer](int devId) { return mustAnswer.contains(devId); });
+            if (mustStop) {
+                service->stopUpgrading();
+                outcome.result = Unanswered;
+                finished = true;
+            } else if (!missing.isEmpty()) {
+                console.note(QStringLiteral("%1 did not answer the boot request: left out, %2 "
+                                            "its firmware; going on with %3")
+                                 .arg(BatteryList::named(missing),
+                                     missing.size() == 1 ? QStringLiteral("it keeps")
+                                                         : QStringLiteral("they keep"),
+                                     BatteryList::named(answered)));
+            }
+        });
     QObject::connect(service, &CanService::newUpgradeState, &receiver,
         [&outcome](const QString &text) { outcome.reason = clause(text); });
     QObject::connect(service, &CanService::upgradeFinished, &receiver, [&](bool success) {
@@ -42,19 +96,25 @@ ImageTransfer::Outcome ImageTransfer::overCan(
         outcome.result = success ? Taken : Failed;
     });
 
+    const auto erasing
+        = [service] { return service->upgradeState() >= CanService::US_ERASER_FLASH; };
+    // Every frame of the upgrade goes through the transcript, the erase request among them.
+    QObject::connect(service, &CanService::newUpgradeData, &receiver,
+        [&] { outcome.eraseAsked = outcome.eraseAsked || erasing(); });
+
     QElapsedTimer clock;
     clock.start();
-    service->startUpgrading(image.s19Data, image.chkSum, image.bootVersion);
-    const EventWait::Result waited = EventWait::until(
-        -1, [&finished] { return finished; },
-        [&] {
+    service->startUpgrading(image.s19Data, image.chkSum, image.bootVersion, expected);
+    const auto onTick = [&] {
+        if (service->upgradeState() == CanService::US_REQUEST_BOOT)
+            console.progress(QStringLiteral("flash: asking the batteries into their boot loaders"));
+        else
             console.progress(
                 QStringLiteral("flash: sending the image over CAN, %1 %").arg(percent));
-        });
-    if (waited == EventWait::Interrupted) {
+    };
+    if (stoppedByUser(finished, erasing, QStringLiteral("every battery on the bus"), onTick,
+            &outcome, console))
         service->stopUpgrading();
-        outcome.result = Interrupted;
-    }
     outcome.elapsedMs = clock.elapsed();
     return outcome;
 }
@@ -65,6 +125,7 @@ ImageTransfer::Outcome ImageTransfer::overSerial(
     Outcome outcome;
     bool started = false;
     bool finished = false;
+    bool erasing = false;
     int percent = 0;
     // The texts of the state the upgrade is in: a refusal or a timeout says why there.
     const QString moved = UartService::tr("move to next state: ");
@@ -80,9 +141,11 @@ ImageTransfer::Outcome ImageTransfer::overSerial(
         percent = value;
     });
     QObject::connect(service, &UartService::newState, &receiver, [&](const QString &text) {
-        if (text.startsWith(moved))
+        if (text.startsWith(moved)) {
             texts.clear();
-        else if (!text.startsWith(baudChanged))
+            erasing
+                = erasing || text.mid(moved.size()).toInt() >= UartService::USUS_PREPARE_UPGRADE;
+        } else if (!text.startsWith(baudChanged))
             texts.append(clause(text));
     });
     QObject::connect(service, &UartService::upgradeResult, &receiver, [&](bool success) {
@@ -96,15 +159,14 @@ ImageTransfer::Outcome ImageTransfer::overSerial(
     clock.start();
     QMetaObject::invokeMethod(service, "startUpgrading", Qt::QueuedConnection, Q_ARG(QString, port),
         Q_ARG(QByteArray, binData));
-    const EventWait::Result waited = EventWait::until(
-        -1, [&finished] { return finished; },
+    stoppedByUser(
+        finished, [&erasing] { return erasing; }, QStringLiteral("the battery on %1").arg(port),
         [&] {
             console.progress(
                 QStringLiteral("flash: sending the image over %1, %2 %").arg(port).arg(percent));
-        });
+        },
+        &outcome, console);
     outcome.elapsedMs = clock.elapsed();
-    if (waited == EventWait::Interrupted)
-        outcome.result = Interrupted;
 
     // Closes the port; once the call returns, the texts the service sent with its result are
     // queued here and are taken in.

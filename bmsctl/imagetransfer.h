@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 class CanService;
@@ -16,8 +17,15 @@ class FirmwareImage;
 //   over serial  through a UartService in a worker thread of its own, reached by queued calls
 //                only, as the firmware page does it: the battery on the cable takes the image
 //
+// Over CAN the batteries expected (heard before, and those --expect names) are compared with
+// those that answered the boot request; when one that must take the image (--expect) did not
+// answer after the request's tries, the upgrade is stopped there, before anything is erased.
+//
 // Both wait in the event loop (EventWait) until the upgrade ends, which its own timeouts
-// guarantee, or until Ctrl-C, which stops it.
+// guarantee. Ctrl-C (or SIGTERM) stops it at once until the boot loader has been asked to erase
+// its flash (over serial: to prepare it for the image); from then on, stopping would leave the
+// batteries in their boot loaders with erased or half-written flash, so the first request only
+// says so, the upgrade goes on, and a second request abandons it.
 class ImageTransfer
 {
 public:
@@ -25,7 +33,10 @@ public:
         Taken, // the boot loader confirmed the whole image
         Failed, // refused or timed out on the way; see reason
         NotStarted, // nothing was sent (the serial port did not open); see reason
-        Interrupted, // Ctrl-C: stopped half-way
+        Interrupted, // Ctrl-C before the erase: stopped, nothing erased
+        Abandoned, // Ctrl-C twice after the erase: flash left erased or half-written
+        Unanswered, // a battery that must take the image did not answer the boot request:
+        // stopped before the erase, nothing erased; see missing
     };
 
     struct Outcome
@@ -34,8 +45,20 @@ public:
         // The upgrade's own words for what went wrong, e.g. "time out at state: US_REQUEST_BOOT".
         QString reason;
         qint64 elapsedMs = 0;
+        // Over CAN: the batteries that answered the boot request (and so entered their boot
+        // loaders), and those expected that did not.
+        QList<int> bootAnswers;
+        QList<int> missing;
+        // Over CAN: whether the data step was over, so that a battery may have taken the finish
+        // and left its boot loader. Before that, none can have.
+        bool finishReached = false;
+        // Over CAN: whether the boot loaders were asked to erase their flash.
+        bool eraseAsked = false;
     };
 
-    static Outcome overCan(CanService *service, const FirmwareImage &image, Console &console);
+    // expected: the batteries heard on the bus before; mustAnswer: those that must take the
+    // image.
+    static Outcome overCan(CanService *service, const FirmwareImage &image,
+        const QList<int> &expected, const QList<int> &mustAnswer, Console &console);
     static Outcome overSerial(const QString &port, const QByteArray &binData, Console &console);
 };

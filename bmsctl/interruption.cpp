@@ -4,11 +4,12 @@
 
 namespace {
 
-volatile std::sig_atomic_t interrupted = 0;
+volatile std::sig_atomic_t requests = 0;
+std::sig_atomic_t warned = 0;
 
 extern "C" void onSignal(int)
 {
-    interrupted = 1;
+    requests = requests + 1;
 }
 
 } // namespace
@@ -21,5 +22,10 @@ void Interruption::install()
 
 bool Interruption::requested()
 {
-    return interrupted != 0;
+    return requests > warned;
+}
+
+void Interruption::countFirstAsWarned()
+{
+    warned = 1;
 }

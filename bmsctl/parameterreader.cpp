@@ -1,6 +1,7 @@
 #include "parameterreader.h"
 
 #include "console.h"
+#include "interruption.h"
 #include "parametercatalogue.h"
 
 #include "can/canservice.h"
@@ -9,6 +10,13 @@ bool ParameterReader::read(CanService *service, int devId, const ParameterCatalo
     const QList<int> &positions, QHash<int, qint32> *values, Console &console)
 {
     for (int i = 0; i < positions.size(); ++i) {
+        if (Interruption::requested()) {
+            console.error(QStringLiteral("interrupted after reading %1 of %2 parameters; nothing "
+                                         "written")
+                              .arg(i)
+                              .arg(positions.size()));
+            return false;
+        }
         console.progress(QStringLiteral("reading parameters %1/%2").arg(i).arg(positions.size()));
         const int position = positions.at(i);
         int value = 0;

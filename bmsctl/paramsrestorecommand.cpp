@@ -5,6 +5,7 @@
 #include "console.h"
 #include "exitstatus.h"
 #include "idlist.h"
+#include "interruption.h"
 #include "parametercatalogue.h"
 #include "parameterfile.h"
 #include "parameterreader.h"
@@ -26,6 +27,7 @@ struct Change
     int position = 0;
     qint32 before = 0;
     qint32 wanted = 0;
+    bool attempted = false;
     bool acknowledged = false;
     bool readBack = false;
     qint32 after = 0;
@@ -33,6 +35,8 @@ struct Change
     bool done() const { return acknowledged && readBack && after == wanted; }
     QString result() const
     {
+        if (!attempted)
+            return QStringLiteral("NOT WRITTEN: interrupted");
         if (!acknowledged)
             return QStringLiteral("FAILED: write not acknowledged");
         if (!readBack)
@@ -128,10 +132,13 @@ int ParamsRestoreCommand::run(const QStringList &arguments, Console &console)
     }
 
     const bool dry = parser.isSet(dryRun);
+    int attempted = 0;
     if (!dry) {
+        // Ctrl-C stops between two parameters: the write under way is finished and read back.
         CanService *service = session.service();
-        for (int i = 0; i < changes.size(); ++i) {
+        for (int i = 0; i < changes.size() && !Interruption::requested(); ++i, ++attempted) {
             Change &change = changes[i];
+            change.attempted = true;
             console.progress(QStringLiteral("writing parameters %1/%2").arg(i).arg(changes.size()));
             const uchar paramId = uchar(catalogue.item(change.position).paramId);
             change.acknowledged
@@ -141,6 +148,7 @@ int ParamsRestoreCommand::run(const QStringList &arguments, Console &console)
             change.after = qint32(value);
         }
     }
+    const bool interrupted = !dry && attempted < changes.size();
     const int failures = int(
         std::count_if(changes.cbegin(), changes.cend(), [](const Change &c) { return !c.done(); }));
 
@@ -176,6 +184,7 @@ int ParamsRestoreCommand::run(const QStringList &arguments, Console &console)
         root.insert(QStringLiteral("unchanged"), unchanged);
         root.insert(QStringLiteral("changes"), rows);
         root.insert(QStringLiteral("failed"), dry ? 0 : failures);
+        root.insert(QStringLiteral("interrupted"), interrupted);
         console.printJson(root);
     } else {
         if (!changes.isEmpty())
@@ -190,6 +199,16 @@ int ParamsRestoreCommand::run(const QStringList &arguments, Console &console)
                                              "the file's value.")
                                   .arg(changes.size())
                                   .arg(unchanged));
+    }
+    if (interrupted) {
+        console.error(QStringLiteral("interrupted: %1 of %2 parameters written and read back, %3 "
+                                     "not written: battery %4 now holds some of the file's values "
+                                     "and not others")
+                          .arg(changes.size() - failures)
+                          .arg(changes.size())
+                          .arg(changes.size() - attempted)
+                          .arg(devId));
+        return ExitStatus::Failure;
     }
     if (!dry && failures > 0) {
         console.error(QStringLiteral("%1 of %2 writes failed: battery %3 now holds some of the "

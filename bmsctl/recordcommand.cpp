@@ -7,6 +7,7 @@
 #include "eventwait.h"
 #include "exitstatus.h"
 
+#include <QFileInfo>
 #include <QJsonObject>
 
 QString RecordCommand::summary() const
@@ -22,13 +23,18 @@ int RecordCommand::run(const QStringList &arguments, Console &console)
                        "time is this PC's clock when the frame arrived (the adapter is polled "
                        "every 5 ms); the adapter hands over 8 data bytes and 29-bit identifiers, "
                        "so every frame is logged so. Runs until --seconds have passed or "
-                       "Ctrl-C."));
+                       "Ctrl-C. Every frame reaches the file as it comes, so that a recording cut "
+                       "short keeps what came before. An existing file is kept unless "
+                       "--overwrite."));
     const QCommandLineOption out(
         QStringLiteral("out"), QStringLiteral("The log to write."), QStringLiteral("file"));
+    const QCommandLineOption overwrite(QStringLiteral("overwrite"),
+        QStringLiteral("Replace the file if it exists (once the bus is open)."));
     const QCommandLineOption seconds(QStringLiteral("seconds"),
         QStringLiteral("Stop after this many seconds (default: at Ctrl-C)."), QStringLiteral("n"));
     CommandParser &parser = line.parser();
     parser.addOption(out);
+    parser.addOption(overwrite);
     parser.addOption(seconds);
     line.addJsonOption(QStringLiteral("Print the summary as JSON."));
     int status = line.parse(arguments, console);
@@ -51,15 +57,20 @@ int RecordCommand::run(const QStringList &arguments, Console &console)
         return status;
 
     const QString path = parser.value(out);
-    CandumpLogWriter writer;
-    if (!writer.open(path)) {
-        console.error(QStringLiteral("cannot write %1: %2").arg(path, writer.errorString()));
+    const bool replace = parser.isSet(overwrite);
+    if (!replace && QFileInfo::exists(path)) {
+        console.error(
+            QStringLiteral("%1 exists; nothing recorded (--overwrite replaces it)").arg(path));
         return ExitStatus::Failure;
     }
+    // The file is made only once the bus is open: a bus that fails leaves no trace.
     status = line.openBus(console);
-    if (status >= 0) {
-        writer.close();
+    if (status >= 0)
         return status;
+    CandumpLogWriter writer;
+    if (!writer.open(path, replace)) {
+        console.error(QStringLiteral("cannot write %1: %2").arg(path, writer.errorString()));
+        return ExitStatus::Failure;
     }
     BusSession &session = line.session();
     QObject::connect(&session, &BusSession::frameReceived, &session,

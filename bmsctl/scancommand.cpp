@@ -1,6 +1,7 @@
 #include "scancommand.h"
 
 #include "batteryidentity.h"
+#include "batterylist.h"
 #include "buscommandline.h"
 #include "bussession.h"
 #include "clockdrift.h"
@@ -120,9 +121,12 @@ int ScanCommand::run(const QStringList &arguments, Console &console)
         QStringLiteral("Frame kinds"), QStringLiteral("Missing kinds") });
     table.setRightAligned(0);
     QJsonArray batteries;
+    QList<int> silent;
     for (int devId : devices) {
         console.progress(QStringLiteral("scan: asking battery %1").arg(devId));
         const BatteryIdentity identity = BatteryIdentity::read(session.service(), devId);
+        if (!identity.answered())
+            silent.append(devId);
         QDateTime clock;
         const int clockResult = session.service()->readDeviceTime(uchar(devId), clock);
         const QDateTime pcTime = QDateTime::currentDateTime();
@@ -191,6 +195,12 @@ int ScanCommand::run(const QStringList &arguments, Console &console)
         console.printTable(table);
         console.printLine(QString());
         console.printLine(loadLine);
+    }
+    if (!silent.isEmpty()) {
+        console.error(QStringLiteral("%1 heard but answered none of the identity reads "
+                                     "(firmware, serial, model)")
+                          .arg(BatteryList::named(silent)));
+        return ExitStatus::Failure;
     }
     return ExitStatus::Success;
 }

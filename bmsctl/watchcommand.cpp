@@ -1,5 +1,6 @@
 #include "watchcommand.h"
 
+#include "batterylist.h"
 #include "buscommandline.h"
 #include "bussession.h"
 #include "console.h"
@@ -147,6 +148,16 @@ int WatchCommand::run(const QStringList &arguments, Console &console)
         console.error(QStringLiteral("no battery%1 heard on %2")
                           .arg(wanted.isEmpty() ? QString() : QStringLiteral(" of those asked for"),
                               line.busOptions().description()));
+        return ExitStatus::Failure;
+    }
+    QList<int> unheard;
+    for (int devId : wanted) {
+        if (!session.monitor().heard(devId))
+            unheard.append(devId);
+    }
+    if (!unheard.isEmpty()) {
+        console.error(QStringLiteral("%1 never heard on %2")
+                          .arg(BatteryList::named(unheard), line.busOptions().description()));
         return ExitStatus::Failure;
     }
     return ExitStatus::Success;

@@ -1,21 +1,29 @@
-// A history event record as the battery sends it, turned into the 47 cells of the history
-// events table and CSV file (HistoryEventModel::formatRecord), with its check sum tested.
+// A history event record as the battery sends it, decoded (HistoryRecordCodec) and turned into
+// the 47 cells of the history events table and CSV file (HistoryRecordText), with its check sum
+// tested.
 #include "fuzztarget.h"
 
-#include "records/historyeventmodel.h"
+#include "records/historyrecordcodec.h"
+#include "records/historyrecordtext.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    const QByteArray record(reinterpret_cast<const char *>(data), int(size));
-    HistoryEventModel::hasValidChecksum(record);
-    const int slaveNo = size > 0 ? data[0] % 28 : 0;
-    const QStringList cells = HistoryEventModel::formatRecord(record, slaveNo);
-    if (record.size() < HistoryEventModel::RecordSize) {
-        if (!cells.isEmpty())
+    const QByteArray bytes(reinterpret_cast<const char *>(data), int(size));
+    HistoryRecordCodec::hasValidChecksum(bytes);
+    const std::optional<HistoryRecord> record = HistoryRecordCodec::decode(bytes);
+    if (bytes.size() < HistoryRecordCodec::Size) {
+        if (record)
             __builtin_trap();
         return 0;
     }
-    if (cells.size() != HistoryEventModel::ColumnCount)
+    // Nothing of the record is lost: encoded again it is the bytes with their check sum made.
+    QByteArray sealed = bytes.left(HistoryRecordCodec::Size);
+    HistoryRecordCodec::seal(sealed);
+    if (!record || HistoryRecordCodec::encode(*record) != sealed)
+        __builtin_trap();
+    const int slaveNo = data[0] % 28;
+    const QStringList cells = HistoryRecordText::cells(*record, slaveNo);
+    if (cells.size() != HistoryRecordText::ColumnCount)
         __builtin_trap();
     // A cell never holds what would break a CSV line.
     for (const QString &cell : cells) {
@@ -28,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     cells.at(4).toDouble(&ok); // Curr
     if (!ok || cells.at(2) != QString::number(slaveNo))
         __builtin_trap();
-    if (cells.at(45) != HistoryEventModel::faultText(quint8(record.at(74))))
+    if (cells.at(45) != HistoryRecordText::faultText(record->faultId))
         __builtin_trap();
     return 0;
 }

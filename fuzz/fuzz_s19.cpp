@@ -11,11 +11,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     const QByteArray content(reinterpret_cast<const char *>(data), int(size));
 
-    // Every line alone: a record that parses comes back the same from its own text.
-    for (const QByteArray &line : content.split('\n')) {
+    // Every line alone, with its line end: a record that parses comes back the same from its
+    // own text.
+    bool recordsAndBlankLinesOnly = true;
+    for (int start = 0; start < content.size();) {
+        const int newline = content.indexOf('\n', start);
+        const int end = newline < 0 ? content.size() : newline + 1;
+        const QByteArray line = content.mid(start, end - start);
+        start = end;
         SRecord record;
-        if (!SRecord::parse(line, &record).isEmpty())
+        if (!SRecord::parse(line, &record).isEmpty()) {
+            recordsAndBlankLinesOnly = recordsAndBlankLinesOnly && line.trimmed().isEmpty();
             continue;
+        }
         SRecord again;
         if (!SRecord::parse(record.toLine(), &again).isEmpty() || again.type != record.type
             || again.address != record.address || again.data != record.data)
@@ -24,6 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     const FirmwareImage image = FirmwareImage::parseS19(content);
     if (image.isValid()) {
+        // A line that is neither would be a hole in the image.
+        if (!recordsAndBlankLinesOnly)
+            __builtin_trap();
         // What is kept verifies line by line, and the sum is over exactly those lines.
         QByteArray kept;
         for (const QString &line : image.s19Data) {

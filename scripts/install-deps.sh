@@ -7,11 +7,18 @@ packages=(
     build-essential cmake
     qtbase5-dev libqt5serialport5-dev libqt5serialbus5-dev libqt5serialbus5-plugins
     qttools5-dev-tools qttools5-dev
+    # Qwt: the plots of the Trends window.
+    libqwt-qt5-dev
     libbenchmark-dev
     xvfb xauth fonts-wqy-zenhei
     clang-format
     # The independent reader of bmsctl's candump logs in its tests.
     python3-can
+    # bmsctl mqtt: the Mosquitto client library; its tests run the broker, read it with
+    # mosquitto_sub and make their TLS certificates with openssl. The broker package may start a
+    # system broker on port 1883; the tests never use it, they start their own on ports of their
+    # own.
+    libmosquitto-dev mosquitto mosquitto-clients openssl
     "$@"
 )
 

@@ -5,7 +5,8 @@
 #
 #   scripts/screenshots.sh [build dir] [output folder] [--chinese] [page ...]
 #
-# Pages: home, history-events, realtime-recording, history-data, manufacturing (default: all).
+# Pages: home, history-events, realtime-recording, history-data, manufacturing, trends-battery,
+# trends-bank (default: all). The trends pages show the Trends window with a bank of 28 batteries.
 #
 # Needs xvfb-run and ImageMagick's import. The simulator runs on a virtual bus of its own; the
 # driver finds it through canbus.ini beside it, which is put back as it was afterwards.
@@ -15,18 +16,26 @@ cd "$(dirname "$0")/.."
 if [ "${1:-}" = "--inner" ]; then
     # Inside the X server: simulator, driver, wait for "ready", grab the screen.
     bin=$2 page=$3 shot=$4 language=${5:-}
-    "$bin/bms-sim" --packs 1,2,3,12 --seed 7 --history-events 48 >/dev/null &
+    packs=1,2,3,12
+    # The window opens at its full size in the screen's corner (no window manager).
+    crop=1641x973+0+0
+    case $page in
+    trends-*)
+        packs=$(seq -s, 0 27)
+        crop=1500x940+0+0
+        ;;
+    esac
+    "$bin/bms-sim" --packs "$packs" --seed 7 --history-events 48 >/dev/null &
     sim=$!
     trap 'kill $sim 2>/dev/null || true' EXIT
     sleep 1
     coproc DRIVER { "$bin/page-shots" "$page" $language 2>/dev/null; }
-    if ! timeout 90 grep -m1 -q ready <&"${DRIVER[0]}"; then
+    if ! timeout 150 grep -m1 -q ready <&"${DRIVER[0]}"; then
         echo "page-shots did not get ready for $page" >&2
         exit 1
     fi
     sleep 1
-    # The window opens at its full size, 1641 x 973, in the screen's corner (no window manager).
-    import -window root -crop 1641x973+0+0 +repage "$shot"
+    import -window root -crop "$crop" +repage "$shot"
     kill "$DRIVER_PID" 2>/dev/null || true
     exit 0
 fi
@@ -40,7 +49,8 @@ if [ "${1:-}" = "--chinese" ]; then
     shift
 fi
 pages=("$@")
-[ ${#pages[@]} -eq 0 ] && pages=(home history-events realtime-recording history-data manufacturing)
+[ ${#pages[@]} -eq 0 ] && pages=(home history-events realtime-recording history-data manufacturing
+    trends-battery trends-bank)
 bin=$(cd "$build/bin" && pwd)
 mkdir -p "$out"
 out=$(cd "$out" && pwd)

@@ -6,7 +6,7 @@
 #include "uartbootloader.h"
 
 #include "can/canbusconfig.h"
-#include "can/commandprotocol.h"
+#include "can/commandcodec.h"
 #include "settings/thresholdsetting.h"
 #include "signals/signalvalues.h"
 
@@ -37,8 +37,13 @@ BmsSimulator::BmsSimulator(const SimOptions &options, QObject *parent)
     , m_catalogue(new SignalValues)
     , m_parameters(new ThresholdSetting)
     , m_capacity(options.bitRate)
+    , m_progressTimer(new QTimer(this))
     , m_secondTimer(new QTimer(this))
 {
+    m_capacity.addNode(options.hostQueue); // HostNode
+    m_progressTimer->setSingleShot(true);
+    m_progressTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_progressTimer, &QTimer::timeout, this, &BmsSimulator::OnBusProgress);
     connect(m_secondTimer, &QTimer::timeout, this, &BmsSimulator::OnBusSecond);
 }
 
@@ -134,6 +139,10 @@ void BmsSimulator::addBattery(int devId)
                       << " left its boot loader with firmware " << version.constData() << Qt::endl;
         });
     m_batteries.append(battery);
+    const int node = m_capacity.addNode(m_options.batteryQueue); // m_batteries.size()
+    battery->setTransmitRoom([this, node, battery] {
+        return m_capacity.queueRoom(m_sinceStart.nsecsElapsed(), node) / replyCopies(battery);
+    });
 }
 
 bool BmsSimulator::isSilent() const
@@ -147,42 +156,47 @@ void BmsSimulator::OnFramesReceived()
 {
     while (m_bus->framesAvailable() > 0) {
         const QCanBusFrame frame = m_bus->readFrame();
-        if (!carries(frame, BusCapacity::Host))
-            continue;
-        const quint32 id = frame.frameId();
-        if (SimBootLoader::isUpgradeFrame(id, frame.hasExtendedFrameFormat())) {
-            // The image data are too many to print; the boot loader's answers tell what matters.
-            if (m_options.verbose && (id >> 16) != SimBootLoader::Data)
-                trace("recv", id, frame.payload());
-            for (SimBattery *battery : qAsConst(m_batteries)) {
-                if (!(isSilent() && m_options.appliesTo(battery->devId())))
-                    battery->handleUpgradeFrame(id, frame.payload());
-            }
-            continue;
-        }
-        // Only the host's commands: 0x18 | code | destination | 0x80.
-        if (!frame.hasExtendedFrameFormat() || (id >> 24) != (CommandProtocol::PriorityBits >> 24)
-            || (id & 0xFF) != CommandProtocol::HostAddress)
-            continue;
-        const quint32 destination = (id >> 8) & 0xFF;
-        const quint32 code = (id >> 16) & 0xFF;
-        if (m_options.verbose)
-            trace("recv", id, frame.payload());
+        // Error frames of the virtual bus stand for no traffic.
+        if (frame.frameType() == QCanBusFrame::DataFrame
+            || frame.frameType() == QCanBusFrame::RemoteRequestFrame)
+            offer(HostNode, frame);
+    }
+}
 
+void BmsSimulator::deliverToBatteries(const QCanBusFrame &frame)
+{
+    const quint32 id = frame.frameId();
+    if (SimBootLoader::isUpgradeFrame(id, frame.hasExtendedFrameFormat())) {
+        // The image data are too many to print; the boot loader's answers tell what matters.
+        if (m_options.verbose && (id >> 16) != SimBootLoader::Data)
+            trace("recv", id, frame.payload());
         for (SimBattery *battery : qAsConst(m_batteries)) {
-            // The set-device-number command reaches whoever listens on 0x1F: the first battery,
-            // as if it were the one on the bench.
-            const bool addressed = destination == battery->devId()
-                || (code == CommandProtocol::SetDeviceId
-                    && destination == CommandProtocol::SetDeviceIdDestination
-                    && battery == m_batteries.first());
-            if (!addressed)
-                continue;
-            if (isSilent() && m_options.appliesTo(battery->devId()))
-                continue;
-            battery->handleRequest(id, frame.payload());
-            break;
+            if (!(isSilent() && m_options.appliesTo(battery->devId())))
+                battery->handleUpgradeFrame(id, frame.payload());
         }
+        return;
+    }
+    // Only the host's commands: 0x18 | code | destination | 0x80.
+    if (!frame.hasExtendedFrameFormat() || !CommandCodec::isRequest(id))
+        return;
+    const quint8 destination = CommandCodec::destinationOf(id);
+    const quint8 code = CommandCodec::codeOf(id);
+    if (m_options.verbose)
+        trace("recv", id, frame.payload());
+
+    for (SimBattery *battery : qAsConst(m_batteries)) {
+        // The set-device-number command reaches whoever listens on 0x1F: the first battery, as
+        // if it were the one on the bench.
+        const bool addressed = destination == battery->devId()
+            || (code == CommandProtocol::SetDeviceId
+                && destination == CommandProtocol::SetDeviceIdDestination
+                && battery == m_batteries.first());
+        if (!addressed)
+            continue;
+        if (isSilent() && m_options.appliesTo(battery->devId()))
+            continue;
+        battery->handleRequest(id, frame.payload());
+        break;
     }
 }
 
@@ -192,56 +206,90 @@ void BmsSimulator::send(SimBattery *battery, quint32 id, const QByteArray &data)
         return;
     QCanBusFrame frame(id, data);
     frame.setExtendedFrameFormat(true);
-    if (!carries(frame, BusCapacity::Batteries))
-        return;
-    m_bus->writeFrame(frame);
+    offer(m_batteries.indexOf(battery) + 1, frame);
 }
 
-bool BmsSimulator::carries(const QCanBusFrame &frame, BusCapacity::Source source)
+void BmsSimulator::offer(int node, const QCanBusFrame &frame)
 {
-    // Error frames of the virtual bus stand for no traffic: not counted.
-    if (frame.frameType() != QCanBusFrame::DataFrame
-        && frame.frameType() != QCanBusFrame::RemoteRequestFrame)
-        return true;
-    const int bits = BusCapacity::frameBits(frame.frameId(), frame.hasExtendedFrameFormat(),
-        frame.payload(), frame.frameType() == QCanBusFrame::RemoteRequestFrame);
-    if (m_capacity.offer(m_sinceStart.nsecsElapsed(), bits, source))
-        return true;
+    if (m_capacity.offer(m_sinceStart.nsecsElapsed(), node, frame)) {
+        scheduleProgress();
+        return;
+    }
     if (m_options.verbose)
-        trace(source == BusCapacity::Host ? "lost" : "unsent", frame.frameId(), frame.payload());
-    return false;
+        trace(node == HostNode ? "lost" : "unsent", frame.frameId(), frame.payload());
+}
+
+void BmsSimulator::scheduleProgress()
+{
+    const qint64 nextNs = m_capacity.nextEventNs();
+    if (nextNs < 0)
+        return;
+    // A frame due now starts at the next turn of the event loop: frames offered meanwhile
+    // still join its arbitration.
+    const qint64 waitNs = nextNs - m_sinceStart.nsecsElapsed();
+    const int waitMs = waitNs <= 0 ? 0 : int((waitNs + 999999) / 1000000);
+    if (!m_progressTimer->isActive() || m_progressTimer->remainingTime() > waitMs)
+        m_progressTimer->start(waitMs);
+}
+
+void BmsSimulator::OnBusProgress()
+{
+    const QVector<BusCapacity::Carried> carried = m_capacity.advance(m_sinceStart.nsecsElapsed());
+    for (const BusCapacity::Carried &sent : carried) {
+        if (sent.node == HostNode)
+            deliverToBatteries(sent.frame);
+        else
+            m_bus->writeFrame(sent.frame);
+    }
+    scheduleProgress();
 }
 
 void BmsSimulator::OnBusSecond()
 {
-    const BusCapacity::Counts now = m_capacity.total();
-    const qint64 offered = now.offered - m_countsAtLastSecond.offered;
-    m_busiestSecondFrames = qMax(m_busiestSecondFrames, offered);
+    const BusCapacity::Counts second = m_capacity.total(BusCapacity::SinceMark);
+    m_busiestSecondFrames = qMax(m_busiestSecondFrames, second.offered);
     if (m_options.verbose) {
-        out() << "bms-sim: bus: offered " << offered << " frames/s, dropped "
-              << now.dropped - m_countsAtLastSecond.dropped << " frames/s, load "
-              << QString::number(100.0 * double(now.carriedBits - m_countsAtLastSecond.carriedBits)
-                         / m_capacity.bitRate(),
-                     'f', 1)
+        out() << "bms-sim: bus: offered " << second.offered << " frames/s, dropped "
+              << second.dropped << " frames/s, load "
+              << QString::number(100.0 * double(second.carriedBits) / m_capacity.bitRate(), 'f', 1)
               << " %" << Qt::endl;
+        out() << "bms-sim: bus queues this second: " << queueReport(BusCapacity::SinceMark)
+              << Qt::endl;
     }
-    m_countsAtLastSecond = now;
+    m_capacity.mark();
+}
+
+QString BmsSimulator::queueReport(BusCapacity::Span span) const
+{
+    QStringList nodes;
+    for (int node = 0; node < m_capacity.nodeCount(); ++node) {
+        const BusCapacity::Counts counts = m_capacity.counts(node, span);
+        const QString name = node == HostNode
+            ? QStringLiteral("host")
+            : QStringLiteral("battery %1").arg(m_batteries.at(node - 1)->devId());
+        nodes << QStringLiteral("%1 peak %2 of %3, dropped %4, longest wait %5 ms")
+                     .arg(name)
+                     .arg(counts.queuePeak)
+                     .arg(m_capacity.queueDepth(node))
+                     .arg(counts.dropped)
+                     .arg(double(counts.longestWaitNs) / 1e6, 0, 'f', 1);
+    }
+    return nodes.join(QStringLiteral("; "));
 }
 
 void BmsSimulator::printSummary() const
 {
     const double seconds = qMax(1e-3, m_sinceStart.nsecsElapsed() / 1e9);
     const BusCapacity::Counts total = m_capacity.total();
-    const BusCapacity::Counts host = m_capacity.counts(BusCapacity::Host);
-    const BusCapacity::Counts batteries = m_capacity.counts(BusCapacity::Batteries);
+    const BusCapacity::Counts host = m_capacity.counts(HostNode);
     const auto perSecond
         = [seconds](qint64 count) { return QString::number(double(count) / seconds, 'f', 1); };
     out() << "bms-sim: bus summary: " << m_capacity.bitRate() << " bit/s, "
           << QString::number(seconds, 'f', 1) << " s, offered " << total.offered << " frames ("
           << perSecond(total.offered) << "/s), dropped " << total.dropped << " frames ("
           << perSecond(total.dropped) << "/s); host offered " << host.offered << " dropped "
-          << host.dropped << "; batteries offered " << batteries.offered << " dropped "
-          << batteries.dropped << "; load "
+          << host.dropped << "; batteries offered " << total.offered - host.offered << " dropped "
+          << total.dropped - host.dropped << "; load "
           << QString::number(
                  100.0 * double(total.carriedBits) / (m_capacity.bitRate() * seconds), 'f', 1)
           << " %, busiest second " << m_busiestSecondFrames << " frames";
@@ -249,6 +297,7 @@ void BmsSimulator::printSummary() const
         out() << "; burst sent " << m_burst->sent() << " frames at "
               << QString::number(m_burst->framesPerSecond(), 'f', 0) << "/s past the capacity";
     out() << Qt::endl;
+    out() << "bms-sim: bus queues: " << queueReport(BusCapacity::SinceStart) << Qt::endl;
 }
 
 void BmsSimulator::sendReply(
@@ -270,8 +319,7 @@ void BmsSimulator::sendReply(
         }
         if (m_options.bus.replyAs >= 0)
             id = (id & ~0xFFu) | quint32(m_options.bus.replyAs);
-        if (m_options.bus.duplicateReplies)
-            copies = 2;
+        copies = replyCopies(battery);
         if (m_options.replyDelayMs > 0) {
             QTimer::singleShot(m_options.replyDelayMs, this, [this, battery, id, data, copies] {
                 for (int copy = 0; copy < copies; ++copy) {
@@ -288,6 +336,11 @@ void BmsSimulator::sendReply(
             trace("send", id, data);
         send(battery, id, data);
     }
+}
+
+int BmsSimulator::replyCopies(const SimBattery *battery) const
+{
+    return m_options.appliesTo(battery->devId()) && m_options.bus.duplicateReplies ? 2 : 1;
 }
 
 void BmsSimulator::trace(const char *direction, quint32 id, const QByteArray &data) const

@@ -20,12 +20,15 @@ class ThresholdSetting;
 
 // Joins the bus, plays the batteries and stands between them and the bus: requests go to the
 // battery they address, upgrade frames to every battery, and frames going out pass the fault
-// injection (dropped, late, or silenced). Every frame seen on the bus, the host's and the
-// batteries' own, takes its share of the bus's capacity (BusCapacity at --bitrate); a frame
-// beyond it is dropped: a host frame then reaches no battery, a battery frame is not sent. The
-// counts are printed every second with --verbose, and at the end (printSummary()). The faults of
-// the traffic itself (BusFaults: duplicated replies, a wrong sender, stray device numbers, a
-// burst past the capacity) are played here too.
+// injection (dropped, late, or silenced). Every frame, the host's and the batteries' own, goes
+// through the bus model (BusCapacity at --bitrate): the host (every frame heard from the
+// virtual bus, from the moment it is heard) and each battery are nodes with a transmit queue,
+// and a frame takes effect when it has won the bus and been carried: a host frame then reaches
+// the batteries, a battery frame is written to the virtual bus. A frame that finds its node's
+// queue full is dropped there, so a host frame lost that way reaches no battery. The counts and
+// queue peaks are printed every second with --verbose, and at the end (printSummary()). The
+// faults of the traffic itself (BusFaults: duplicated replies, a wrong sender, stray device
+// numbers, a burst past the capacity) are played here too.
 class BmsSimulator : public QObject
 {
     Q_OBJECT
@@ -39,18 +42,28 @@ public:
     bool start();
     // "bms-sim: bus summary: ..." on standard output: the bus's bit rate, the seconds since
     // start, frames offered and dropped in all and per second, by the host and the batteries,
-    // the bus's load and its busiest second.
+    // the bus's load and its busiest second; then "bms-sim: bus queues: ...", per node its
+    // queue's peak and depth, the frames it dropped and the longest a frame waited.
     void printSummary() const;
 
 private slots:
     void OnFramesReceived();
     void OnBusSecond();
+    void OnBusProgress();
 
 private:
+    // The bus model's node of the host, the batteries' nodes following in m_batteries' order.
+    static constexpr int HostNode = 0;
+
     void addBattery(int devId);
     void send(SimBattery *battery, quint32 id, const QByteArray &data);
-    bool carries(const QCanBusFrame &frame, BusCapacity::Source source);
+    void offer(int node, const QCanBusFrame &frame);
+    void scheduleProgress();
+    void deliverToBatteries(const QCanBusFrame &frame);
+    QString queueReport(BusCapacity::Span span) const;
     void sendReply(SimBattery *battery, quint32 id, const QByteArray &data, int replyGroup);
+    // How often each of the battery's replies goes out (twice with --duplicate-replies).
+    int replyCopies(const SimBattery *battery) const;
     bool isSilent() const;
     void trace(const char *direction, quint32 id, const QByteArray &data) const;
 
@@ -61,8 +74,9 @@ private:
     QList<SimBattery *> m_batteries;
     QElapsedTimer m_sinceStart;
     BusCapacity m_capacity;
+    // Fires when the bus model next ends or starts a frame.
+    QTimer *m_progressTimer = nullptr;
     QTimer *m_secondTimer = nullptr;
-    BusCapacity::Counts m_countsAtLastSecond;
     qint64 m_busiestSecondFrames = 0;
     BurstSource *m_burst = nullptr;
     // Per battery, the reply group last decided on and whether it is dropped.

@@ -2,23 +2,22 @@
 
 #include "packmodel.h"
 
-#include "can/crc16.h"
-
-#include <QtEndian>
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-void putWord(QByteArray &record, int offset, double value)
+// A value in the record's units, rounded and kept within its 16 bits.
+quint16 word(double value)
 {
-    qToBigEndian(quint16(std::clamp(std::lround(value), 0L, 65535L)), record.data() + offset);
+    return quint16(std::clamp(std::lround(value), 0L, 65535L));
 }
 
-char temperatureByte(double celsius)
+quint8 temperatureByte(double celsius)
 {
-    return char(std::clamp(std::lround(celsius) + 40, 0L, 255L));
+    return quint8(std::clamp(std::lround(celsius) + 40, 0L, 255L));
 }
 
 } // namespace
@@ -55,19 +54,19 @@ void HistoryLog::append(const QDateTime &time, const PackModel &pack, quint8 fau
     m_records.append(makeRecord(time, pack, faultId, level));
 }
 
-QByteArray HistoryLog::makeRecord(
+HistoryRecord HistoryLog::makeRecord(
     const QDateTime &time, const PackModel &pack, quint8 faultId, quint8 level) const
 {
-    QByteArray record(RecordSize, '\0');
+    HistoryRecord record;
     const QDate date = time.date();
     const QTime clock = time.time();
-    record[0] = char(date.year() - 2000);
-    record[1] = char(date.month());
-    record[2] = char(date.day());
-    record[3] = char(clock.hour());
-    record[4] = char(clock.minute());
-    record[5] = char(clock.second());
-    record[DevIdAt] = char(m_devId);
+    record.year = quint8(date.year() - 2000);
+    record.month = quint8(date.month());
+    record.day = quint8(date.day());
+    record.hour = quint8(clock.hour());
+    record.minute = quint8(clock.minute());
+    record.second = quint8(clock.second());
+    record.devId = m_devId;
 
     int maxCell = 0;
     int minCell = 0;
@@ -86,37 +85,28 @@ QByteArray HistoryLog::makeRecord(
             minSensor = i;
     }
 
-    putWord(record, 8, pack.packVoltage() * 10);
-    putWord(record, 10, (pack.current() + 3000) * 10);
-    putWord(record, 12, pack.soc() * PackModel::RatedCapacityAh);
-    putWord(record, 14, pack.soc() * 10);
-    putWord(record, 16, 985);
-    putWord(record, 18, (pack.cellVoltage(maxCell) - pack.cellVoltage(minCell)) * 1000);
-    putWord(record, 20, pack.cellVoltage(maxCell) * 1000);
-    record[22] = char(maxCell + 1);
-    putWord(record, 23, pack.cellVoltage(minCell) * 1000);
-    record[25] = char(minCell + 1);
+    record.packVoltage = word(pack.packVoltage() * 10);
+    record.current = word((pack.current() + 3000) * 10);
+    record.remainingCapacity = word(pack.soc() * PackModel::RatedCapacityAh);
+    record.soc = word(pack.soc() * 10);
+    record.soh = 985;
+    record.cellDifference = word((pack.cellVoltage(maxCell) - pack.cellVoltage(minCell)) * 1000);
+    record.maxCellVoltage = word(pack.cellVoltage(maxCell) * 1000);
+    record.maxCellNo = quint8(maxCell + 1);
+    record.minCellVoltage = word(pack.cellVoltage(minCell) * 1000);
+    record.minCellNo = quint8(minCell + 1);
     for (int i = 0; i < PackModel::CellCount; ++i)
-        putWord(record, 26 + 2 * i, pack.cellVoltage(i) * 1000);
-    record[58] = temperatureByte(pack.temperature(maxSensor));
-    record[59] = char(maxSensor + 1);
-    record[60] = temperatureByte(pack.temperature(minSensor));
-    record[61] = char(minSensor + 1);
+        record.cellVoltages[size_t(i)] = word(pack.cellVoltage(i) * 1000);
+    record.maxTemperature = temperatureByte(pack.temperature(maxSensor));
+    record.maxTemperatureNo = quint8(maxSensor + 1);
+    record.minTemperature = temperatureByte(pack.temperature(minSensor));
+    record.minTemperatureNo = quint8(minSensor + 1);
     for (int i = 0; i < PackModel::SensorCount; ++i)
-        record[62 + i] = temperatureByte(pack.temperature(i));
-    record[70] = char(pack.relay(PackModel::Precharge));
-    record[71] = char(pack.relay(PackModel::Charge));
-    record[72] = char(pack.relay(PackModel::Discharge));
-    record[73] = char(pack.relay(PackModel::Main2nd));
-    record[74] = char(faultId);
-    record[75] = char(level);
-    seal(record);
+        record.temperatures[size_t(i)] = temperatureByte(pack.temperature(i));
+    record.relays
+        = { quint8(pack.relay(PackModel::Precharge)), quint8(pack.relay(PackModel::Charge)),
+              quint8(pack.relay(PackModel::Discharge)), quint8(pack.relay(PackModel::Main2nd)) };
+    record.faultId = faultId;
+    record.alarmLevel = level;
     return record;
-}
-
-void HistoryLog::seal(QByteArray &record)
-{
-    const quint16 crc = Crc16::modbus(record.constData(), RecordSize - 2);
-    record[RecordSize - 2] = char(crc & 0xFF);
-    record[RecordSize - 1] = char(crc >> 8);
 }

@@ -3,6 +3,8 @@
 #include "historylog.h"
 #include "optionreaders.h"
 
+#include "records/historyrecordcodec.h"
+
 #include <QCommandLineParser>
 #include <QDir>
 #include <QSaveFile>
@@ -90,7 +92,7 @@ void HistoryOptions::dump(int devId, const HistoryLog &log) const
         return;
     }
     for (int i = 0; i < log.count(); ++i)
-        file.write(log.record(i).toHex() + '\n');
+        file.write(HistoryRecordCodec::encode(log.record(i)).toHex() + '\n');
     if (!file.commit())
         std::fprintf(stderr, "bms-sim: cannot write %s\n", qPrintable(file.fileName()));
 }

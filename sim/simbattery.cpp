@@ -3,7 +3,8 @@
 #include "simbootloader.h"
 #include "simoptions.h"
 
-#include "can/commandprotocol.h"
+#include "can/commandcodec.h"
+#include "records/historyrecordcodec.h"
 #include "settings/thresholdsetting.h"
 #include "signals/abstractsignalvalue.h"
 #include "signals/batterybank.h"
@@ -23,9 +24,9 @@ constexpr int ModelTickMs = 100;
 constexpr int FastBroadcastMs = 200;
 constexpr int SlowBroadcastMs = 500;
 constexpr int StatisticsBroadcastMs = 3000;
-// One history record (twelve frames) per tick: 1,200 frames a second, which a 250 kbit/s bus
-// carries beside the broadcasts of a few batteries (a real BMS cannot send faster than its bus
-// takes the frames).
+// At most one history record (twelve frames) per tick: 1,200 frames a second, which a 250 kbit/s
+// bus carries beside the broadcasts of a few batteries. On a busier bus the records wait for room
+// in the battery's transmit queue (setTransmitRoom()).
 constexpr int TransferTickMs = 10;
 // The batteries' broadcast timers are spread over their periods as if this many shared the bus.
 constexpr int PhaseSlots = BatteryBank::DeviceCount;
@@ -36,12 +37,6 @@ qint64 monotonicMs()
     QElapsedTimer clock;
     clock.start();
     return clock.msecsSinceReference();
-}
-
-QByteArray padded(QByteArray data)
-{
-    data.resize(8);
-    return data;
 }
 
 QByteArray fixedField(const QByteArray &text, int size)
@@ -64,13 +59,14 @@ SimBattery::SimBattery(quint8 devId, const SimOptions &options,
     , m_history(devId, options.seed * 131 + devId, options.history.eventCount)
     , m_clockSetTo(QDateTime(QDate(2021, 1, 1), QTime(0, 0)))
     , m_clockSetAt(QDateTime::currentDateTime())
-    , m_firmwareVersion(fixedField("ZK-BMS V2.3.07", 15))
-    , m_batteryCode(fixedField(QByteArray("QM2024") + QByteArray::number(100000 + devId), 32))
-    , m_modelCode(fixedField("ZK-LFP-16S100AH", 32))
+    , m_firmwareVersion(fixedField("ZK-BMS V2.3.07", VersionSize))
+    , m_batteryCode(fixedField(QByteArray("QM2024") + QByteArray::number(100000 + devId), CodeSize))
+    , m_modelCode(fixedField("ZK-LFP-16S100AH", CodeSize))
     , m_bootLoader(new SimBootLoader(options, this))
 {
     for (const ThresholdSettingItem &item : parameters.items())
-        m_parameterWire.insert(quint8(item.paramId), quint32(item.defaultValue) + item.offset);
+        m_parameterWire.insert(
+            quint8(item.paramId), CommandCodec::wireValue(item.defaultValue, item.offset));
     applyLimits();
 
     // Each battery broadcasts on its own clock. Real ones do not run in step, and 28 of them
@@ -183,23 +179,14 @@ void SimBattery::OnStatisticsBroadcast()
         sendFrame(key, values);
 }
 
-void SimBattery::sendReply(quint8 code, const QByteArray &data)
+void SimBattery::sendReply(const CanFrame &frame)
 {
-    emit reply(replyId(code, m_devId), padded(data), m_replyGroup);
-}
-
-void SimBattery::answerParts(quint8 code, const QByteArray &field, int partCount, int partSize)
-{
-    for (int part = 1; part <= partCount; ++part) {
-        QByteArray data(1, char(part));
-        data.append(field.mid((part - 1) * partSize, partSize));
-        sendReply(code, data);
-    }
+    emit reply(frame.id, frame.data, m_replyGroup);
 }
 
 void SimBattery::installFirmware(const QByteArray &version)
 {
-    m_firmwareVersion = fixedField(version, 15);
+    m_firmwareVersion = fixedField(version, VersionSize);
 }
 
 bool SimBattery::isInBootLoader() const
@@ -222,111 +209,106 @@ void SimBattery::handleRequest(quint32 id, const QByteArray &data)
     // A battery in its boot loader does not run the command protocol.
     if (isInBootLoader())
         return;
-    const quint8 code = quint8(id >> 16);
-    const auto byte = [&data](int i) { return i < data.size() ? quint8(data.at(i)) : quint8(0); };
+    const quint8 code = CommandCodec::codeOf(id);
     ++m_replyGroup;
 
     switch (code) {
-    case SetDeviceId:
-        if (data.size() >= 1 && byte(0) <= BatteryBank::MaxDeviceId) {
-            m_devId = byte(0);
+    case SetDeviceId: {
+        const quint8 newId = CommandCodec::newIdOf(data);
+        if (data.size() >= 1 && newId <= BatteryBank::MaxDeviceId) {
+            m_devId = newId;
             m_history.setDevId(m_devId);
-            sendReply(code, QByteArray(1, char(Acknowledged)));
+            sendReply(CommandCodec::acknowledgement(code, m_devId));
         }
         break;
-    case SetRelay:
-        m_pack.setRelay(byte(0), byte(1) != 0);
+    }
+    case SetRelay: {
+        const CommandCodec::RelaySwitch relay = CommandCodec::relaySwitchOf(data);
+        m_pack.setRelay(relay.relay, relay.on != 0);
         break;
+    }
     case SetTime:
-        if (data.size() >= 6) {
-            const QDateTime time(
-                QDate(2000 + byte(0), byte(1), byte(2)), QTime(byte(3), byte(4), byte(5)));
+        if (data.size() >= CommandCodec::SetTimeSize) {
+            const QDateTime time = CommandCodec::clockOf(data);
             if (time.isValid()) {
                 m_clockSetTo = time;
                 m_clockSetAt = QDateTime::currentDateTime();
             }
-            sendReply(code, QByteArray(1, char(Acknowledged)));
+            sendReply(CommandCodec::acknowledgement(code, m_devId));
         }
         break;
-    case ReadTime: {
-        const QDateTime now = clock();
-        QByteArray answer(1, 0x01);
-        for (int part : { now.date().year() - 2000, now.date().month(), now.date().day(),
-                 now.time().hour(), now.time().minute(), now.time().second() })
-            answer.append(char(part));
-        sendReply(code, answer);
+    case ReadTime:
+        sendReply(CommandCodec::timeReply(m_devId, clock()));
         break;
-    }
     case ReadVersion:
-        answerParts(code, m_firmwareVersion, 3, 7);
+        answerParts(code, m_firmwareVersion);
         break;
     case ReadBatteryCode:
-        answerParts(code, m_batteryCode, 6, 6);
+        answerParts(code, m_batteryCode);
         break;
     case ReadModelCode:
-        answerParts(code, m_modelCode, 6, 6);
+        answerParts(code, m_modelCode);
         break;
     case WriteBatteryCode:
     case WriteModelCode: {
-        const int part = byte(0);
-        if (part < 1 || part > 6)
+        const CommandCodec::Part part = CommandCodec::partOf(code, data);
+        if (part.number < 1 || part.number > CodeParts)
             break;
         QByteArray &pending = m_codeBeingWritten[code - WriteBatteryCode];
-        if (part == 1)
-            pending = QByteArray(36, '\0');
-        if (pending.size() != 36)
+        if (part.number == 1)
+            pending = QByteArray(CodeParts * CodePartSize, '\0');
+        if (pending.size() != CodeParts * CodePartSize)
             break;
-        pending.replace((part - 1) * 6, 6, padded(data.mid(1)).left(6));
-        if (part == 6) {
-            (code == WriteBatteryCode ? m_batteryCode : m_modelCode) = pending.left(32);
+        pending.replace((part.number - 1) * CodePartSize, CodePartSize, part.bytes);
+        if (part.number == CodeParts) {
+            (code == WriteBatteryCode ? m_batteryCode : m_modelCode) = pending.left(CodeSize);
             pending.clear();
-            sendReply(code, QByteArray(1, char(Acknowledged)));
+            sendReply(CommandCodec::acknowledgement(code, m_devId));
         }
         break;
     }
     case ReadParameter: {
-        QByteArray answer(5, '\0');
-        answer[0] = char(byte(0));
-        qToBigEndian(m_parameterWire.value(byte(0)), answer.data() + 1);
-        sendReply(code, answer);
+        const quint8 paramId = CommandCodec::paramIdOf(data);
+        sendReply(CommandCodec::parameterReply(m_devId, paramId, m_parameterWire.value(paramId)));
         break;
     }
     case WriteParameter: {
-        if (data.size() < 5)
+        if (data.size() < CommandCodec::WriteParameterSize)
             break;
-        const quint8 paramId = byte(0);
-        if (paramId == ClearEnergyParamId)
+        const CommandCodec::Parameter parameter = CommandCodec::parameterOf(data);
+        if (parameter.paramId == ClearEnergyParamId)
             m_pack.clearHistoryEnergy();
         else
-            writeParameter(paramId, qFromBigEndian<quint32>(data.constData() + 1));
-        QByteArray answer(1, char(paramId));
-        answer.append(char(Acknowledged));
-        sendReply(code, answer);
+            writeParameter(parameter.paramId, parameter.wire);
+        sendReply(CommandCodec::parameterAcknowledgement(m_devId, parameter.paramId));
         break;
     }
-    case HistoryCount: {
-        QByteArray answer(4, '\0');
-        qToBigEndian(quint32(m_history.count()), answer.data());
-        sendReply(code, answer);
+    case HistoryCount:
+        sendReply(CommandCodec::historyCountReply(m_devId, quint32(m_history.count())));
         break;
-    }
     case HistoryTransfer:
-        if (byte(1) == TransferStart) {
+        if (CommandCodec::transferSubCommandOf(data) == TransferStart) {
             m_transferNext = 0;
             m_transferTimer->start();
-        } else if (byte(1) == TransferStop) {
+        } else if (CommandCodec::transferSubCommandOf(data) == TransferStop) {
             m_transferNext = -1;
             m_transferTimer->stop();
-            sendReply(code, QByteArray(1, char(TransferStopAck)));
+            sendReply(CommandCodec::transferStopAcknowledgement(m_devId));
         }
         break;
     case ClearHistory:
         m_history.clear();
-        sendReply(code, QByteArray(1, char(Acknowledged)));
+        sendReply(CommandCodec::acknowledgement(code, m_devId));
         break;
     default:
         break;
     }
+}
+
+void SimBattery::answerParts(quint8 code, const QByteArray &text)
+{
+    for (int part = 1; part <= CommandCodec::textLayoutOf(code).parts; ++part)
+        sendReply(CommandCodec::textPart(code, m_devId, text, part));
 }
 
 void SimBattery::writeParameter(quint8 paramId, quint32 wireValue)
@@ -345,7 +327,8 @@ void SimBattery::applyLimits()
     for (int group = 0; group < PackModel::GroupCount; ++group) {
         const auto display = [&](int row) {
             const ThresholdSettingItem &item = items.at(group * 6 + row);
-            return double(qint32(m_parameterWire.value(quint8(item.paramId)) - item.offset));
+            return double(CommandCodec::displayValue(
+                m_parameterWire.value(quint8(item.paramId)), item.offset));
         };
         if (items.size() < (group + 1) * 6)
             return;
@@ -365,26 +348,23 @@ void SimBattery::OnTransferTick()
         m_transferNext = -1;
         return;
     }
+    if (m_transmitRoom && m_transmitRoom() < LastHistorySequence + 1)
+        return; // the record waits for the next tick
     const int index = m_transferNext++;
-    QByteArray record = m_history.record(index);
+    HistoryRecord logged = m_history.record(index);
     const bool faulty = m_options.appliesTo(m_devId);
     const HistoryOptions &history = m_options.history;
-    if (faulty && history.foreignRecord == index) {
-        record[HistoryLog::DevIdAt] = char(history.foreignDevId);
-        HistoryLog::seal(record);
-    }
+    if (faulty && history.foreignRecord == index)
+        logged.devId = quint8(history.foreignDevId);
+    QByteArray record = HistoryRecordCodec::encode(logged);
     if (faulty && m_options.badCrc > 0
         && QRandomGenerator::global()->generateDouble() < m_options.badCrc)
-        record[HistoryLog::RecordSize - 1] = char(record.at(HistoryLog::RecordSize - 1) ^ 0x5A);
+        record[record.size() - 1] = char(record.at(record.size() - 1) ^ 0x5A);
 
     ++m_replyGroup;
-    for (int sequence = 0; sequence <= LastHistorySequence; ++sequence) {
-        if (faulty && history.missingFrameRecord == index
-            && history.missingFrameSequence == sequence)
-            continue;
-        QByteArray data(1, char(sequence));
-        data.append(record.mid(sequence * HistoryBytesPerFrame,
-            sequence < LastHistorySequence ? HistoryBytesPerFrame : 1));
-        sendReply(HistoryTransfer, data);
-    }
+    QList<CanFrame> frames = CommandCodec::historyFrames(m_devId, record);
+    if (faulty && history.missingFrameRecord == index)
+        frames.removeAt(history.missingFrameSequence);
+    for (const CanFrame &frame : qAsConst(frames))
+        sendReply(frame);
 }

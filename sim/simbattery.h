@@ -3,10 +3,14 @@
 #include "historylog.h"
 #include "packmodel.h"
 
+#include "can/canframe.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QHash>
 #include <QObject>
+
+#include <functional>
 
 class AbstractSignalValue;
 class QTimer;
@@ -42,6 +46,10 @@ public:
     void handleUpgradeFrame(quint32 id, const QByteArray &data);
     SimBootLoader *bootLoader() const { return m_bootLoader; }
     bool isInBootLoader() const;
+    // How many of its frames the battery's transmit queue takes now. A history transfer sends a
+    // record only when all its frames fit, as a BMS waits for room in its transmit buffer rather
+    // than lose its own records; its broadcasts are sent regardless. Unset: always room.
+    void setTransmitRoom(std::function<int()> room) { m_transmitRoom = std::move(room); }
 
 signals:
     void broadcast(quint32 id, const QByteArray &data);
@@ -57,8 +65,9 @@ private slots:
 
 private:
     void sendFrame(quint32 frameKey, const QHash<int, double> &values);
-    void sendReply(quint8 code, const QByteArray &data);
-    void answerParts(quint8 code, const QByteArray &field, int partCount, int partSize);
+    void sendReply(const CanFrame &frame);
+    // Every part of text, in order, as the read with code is answered.
+    void answerParts(quint8 code, const QByteArray &text);
     void writeParameter(quint8 paramId, quint32 wireValue);
     void applyLimits();
     QDateTime clock() const;
@@ -87,4 +96,5 @@ private:
     int m_transferNext = -1; // next record of a running transfer, -1 when none runs
     QTimer *m_transferTimer = nullptr;
     SimBootLoader *m_bootLoader = nullptr;
+    std::function<int()> m_transmitRoom;
 };

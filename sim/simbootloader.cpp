@@ -65,11 +65,18 @@ void SimBootLoader::handleFrame(quint8 devId, quint32 id, const QByteArray &data
 
     switch (step) {
     case Request: {
+        if (faulty && m_requestsIgnored < m_options.bootIgnoreRequests) {
+            ++m_requestsIgnored;
+            return;
+        }
         if (faulty && m_options.bootRefuse == stepName(Request)) {
             send(devId, Request, QByteArray(1, char(Refused)));
             return;
         }
+        // From any step: a host that was cut off and comes back starts the upgrade anew.
         m_active = true;
+        m_expectedSum = 0;
+        clearRecords();
         QByteArray version = m_options.bootVersion.left(BootVersionSize);
         version.append(QByteArray(BootVersionSize - version.size(), '\0'));
         if (faulty && m_options.bootCorrupt)
@@ -83,11 +90,7 @@ void SimBootLoader::handleFrame(quint8 devId, quint32 id, const QByteArray &data
         break;
     case Erase:
         m_flash.clear();
-        m_lines.clear();
-        m_pending.clear();
-        m_sum = 0;
-        m_badRecords = 0;
-        m_dataRefused = false;
+        clearRecords();
         answerStep(devId, Erase);
         break;
     case Data: {
@@ -118,6 +121,15 @@ void SimBootLoader::handleFrame(quint8 devId, quint32 id, const QByteArray &data
         emit installed(ImageVersion::ofS19(m_lines));
         break;
     }
+}
+
+void SimBootLoader::clearRecords()
+{
+    m_lines.clear();
+    m_pending.clear();
+    m_sum = 0;
+    m_badRecords = 0;
+    m_dataRefused = false;
 }
 
 void SimBootLoader::takeLine(quint8 devId, const QByteArray &line)

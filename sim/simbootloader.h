@@ -9,10 +9,12 @@ struct SimOptions;
 
 // The CAN boot loader of one simulated battery. The host's upgrade frames carry no address, so
 // every battery that hears the request enters its boot loader; from then on its application is
-// stopped (no broadcasts, no answers to commands) until a good finish.
+// stopped (no broadcasts, no answers to commands) until a good finish. A request in any step
+// starts the upgrade over, so that a battery whose host was cut off mid-image recovers when a
+// host sends the whole sequence again.
 //
 //   host frame         the boot loader                                     answers (id: step << 16 | devId)
-//   0x1FF00 request    enters (from the application too)                  55, the boot version's 5 bytes
+//   0x1FF00 request    enters (from the application too), or starts over  55, the boot version's 5 bytes
 //   0x20000 inquire    notes the image's byte sum (bytes 4-7, big-endian)  55
 //   0x30000 erase      erases its flash                                    55
 //   0x40000 data       joins the slices into lines (a line ends at LF),   nothing for a good record,
@@ -26,7 +28,8 @@ struct SimOptions;
 // swamp the bus. Faults, for the fault packs (SimOptions): --boot-silent keeps the battery out
 // of its boot loader and silent; --boot-refuse STEP answers that step with AA (a refused request
 // also keeps it out; a refused data step answers its first record); --boot-corrupt answers the
-// request with a wrong boot version and every other step with a wrong first byte.
+// request with a wrong boot version and every other step with a wrong first byte;
+// --boot-ignore-requests N lets the first N requests pass unheard, so that a host must repeat it.
 class SimBootLoader : public QObject
 {
     Q_OBJECT
@@ -62,6 +65,8 @@ signals:
 private:
     void send(quint8 devId, Step step, QByteArray data);
     void answerStep(quint8 devId, Step step);
+    // Forgets the records of an upgrade: its lines, a line begun, the byte sum, refusals.
+    void clearRecords();
     void takeLine(quint8 devId, const QByteArray &line);
     bool finishIsGood() const;
 
@@ -71,6 +76,7 @@ private:
     quint32 m_sum = 0;
     int m_badRecords = 0;
     bool m_dataRefused = false;
+    int m_requestsIgnored = 0; // of --boot-ignore-requests
     QByteArray m_pending; // slices of a line not yet complete
     QStringList m_lines;
     QMap<quint32, QByteArray> m_flash;

@@ -66,9 +66,18 @@ bool SimOptions::parseArguments(const QStringList &arguments, SimOptions *option
         QStringLiteral("Print every request received and every reply sent (of the upgrade's "
                        "image data, only refusals), and the bus's load every second."));
     const QCommandLineOption bitRate(QStringLiteral("bitrate"),
-        QStringLiteral("The bus's capacity in bit/s; frames beyond it are dropped and counted "
-                       "(default 250000)."),
+        QStringLiteral("The bus's bit rate (default 250000). Frames wait in their sender's "
+                       "transmit queue, the lowest identifier goes first; a frame that finds its "
+                       "queue full is dropped and counted."),
         QStringLiteral("bit/s"), QStringLiteral("250000"));
+    const QCommandLineOption hostQueue(QStringLiteral("host-queue"),
+        QStringLiteral("Frames the host's adapter queues for the bus (default %1).")
+            .arg(options->hostQueue),
+        QStringLiteral("frames"));
+    const QCommandLineOption batteryQueue(QStringLiteral("battery-queue"),
+        QStringLiteral("Frames each battery queues for the bus (default %1).")
+            .arg(options->batteryQueue),
+        QStringLiteral("frames"));
     const QCommandLineOption bootVersion(QStringLiteral("boot-version"),
         QStringLiteral("What the boot loaders answer as their version (default ZK100)."),
         QStringLiteral("text"), QStringLiteral("ZK100"));
@@ -83,6 +92,8 @@ bool SimOptions::parseArguments(const QStringList &arguments, SimOptions *option
         QStringLiteral("boot-silent"), QStringLiteral("The boot loader never answers."));
     const QCommandLineOption bootCorrupt(QStringLiteral("boot-corrupt"),
         QStringLiteral("The boot loader answers with wrong bytes."));
+    const QCommandLineOption bootIgnoreRequests(QStringLiteral("boot-ignore-requests"),
+        QStringLiteral("The boot loader ignores the first n boot requests."), QStringLiteral("n"));
     const QCommandLineOption uartGarbage(QStringLiteral("uart-garbage"),
         QStringLiteral("Noise on the serial line before every reply."));
     const QCommandLineOption uartSplit(QStringLiteral("uart-split"),
@@ -91,10 +102,10 @@ bool SimOptions::parseArguments(const QStringList &arguments, SimOptions *option
         QStringLiteral("The serial line goes dead (the pseudo-terminal closes) when this block "
                        "of the image arrives, 1 for the start frame."),
         QStringLiteral("block"));
-    parser.addOptions(
-        { plugin, interfaceName, packs, speed, seed, faultPacks, dropReplies, replyDelay, badCrc,
-            freezeLife, silentAfter, silentFor, force, verbose, bitRate, bootVersion, uart,
-            bootRefuse, bootSilent, bootCorrupt, uartGarbage, uartSplit, uartHangUpAt });
+    parser.addOptions({ plugin, interfaceName, packs, speed, seed, faultPacks, dropReplies,
+        replyDelay, badCrc, freezeLife, silentAfter, silentFor, force, verbose, bitRate, hostQueue,
+        batteryQueue, bootVersion, uart, bootRefuse, bootSilent, bootCorrupt, bootIgnoreRequests,
+        uartGarbage, uartSplit, uartHangUpAt });
     parser.addOptions(HistoryOptions::commandLineOptions());
     parser.addOptions(BusFaults::commandLineOptions());
     parser.process(arguments);
@@ -119,6 +130,12 @@ bool SimOptions::parseArguments(const QStringList &arguments, SimOptions *option
     options->verbose = parser.isSet(verbose);
     if (!readInt(parser, bitRate.names().constFirst(), 1000, 1000000,
             QStringLiteral("1000 to 1000000 bit/s"), &options->bitRate, error))
+        return false;
+    const QString queueDepth = QStringLiteral("1 to 100000 frames");
+    if (!readInt(parser, hostQueue.names().constFirst(), 1, 100000, queueDepth, &options->hostQueue,
+            error)
+        || !readInt(parser, batteryQueue.names().constFirst(), 1, 100000, queueDepth,
+            &options->batteryQueue, error))
         return false;
     options->freezeLife = parser.isSet(freezeLife);
     if (parser.isSet(faultPacks)
@@ -147,6 +164,10 @@ bool SimOptions::parseArguments(const QStringList &arguments, SimOptions *option
     }
     options->bootSilent = parser.isSet(bootSilent);
     options->bootCorrupt = parser.isSet(bootCorrupt);
+    if (!readInt(parser, bootIgnoreRequests.names().constFirst(), 0,
+            std::numeric_limits<int>::max(), QStringLiteral("a count from 0 on"),
+            &options->bootIgnoreRequests, error))
+        return false;
     options->uartGarbage = parser.isSet(uartGarbage);
     options->uartSplit = parser.isSet(uartSplit);
     if (!readInt(parser, uartHangUpAt.names().constFirst(), 1, std::numeric_limits<int>::max(),

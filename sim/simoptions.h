@@ -20,8 +20,17 @@ struct SimOptions
     double speed = 30.0;
     bool verbose = false;
     quint32 seed = 1;
-    // The bus's capacity in bit/s (BusCapacity): frames beyond it are dropped and counted.
+    // The bus's bit rate (BusCapacity): frames wait in their sender's transmit queue for the bus,
+    // and a frame offered to a full queue is dropped and counted on that node.
     int bitRate = 250000;
+    // The host's queue: every frame the simulator hears from the bus enters it. A USB-CAN
+    // adapter buffers a few hundred frames between USB and its CAN controller; 512 of them
+    // take a 250 kbit/s bus about 0.3 s to send.
+    int hostQueue = 512;
+    // Each battery's queue: a BMS controller has a few transmit mailboxes and a software queue
+    // of tens of frames in front of them; 32 holds the largest burst a battery makes at once
+    // (its three broadcast groups falling due together, 26 frames).
+    int batteryQueue = 32;
 
     // Fault injection; applies to the packs in faultPacks, or to every pack when it is empty.
     QList<int> faultPacks;
@@ -42,6 +51,7 @@ struct SimOptions
     QString bootRefuse; // a step the boot loader refuses (BootSteps), or ""
     bool bootSilent = false; // the boot loader never answers
     bool bootCorrupt = false; // the boot loader answers with wrong bytes
+    int bootIgnoreRequests = 0; // the boot loader ignores this many boot requests first
     bool uartGarbage = false; // noise on the serial line before every reply
     bool uartSplit = false; // every serial reply split over several writes
     int uartHangUpAt = -1; // the serial line goes dead when this block arrives; -1: never

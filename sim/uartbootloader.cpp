@@ -279,17 +279,21 @@ void UartBootLoader::handleBootFrame(const QByteArray &frame)
             m_image.append(payload);
         }
         break;
-    case UartFrame::EndFrame:
-        accepted = !refuses("end") && m_started && !m_ended && argument == m_nextBlock && lastBlock
-            && m_image.size() % UartImage::BlockSize == 0;
+    case UartFrame::EndFrame: {
+        // An image of one block ends with the start frame's block once more.
+        const bool repeat = argument == 1 && m_nextBlock == 2 && payload == m_image;
+        accepted = !refuses("end") && m_started && !m_ended && lastBlock
+            && (repeat || (argument == m_nextBlock && m_image.size() % UartImage::BlockSize == 0));
         if (accepted) {
             m_ended = true;
-            m_image.append(payload);
+            if (!repeat)
+                m_image.append(payload);
         }
         break;
+    }
     case UartFrame::ImageCrc: {
-        // One block is all a start frame can carry when nothing followed it.
-        const bool complete = m_started && (m_ended || m_nextBlock == 2);
+        // Only after the end frame: the image is whole then.
+        const bool complete = m_started && m_ended;
         const quint16 crc = payload.size() == 2
             ? quint16(quint8(payload.at(0)) | quint8(payload.at(1)) << 8)
             : quint16(~UartFrame::crc(m_image));

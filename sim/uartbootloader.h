@@ -22,8 +22,9 @@ struct SimOptions;
 //                     it then starts the boot loader and answers nothing
 //   boot loader       hears frames only at 115200 baud: answers the version query with the
 //                     --boot-version tag, prepares, takes blocks in order (start, data, end;
-//                     or start alone for an image of one block), checks the image CRC, stores
-//                     the image and has the battery report the firmware version it carries
+//                     an image of one block sends it in the start frame and again in the end
+//                     frame), checks the image CRC only after the end frame, stores the
+//                     image and has the battery report the firmware version it carries
 //
 // A pseudo-terminal moves bytes at once whatever its speed, so the line is paced here: a
 // received chunk counts as arrived when its last byte would have crossed the line at the

@@ -243,8 +243,12 @@ void CanDevice::writeData(ulong id, QByteArray data)
         emit transmitFailed(id, data);
         return;
     }
-    if (!m_open)
+    // Closed, or left closed by a failed re-initialisation: lost like a refused frame. Nothing
+    // is logged; the sender decides (a command's wait runs out, the upgrade stops with one line).
+    if (!m_open) {
+        emit transmitFailed(id, data);
         return;
+    }
     // The record has room for 8 bytes; anything longer is a caller's mistake that must not
     // reach the bus cut short.
     if (data.size() > MaxDataLength) {

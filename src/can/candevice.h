@@ -14,8 +14,9 @@ class QTimer;
 
 // The USB-CAN adapter: opens and configures one channel of one adapter through the nine
 // ControlCAN operations, polls it every 5 ms and hands each received frame on as newData(), and
-// transmits single frames, re-initialising the adapter once when a transmission fails and
-// reporting the frame it lost through transmitFailed().
+// transmits single frames, re-initialising the adapter once when a transmission fails. A frame
+// that does not reach the bus, refused or given to a closed adapter, is reported through
+// transmitFailed().
 //
 // Threads: made in the GUI thread, then moved to the CAN worker thread; from then on every
 // slot, the poll timer and every ControlCAN call run in the worker thread. Other threads reach
@@ -68,7 +69,8 @@ public slots:
     int open(int canTypeId, int canId, bool isExtern, int canChannel, int baud);
     // Closes the adapter if it is open and stops polling.
     void close();
-    // Sends one frame; dropped silently while closed, refused (Warn) beyond 8 data bytes.
+    // Sends one frame; dropped while closed (reported, not logged), refused (Warn) beyond 8
+    // data bytes.
     void writeData(ulong id, QByteArray data);
     // The poll.
     void OnTimeout();
@@ -76,10 +78,10 @@ public slots:
 signals:
     // One received frame: data is always the 8 bytes of the frame's data field.
     void newData(ulong id, QByteArray data, ulong timeStamp);
-    // The adapter refused to transmit this frame, or it came while the adapter was being
-    // (re-)initialised; it is not sent again. Emitted after the re-initialisation that follows a
-    // refusal, whatever its outcome. A frame dropped because the adapter is closed (or too
-    // long) is not reported here.
+    // The adapter refused to transmit this frame, or it came while the adapter was closed or
+    // being (re-)initialised; it is not sent again. Emitted after the re-initialisation that
+    // follows a refusal, whatever its outcome. A frame refused for being too long is not
+    // reported here.
     void transmitFailed(ulong id, QByteArray data);
 
 private:

@@ -1,26 +1,36 @@
 #pragma once
 
+#include "can/canframe.h"
 #include "can/devicerecord.h"
+#include "can/devicerecordtable.h"
+#include "can/historyassembler.h"
 #include "can/replypattern.h"
+#include "can/replywaiter.h"
 #include "log/logthrottle.h"
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QList>
 #include <QObject>
 #include <QStringList>
-#include <QVector>
+
+#include <vector>
+
+#include <atomic>
 
 class CanDevice;
 class CanUpgrade;
+class ClockSyncScheduler;
 class QThread;
-class QTimer;
-class ThresholdSetting;
 
 // The single gateway between the pages and the CAN bus: opens and closes the adapter, sends the
-// host's commands to the batteries, waits for their replies and keeps the last replies of each
-// battery in a DeviceRecord. It also sets the clock of every battery that comes (back) online
-// and runs the firmware upgrade over CAN (its step machine is CanUpgrade's).
+// host's commands to the batteries and waits for their replies. Each of its other jobs has a
+// class of its own, which the service ties together:
+//   CommandCodec        the command frames and their replies, both ways
+//   ReplyWaiter         the wait for a reply, about a second, other slots running meanwhile
+//   DeviceRecordTable   the last replies of each battery, in its DeviceRecord
+//   HistoryAssembler    history event records from their twelve frames, one per battery
+//   ClockSyncScheduler  the clock of every battery that comes (back) online set to the PC's
+//   CanUpgrade          the firmware upgrade over CAN
 //
 // Command identifiers, 29 bits, read as four bytes from the most significant:
 //
@@ -35,13 +45,13 @@ class ThresholdSetting;
 // the battery's current number, since the point is that the host may not know it. Upgrade
 // frames use plain identifiers 0x1FF00, 0x20000 .. 0x50000 without addresses.
 //
-// Threads: the service, its device records, its reply patterns, its timers and every method
-// and slot below belong to the GUI thread. The adapter (CanDevice) lives in the service's
-// worker thread and is reached only through queued meta-calls by slot name: open() and close()
+// Threads: the service, its device records, its reply waits, its timers and every method and
+// slot below belong to the GUI thread. The adapter (CanDevice) lives in the service's worker
+// thread and is reached only through queued meta-calls by slot name: open() and close()
 // blocking, writeData() posted. Received frames come back through the adapter's newData signal,
 // queued, so no data is shared between the threads and nothing here needs a lock.
 //
-// The commands that wait for a reply run a local event loop (see waitForReply()). While one
+// The commands that wait for a reply run a local event loop (see ReplyWaiter). While one
 // waits, the GUI thread keeps serving timers, clicks and received frames, so any slot here or
 // in a page may run in the middle of an operation, including further commands with waits of
 // their own. Replies are matched to patterns, never to callers.
@@ -68,13 +78,12 @@ public:
     };
     Q_ENUM(UpgradeState)
 
-    // A reply wait is this many cycles of this many milliseconds, about a second in all.
-    static constexpr int ReplyWaitCycles = 20;
-    static constexpr int ReplyWaitCycleMs = 50;
-    static constexpr int RtcSyncIntervalMs = 1000;
     // Receive lines logged per reply identifier and second; a history transfer or a parameter
-    // read-out stays well below it.
+    // read-out stays well below it. In all, whatever the identifiers, at most twice that.
     static constexpr int RecvLinesPerSecond = 50;
+    static constexpr int RecvLinesInAllPerSecond = 2 * RecvLinesPerSecond;
+    // "recv too large slave number" lines a second: one per number, this many in all.
+    static constexpr int TooLargeSlaveLinesPerSecond = 3;
 
     // The process-wide service, created on the first call (from the GUI thread) and never
     // destroyed.
@@ -90,13 +99,16 @@ public:
 
     // Opens the adapter (blocking until the worker thread has done so). 0 or -1.
     int initService(int canTypeId, int canId, bool isExtern, int canChannel, int baud);
-    // Closes the adapter (blocking), then tells the signal store that every battery is gone.
+    // Fails a running upgrade, closes the adapter (blocking), then tells the signal store that
+    // every battery is gone.
     void closeService();
-    // Posts one frame to the adapter; a closed adapter drops it.
+    // Posts one frame to the adapter; a closed adapter drops it and reports it lost.
     void sendFrame(ulong id, const QByteArray &data);
-    // Waits up to ReplyWaitCycles x ReplyWaitCycleMs for a frame that matches the pattern:
-    // Success or NoReply. Other slots run during the wait (see the class comment). While the
-    // bus is closed, or once it is closed during the wait, NoReply comes without waiting.
+    // Frames posted to the adapter's thread that it has not taken yet: a few at most, unless a
+    // busy machine keeps that thread from running.
+    int framesNotYetTaken() const { return m_framesNotYetTaken.load(); }
+    // Waits about a second for a frame that matches the pattern (ReplyWaiter): Success or
+    // NoReply. Other slots run during the wait (see the class comment).
     int waitForReply(const ReplyPattern &pattern);
 
     // Commands. Every one returns a CommandResult; those that wait return after the reply, or
@@ -138,11 +150,18 @@ public:
     // boot loader must answer with (its first 5 bytes). A start while an upgrade runs begins
     // anew. Progress, transcript, failure texts and the result come as the signals below. While
     // the state is not US_IDLE, the clock, string and parameter reads are refused with
-    // Upgrading.
+    // Upgrading. The batteries expected to answer the boot request are those online now
+    // (onlineDevices()), or those given.
     int startUpgrading(const QStringList &s19Data, uint chkSum, const QByteArray &bootVersion);
+    int startUpgrading(const QStringList &s19Data, uint chkSum, const QByteArray &bootVersion,
+        const QList<int> &expected);
     // Back to US_IDLE at once, without a signal.
     void stopUpgrading();
     UpgradeState upgradeState() const;
+    // The pace the upgrade's data step keeps now, frames a second (see CanUpgrade).
+    int upgradeFramesPerSecond() const;
+    // The batteries the signal store has heard and holds online, in ascending order.
+    static QList<int> onlineDevices();
 
     // "<time> Send: id: 0x<id>; data: <bytes>." and its Recv twin, as written to the log and
     // the upgrade transcript.
@@ -150,7 +169,7 @@ public:
     static QString recvLine(quint32 id, const QByteArray &data);
 
 signals:
-    // One complete history event record (DeviceRecord::HistoryRecordSize bytes) of battery
+    // One complete history event record (CommandProtocol::HistoryRecordSize bytes) of battery
     // slave.
     void newData(uchar slave, QByteArray data);
     // A record of battery slave that lost frames on its way and will not be complete: data is
@@ -164,6 +183,13 @@ signals:
     // 0 to 100.
     void upgradeProgress(int value);
     void upgradeFinished(bool success);
+    // The answers to the boot request are in: who answered, and who of those expected did not.
+    // A receiver connected directly may call stopUpgrading() here, before anything is erased;
+    // otherwise the upgrade goes on with those that answered.
+    void bootAnswersCollected(QList<int> answered, QList<int> missing);
+    // After a failure (upgradeFinished(false) and its text): the batteries that answered the
+    // boot request and wait in their boot loaders; sending the image again recovers them.
+    void leftInBootLoaders(QList<int> devIds);
 
 public slots:
     // Every frame the adapter receives, broadcasts included: stores reply content in the
@@ -175,42 +201,36 @@ public slots:
     void OnUpdateRTCDevs();
     // The upgrade's 2 ms tick.
     void OnUpgradeTimerTimeOut();
-    // The adapter refused to transmit a frame (queued from the worker thread); a lost slice of
-    // the image ends the upgrade.
+    // The adapter could not transmit a frame (queued from the worker thread); a lost frame of
+    // the upgrade ends it. Other frames are left to their reply waits.
     void OnTransmitFailed(ulong id, const QByteArray &data);
 
 private:
     Q_DISABLE_COPY(CanService)
 
     void processCanFrame(quint32 id, const QByteArray &data);
-    void assembleHistoryRecord(uchar devId, DeviceRecord &record, const QByteArray &data);
-    void finishHistoryRecord(uchar devId, DeviceRecord &record);
-    int readPartedField(
-        uchar devId, quint8 code, PartedField DeviceRecord::*field, QByteArray &out);
+    void send(const CanFrame &frame);
+    // Sends, and writes the Send line to the log.
+    void sendLogged(const CanFrame &frame);
+    int readText(uchar devId, quint8 code, QByteArray &out);
     int writeCode(uchar devId, quint8 code, const QByteArray &text);
     // Ends the single instance's worker thread, and with it the adapter, as the application
     // object goes away.
     static void stopWorkerThread();
     bool isUpgrading() const { return upgradeState() != US_IDLE; }
 
-    ThresholdSetting *m_settings = nullptr;
-    QVector<DeviceRecord> m_records;
+    DeviceRecordTable m_records;
     QThread *m_thread = nullptr;
     CanDevice *m_device = nullptr;
-    // Between a successful initService() and closeService().
-    bool m_busOpen = false;
-    // Outstanding waits in the order they began. Equal patterns may be outstanding at once
-    // (two pages asking the same battery the same thing); one reply releases the oldest.
-    QList<ReplyPattern> m_pendingReplies;
-    // Lines that frames from the bus trigger: at most one a second per device number above 27,
-    // and a burst a second per reply identifier.
-    QsLogging::LogThrottle m_tooLargeSlaveLog { 1 };
-    QsLogging::LogThrottle m_recvLog { RecvLinesPerSecond };
-
-    // Batteries whose clock still has to be set, in the order they came online, no duplicates.
-    QList<uchar> m_rtcDevs;
-    QTimer *m_rtcTimer = nullptr;
-    bool m_rtcPassRunning = false;
+    ReplyWaiter m_replies;
+    // One per battery number, 0 to 27.
+    std::vector<HistoryAssembler> m_history;
+    // Lines that frames from the bus trigger, bounded per key and in all (see the constants).
+    QsLogging::LogThrottle m_tooLargeSlaveLog { 1, TooLargeSlaveLinesPerSecond };
+    QsLogging::LogThrottle m_recvLog { RecvLinesPerSecond, RecvLinesInAllPerSecond };
+    ClockSyncScheduler *m_clockSync = nullptr;
 
     CanUpgrade *m_upgrade = nullptr;
+    // Counted up by sendFrame(), down in the adapter's thread after each write.
+    std::atomic<int> m_framesNotYetTaken { 0 };
 };

@@ -1,10 +1,15 @@
 #include "canupgrade.h"
 
+#include "can/canframebits.h"
 #include "log/logger.h"
+
+#include "signals/batterybank.h"
 
 #include <QMetaEnum>
 #include <QTimer>
 #include <QtEndian>
+
+#include <algorithm>
 
 namespace {
 
@@ -49,8 +54,18 @@ QString CanUpgrade::keyOf(UpgradeState state)
     return QString::fromLatin1(QMetaEnum::fromType<UpgradeState>().valueToKey(state));
 }
 
-int CanUpgrade::start(const QStringList &s19Data, uint chkSum, const QByteArray &bootVersion)
+int CanUpgrade::start(const QStringList &s19Data, uint chkSum, const QByteArray &bootVersion,
+    const QList<int> &expected)
 {
+    ++m_runs;
+    m_expected.clear();
+    for (int devId : expected) {
+        if (devId >= 0 && devId <= BatteryBank::MaxDeviceId && !m_expected.contains(devId))
+            m_expected.append(devId);
+    }
+    std::sort(m_expected.begin(), m_expected.end());
+    m_bootAnswers.clear();
+    m_headroom.restart();
     m_s19Data = s19Data;
     m_chkSum = chkSum;
     m_bootVersion = bootVersion;
@@ -64,9 +79,29 @@ int CanUpgrade::start(const QStringList &s19Data, uint chkSum, const QByteArray 
 
 void CanUpgrade::stop()
 {
+    ++m_runs;
     m_state = CanService::US_IDLE;
     resetCounters();
     m_timer->stop();
+}
+
+void CanUpgrade::setBusBitRate(int bitsPerSecond)
+{
+    m_headroom.setBitRate(bitsPerSecond);
+}
+
+void CanUpgrade::hear(quint32 id, const QByteArray &data)
+{
+    if (m_state != CanService::US_IDLE)
+        m_headroom.hear(id, data);
+}
+
+int CanUpgrade::dataFramesPerSecond()
+{
+    // A slice is judged at its worst, stuff bits and all: the pace must never be too high.
+    static const int sliceBits = CanFrameBits::worstCaseBits(true, SliceSize);
+    return qBound(
+        MinDataFramesPerSecond, m_headroom.framesPerSecond(sliceBits), MaxDataFramesPerSecond);
 }
 
 void CanUpgrade::resetCounters()
@@ -90,7 +125,7 @@ void CanUpgrade::OnTimerTimeOut()
         if (old == 0)
             sendStepFrame(RequestBootId, QByteArray());
         else if (tick > RequestBootTimeoutTicks)
-            runTimeoutRule();
+            endBootCollection();
         break;
     case CanService::US_INQUIRE_BOOT:
         if (old == 0) {
@@ -112,10 +147,18 @@ void CanUpgrade::OnTimerTimeOut()
             const int slices = m_lineIndex < m_s19Data.size()
                 ? (m_s19Data.at(m_lineIndex).size() + SliceSize - 1) / SliceSize
                 : 0;
-            // Held back until the pace allows the whole line; the tick count goes on, so the
-            // step's timeout still counts from the last line sent.
-            if (slices > 0 && !m_pacer.tryTake(slices)) {
+            // Held back while the adapter's thread lags behind, and until the pace allows the
+            // whole line; the tick count goes on, so the step's timeout still counts from the
+            // last line sent.
+            m_pacer.setFramesPerSecond(dataFramesPerSecond());
+            if (slices > 0 && (m_backlog() > MaxBacklogFrames || !m_pacer.tryTake(slices))) {
+                // Held for the step's whole time: the adapter's thread takes nothing (a line
+                // is then tried again at once, MaxTries times in all).
                 m_nextSendTick = tick + 1;
+                if (tick > SendDataTimeoutTicks) {
+                    runTimeoutRule();
+                    m_nextSendTick = 1;
+                }
                 break;
             }
             m_nextSendTick = 1;
@@ -172,45 +215,83 @@ void CanUpgrade::runTimeoutRule()
         return;
     }
     const QString key = keyOf(m_state);
-    emit upgradeFinished(false);
-    emit newUpgradeState(CanService::tr("time out at state: %1.").arg(key));
+    fail(CanService::tr("time out at state: %1.").arg(key));
     QLOG_WARN() << "CanService::OnUpgradeTimerTimeOut: time out at state:" << key << ".\r\n";
-    // The next tick stops the timer.
-    m_state = CanService::US_IDLE;
+}
+
+void CanUpgrade::endBootCollection()
+{
+    const QList<int> missing = missingBatteries();
+    const bool lastTry = m_retryCount >= MaxTries - 1;
+    // Nobody at all is the step's timeout, as for any step; the last try then fails.
+    if (m_bootAnswers.isEmpty() || (!missing.isEmpty() && !lastTry)) {
+        runTimeoutRule();
+        return;
+    }
+    const quint64 run = m_runs;
+    emit bootAnswersCollected(m_bootAnswers, missing);
+    if (run != m_runs)
+        return;
+    if (!missing.isEmpty()) {
+        QStringList numbers;
+        for (int devId : missing)
+            numbers.append(QString::number(devId));
+        QLOG_WARN() << "CanService::OnUpgradeTimerTimeOut: no answer to the boot request from:"
+                    << numbers.join(QStringLiteral(", "));
+    }
+    moveToNextUpgradeState(true);
+}
+
+QList<int> CanUpgrade::missingBatteries() const
+{
+    QList<int> missing;
+    for (int devId : m_expected) {
+        if (!m_bootAnswers.contains(devId))
+            missing.append(devId);
+    }
+    return missing;
 }
 
 void CanUpgrade::processAnswer(quint32 id, const QByteArray &data)
 {
     const auto step = UpgradeState(id >> 16);
-    if (m_state == CanService::US_IDLE || step != m_state || data.size() < 8)
+    if (m_state == CanService::US_IDLE || data.size() < 8)
         return;
-    emit newUpgradeData(CanService::recvLine(id, data));
-
     bool good = quint8(data.at(0)) == GoodAnswer;
-    if (good && m_state == CanService::US_REQUEST_BOOT) {
+    if (good && step == CanService::US_REQUEST_BOOT) {
         // A boot version shorter than 5 bytes never matches.
         good = m_bootVersion.size() >= BootVersionSize
             && data.mid(1, BootVersionSize) == m_bootVersion.left(BootVersionSize);
     }
-    if (good) {
-        // The host does not wait for the lines; a good answer to one changes nothing.
-        if (m_state != CanService::US_SEND_DATA)
-            moveToNextUpgradeState(true);
+    // The boot loader answers a line only to refuse it, and the refusal of one of the last lines
+    // can come once the finish step has begun: the image has a hole all the same.
+    const bool lateRefusal = step == CanService::US_SEND_DATA && m_state > step && !good;
+    if (step != m_state && !lateRefusal)
+        return;
+    emit newUpgradeData(CanService::recvLine(id, data));
+
+    if (!good) {
+        failAt(step);
+        QLOG_WARN() << badAnswerMessage(step) << id << "; data:" << hexText(data);
         return;
     }
-    const char *message = badAnswerMessage(m_state);
-    moveToNextUpgradeState(false);
-    QLOG_WARN() << message << id << "; data:" << hexText(data);
+    if (m_state == CanService::US_REQUEST_BOOT) {
+        // Collected until the step's time is up (see the class comment).
+        const int devId = int(id & 0xFFu);
+        const auto at = std::lower_bound(m_bootAnswers.begin(), m_bootAnswers.end(), devId);
+        if (at == m_bootAnswers.end() || *at != devId)
+            m_bootAnswers.insert(at, devId);
+        return;
+    }
+    // The host does not wait for the lines; a good answer to one changes nothing.
+    if (m_state != CanService::US_SEND_DATA)
+        moveToNextUpgradeState(true);
 }
 
 void CanUpgrade::moveToNextUpgradeState(bool ok)
 {
     if (!ok) {
-        fail(CanService::tr("failed at state: %1.").arg(keyOf(m_state)));
-        QLOG_WARN() << "CanService::moveToNextUpgradeState: failed at state:" << keyOf(m_state)
-                    << ".\r\n";
-        resetCounters();
-        m_state = CanService::US_IDLE;
+        failAt(m_state);
         return;
     }
     if (m_state == CanService::US_UPGRADE_FINISH) {
@@ -227,23 +308,51 @@ void CanUpgrade::moveToNextUpgradeState(bool ok)
     }
 }
 
+void CanUpgrade::failAt(UpgradeState step)
+{
+    const QString key = keyOf(step);
+    fail(CanService::tr("failed at state: %1.").arg(key));
+    QLOG_WARN() << "CanService::moveToNextUpgradeState: failed at state:" << key << ".\r\n";
+}
+
 void CanUpgrade::fail(const QString &text)
 {
+    const QList<int> inBootLoaders = m_bootAnswers;
+    resetCounters();
+    // The next tick stops the timer.
+    m_state = CanService::US_IDLE;
     emit upgradeFinished(false);
     emit newUpgradeState(text);
+    if (!inBootLoaders.isEmpty())
+        emit leftInBootLoaders(inBootLoaders);
 }
 
 void CanUpgrade::OnTransmitFailed(quint32 id, const QByteArray &data)
 {
-    // Only image data leaves a hole; a lost step frame is sent again when its step times out.
-    // Slices still on their way when the last line has gone fail the finish step.
-    if (id != DataId
-        || (m_state != CanService::US_SEND_DATA && m_state != CanService::US_UPGRADE_FINISH))
+    // Every frame of the upgrade counts: a lost slice leaves a hole in the image, and a lost
+    // step frame is lost for good when the adapter is closed (a resend at the step's timeout
+    // would only stall the upgrade). The first loss ends the upgrade; slices still on their
+    // way to the adapter are then no longer its business.
+    if (m_state == CanService::US_IDLE || !isUpgradeFrame(id))
         return;
     const QString key = keyOf(m_state);
     fail(CanService::tr("failed at state: %1.").arg(key));
-    QLOG_WARN() << "CanService::OnTransmitFailed: failed to transmit image data at state:" << key
+    QLOG_WARN() << "CanService::OnTransmitFailed: failed to transmit upgrade frame at state:" << key
                 << "; id:" << id << "; data:" << hexText(data);
-    resetCounters();
-    m_state = CanService::US_IDLE;
+}
+
+void CanUpgrade::OnBusClosed()
+{
+    if (m_state == CanService::US_IDLE)
+        return;
+    const QString key = keyOf(m_state);
+    fail(CanService::tr("failed at state: %1.").arg(key));
+    QLOG_WARN() << "CanService::closeService: bus closed during the upgrade at state:" << key
+                << ".";
+}
+
+bool CanUpgrade::isUpgradeFrame(quint32 id)
+{
+    return id == RequestBootId || id == InquireBootId || id == EraseFlashId || id == DataId
+        || id == FinishId;
 }

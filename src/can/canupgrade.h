@@ -1,11 +1,15 @@
 #pragma once
 
+#include "can/busheadroom.h"
 #include "can/canservice.h"
 #include "can/framepacer.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QStringList>
+
+#include <functional>
 
 class QTimer;
 
@@ -19,14 +23,38 @@ class QTimer;
 //   US_INQUIRE_BOOT    0x20000  00 00 00 00 + chkSum   55
 //                               (big-endian)
 //   US_ERASER_FLASH    0x30000  no data                55
-//   US_SEND_DATA       0x40000  each line in slices    none awaited; anything but 55 aborts
-//                               of 8 Latin-1 bytes
+//   US_SEND_DATA       0x40000  each line in slices    none awaited; anything but 55 aborts,
+//                               of 8 Latin-1 bytes     even in US_UPGRADE_FINISH
 //   US_UPGRADE_FINISH  0x50000  no data                55
 //
-// The data step is paced: a line goes out whole, and only once MaxDataFramesPerSecond (on
-// average, see FramePacer) allows all of its slices, so that the adapter's transmit queue and
-// the bus keep up. A slice the adapter fails to transmit ends the upgrade: the battery would
-// otherwise be left with a hole in its image.
+// The boot request is answered by every battery that enters its boot loader, each under its own
+// number (the answer identifier's low byte). Going on at the first answer would leave a battery
+// whose request was lost on a busy bus running its application, broadcasting through the data
+// step and missing the image; so the request step collects the answers for its whole time (its
+// timeout) and compares them with the batteries expected (those on the bus before, or a list
+// the caller gives), repeating the request within the step's tries while any is missing. Then
+// bootAnswersCollected() tells who answered and who is missing; a receiver connected directly
+// may stop() the upgrade there, before anything is erased, and otherwise it goes on with those
+// that answered. No answer at all is the step's timeout as before; a wrong answer still ends
+// the upgrade at once.
+//
+// The data step is paced: a line goes out whole, and only once the pace (on average, see
+// FramePacer) allows all of its slices. The pace is MaxDataFramesPerSecond, or less when the bus
+// has less room than that besides what it carried in the last second (BusHeadroom, at the bit
+// rate the bus was opened with), so that batteries still broadcasting, commands and replies keep
+// their share; the image's frames win the bus over all of them, so without this they would
+// starve. A line is also held back while the adapter's thread has not yet taken a burst's worth
+// of what went before (backlog()): a busy machine may keep that thread from running for a while,
+// and it would then hand the adapter everything at once, more than its transmit buffer holds.
+// Any frame of the upgrade that the adapter could not send (refused, or dropped
+// because the adapter is closed) ends the upgrade, and so does closing the bus: the battery
+// would otherwise be left with a hole in its image, or waiting in its boot loader while the
+// host times out step after step. A line refused by the boot loader ends it even when the
+// refusal comes after the finish step began.
+//
+// A battery leaves its boot loader only after a good finish. When the upgrade fails, those that
+// answered the boot request are named through leftInBootLoaders(): they wait there, whatever
+// step they were cut off in, and an upgrade sent again starts them over.
 //
 // The CAN service owns one, forwards its own upgrade methods and its tick slot to it, and
 // passes on the signals, which are the service's signals of the same names. Frames go out
@@ -65,17 +93,35 @@ public:
 
     // The data step's pace: 1,000 frames a second keep well within a 250 kbit/s bus (about
     // 1,560 to 1,900 extended 8-byte frames a second, stuffing depending), with room for what
-    // else is on it; the burst is two lines of a common image (32 data bytes a record).
+    // else is on it; the burst is two lines of a common image (32 data bytes a record). Less
+    // when the bus has less room, but never below the minimum: the image's frames win the bus
+    // whatever else is on it, and a line every tenth of a second stays far from the step's
+    // timeout.
     static constexpr int MaxDataFramesPerSecond = 1000;
+    static constexpr int MinDataFramesPerSecond = 100;
     static constexpr int DataBurstFrames = 20;
+    static constexpr int MaxBacklogFrames = DataBurstFrames;
 
     explicit CanUpgrade(QObject *parent = nullptr);
 
-    // Starts (or restarts from the beginning) with these inputs; 0.
-    int start(const QStringList &s19Data, uint chkSum, const QByteArray &bootVersion);
+    // Starts (or restarts from the beginning) with these inputs; 0. expected: the batteries
+    // that should answer the boot request (device numbers 0 to 27).
+    int start(const QStringList &s19Data, uint chkSum, const QByteArray &bootVersion,
+        const QList<int> &expected);
     // Back to US_IDLE without a word.
     void stop();
     UpgradeState state() const { return m_state; }
+    // The batteries that answered the boot request so far in this upgrade, in ascending order.
+    QList<int> bootAnswers() const { return m_bootAnswers; }
+
+    // How many frames sent are still on their way to the adapter (none when not given).
+    void setBacklog(std::function<int()> backlog) { m_backlog = std::move(backlog); }
+    // The bit rate the bus was opened with, for the data step's pace.
+    void setBusBitRate(int bitsPerSecond);
+    // Every frame the adapter received; counted while an upgrade runs.
+    void hear(quint32 id, const QByteArray &data);
+    // The pace the data step keeps now, in frames a second.
+    int dataFramesPerSecond();
 
     // The key of a state ("US_SEND_DATA").
     static QString keyOf(UpgradeState state);
@@ -85,8 +131,10 @@ public slots:
     void OnTimerTimeOut();
     // An answer frame: identifier bits 16 and up 1 to 5, 8 data bytes, from a battery below 28.
     void processAnswer(quint32 id, const QByteArray &data);
-    // The adapter refused a frame.
+    // The adapter could not send a frame.
     void OnTransmitFailed(quint32 id, const QByteArray &data);
+    // The bus is being closed.
+    void OnBusClosed();
 
 signals:
     void sendFrame(ulong id, QByteArray data);
@@ -94,13 +142,25 @@ signals:
     void newUpgradeState(QString state);
     void upgradeProgress(int value);
     void upgradeFinished(bool success);
+    // The boot request's answers are in (see the class comment): answered and missing (expected
+    // but silent), each in ascending order. A directly connected receiver may stop() here.
+    void bootAnswersCollected(QList<int> answered, QList<int> missing);
+    // After a failure: the batteries that answered the boot request, now in their boot loaders.
+    void leftInBootLoaders(QList<int> devIds);
 
 private:
     void sendStepFrame(quint32 id, const QByteArray &data);
     void sendNextLine();
     void runTimeoutRule();
+    // The request step's time is up: ask again, go on or time out.
+    void endBootCollection();
+    QList<int> missingBatteries() const;
     void moveToNextUpgradeState(bool ok);
+    // Fails with "failed at state: <step>." and its Warn line.
+    void failAt(UpgradeState step);
+    // The result (false), then the text; back to US_IDLE.
     void fail(const QString &text);
+    static bool isUpgradeFrame(quint32 id);
     void resetCounters();
 
     UpgradeState m_state = CanService::US_IDLE;
@@ -115,4 +175,10 @@ private:
     int m_lineIndex = 0;
     QTimer *m_timer = nullptr;
     FramePacer m_pacer;
+    BusHeadroom m_headroom;
+    std::function<int()> m_backlog = [] { return 0; };
+    QList<int> m_expected;
+    QList<int> m_bootAnswers;
+    // Counts start() and stop(), so that code after a signal knows whether a receiver did.
+    quint64 m_runs = 0;
 };

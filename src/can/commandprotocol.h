@@ -3,8 +3,8 @@
 #include <QtGlobal>
 
 // The command protocol between the host and the batteries, as both ends speak it: the command
-// codes, the identifiers they travel under and the fixed bytes of their requests and replies.
-// The identifier layout is drawn in canservice.h.
+// codes, the identifiers they travel under and the fixed bytes and sizes of their requests and
+// replies. The identifier layout is drawn in canservice.h, the payloads in commandcodec.h.
 namespace CommandProtocol {
 
 // The second byte of the identifier.
@@ -40,6 +40,16 @@ constexpr quint8 Acknowledged = 0x01;
 // A history record travels as sequences 0..10 of seven bytes each, then its last byte alone.
 constexpr int LastHistorySequence = 11;
 constexpr int HistoryBytesPerFrame = 7;
+constexpr int HistoryRecordSize = LastHistorySequence * HistoryBytesPerFrame + 1;
+
+// The texts that travel in numbered parts, 1 to the count: the firmware version (read), the
+// battery and model codes (read and written).
+constexpr int VersionSize = 15;
+constexpr int VersionPartSize = 7;
+constexpr int VersionParts = 3;
+constexpr int CodeSize = 32;
+constexpr int CodePartSize = 6;
+constexpr int CodeParts = 6;
 
 constexpr quint32 requestId(quint8 code, quint8 destination)
 {

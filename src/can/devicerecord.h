@@ -1,11 +1,11 @@
 #pragma once
 
+#include "can/commandprotocol.h"
 #include "can/partedfield.h"
 #include "settings/thresholdsetting.h"
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QList>
 #include <QVector>
 
 // The last replies of one BMS, kept by the CAN service for the whole run. Replies are stored
@@ -13,26 +13,14 @@
 // reply pattern is gone, so the record is filled before the wait ends.
 struct DeviceRecord
 {
-    static constexpr int VersionSize = 15;
-    static constexpr int VersionPartSize = 7;
-    static constexpr int VersionParts = 3;
-    static constexpr int CodeSize = 32;
-    static constexpr int CodePartSize = 6;
-    static constexpr int CodeParts = 6;
-    static constexpr int HistoryRecordSize = 78;
-
     QDateTime clock; // local time; invalid until the BMS first answers a clock read
-    PartedField firmwareVersion { VersionSize, VersionPartSize, VersionParts };
-    PartedField batteryCode { CodeSize, CodePartSize, CodeParts };
-    PartedField modelCode { CodeSize, CodePartSize, CodeParts };
+    PartedField firmwareVersion { CommandProtocol::VersionSize, CommandProtocol::VersionPartSize,
+        CommandProtocol::VersionParts };
+    PartedField batteryCode { CommandProtocol::CodeSize, CommandProtocol::CodePartSize,
+        CommandProtocol::CodeParts };
+    PartedField modelCode { CommandProtocol::CodeSize, CommandProtocol::CodePartSize,
+        CommandProtocol::CodeParts };
     // Display values, one per position of the parameter table.
     QVector<qint32> parameterValues = QVector<qint32>(ThresholdSetting::ParameterCount, 0);
     quint32 historyEventCount = 0;
-    // Records of the current history transfer; the last one may still be under construction.
-    QList<QByteArray> historyRecords;
-    // While the last record is under construction, the sequences that came for it (bit s for
-    // sequence s, 0 to 11); 0 when none is.
-    quint16 historyFramesSeen = 0;
-    // The last transfer frame that came, to tell a frame delivered twice.
-    QByteArray lastHistoryFrame;
 };

@@ -2,8 +2,9 @@
 
 namespace QsLogging {
 
-LogThrottle::LogThrottle(int burst)
-    : m_burst(qMax(1, burst))
+LogThrottle::LogThrottle(int perKey, int total)
+    : m_perKey(qMax(1, perKey))
+    , m_total(qMax(m_perKey, total))
 {
     m_clock.start();
 }
@@ -15,21 +16,20 @@ bool LogThrottle::admit(quint32 key, int *dropped)
 
 bool LogThrottle::admit(quint32 key, qint64 nowMs, int *dropped)
 {
-    auto found = m_keys.find(key);
-    if (found == m_keys.end())
-        found = m_keys.insert(key, KeyState { nowMs, 0, 0 });
-    KeyState &state = found.value();
-    if (nowMs - state.intervalStartMs >= IntervalMs) {
-        state.intervalStartMs = nowMs;
-        state.written = 0;
+    // An interval begins with the first line offered after the one before ended.
+    if (m_written == 0 || nowMs - m_intervalStartMs >= IntervalMs) {
+        m_intervalStartMs = nowMs;
+        m_written = 0;
+        m_writtenPerKey.clear();
     }
-    if (state.written >= m_burst) {
-        ++state.dropped;
+    if (m_written >= m_total || m_writtenPerKey.value(key) >= m_perKey) {
+        ++m_dropped;
         return false;
     }
-    ++state.written;
-    *dropped = state.dropped;
-    state.dropped = 0;
+    ++m_writtenPerKey[key];
+    ++m_written;
+    *dropped = m_dropped;
+    m_dropped = 0;
     return true;
 }
 

@@ -7,10 +7,11 @@
 
 namespace QsLogging {
 
-// Keeps a line that something outside the program can trigger at will (a frame from the bus)
-// from flooding the log and rotating the useful history away. Per key, the first `burst` lines
-// of every interval are written; the ones after are only counted, and the next line written for
-// that key carries the count of those it stands for.
+// Keeps a kind of line that something outside the program can trigger at will (a frame from
+// the bus) from flooding the log and rotating the useful history away. Every interval, at most
+// `perKey` lines of each key and at most `total` lines of the kind in all are written, however
+// many keys there are; the ones after are only counted, and the next line written carries the
+// count of those it stands for.
 //
 //   int dropped = 0;
 //   if (m_throttle.admit(devId, &dropped))
@@ -19,26 +20,26 @@ class LogThrottle
 {
 public:
     static constexpr qint64 IntervalMs = 1000;
+    static constexpr int DefaultTotal = 3;
 
-    explicit LogThrottle(int burst = 1);
+    // total is raised to perKey if smaller.
+    explicit LogThrottle(int perKey = 1, int total = DefaultTotal);
 
     // Whether the line for key is to be written now; when it is, *dropped receives how many
-    // lines for key were held back since the last one written.
+    // lines of the kind were held back since the last one written.
     bool admit(quint32 key, int *dropped);
     // The same at a given time (milliseconds on any steady clock), for tests.
     bool admit(quint32 key, qint64 nowMs, int *dropped);
 
 private:
-    struct KeyState
-    {
-        qint64 intervalStartMs = 0;
-        int written = 0;
-        int dropped = 0;
-    };
-
-    int m_burst;
+    int m_perKey;
+    int m_total;
     QElapsedTimer m_clock;
-    QHash<quint32, KeyState> m_keys;
+    qint64 m_intervalStartMs = 0;
+    int m_written = 0;
+    int m_dropped = 0;
+    // Lines written this interval per key; no more keys than m_total.
+    QHash<quint32, int> m_writtenPerKey;
 };
 
 // Streamed at the end of a throttled line: nothing when the line stands alone, otherwise

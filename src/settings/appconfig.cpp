@@ -84,6 +84,11 @@ bool AppConfig::readProductEntry()
     return readSwitch(key, readValue(key));
 }
 
+bool AppConfig::readAllPages()
+{
+    return readValue(QStringLiteral("pages")) == QLatin1String("all");
+}
+
 QString AppConfig::version()
 {
     // From the project version in CMakeLists.txt (src/settings/CMakeLists.txt writes it).

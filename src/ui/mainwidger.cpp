@@ -1,6 +1,10 @@
 #include "mainwidger.h"
 
+#include "can/canservice.h"
+#include "log/logger.h"
+#include "records/trendrecorder.h"
 #include "settings/appconfig.h"
+#include "signals/signalvalues.h"
 #include "uibaseinfo.h"
 #include "uifirmware.h"
 #include "uihistorydata.h"
@@ -12,7 +16,10 @@
 #include "uimanufacturing.h"
 #include "uiparallelinfo.h"
 #include "uiparameter.h"
+#include "uitrendswindow.h"
+#include "upgradestopquestion.h"
 
+#include <QCloseEvent>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -109,6 +116,8 @@ MainWidger::MainWidger(QWidget *parent)
         &UiManufacturing::Slot_ShowMonitorData);
     connect(m_top, &UiMainTop::Sig_SetCurrentBmsId, m_logsHistory, &UiLogsHistory::showMonitorData);
 
+    connectTrends();
+
     // The navigation bar selected BASE INFO before it was connected to the stack.
     m_stack->setCurrentIndex(BaseInfoPage);
 }
@@ -126,6 +135,25 @@ QSize MainWidger::sizeForAvailableArea(const QRect &availableArea)
 QSize MainWidger::clampedSize(const QSize &size)
 {
     return QSize(qMin(size.width(), MaxWidth), qMin(size.height(), MaxHeight));
+}
+
+void MainWidger::connectTrends()
+{
+    m_trendRecorder = new TrendRecorder(SignalValues::instance(), this);
+    m_trendsWindow = new UiTrendsWindow(
+        m_trendRecorder, SignalValues::instance(), CanService::instance(), this);
+    // The navigation bar closes the bus once more while the window's children are destroyed.
+    TrendRecorder *recorder = m_trendRecorder;
+    connect(m_left, &UiMainLeft::busOpenChanged, recorder, [recorder](bool open) {
+        if (open)
+            recorder->start();
+        else
+            recorder->stop();
+    });
+    connect(m_top, &UiMainTop::trendsClicked, m_trendsWindow, &UiTrendsWindow::showWindow);
+    connect(m_top, &UiMainTop::Sig_SetCurrentBmsId, m_trendsWindow,
+        &UiTrendsWindow::Slot_ShowMonitorData);
+    connect(m_trendsWindow, &UiTrendsWindow::batteryChosen, m_top, &UiMainTop::selectDevice);
 }
 
 void MainWidger::SlotLogIn()
@@ -160,6 +188,20 @@ void MainWidger::changeEvent(QEvent *event)
         return;
     }
     QWidget::changeEvent(event);
+}
+
+void MainWidger::closeEvent(QCloseEvent *event)
+{
+    if (m_firmware->isUpgrading()) {
+        if (!UpgradeStopQuestion::confirm(this, tr("Close the window and stop the upgrade?"))) {
+            event->ignore();
+            return;
+        }
+        QLOG_WARN() << "MainWidger::closeEvent: window closed during a firmware upgrade; the "
+                       "upgrade is stopped.";
+        m_firmware->stopUpgrading();
+    }
+    QWidget::closeEvent(event);
 }
 
 QSize MainWidger::sizeForPrimaryScreen()

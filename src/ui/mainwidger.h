@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class QStackedWidget;
+class TrendRecorder;
 class UiBaseInfo;
 class UiFirmware;
 class UiHistoryData;
@@ -16,6 +17,7 @@ class UiMainTop;
 class UiManufacturing;
 class UiParallelInfo;
 class UiParameter;
+class UiTrendsWindow;
 
 // The main window: logo and top bar above, navigation bar and the page stack below, all in a
 // scroll area so that nothing is cut on small screens. It routes navigation to the stack and
@@ -24,8 +26,12 @@ class UiParameter;
 // The window never grows beyond 1641 x 973, the size its pages are laid out for; a maximised
 // window is given the size it would open with instead of the whole screen.
 //
+// The window also keeps the bank's trends (TrendRecorder, sampling while the bus is open) and
+// the Trends window that shows them, opened from the top bar.
+//
 // Closing the window ends the program; main() does that when the window is destroyed, so the
-// window itself can be built and dropped freely.
+// window itself can be built and dropped freely. While a firmware upgrade runs, the window
+// closes only after the user confirmed (UpgradeStopQuestion), and stops the upgrade first.
 class MainWidger : public QWidget
 {
     Q_OBJECT
@@ -65,6 +71,8 @@ public:
     UiFirmware *firmware() const { return m_firmware; }
     UiManufacturing *manufacturing() const { return m_manufacturing; }
     UiParameter *parameter() const { return m_parameter; }
+    const TrendRecorder *trendRecorder() const { return m_trendRecorder; }
+    UiTrendsWindow *trendsWindow() const { return m_trendsWindow; }
 
 public slots:
     void SlotLogIn();
@@ -74,9 +82,12 @@ public slots:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     static QSize sizeForPrimaryScreen();
+    // The trend recorder follows the bus; the Trends window, the top bar.
+    void connectTrends();
 
     UiLogo *m_logo = nullptr;
     UiMainTop *m_top = nullptr;
@@ -90,4 +101,6 @@ private:
     UiFirmware *m_firmware = nullptr;
     UiManufacturing *m_manufacturing = nullptr;
     UiParameter *m_parameter = nullptr;
+    TrendRecorder *m_trendRecorder = nullptr;
+    UiTrendsWindow *m_trendsWindow = nullptr;
 };

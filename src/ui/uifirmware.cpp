@@ -31,6 +31,14 @@ const char *const SuccessStyle = "color:#1DBF97;";
 const char *const SendingStyle = "color:black;";
 const char *const FailedStyle = "color:red;";
 
+QString numbers(const QList<int> &devIds)
+{
+    QStringList texts;
+    for (int devId : devIds)
+        texts.append(QString::number(devId));
+    return texts.join(QStringLiteral(", "));
+}
+
 QLabel *makeLabel(const QString &text, const char *objectName, int pointSize, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
@@ -146,6 +154,7 @@ UiFirmware::UiFirmware(QWidget *parent)
     connect(m_uart, &UartService::newData, this, &UiFirmware::OnNewData);
     connect(m_uart, &UartService::newState, this, &UiFirmware::OnNewState);
     connect(m_uart, &UartService::upgradeResult, this, &UiFirmware::OnUpgradeResult);
+    connect(m_uart, &UartService::upgradeResult, this, [this] { m_uartUpgrading = false; });
     m_uart->moveToThread(m_thread);
 
     CanService *can = CanService::instance();
@@ -153,6 +162,8 @@ UiFirmware::UiFirmware(QWidget *parent)
     connect(can, &CanService::upgradeFinished, this, &UiFirmware::OnUpgradeResult);
     connect(can, &CanService::newUpgradeData, this, &UiFirmware::OnNewData);
     connect(can, &CanService::newUpgradeState, this, &UiFirmware::OnNewState);
+    connect(can, &CanService::bootAnswersCollected, this, &UiFirmware::OnBootAnswers);
+    connect(can, &CanService::leftInBootLoaders, this, &UiFirmware::OnLeftInBootLoaders);
     connect(m_clear, &QPushButton::clicked, m_log, &QPlainTextEdit::clear);
     connect(m_select, &QPushButton::clicked, this, &UiFirmware::OnClickSelect);
     connect(m_start, &QPushButton::clicked, this, &UiFirmware::OnClickStart);
@@ -245,6 +256,7 @@ void UiFirmware::upgradeByUart()
         return;
     QMetaObject::invokeMethod(m_uart, "startUpgrading", Qt::AutoConnection,
         Q_ARG(QString, m_comPort), Q_ARG(QByteArray, m_binData));
+    m_uartUpgrading = true;
 }
 
 void UiFirmware::upgradeByCan()
@@ -256,6 +268,19 @@ void UiFirmware::upgradeByCan()
     if (!confirmedFileUnchanged())
         return;
     CanService::instance()->startUpgrading(m_s19Data, m_chkSum, m_bootVersion);
+}
+
+bool UiFirmware::isUpgrading() const
+{
+    return m_uartUpgrading || CanService::instance()->upgradeState() != CanService::US_IDLE;
+}
+
+void UiFirmware::stopUpgrading()
+{
+    CanService::instance()->stopUpgrading();
+    if (m_uartUpgrading)
+        QMetaObject::invokeMethod(m_uart, "stopUpgrading", Qt::BlockingQueuedConnection);
+    m_uartUpgrading = false;
 }
 
 bool UiFirmware::confirmedFileUnchanged()
@@ -282,9 +307,30 @@ bool UiFirmware::confirmedFileUnchanged()
 
 void UiFirmware::refuse(const QString &text)
 {
+    tell(text);
+    showResult(tr("FAILED"), QLatin1String(FailedStyle));
+}
+
+void UiFirmware::tell(const QString &text)
+{
     m_log->appendPlainText(text + QLatin1Char('\n'));
     QLOG_WARN() << text;
-    showResult(tr("FAILED"), QLatin1String(FailedStyle));
+}
+
+void UiFirmware::OnBootAnswers(QList<int> answered, QList<int> missing)
+{
+    if (missing.isEmpty())
+        return;
+    tell(tr("UiFirmware::OnBootAnswers: no answer to the boot request from BMS %1: it keeps its "
+            "firmware. The upgrade goes on with BMS %2.")
+             .arg(numbers(missing), numbers(answered)));
+}
+
+void UiFirmware::OnLeftInBootLoaders(QList<int> devIds)
+{
+    tell(tr("UiFirmware::OnLeftInBootLoaders: BMS %1 wait in the boot loader. Press START with "
+            "the same file again to bring them back.")
+             .arg(numbers(devIds)));
 }
 
 void UiFirmware::showResult(const QString &text, const QString &styleSheet)

@@ -23,6 +23,11 @@ class UartService;
 // START refuses, with a line in the text log and "FAILED", when no image was confirmed, when
 // the serial path has no port, or when the file has changed or gone since it was confirmed:
 // what is sent is always what the path field names.
+//
+// Over CAN every battery on the bus takes the image. The text log names the batteries online
+// before START that did not answer the boot request (the upgrade goes on without them, and they
+// keep their firmware), and, after a failure, those left waiting in their boot loaders, which
+// START with the same image brings back.
 class UiFirmware : public QWidget
 {
     Q_OBJECT
@@ -36,6 +41,11 @@ public:
 
     int currentDevice() const { return m_devId; }
     QString comPort() const { return m_comPort; }
+    // Whether an upgrade runs, over CAN or over the serial port.
+    bool isUpgrading() const;
+    // Stops a running upgrade without a result: the serial one with its port closed before
+    // this returns, so that the program may end right after.
+    void stopUpgrading();
 
     // For tests and the screenshot driver.
     QLineEdit *serialNumberEdit() const { return m_serialNumber; }
@@ -62,6 +72,9 @@ public slots:
     void OnNewState(QString state);
     void OnUpgradeResult(bool success);
     void OnTimerTimeout();
+    // The CAN upgrade's word on who entered the boot loaders, and who is left there.
+    void OnBootAnswers(QList<int> answered, QList<int> missing);
+    void OnLeftInBootLoaders(QList<int> devIds);
 
 private:
     enum class UpgradePath {
@@ -75,6 +88,8 @@ private:
     // Whether the confirmed file still holds what was confirmed; refuses START otherwise.
     bool confirmedFileUnchanged();
     void refuse(const QString &text);
+    // A line of the page's own in the text log, and a Warn line.
+    void tell(const QString &text);
     void showResult(const QString &text, const QString &styleSheet);
 
     QLineEdit *m_serialNumber = nullptr;
@@ -98,5 +113,7 @@ private:
 
     QThread *m_thread = nullptr;
     UartService *m_uart = nullptr;
+    // From START on the serial path until the service's result.
+    bool m_uartUpgrading = false;
     QTimer *m_timer = nullptr;
 };

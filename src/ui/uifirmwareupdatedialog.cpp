@@ -57,6 +57,8 @@ UiFirmwareUpdateDialog::UiFirmwareUpdateDialog(const QString &currentRevision, Q
     file->addWidget(makeLabel(tr("Update File:"), "FirmwareItemLabel", this));
     file->addWidget(m_path, 1);
     file->addWidget(m_browse);
+    m_refusal = makeLabel(QString(), "FirmwareUpdateRefusalLabel", this);
+    m_refusal->setWordWrap(true);
 
     m_confirm = new QPushButton(tr("CONFIRM"), this);
     m_confirm->setObjectName(QStringLiteral("FirmwareItemConfirm"));
@@ -75,6 +77,7 @@ UiFirmwareUpdateDialog::UiFirmwareUpdateDialog(const QString &currentRevision, Q
     layout->addSpacing(20);
     layout->addLayout(revisions);
     layout->addLayout(file);
+    layout->addWidget(m_refusal);
     layout->addStretch();
     layout->addLayout(confirm);
 
@@ -104,7 +107,17 @@ void UiFirmwareUpdateDialog::refuse(const QString &text)
 {
     m_parsedPath.clear();
     m_image = FirmwareImage();
+    m_refusal->setText(text);
     emit fileRefused(text);
+}
+
+void UiFirmwareUpdateDialog::take(const QString &path, const FirmwareImage &image)
+{
+    m_image = image;
+    m_parsedPath = path;
+    m_refusal->clear();
+    m_newRevision->setText(image.revision());
+    m_path->setText(path);
 }
 
 bool UiFirmwareUpdateDialog::parseBinData(const QString &path)
@@ -128,10 +141,7 @@ bool UiFirmwareUpdateDialog::parseBinData(const QString &path)
         refuse(tr("UiFirmwareUpdateDialog::parseBinData: not a firmware image: ") + path);
         return false;
     }
-    m_image = image;
-    m_parsedPath = path;
-    m_newRevision->setText(image.revision());
-    m_path->setText(path);
+    take(path, image);
     return true;
 }
 
@@ -161,10 +171,7 @@ bool UiFirmwareUpdateDialog::parseS19Data(const QString &path)
         refuse(tr("UiFirmwareUpdateDialog::parseS19Data: not a firmware image: ") + path);
         return false;
     }
-    m_image = image;
-    m_parsedPath = path;
-    m_newRevision->setText(image.revision());
-    m_path->setText(path);
+    take(path, image);
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -16,7 +17,8 @@ class QPushButton;
 //
 // CONFIRM hands over only the data of the file whose path it hands over: the last file that
 // parsed, and only while the path field still names it. After a refused file nothing is handed
-// over until another file parses; the reason goes to the log and to fileRefused().
+// over until another file parses; the reason is shown under the file row (for an ".s19", the
+// line that is bad and why) and goes to the log and to fileRefused().
 class UiFirmwareUpdateDialog : public QDialog
 {
     Q_OBJECT
@@ -37,6 +39,8 @@ public:
     QLineEdit *pathEdit() const { return m_path; }
     QLineEdit *newRevisionEdit() const { return m_newRevision; }
     QPushButton *browseButton() const { return m_browse; }
+    // Why the last chosen file was refused; empty once a file was taken.
+    QLabel *refusalLabel() const { return m_refusal; }
     QPushButton *confirmButton() const { return m_confirm; }
 
 signals:
@@ -51,11 +55,13 @@ public slots:
 
 private:
     void refuse(const QString &text);
+    void take(const QString &path, const FirmwareImage &image);
 
     QLineEdit *m_currentRevision = nullptr;
     QLineEdit *m_newRevision = nullptr;
     QLineEdit *m_path = nullptr;
     QPushButton *m_browse = nullptr;
+    QLabel *m_refusal = nullptr;
     QPushButton *m_confirm = nullptr;
 
     // The last file that parsed: its path and content. Cleared by a refused file.

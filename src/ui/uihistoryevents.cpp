@@ -4,6 +4,7 @@
 #include "recordsstatusline.h"
 
 #include "records/historyeventmodel.h"
+#include "records/historyreadout.h"
 
 #include <QHBoxLayout>
 #include <QMessageBox>
@@ -68,7 +69,7 @@ UiHistoryEvents::UiHistoryEvents(HistoryEventModel *model, QWidget *parent)
     connect(m_model, &HistoryEventModel::savingDataFinished, m_status,
         &RecordsStatusLine::OnSavingDataFinished);
     connect(
-        m_model, &HistoryEventModel::transferChanged, this, &UiHistoryEvents::OnTransferChanged);
+        m_model->readout(), &HistoryReadout::changed, this, &UiHistoryEvents::OnTransferChanged);
 }
 
 void UiHistoryEvents::Slot_ShowMonitorData(uint devId)
@@ -104,33 +105,34 @@ void UiHistoryEvents::OnClickSave()
 
 void UiHistoryEvents::OnTransferChanged()
 {
-    const int received = m_model->receivedCount();
-    const int expected = m_model->expectedCount();
+    const HistoryReadout *readout = m_model->readout();
+    const int received = readout->receivedCount();
+    const int expected = readout->expectedCount();
     QString text;
-    switch (m_model->transferState()) {
-    case HistoryEventModel::Idle:
+    switch (readout->state()) {
+    case HistoryReadout::Idle:
         break;
-    case HistoryEventModel::Reading:
-        text = tr("Reading the history events of BMS %1 ...").arg(m_model->deviceId());
+    case HistoryReadout::Reading:
+        text = tr("Reading the history events of BMS %1 ...").arg(readout->deviceId());
         break;
-    case HistoryEventModel::Complete:
+    case HistoryReadout::Complete:
         text = tr("%1 of %2 events read.").arg(received).arg(expected);
         break;
-    case HistoryEventModel::Stopped:
+    case HistoryReadout::Stopped:
         text = tr("Stopped after %1 of %2 events.").arg(received).arg(expected);
         break;
-    case HistoryEventModel::Stalled:
+    case HistoryReadout::Stalled:
         text = tr("The BMS stopped sending after %1 of %2 events.").arg(received).arg(expected);
         break;
     }
-    if (m_model->droppedCount() > 0) {
+    if (readout->droppedCount() > 0) {
         text += QLatin1Char(' ')
-            + tr("%1 damaged records dropped, see the log.").arg(m_model->droppedCount());
+            + tr("%1 damaged records dropped, see the log.").arg(readout->droppedCount());
     }
-    if (m_model->wrongBatteryCount() > 0) {
+    if (readout->wrongBatteryCount() > 0) {
         text += QLatin1Char(' ')
             + tr("%1 records of other batteries dropped, see the log.")
-                  .arg(m_model->wrongBatteryCount());
+                  .arg(readout->wrongBatteryCount());
     }
     m_status->setActivity(text);
 }

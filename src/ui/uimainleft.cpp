@@ -5,6 +5,7 @@
 #include "log/logger.h"
 #include "settings/appconfig.h"
 #include "uilefttreecategory.h"
+#include "upgradestopquestion.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -74,8 +75,10 @@ UiMainLeft::UiMainLeft(QWidget *parent)
     typeRow->addWidget(m_typeLabel);
     typeRow->addWidget(m_typeCombo, 1);
 
-    // MANUFACTURE stays hidden either way; "product" only decides whether it is laid out.
-    m_hasManufactureEntry = AppConfig::readProductEntry();
+    // Without "pages=all", MANUFACTURE stays hidden either way; "product" only decides
+    // whether it is laid out.
+    const bool allPages = AppConfig::readAllPages();
+    m_hasManufactureEntry = AppConfig::readProductEntry() || allPages;
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(general);
@@ -94,11 +97,13 @@ UiMainLeft::UiMainLeft(QWidget *parent)
     layout->addWidget(m_openCan);
     layout->addWidget(m_closeCan);
 
-    m_group->button(ParallelInfo)->hide();
-    history->hide();
-    m_group->button(HistoryData)->hide();
-    m_group->button(LogsHistory)->hide();
-    m_group->button(Manufacture)->hide();
+    if (!allPages) {
+        m_group->button(ParallelInfo)->hide();
+        history->hide();
+        m_group->button(HistoryData)->hide();
+        m_group->button(LogsHistory)->hide();
+        m_group->button(Manufacture)->hide();
+    }
 
     connect(m_group, &QButtonGroup::idClicked, this, &UiMainLeft::OnClickButton);
     connect(m_openCan, &QPushButton::clicked, this, &UiMainLeft::Slot_openCanBusClicked);
@@ -109,7 +114,7 @@ UiMainLeft::UiMainLeft(QWidget *parent)
 
 UiMainLeft::~UiMainLeft()
 {
-    Slot_closeCanBusClicked();
+    closeBus();
 }
 
 int UiMainLeft::deviceTypeForIndex(int index)
@@ -168,6 +173,16 @@ void UiMainLeft::Slot_openCanBusClicked()
 
 void UiMainLeft::Slot_closeCanBusClicked()
 {
+    // A CAN upgrade cannot go on without the bus; a serial one does not need it.
+    if (CanService::instance()->upgradeState() != CanService::US_IDLE
+        && !UpgradeStopQuestion::confirm(this, tr("Close the CAN bus and stop the upgrade?")))
+        return;
+    closeBus();
+}
+
+void UiMainLeft::closeBus()
+{
+    // Fails a running upgrade first (CanService::closeService).
     CanService::instance()->closeService();
     setBusOpen(false);
     QLOG_INFO() << "UiMainLeft::Slot_closeCanBusClicked: can closed.";
@@ -177,4 +192,5 @@ void UiMainLeft::setBusOpen(bool open)
 {
     m_busOpen = open;
     m_openCan->setStyleSheet(openCanStyle(open));
+    emit busOpenChanged(open);
 }

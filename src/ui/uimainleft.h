@@ -15,7 +15,8 @@ class UiLeftTreeCategory;
 // An entry's id in the button group is the index of the page it shows, so PARAMETER (4) leads
 // to the login page; the parameter page itself comes only after a correct password. Several
 // entries (PARALLEL INFO, HISTORY DATA, LOGS HISTORY, MANUFACTURE) are built but hidden for
-// good: their pages run on in the stack, out of the user's reach.
+// good: their pages run on in the stack, out of the user's reach, unless config.txt's "pages"
+// is "all" (AppConfig::readAllPages), which shows them for engineers who need them.
 class UiMainLeft : public QFrame
 {
     Q_OBJECT
@@ -36,7 +37,7 @@ public:
     static constexpr int BaudKbps = 250;
 
     explicit UiMainLeft(QWidget *parent = nullptr);
-    // Closes the bus, as the CLOSE CAN-BUS button does.
+    // Closes the bus, as the CLOSE CAN-BUS button does, without asking.
     ~UiMainLeft() override;
 
     // The ControlCAN device type for an index of the adapter-type combo box, which lists
@@ -55,13 +56,18 @@ public:
 
 signals:
     void changeStackWidget(int id);
+    // The bus was opened (true) or closed (false), as OPEN CAN-BUS shows it.
+    void busOpenChanged(bool open);
 
 public slots:
     void OnClickButton(int index);
     void Slot_openCanBusClicked();
+    // During a CAN upgrade, closes only after the user confirmed (UpgradeStopQuestion); the
+    // upgrade then fails.
     void Slot_closeCanBusClicked();
 
 private:
+    void closeBus();
     void setBusOpen(bool open);
 
     QButtonGroup *m_group = nullptr;

@@ -21,6 +21,15 @@ namespace {
 
 const int GroupSpacing = 50;
 const int ClockSpacing = 20;
+const char *const TrendsButtonStyle
+    = "QPushButton#TopWidgetTrendsButton{border-image: url(:/resource/Icon/Trends.png);"
+      "background: #FFFFFF;border: none;min-width: 52px;max-width: 52px;min-height: 51px;"
+      "max-height: 51px;}";
+
+QString deviceText(int devId)
+{
+    return QStringLiteral("%1").arg(devId, 2, 10, QLatin1Char('0'));
+}
 
 QLabel *makeLabel(const QString &text, QWidget *parent)
 {
@@ -42,6 +51,11 @@ UiMainTop::UiMainTop(QWidget *parent)
     m_home->setObjectName(QStringLiteral("TopWidgetHomeButton"));
     m_login = new QPushButton(this);
     m_login->setObjectName(QStringLiteral("TopWidgetLoginButton"));
+    m_trends = new QPushButton(this);
+    m_trends->setObjectName(QStringLiteral("TopWidgetTrendsButton"));
+    m_trends->setStyleSheet(QLatin1String(TrendsButtonStyle));
+    m_trends->setToolTip(tr("Trends"));
+    m_trends->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
 
     m_comPorts = new QComboBox(this);
     m_comPorts->setFont(comboFont);
@@ -79,6 +93,8 @@ UiMainTop::UiMainTop(QWidget *parent)
     layout->addSpacing(GroupSpacing);
     layout->addWidget(makeLabel(tr("BAT\nID"), this));
     layout->addWidget(m_batteries);
+    layout->addSpacing(GroupSpacing);
+    layout->addWidget(m_trends);
     layout->addStretch();
     layout->addLayout(counters);
     layout->addSpacing(ClockSpacing);
@@ -86,6 +102,7 @@ UiMainTop::UiMainTop(QWidget *parent)
 
     connect(m_home, &QPushButton::clicked, this, &UiMainTop::homeClicked);
     connect(m_login, &QPushButton::clicked, this, &UiMainTop::loginClicked);
+    connect(m_trends, &QPushButton::clicked, this, &UiMainTop::trendsClicked);
     connect(m_comPorts, &QComboBox::currentTextChanged, this, &UiMainTop::comPortChanged);
     connect(m_protect, &QPushButton::clicked, this, &UiMainTop::OnShowActiveAlarm);
     connect(m_alarm, &QPushButton::clicked, this, &UiMainTop::OnShowActiveAlarm);
@@ -125,10 +142,17 @@ void UiMainTop::OnNewDeviceId(uchar devId)
         &UiMainTop::Slot_batteryIdChanged);
     m_batteries->clear();
     for (int id : qAsConst(ids))
-        m_batteries->addItem(QStringLiteral("%1").arg(id, 2, 10, QLatin1Char('0')));
+        m_batteries->addItem(deviceText(id));
     m_batteries->setCurrentText(current);
     connect(m_batteries, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
         &UiMainTop::Slot_batteryIdChanged);
+}
+
+void UiMainTop::selectDevice(int devId)
+{
+    const int index = m_batteries->findText(deviceText(devId));
+    if (index >= 0)
+        m_batteries->setCurrentIndex(index);
 }
 
 void UiMainTop::updateProtect()

@@ -19,6 +19,8 @@ class SerialPortList;
 // first battery (or of id 0 while none is known) without anyone having to pick.
 //
 // The counters do not latch: each tick recounts the selected battery's active faults.
+//
+// Beside the battery selector, a button (Ctrl+T) asks for the Trends window (trendsClicked).
 class UiMainTop : public QWidget
 {
     Q_OBJECT
@@ -38,6 +40,7 @@ public:
 
     QPushButton *homeButton() const { return m_home; }
     QPushButton *loginButton() const { return m_login; }
+    QPushButton *trendsButton() const { return m_trends; }
     QComboBox *comPortCombo() const { return m_comPorts; }
     QComboBox *batteryCombo() const { return m_batteries; }
     QPushButton *protectButton() const { return m_protect; }
@@ -50,9 +53,12 @@ signals:
     void loginClicked();
     void Sig_SetCurrentBmsId(uint iBmsId);
     void comPortChanged(QString portName);
+    void trendsClicked();
 
 public slots:
     void OnNewDeviceId(uchar devId);
+    // Selects a battery of the selector as the user would; nothing when it is not listed.
+    void selectDevice(int devId);
     void updateProtect();
     void updateAlarm();
     void Slot_batteryIdChanged(int iIdx);
@@ -65,6 +71,7 @@ private:
 
     QPushButton *m_home = nullptr;
     QPushButton *m_login = nullptr;
+    QPushButton *m_trends = nullptr;
     QComboBox *m_comPorts = nullptr;
     QComboBox *m_batteries = nullptr;
     QPushButton *m_protect = nullptr;

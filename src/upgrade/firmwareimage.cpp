@@ -6,11 +6,17 @@
 
 namespace {
 
-// The kept record types, compared byte for byte (an upper-case S only).
-bool isKept(const QByteArray &line)
+// The record types the CAN boot loader is sent; the header, count and termination records
+// are checked like them but stay here.
+bool isKept(char type)
 {
-    return line.size() >= 2 && line.at(0) == 'S'
-        && (line.at(1) == '1' || line.at(1) == '2' || line.at(1) == '3' || line.at(1) == '5');
+    return type == '1' || type == '2' || type == '3' || type == '5';
+}
+
+// Nothing but spaces, tabs and the line end.
+bool isBlank(const QByteArray &line)
+{
+    return line.trimmed().isEmpty();
 }
 
 QByteArray withoutLineEnd(const QByteArray &line)
@@ -76,8 +82,10 @@ FirmwareImage FirmwareImage::parseS19(const QByteArray &content)
         const QByteArray line = content.mid(start, end - start);
         start = end;
         ++lineNumber;
-        if (!isKept(line))
+        if (isBlank(line))
             continue;
+        // Every other line must be a record: a line skipped here would leave a hole in the image
+        // that neither the sum nor the boot loader could see.
         SRecord record;
         const QString reason = SRecord::parse(line, &record);
         if (!reason.isEmpty()) {
@@ -87,6 +95,8 @@ FirmwareImage FirmwareImage::parseS19(const QByteArray &content)
             image.s19Data.clear();
             return image;
         }
+        if (!isKept(record.type))
+            continue;
         // A verified record is hexadecimal text, so Latin-1 holds it unchanged.
         image.s19Data.append(QString::fromLatin1(line));
         kept.append(line);

@@ -8,9 +8,10 @@
 //
 //   ".bin"  a raw image for the serial boot loader: the whole file is the image, its first
 //           5 bytes the revision tag the boot loader compares with its own.
-//   ".s19"  Motorola S-records for the CAN boot loader: the S1, S2, S3 and S5 lines are kept
-//           as text, line ends included, every one verified (SRecord::parse); S0, S7-S9,
-//           empty and foreign lines are skipped.
+//   ".s19"  Motorola S-records for the CAN boot loader: every line that is not blank must be
+//           a record that verifies (SRecord::parse), or the file is refused with its line
+//           number; the S1, S2, S3 and S5 lines are kept as text, line ends included, the
+//           others (S0, S6-S9) are checked and left out.
 //
 // The parse functions take the file's bytes, so that they run without files or widgets (tests,
 // fuzzing, command-line tools); readBin() and readS19() read a file and call them.
@@ -28,7 +29,7 @@ public:
         TooLarge, // larger than MaxFileSize: not an image, whatever its name
         TooShort, // a ".bin" shorter than its revision tag
         NoRecord, // a ".s19" without a single kept record
-        BadRecord, // a kept record that does not verify; see badLine and badReason
+        BadRecord, // a line that is neither blank nor a record that verifies; see badLine
     };
 
     static constexpr int RevisionTagSize = 5;
@@ -51,7 +52,7 @@ public:
 
     Kind kind = NoImage;
     Error error = NoError;
-    int badLine = 0; // 1-based line of the first bad record
+    int badLine = 0; // the first line that is bad (from 1), and why
     QString badReason;
 
     // ".bin": the whole file. It is filled even when the file is too short.

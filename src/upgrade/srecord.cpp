@@ -49,6 +49,9 @@ QString SRecord::parse(const QByteArray &line, SRecord *record)
     const QByteArray text = withoutLineEnd(line);
     if (text.size() < 2 || text.at(0) != 'S' || addressSize(text.at(1)) == 0)
         return QStringLiteral("not an S-record");
+    // A file with CR line ends reads as one long line.
+    if (text.contains('\r'))
+        return QStringLiteral("CR without LF");
     if ((text.size() - 2) % 2 != 0)
         return QStringLiteral("odd number of hex digits");
     QByteArray bytes;

@@ -115,9 +115,8 @@ void UartService::OnPortError(QSerialPort::SerialPortError error)
 
 UartService::UpgradeState UartService::following(UpgradeState state) const
 {
-    if (state == USUS_SEND_START_FRAME && m_image.blockCount() == 1)
-        return USUS_SEND_CRC;
-    if (state == USUS_SEND_START_FRAME && m_image.blockCount() == 2)
+    // No block is left for the data phase.
+    if (state == USUS_SEND_START_FRAME && m_image.blockCount() <= 2)
         return USUS_SEND_END_FRAME;
     return UpgradeState(state + 1);
 }

@@ -20,11 +20,10 @@ class QTimer;
 //   IDLE -> REQUEST_UPGRADE -(baud)-> CHECK_BOOT_VERSION -> PREPARE_UPGRADE -> SEND_START_FRAME
 //        -> SEND_FILE_DATA (blocks 2 .. N-1) -> SEND_END_FRAME (block N) -> SEND_CRC -> stop
 //
-// Short images skip what they do not need, so that no block is sent twice and none empty:
-// two blocks go as start frame (1) and end frame (2); a single block goes in the start frame
-// alone, followed by the CRC frame. The start frame is what opens the boot loader's write, so
-// it is the one kept; an end frame would have to repeat block 1 (written twice into flash) or
-// carry nothing.
+// Images of one or two blocks have no data phase: two blocks go as start frame (1) and end
+// frame (2); a single block goes in the start frame and again in the end frame (1 both times),
+// the one case where a block travels twice, as the boot loader takes the CRC only after an
+// end frame.
 //
 // Threads: the service is built without a parent and moved to a worker thread of its own before
 // any call; startUpgrading() and stopUpgrading() are then invoked by name, queued, and every

@@ -5,9 +5,13 @@
 
 #include "bmsctlrun.h"
 
+#include "settings/appconfig.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTcpServer>
+#include <QTcpSocket>
 
 class TestBmsctlBank : public QObject
 {
@@ -20,7 +24,7 @@ private slots:
     void scanFindsEveryBatteryWithItsCodes();
     void watchStreamsTheStoreValuesByName();
     void clockCheckShowsTheDriftAndSyncSetsTheClocks();
-    void absentBatteriesAndWrongCommandLines();
+    void absentBatteriesWrongAndFrontCommandLines();
 
 private:
     QString bus() const { return QStringLiteral("virtualcan:") + m_sim.interfaceName(); }
@@ -30,6 +34,8 @@ private:
     }
 
     SimProcess m_sim;
+    // No virtual bus: it answers the first line it hears with a line of its own.
+    QTcpServer m_foreign;
 };
 
 void TestBmsctlBank::initTestCase()
@@ -38,6 +44,11 @@ void TestBmsctlBank::initTestCase()
     // Battery 3's life counter stands still, as a hung BMS's would.
     QVERIFY2(m_sim.start({ "--packs", "1,2,3,12", "--freeze-life", "--fault-packs", "3" }),
         m_sim.output().constData());
+    QVERIFY(m_foreign.listen(QHostAddress::LocalHost));
+    connect(&m_foreign, &QTcpServer::newConnection, this, [this] {
+        QTcpSocket *client = m_foreign.nextPendingConnection();
+        connect(client, &QIODevice::readyRead, client, [client] { client->write("400 Bad\r\n"); });
+    });
 }
 
 void TestBmsctlBank::cleanupTestCase()
@@ -116,29 +127,40 @@ void TestBmsctlBank::clockCheckShowsTheDriftAndSyncSetsTheClocks()
     }
 }
 
-void TestBmsctlBank::absentBatteriesAndWrongCommandLines()
+void TestBmsctlBank::absentBatteriesWrongAndFrontCommandLines()
 {
     const BmsctlRun absent = BmsctlRun::run({ "clock", "check", "--bus", bus(), "--ids", "1,5" });
     QVERIFY2(absent.exitCode == 1, absent.said());
     QVERIFY2(absent.out.contains("(not on the bus)"), absent.said());
     QVERIFY2(absent.err.contains("1 of 2 batteries could not be read"), absent.said());
 
+    const QStringList checkClock { "clock", "check", "--ids", "12" };
     const struct
     {
         QStringList arguments;
-        const char *message;
-    } wrong[] = {
-        { { "watch", "--bus", bus(), "--signals", "SumVolt,Nope" }, "unknown signal \"Nope\"" },
-        { { "clock", "sync", "--ids", "30" }, "battery numbers are 0 to 27" },
-        { { "scan", "--bus", "virtualcan" }, "--bus takes PLUGIN:INTERFACE" },
-        { { "scan", "--seconds", "soon" }, "--seconds takes a number" },
-        { { "histroy", "--all" }, "unknown command \"histroy\"" },
-        { { "clock" }, "an action is needed" },
+        int exitCode;
+        QString said;
+    } lines[] = {
+        { { "watch", "--bus", bus(), "--signals", "SumVolt,Nope" }, 2, "unknown signal \"Nope\"" },
+        { { "clock", "sync", "--ids", "30" }, 2, "battery numbers are 0 to 27" },
+        { { "scan", "--bus", "virtualcan" }, 2, "--bus takes PLUGIN:INTERFACE" },
+        { { "scan", "--seconds", "soon" }, 2, "--seconds takes a number" },
+        { { "histroy", "--all" }, 2, "unknown command \"histroy\"" },
+        { { "clock" }, 2, "an action is needed" },
+        { { "watch", "--bus", bus(), "--ids", "1,5", "--interval", "200", "--seconds", "1" }, 1,
+            "battery 5 never heard" },
+        { QStringList { "--bus", bus() } + checkClock, 0, "\n12  " },
+        { QStringList { "--bus=" + bus(), "--bitrate", "500", "--verbose" } + checkClock, 0,
+            "\n12  " },
+        { { "--version" }, 0, "bmsctl " + AppConfig::version() + "\n" },
+        { { "scan", "--seconds", "1", "--bus",
+              QStringLiteral("virtualcan:tcp://127.0.0.1:%1/can0").arg(m_foreign.serverPort()) },
+            1, "is no virtual CAN bus server: it sent \"400 Bad\"" },
     };
-    for (const auto &line : wrong) {
+    for (const auto &line : lines) {
         const BmsctlRun run = BmsctlRun::run(line.arguments);
-        QVERIFY2(run.exitCode == 2, run.said());
-        QVERIFY2(run.err.contains(line.message), run.said());
+        QVERIFY2(
+            run.exitCode == line.exitCode && (run.out + run.err).contains(line.said), run.said());
     }
 }
 

@@ -1,13 +1,18 @@
 // bmsctl flash against bms-sim: an image over CAN taken by every battery, one over the serial
 // boot loader taken by the battery on the cable, a battery kept out of its boot loader that
-// --expect names, and the images and command lines refused before anything is sent.
+// --expect names (the flash stops before the erase; without it, the battery is left out),
+// batteries left in their boot loaders by a failure or a killed flash and brought back by the
+// next, the images and command lines refused (or only checked, --check) before anything
+// is sent, and Ctrl-C, which abandons an upgrade at once only before the erase.
 
 #include "support/parameterset.h"
 #include "support/simprocess.h"
 #include "support/testfirmware.h"
 
 #include "bmsctlrun.h"
+#include "idlist.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -22,10 +27,14 @@ private slots:
     void cleanupTestCase();
 
     void everyBatteryTakesAnImageOverCan();
-    void refusedBeforeAnythingIsSent_data();
-    void refusedBeforeAnythingIsSent();
+    void checkedOrRefusedBeforeAnythingIsSent_data();
+    void checkedOrRefusedBeforeAnythingIsSent();
     void theBatteryOnTheCableTakesAnImageOverSerial();
     void anExpectedBatteryOutsideItsBootLoaderFails();
+    void ctrlCAfterTheEraseOnlyWarns_data();
+    void ctrlCAfterTheEraseOnlyWarns();
+    void batteriesOutOfStepWithTheBootRequest_data();
+    void batteriesOutOfStepWithTheBootRequest();
 
 private:
     static QString busOf(SimProcess &sim) { return "virtualcan:" + sim.interfaceName(); }
@@ -52,6 +61,8 @@ private:
     SimProcess m_bank;
     // The first battery's serial boot loader, and a second battery kept out of its boot loader.
     SimProcess m_bench;
+    // A battery whose boot loader never answers: an upgrade stays at its request.
+    SimProcess m_deaf;
 };
 
 void TestBmsctlFlash::initTestCase()
@@ -59,15 +70,19 @@ void TestBmsctlFlash::initTestCase()
     QVERIFY(m_dir.isValid());
     QVERIFY(ParameterSet::install(ParameterSet::shipped()));
     QVERIFY2(m_bank.start({ "--packs", "1,2,3", "--verbose" }), m_bank.output().constData());
-    QVERIFY2(m_bench.start({ "--packs", "1,2", "--uart", "--boot-silent", "--fault-packs", "2" }),
+    QVERIFY2(m_bench.start({ "--packs", "1,2", "--uart", "--boot-silent", "--fault-packs", "2",
+                 "--verbose" }),
         m_bench.output().constData());
     QVERIFY2(!m_bench.uartPath().isEmpty(), m_bench.output().constData());
+    QVERIFY2(m_deaf.start({ "--packs", "1", "--boot-silent", "--verbose" }),
+        m_deaf.output().constData());
 }
 
 void TestBmsctlFlash::cleanupTestCase()
 {
     m_bank.stop();
     m_bench.stop();
+    m_deaf.stop();
 }
 
 void TestBmsctlFlash::everyBatteryTakesAnImageOverCan()
@@ -91,7 +106,7 @@ void TestBmsctlFlash::everyBatteryTakesAnImageOverCan()
     }
 }
 
-void TestBmsctlFlash::refusedBeforeAnythingIsSent_data()
+void TestBmsctlFlash::checkedOrRefusedBeforeAnythingIsSent_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
@@ -113,9 +128,15 @@ void TestBmsctlFlash::refusedBeforeAnythingIsSent_data()
     QTest::newRow("a serial port that does not open") << QStringList { "--serial",
         m_dir.filePath("no-port"), bin } << 1 << "cannot open the serial port";
     QTest::newRow("a .bin over CAN") << QStringList { bin } << 2 << "give --serial PORT";
+    QTest::newRow("--check, a good .s19")
+        << QStringList { "--check", write("good.s19", TestFirmware::s19(1024, "ZK100", "V9")) } << 0
+        << "32, each verified";
+    QTest::newRow("--check, a good .bin") << QStringList { "--check", bin } << 0 << "600 bytes";
+    QTest::newRow("--check, a record that does not verify") << QStringList { "--check",
+        m_dir.filePath("broken.s19") } << 1 << "broken.s19:4: record checksum mismatch";
 }
 
-void TestBmsctlFlash::refusedBeforeAnythingIsSent()
+void TestBmsctlFlash::checkedOrRefusedBeforeAnythingIsSent()
 {
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
@@ -126,7 +147,7 @@ void TestBmsctlFlash::refusedBeforeAnythingIsSent()
     const BmsctlRun flash
         = BmsctlRun::run(QStringList { "flash", "--bus", busOf(m_bank) } + arguments);
     QVERIFY2(flash.exitCode == exitCode, flash.said());
-    QVERIFY2(flash.err.contains(message), flash.said());
+    QVERIFY2((flash.out + flash.err).contains(message), flash.said());
     QCOMPARE(m_bank.output().count(request), requestsBefore);
 }
 
@@ -146,17 +167,123 @@ void TestBmsctlFlash::theBatteryOnTheCableTakesAnImageOverSerial()
 
 void TestBmsctlFlash::anExpectedBatteryOutsideItsBootLoaderFails()
 {
-    // Battery 2 never enters its boot loader; battery 1 takes the image for both.
+    // Battery 2 never enters its boot loader: the flash stops before the erase, battery 1 waits
+    // in its boot loader with its flash intact.
     const QString image
         = write("bms-v3.2.00.s19", TestFirmware::s19(1024, "ZK100\x07\x01", "ZK-BMS V3.2.00"));
     const BmsctlRun flash
         = BmsctlRun::run({ "flash", image, "--bus", busOf(m_bench), "--expect", "1,2" });
     QVERIFY2(flash.exitCode == 1, flash.said());
-    QVERIFY2(flash.out.contains("  ZK-BMS V3.2.00  runs the image\n")
-            && flash.out.contains(" 2  ZK-BMS V2.3.07  ZK-BMS V2.3.07  FAILED: unchanged\n"),
+    QVERIFY2(flash.err.contains("battery 2 (--expect) did not answer the boot request after 4 "
+                                "tries: stopped before the erase, nothing erased")
+            && flash.err.contains("battery 1 waits in its boot loader with intact flash"),
         flash.said());
-    QVERIFY2(flash.err.contains("battery 2 does not run the image's version ZK-BMS V3.2.00"),
-        flash.said());
+    QVERIFY(!m_bench.output().contains("recv 0x00030000"));
+
+    // Without battery 2 expected: named, left out, and it still runs what it ran; battery 1,
+    // silent in its boot loader, counts as present and comes back with the image.
+    const BmsctlRun again
+        = BmsctlRun::run({ "flash", image, "--bus", busOf(m_bench), "--expect", "1", "--json" });
+    QVERIFY2(again.exitCode == 0
+            && again.err.contains(
+                "battery 2 did not answer the boot request: left out, it keeps its firmware"),
+        again.said());
+    QCOMPARE(batteryOf(again, 1).value("after").toString(), QStringLiteral("ZK-BMS V3.2.00"));
+    QCOMPARE(batteryOf(again, 2).value("after").toString(), QStringLiteral("ZK-BMS V2.3.07"));
+}
+
+void TestBmsctlFlash::ctrlCAfterTheEraseOnlyWarns_data()
+{
+    QTest::addColumn<bool>("deaf"); // m_deaf: its boot loader never answers, no erase follows
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("times");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    const QString warning = "interrupt again (Ctrl-C) to abandon it anyway";
+    QTest::newRow("Ctrl-C after the erase") << false << SIGINT << 1 << 0 << warning;
+    QTest::newRow("SIGTERM after the erase") << false << SIGTERM << 1 << 0 << warning;
+    QTest::newRow("Ctrl-C twice after the erase")
+        << false << SIGINT << 2 << 1 << "abandoned after the erase";
+    QTest::newRow("Ctrl-C before the erase") << true << SIGINT << 1 << 1 << "nothing erased";
+}
+
+void TestBmsctlFlash::ctrlCAfterTheEraseOnlyWarns()
+{
+    QFETCH(bool, deaf);
+    QFETCH(int, signal);
+    QFETCH(int, times);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    // 8 KiB: over two seconds of data after the erase.
+    const QString image
+        = write("bms-v3.3.00.s19", TestFirmware::s19(8192, "ZK100\x07\x01", "ZK-BMS V3.3.00"));
+    SimProcess &sim = deaf ? m_deaf : m_bank;
+    const QByteArray step = deaf ? "recv 0x0001ff00" : "recv 0x00030000";
+    const int before = sim.output().count(step);
+    QList<BmsctlRun::Interrupt> interrupts {
+        { [&](const QString &) { return sim.output().count(step) > before; }, signal }
+    };
+    if (times == 2)
+        interrupts.append({ [](const QString &err) { return err.contains("anyway"); }, signal });
+    const BmsctlRun flash = BmsctlRun::run({ "flash", image, "--bus", busOf(sim) }, interrupts);
+    QVERIFY2(flash.exitCode == exitCode && flash.err.contains(message), flash.said());
+}
+
+void TestBmsctlFlash::batteriesOutOfStepWithTheBootRequest_data()
+{
+    QTest::addColumn<QStringList>("simArguments");
+    QTest::addColumn<bool>("killedInTheDataStep");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("thenExpect"); // a second flash's --expect, which must succeed
+
+    QTest::newRow("a refused record: the batteries left in their boot loaders are named")
+        << QStringList { "--packs", "1,2", "--boot-refuse", "data", "--fault-packs", "2" } << false
+        << 1
+        << "batteries 1, 2 wait in their boot loaders with erased or half-written flash: sending "
+           "the image again brings them back"
+        << QString();
+    QTest::newRow("killed in the data step: the flash sent again brings every battery back")
+        << QStringList { "--packs", "1,2,3" } << true << -1 << QString() << "1-3";
+}
+
+void TestBmsctlFlash::batteriesOutOfStepWithTheBootRequest()
+{
+    QFETCH(QStringList, simArguments);
+    QFETCH(bool, killedInTheDataStep);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QFETCH(QString, thenExpect);
+    SimProcess sim;
+    QVERIFY2(sim.start(simArguments + QStringList { "--verbose" }), sim.output().constData());
+    // 4 KiB: over a second of data, time enough to be killed in the middle.
+    const QString image
+        = write("bms-v3.4.00.s19", TestFirmware::s19(4096, "ZK100\x07\x01", "ZK-BMS V3.4.00"));
+    const QStringList flash = { "flash", image, "--bus", busOf(sim), "--json" };
+
+    QElapsedTimer dataStep;
+    const auto halfASecondIntoTheData = [&](const QString &) {
+        if (!dataStep.isValid() && sim.output().contains("recv 0x00030000"))
+            dataStep.start();
+        return dataStep.isValid() && dataStep.elapsed() > 500;
+    };
+    const BmsctlRun first = BmsctlRun::run(flash + QStringList { "--expect", "1,2" },
+        killedInTheDataStep ? QList<BmsctlRun::Interrupt> { { halfASecondIntoTheData, SIGKILL } }
+                            : QList<BmsctlRun::Interrupt> {});
+    QVERIFY2(first.exitCode == exitCode && first.err.contains(message), first.said());
+    QVERIFY(sim.output().contains("recv 0x00030000"));
+    if (thenExpect.isEmpty())
+        return;
+
+    const BmsctlRun again = BmsctlRun::run(flash + QStringList { "--expect", thenExpect });
+    QVERIFY2(again.exitCode == 0, again.said());
+    QList<int> expected;
+    QString error;
+    QVERIFY(IdList::parse(thenExpect, &expected, &error));
+    for (int devId : expected) {
+        QCOMPARE(batteryOf(again, devId).value("after").toString(), "ZK-BMS V3.4.00");
+        QVERIFY(!batteryOf(again, devId).value("leftInBootLoader").toBool());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestBmsctlFlash)

@@ -2,14 +2,13 @@
 // compared with the log the simulator holds; records with a wrong CRC; a folder that takes no
 // file; an unknown battery and wrong command lines.
 
-#include "records/failingfiles.h"
+#include "records/historyrecords.h"
+#include "support/failingfiles.h"
 #include "support/parameterset.h"
 #include "support/savedlines.h"
 #include "support/simprocess.h"
 
 #include "bmsctlrun.h"
-
-#include "records/historyeventmodel.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -106,13 +105,12 @@ void TestBmsctlHistory::everyBatteryIntoItsOwnFileAsTheSimulatorHoldsIt()
         QCOMPARE(QFileInfo(path).absolutePath(), QFileInfo(out).absoluteFilePath());
         files.append(QFileInfo(path).fileName());
 
-        // The window's format: the column names, then each record as the model shows it.
+        // The window's format: the column names, then each record as the window shows it.
         const QList<QByteArray> lines = csvLines(path);
         QCOMPARE(lines.size(), 1 + log.size());
-        QCOMPARE(cells(lines.at(0)), HistoryEventModel::columnNames());
+        QCOMPARE(cells(lines.at(0)), HistoryRecordText::columnNames());
         for (int record = 0; record < log.size(); ++record)
-            QCOMPARE(cells(lines.at(1 + record)),
-                HistoryEventModel::formatRecord(log.at(record), devId));
+            QCOMPARE(cells(lines.at(1 + record)), HistoryRecords::rowOf(log.at(record), devId));
     }
     // One run, one time in every name; nothing else left in the folder.
     QCOMPARE(files.at(0).section('.', 2, 2), files.at(3).section('.', 2, 2));
@@ -164,8 +162,7 @@ void TestBmsctlHistory::recordsWithAWrongCrcAreRejectedAndTheRestKept()
     const QList<QByteArray> log = simulatorLog(dump.path(), 5);
     int next = 0;
     for (int row = 1; row < lines.size(); ++row) {
-        while (next < log.size()
-            && HistoryEventModel::formatRecord(log.at(next), 5) != cells(lines.at(row)))
+        while (next < log.size() && HistoryRecords::rowOf(log.at(next), 5) != cells(lines.at(row)))
             ++next;
         QVERIFY2(next < log.size(), lines.at(row).constData());
         ++next;

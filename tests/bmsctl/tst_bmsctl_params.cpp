@@ -1,5 +1,5 @@
-// bmsctl params against bms-sim: a backup, a change, a diff and a restore, and the files and
-// batteries a restore must refuse.
+// bmsctl params against bms-sim: a backup, a change, a diff and a restore, the files and
+// batteries a restore must refuse, and Ctrl-C between two writes (clock sync's too).
 
 #include "support/parameterset.h"
 #include "support/simprocess.h"
@@ -26,6 +26,8 @@ private slots:
     void refusesBadFilesBeforeTouchingTheBus_data();
     void refusesBadFilesBeforeTouchingTheBus();
     void unknownAndSilentBatteries();
+    void ctrlCStopsBetweenTwoRequests_data();
+    void ctrlCStopsBetweenTwoRequests();
 
 private:
     QString bus() const { return QStringLiteral("virtualcan:") + m_sim.interfaceName(); }
@@ -37,6 +39,8 @@ private:
     }
 
     SimProcess m_sim;
+    // Answers every request 400 ms late, so that a Ctrl-C lands while one is under way.
+    SimProcess m_slow;
     QTemporaryDir m_dir;
 };
 
@@ -47,11 +51,14 @@ void TestBmsctlParams::initTestCase()
     // Battery 12 broadcasts but never answers.
     QVERIFY2(m_sim.start({ "--packs", "1,2,12", "--drop-replies", "1", "--fault-packs", "12" }),
         m_sim.output().constData());
+    QVERIFY2(m_slow.start({ "--packs", "1,2", "--reply-delay", "400", "--verbose" }),
+        m_slow.output().constData());
 }
 
 void TestBmsctlParams::cleanupTestCase()
 {
     m_sim.stop();
+    m_slow.stop();
 }
 
 void TestBmsctlParams::backupChangeDiffAndRestore()
@@ -168,12 +175,53 @@ void TestBmsctlParams::unknownAndSilentBatteries()
     QVERIFY2(silent.exitCode == 1, silent.said());
     QVERIFY2(silent.err.contains("battery 12 is on the bus but does not answer"), silent.said());
     QVERIFY(!QFile::exists(path("12.json")));
+    const BmsctlRun scan = BmsctlRun::run({ "scan", "--bus", bus(), "--seconds", "1" });
+    QVERIFY2(scan.exitCode == 1
+            && scan.err.contains("battery 12 heard but answered none of the identity reads"),
+        scan.said());
 
     const BmsctlRun outOfRange
         = BmsctlRun::run({ "params", "backup", "--id", "28", "--out", path("x.json") });
     QVERIFY2(outOfRange.exitCode == 2, outOfRange.said());
     const BmsctlRun noFile = BmsctlRun::run({ "params", "backup", "--id", "1" });
     QVERIFY2(noFile.exitCode == 2 && noFile.err.contains("--out"), noFile.said());
+}
+
+void TestBmsctlParams::ctrlCStopsBetweenTwoRequests_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("signal");
+    // Sent once the simulator has heard a request of this kind; the run makes no other.
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QString>("said");
+    // Battery 2 holds 2 s in all three.
+    QVERIFY(write("three.json", R"({ "serial": "QM2024100002", "parameters": [
+        { "id": 3, "value": 3 }, { "id": 6, "value": 3 }, { "id": 9, "value": 3 } ] })"));
+    const QStringList restore { "params", "restore", "--id", "2", path("three.json") };
+    QTest::newRow("restore, writing") << restore << SIGINT << QByteArray("recv 0x18f0")
+                                      << "1 of 3 parameters written and read back, 2 not";
+    QTest::newRow("restore, reading")
+        << restore << SIGINT << QByteArray("recv 0x18f1") << "nothing written";
+    QTest::newRow("backup, SIGTERM")
+        << QStringList { "params", "backup", "--id", "1", "--out", path("interrupted.json") }
+        << SIGTERM << QByteArray("recv 0x18f1") << "nothing written";
+    QTest::newRow("clock sync") << QStringList { "clock", "sync", "--ids", "1,2" } << SIGINT
+                                << QByteArray("recv 0x1883") << "(1 not tried: interrupted)";
+}
+
+void TestBmsctlParams::ctrlCStopsBetweenTwoRequests()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, signal);
+    QFETCH(QByteArray, request);
+    QFETCH(QString, said);
+    const int before = m_slow.output().count(request);
+    const BmsctlRun run = BmsctlRun::run(
+        arguments + QStringList { "--bus", "virtualcan:" + m_slow.interfaceName() },
+        { { [&](const QString &) { return m_slow.output().count(request) > before; }, signal } });
+    QVERIFY2(run.exitCode == 1 && run.err.contains(said), run.said());
+    QCOMPARE(m_slow.output().count(request), before + 1);
+    QVERIFY(!QFile::exists(path("interrupted.json")));
 }
 
 QTEST_GUILESS_MAIN(TestBmsctlParams)

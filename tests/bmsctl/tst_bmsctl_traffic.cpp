@@ -1,6 +1,8 @@
 // bmsctl's traffic commands against bms-sim: a recording read back by an independent reader
 // (python-can), replayed onto a second bus where the window's signal store decodes the same
-// values as the offline decode, and a log with broken lines.
+// values as the offline decode, a log with broken lines, a log python-can wrote, and
+// recordings that must survive: an earlier one not overwritten unless asked, and what was
+// heard before a kill.
 
 #include "support/parameterset.h"
 #include "support/simprocess.h"
@@ -10,10 +12,14 @@
 #include "signalformat.h"
 
 #include "can/canbusconfig.h"
+#include "can/canupgrade.h"
+#include "can/commandprotocol.h"
+#include "signals/framekey.h"
 #include "signals/signalnames.h"
 #include "signals/signalvalues.h"
 
 #include <QCanBusDevice>
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -30,25 +36,39 @@ private slots:
 
     void recordThenReplayIntoASecondBus();
     void decodeSkipsBrokenLinesByNumber();
+    void replaySendsOnlyTheBatteriesFramesAtTheirLength_data();
+    void replaySendsOnlyTheBatteriesFramesAtTheirLength();
+    void decodeGivesOnlyWhatAShortFrameHolds();
+    void replayOfAHugeTimeJumpEnds_data();
+    void replayOfAHugeTimeJumpEnds();
+    void interruptedReplayEndsWithStatus1();
+    void recordOverwritesAnEarlierFileOnlyWhenAsked_data();
+    void recordOverwritesAnEarlierFileOnlyWhenAsked();
+    void recordKeepsWhatItHeardWhenKilled();
 
 private:
     QString path(const char *name) const { return m_dir.filePath(QString::fromLatin1(name)); }
+    QString secondBus() const { return "virtualcan:" + m_secondBus.interfaceName(); }
 
     SimProcess m_sim;
     QTemporaryDir m_dir;
+    // Served by this process (its one virtual bus server): the replays' destination.
+    const CanBusConfig m_secondBus { QStringLiteral("virtualcan"),
+        QStringLiteral("tcp://127.0.0.1:%1/can0").arg(TestPort::pick()) };
+    std::unique_ptr<QCanBusDevice> m_listener;
+    QList<QCanBusFrame> m_heard;
 };
 
 namespace {
 
-// The frames of a log as python-can reads them, "ID#DATA" each.
-QStringList readByPythonCan(const QString &log, QString *error)
+// The lines a script of ours printed through python-can, each frame as "ID#DATA".
+QStringList runPythonCan(const QStringList &arguments, QString *error)
 {
     QProcess python;
-    python.start(QStringLiteral(PYTHON3_PATH),
-        { QStringLiteral(BMSCTL_TEST_SOURCE "/read_candump.py"), log });
+    python.start(QStringLiteral(PYTHON3_PATH), arguments);
     if (!python.waitForFinished(30000) || python.exitCode() != 0) {
-        *error = QStringLiteral("python-can could not read the log (scripts/install-deps.sh "
-                                "installs python3-can): %1")
+        *error = QStringLiteral("python-can failed (scripts/install-deps.sh installs python3-can): "
+                                "%1")
                      .arg(QString::fromUtf8(python.readAllStandardError()));
         return {};
     }
@@ -63,12 +83,50 @@ QString frameText(quint32 id, const QByteArray &data)
         .arg(QString::fromLatin1(data.toHex().toUpper()));
 }
 
+QStringList texts(const QList<QCanBusFrame> &frames)
+{
+    QStringList texts;
+    for (const QCanBusFrame &frame : frames)
+        texts.append(frameText(frame.frameId(), frame.payload()));
+    return texts;
+}
+
+// What python-can writes to python.log: two broadcasts, the second cut short, three frames the PC
+// sends and a reply.
+const QStringList PcAndBatteryFrames = {
+    frameText(FrameKey::identifier(FrameKey::PackStatus, 1), QByteArray::fromHex("02120DB0")),
+    frameText(FrameKey::identifier(FrameKey::PackStatus, 2), QByteArray::fromHex("02120D")),
+    frameText(CommandProtocol::requestId(CommandProtocol::WriteParameter, 1), "\x01"),
+    frameText(CommandProtocol::requestId(0, CommandProtocol::SetDeviceIdDestination), "\x05"),
+    frameText(CanUpgrade::EraseFlashId, {}),
+    frameText(CommandProtocol::replyId(CommandProtocol::WriteParameter, 1), "\x01\x01"),
+};
+
 } // namespace
 
 void TestBmsctlTraffic::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     QVERIFY(ParameterSet::install(ParameterSet::shipped()));
+    QString error;
+    runPythonCan(QStringList { BMSCTL_TEST_SOURCE "/write_candump.py", path("python.log") }
+            + PcAndBatteryFrames,
+        &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    // 2^31 ms after the first frame: more than a timer's interval holds.
+    QFile jump(path("jump.log"));
+    QVERIFY(jump.open(QIODevice::WriteOnly));
+    jump.write("(1700000000.000000) can0 02008001#02\n(1702147483.648000) can0 02008002#02\n");
+    jump.close();
+
+    m_listener = m_secondBus.createDevice(&error);
+    QVERIFY2(m_listener, qPrintable(error));
+    connect(m_listener.get(), &QCanBusDevice::framesReceived, this, [this] {
+        while (m_listener->framesAvailable() > 0)
+            m_heard.append(m_listener->readFrame());
+    });
+    m_listener->connectDevice();
+    QTRY_COMPARE_WITH_TIMEOUT(m_listener->state(), QCanBusDevice::ConnectedState, 5000);
     QVERIFY2(m_sim.start({ "--packs", "1,2,3,12" }), m_sim.output().constData());
 }
 
@@ -85,7 +143,8 @@ void TestBmsctlTraffic::recordThenReplayIntoASecondBus()
 
     // An independent reader takes the log as it is.
     QString error;
-    const QStringList logged = readByPythonCan(path("site.log"), &error);
+    const QStringList logged
+        = runPythonCan({ BMSCTL_TEST_SOURCE "/read_candump.py", path("site.log") }, &error);
     QVERIFY2(!logged.isEmpty(), qPrintable(error));
     QVERIFY2(record.out.startsWith(QString::number(logged.size()) + " frames"), record.said());
     for (int devId : { 1, 2, 3, 12 }) {
@@ -95,28 +154,16 @@ void TestBmsctlTraffic::recordThenReplayIntoASecondBus()
             [&](const QString &frame) { return frame.startsWith(packStatus); }));
     }
 
-    // The second bus is served by this process; the window's store listens on it.
-    const CanBusConfig secondBus(QStringLiteral("virtualcan"),
-        QStringLiteral("tcp://127.0.0.1:%1/can0").arg(TestPort::pick()));
-    std::unique_ptr<QCanBusDevice> listener = secondBus.createDevice(&error);
-    QVERIFY2(listener, qPrintable(error));
-    listener->connectDevice();
-    QTRY_COMPARE_WITH_TIMEOUT(listener->state(), QCanBusDevice::ConnectedState, 5000);
-    SignalValues replayed;
-    QStringList heard;
-    connect(listener.get(), &QCanBusDevice::framesReceived, this, [&] {
-        while (listener->framesAvailable() > 0) {
-            const QCanBusFrame frame = listener->readFrame();
-            heard.append(frameText(frame.frameId(), frame.payload()));
-            replayed.OnNewCanFrame(frame.frameId(), frame.payload(), 0);
-        }
-    });
-
-    const BmsctlRun replay = BmsctlRun::run({ "replay", path("site.log"), "--bus",
-        "virtualcan:" + secondBus.interfaceName(), "--speed", "4" });
+    // The window's store listens on the second bus.
+    m_heard.clear();
+    const BmsctlRun replay
+        = BmsctlRun::run({ "replay", path("site.log"), "--bus", secondBus(), "--speed", "4" });
     QVERIFY2(replay.exitCode == 0, replay.said());
-    QTRY_COMPARE_WITH_TIMEOUT(heard.size(), logged.size(), 5000);
-    QCOMPARE(heard, logged);
+    QTRY_COMPARE_WITH_TIMEOUT(m_heard.size(), logged.size(), 5000);
+    QCOMPARE(texts(m_heard), logged);
+    SignalValues replayed;
+    for (const QCanBusFrame &frame : m_heard)
+        replayed.OnNewCanFrame(frame.frameId(), frame.payload(), 0);
 
     // The store decodes what the offline decode of the log makes of it: the last value of
     // every signal of every battery.
@@ -172,6 +219,120 @@ void TestBmsctlTraffic::decodeSkipsBrokenLinesByNumber()
     QVERIFY2(
         decode.out.contains(QString::fromUtf8("1700000000.000300,1,TempExtremes,MaxCellT,26,℃\n")),
         decode.said());
+}
+
+void TestBmsctlTraffic::replaySendsOnlyTheBatteriesFramesAtTheirLength_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("expected");
+    const QStringList &all = PcAndBatteryFrames;
+    QTest::newRow("batteries only") << QStringList() << QStringList { all[0], all[1], all[5] };
+    QTest::newRow("with commands") << QStringList { "--include-commands" } << all;
+}
+
+void TestBmsctlTraffic::replaySendsOnlyTheBatteriesFramesAtTheirLength()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, expected);
+    m_heard.clear();
+    const BmsctlRun replay = BmsctlRun::run(
+        QStringList { "replay", path("python.log"), "--bus", secondBus() } + options);
+    QVERIFY2(replay.exitCode == 0, replay.said());
+    QVERIFY2(replay.err.contains("3 frames sent by the PC held back") == (expected.size() == 3),
+        replay.said());
+    QTRY_COMPARE_WITH_TIMEOUT(texts(m_heard), expected, 5000);
+}
+
+void TestBmsctlTraffic::decodeGivesOnlyWhatAShortFrameHolds()
+{
+    const BmsctlRun decode = BmsctlRun::run({ "decode", path("python.log"), "--format", "jsonl" });
+    QVERIFY2(decode.exitCode == 0, decode.said());
+    // Four bytes hold the voltage and current, three the voltage alone.
+    QVERIFY2(decode.out.contains(R"("id":1,"signals":{"Curr":50.4,"SumVolt":53},)")
+            && decode.out.contains(R"("id":2,"signals":{"SumVolt":53},)"),
+        decode.said());
+}
+
+void TestBmsctlTraffic::replayOfAHugeTimeJumpEnds_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("gap shortened") << QStringList { "--max-gap", "0.2" } << 0
+                                   << "jump.log:2: a gap of 2147483.648 s shortened to 0.2 s";
+    QTest::newRow("gap not a number") << QStringList { "--max-gap", "nan" } << 2 << "nan";
+    QTest::newRow("speed not a number") << QStringList { "--speed", "nan" } << 2 << "nan";
+}
+
+void TestBmsctlTraffic::replayOfAHugeTimeJumpEnds()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+    m_heard.clear();
+    const BmsctlRun replay = BmsctlRun::run(
+        QStringList { "replay", path("jump.log"), "--bus", secondBus() } + options, {}, 20000);
+    QVERIFY2(replay.exitCode == exitCode && replay.err.contains(said), replay.said());
+    QTRY_COMPARE_WITH_TIMEOUT(m_heard.size(), exitCode == 0 ? 2 : 0, 5000);
+}
+
+void TestBmsctlTraffic::interruptedReplayEndsWithStatus1()
+{
+    m_heard.clear();
+    QProcess replay;
+    replay.start(QStringLiteral(BMSCTL_PATH), { "replay", path("jump.log"), "--bus", secondBus() });
+    // Stopped while it waits out the gap after the first frame.
+    QTRY_COMPARE_WITH_TIMEOUT(m_heard.size(), 1, 10000);
+    replay.terminate();
+    QVERIFY(replay.waitForFinished(10000));
+    QCOMPARE(replay.exitCode(), 1);
+    QVERIFY(replay.readAllStandardOutput().contains("1 frames sent in"));
+}
+
+void TestBmsctlTraffic::recordOverwritesAnEarlierFileOnlyWhenAsked_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<bool>("kept");
+    const QString bus = "virtualcan:" + m_sim.interfaceName();
+    QTest::newRow("without --overwrite") << QStringList { "--bus", bus } << 1 << true;
+    QTest::newRow("--overwrite, a bus that does not open")
+        << QStringList { "--bus", "nosuchplugin:can0", "--overwrite" } << 1 << true;
+    QTest::newRow("--overwrite") << QStringList { "--bus", bus, "--overwrite" } << 0 << false;
+}
+
+void TestBmsctlTraffic::recordOverwritesAnEarlierFileOnlyWhenAsked()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    QFETCH(bool, kept);
+    const QByteArray earlier = "(1700000000.000000) can0 02008001#02120DB0C83D9001\n";
+    QFile log(path("earlier.log"));
+    QVERIFY(log.open(QIODevice::WriteOnly) && log.write(earlier) == earlier.size());
+    log.close();
+
+    const BmsctlRun record = BmsctlRun::run(
+        QStringList { "record", "--out", log.fileName(), "--seconds", "0.5" } + options);
+    QVERIFY2(record.exitCode == exitCode, record.said());
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(log.readAll() == earlier, kept);
+}
+
+void TestBmsctlTraffic::recordKeepsWhatItHeardWhenKilled()
+{
+    // One battery, some 60 frames a second: a writer that holds frames back in a buffer has
+    // written nothing yet when the kill comes.
+    SimProcess one;
+    QVERIFY2(one.start({ "--packs", "5" }), one.output().constData());
+    QFile log(path("killed.log"));
+    QElapsedTimer clock;
+    clock.start();
+    BmsctlRun::run(
+        { "record", "--bus", "virtualcan:" + one.interfaceName(), "--out", log.fileName() },
+        { { [&](const QString &) { return log.size() > 0 || clock.elapsed() > 4000; }, SIGKILL } });
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QByteArray content = log.readAll();
+    QVERIFY(!content.isEmpty() && content.endsWith('\n'));
 }
 
 QTEST_GUILESS_MAIN(TestBmsctlTraffic)

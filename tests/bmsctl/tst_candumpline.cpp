@@ -79,6 +79,15 @@ void TestCandumpLine::readsFrames_data()
     QTest::newRow("nanoseconds cut to micros")
         << "(3.123456789) can0 123#" << frame(3123456, "can0", 0x123, false, "");
     QTest::newRow("whole seconds") << "(4) can0 123#" << frame(4000000, "can0", 0x123, false, "");
+    QTest::newRow("thirteen digits of seconds")
+        << "(1700000000123.5) can0 123#" << frame(1700000000123500000, "can0", 0x123, false, "");
+    QTest::newRow("leading zeros")
+        << "(0001.000001) can0 123#" << frame(1000001, "can0", 0x123, false, "");
+    // As python-can writes them: the direction after the data.
+    QTest::newRow("received") << "(1700000000.500000) can0 02008001#0212 R"
+                              << frame(1700000000500000, "can0", 0x02008001, true, "0212");
+    QTest::newRow("transmitted") << "(1.250000) vcan1 123# T"
+                                 << frame(1250000, "vcan1", 0x123, false, "");
 }
 
 void TestCandumpLine::readsFrames()
@@ -118,13 +127,21 @@ void TestCandumpLine::refusesWithAReason_data()
     QTest::newRow("no parentheses") << "1.0 can0 123#00"
                                     << "parentheses";
     QTest::newRow("negative time") << "(-1.0) can0 123#00"
-                                   << "seconds.microseconds";
+                                   << "negative";
     QTest::newRow("time with a letter") << "(1.0x) can0 123#00"
-                                        << "seconds.microseconds";
+                                        << "not seconds";
+    QTest::newRow("seconds beyond 64-bit micros") << "(9223372036854.0) can0 123#00"
+                                                  << "more than 9223372036853 seconds";
     QTest::newRow("no interface") << "(1.0) 123#00"
                                   << "2 fields";
-    QTest::newRow("trailing word") << "(1.0) can0 123#00 R"
-                                   << "4 fields";
+    QTest::newRow("trailing word") << "(1.0) can0 123#00 X"
+                                   << "not a direction, R or T: X";
+    QTest::newRow("two trailing words") << "(1.0) can0 123#00 R R"
+                                        << "5 fields";
+    const QString megabyte(1 << 20, QLatin1Char('1'));
+    QTest::newRow("a megabyte of time") << "(" + megabyte + ") can0 123#00"
+                                        << "seconds: (1111";
+    QTest::newRow("a megabyte of data") << "(1.0) can0 123#" + megabyte << "more than 8";
 }
 
 void TestCandumpLine::refusesWithAReason()
@@ -135,6 +152,8 @@ void TestCandumpLine::refusesWithAReason()
     QString given;
     QVERIFY(!CandumpLine::parse(line, &parsed, &given));
     QVERIFY2(given.contains(reason), qPrintable(given));
+    // A reason quotes a readable part of what it refuses, however long.
+    QVERIFY2(given.size() < 120, qPrintable(given.left(200)));
 }
 
 void TestCandumpLine::writesWhatItReads_data()

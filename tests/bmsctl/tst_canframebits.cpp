@@ -1,6 +1,6 @@
 // The bit times a frame takes, for the bus load: the CRC and the stuffing rule checked by hand.
 
-#include "canframebits.h"
+#include "can/canframebits.h"
 
 #include <QtTest>
 
@@ -72,6 +72,8 @@ void TestCanFrameBits::eightByteFramesTakeNominalBitsPlusStuffing()
     QVERIFY2(zeros > alternating, qPrintable(QStringLiteral("%1 %2").arg(zeros).arg(alternating)));
     QVERIFY(alternating >= 131);
     QVERIFY(zeros <= 131 + (118 - 1) / 4);
+    QCOMPARE(CanFrameBits::worstCaseBits(true, 8), 131 + (118 - 1) / 4);
+    QVERIFY(zeros <= CanFrameBits::worstCaseBits(true, 8));
 }
 
 QTEST_GUILESS_MAIN(TestCanFrameBits)

@@ -1,7 +1,8 @@
-// The catalogue as DBC against a file written by hand for a few messages, and the Motorola bit
-// numbering on its own.
+// The catalogue as DBC against a file written by hand for a few messages, the Motorola bit
+// numbering and the physical ranges on their own, and the export's battery list.
 
 #include "dbcwriter.h"
+#include "idlist.h"
 
 #include "signals/signalvalues.h"
 
@@ -15,8 +16,11 @@ class TestDbcWriter : public QObject
 private slots:
     void motorolaStartBitIsTheMostSignificantBit_data();
     void motorolaStartBitIsTheMostSignificantBit();
+    void rangeIsPhysical_data();
+    void rangeIsPhysical();
     void matchesTheHandWrittenMessages();
     void describesEveryFrameKindOfEveryBattery();
+    void badBatteryListIsEchoedAsGiven();
 };
 
 namespace {
@@ -75,6 +79,33 @@ void TestDbcWriter::motorolaStartBitIsTheMostSignificantBit()
     QCOMPARE(DbcWriter::motorolaStartBit(lsbStart, length), dbcStart);
 }
 
+void TestDbcWriter::rangeIsPhysical_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<bool>("isSigned");
+    QTest::addColumn<double>("factor");
+    QTest::addColumn<double>("offset");
+    QTest::addColumn<double>("minimum");
+    QTest::addColumn<double>("maximum");
+    QTest::newRow("year byte after 2000") << 8 << false << 1.0 << 2000.0 << 2000.0 << 2255.0;
+    QTest::newRow("capacity in 0.01 Ah") << 16 << false << 0.01 << 0.0 << 0.0 << 655.35;
+    QTest::newRow("signed") << 8 << true << 0.5 << 0.0 << -64.0 << 63.5;
+    QTest::newRow("negative factor") << 4 << false << -2.0 << 10.0 << -20.0 << 10.0;
+}
+
+void TestDbcWriter::rangeIsPhysical()
+{
+    QFETCH(int, length);
+    QFETCH(bool, isSigned);
+    QFETCH(double, factor);
+    QFETCH(double, offset);
+    QFETCH(double, minimum);
+    QFETCH(double, maximum);
+    const DbcWriter::Range range = DbcWriter::physicalRange(length, isSigned, factor, offset);
+    QCOMPARE(range.minimum, minimum);
+    QCOMPARE(range.maximum, maximum);
+}
+
 void TestDbcWriter::matchesTheHandWrittenMessages()
 {
     QFile golden(QStringLiteral(BMSCTL_TEST_DATA "/batteries_1_and_12_selected.dbc"));
@@ -99,6 +130,16 @@ void TestDbcWriter::describesEveryFrameKindOfEveryBattery()
     // DBC files are single-byte text.
     for (QChar c : text)
         QVERIFY2(c.unicode() < 128, qPrintable(QString(c)));
+}
+
+void TestDbcWriter::badBatteryListIsEchoedAsGiven()
+{
+    QList<int> ids;
+    QString error;
+    for (const QString bad : { "-1", "3-40", "1-2-3" }) {
+        QVERIFY(!IdList::parse("0," + bad, &ids, &error));
+        QVERIFY2(error.contains('"' + bad + '"'), qPrintable(error));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDbcWriter)

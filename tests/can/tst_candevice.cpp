@@ -156,7 +156,7 @@ private slots:
     void receiveErrorAsksForTheErrorState();
 
     void writeDataTransmitsOneRecord();
-    void nothingSentBeforeOpenOrAfterClose();
+    void closedAdapterSendsNothingAndReportsTheLoss();
     void moreThanEightBytesRefused();
     void transmitFailureReinitialisesOnce();
     void transmitFailureWithFailedReinitialisation();
@@ -510,10 +510,11 @@ void TestCanDevice::writeDataTransmitsOneRecord()
     QCOMPARE(m_log->count(QStringLiteral("CanDevice::")), 0);
 }
 
-void TestCanDevice::nothingSentBeforeOpenOrAfterClose()
+void TestCanDevice::closedAdapterSendsNothingAndReportsTheLoss()
 {
     CanDevice device;
-    // Dropped while closed, as the adapter's contract has it: not a failed transmission.
+    // Dropped while closed, and reported lost like a refused frame (without a log line: the
+    // sender decides what a lost frame means).
     QSignalSpy failures(&device, &CanDevice::transmitFailed);
     device.writeData(0x18100080ul, QByteArray(8, '\0'));
     QCOMPARE(m_fake->calls(FAKE_TRANSMIT), 0);
@@ -531,7 +532,8 @@ void TestCanDevice::nothingSentBeforeOpenOrAfterClose()
     // Closing again touches nothing.
     device.close();
     QCOMPARE(m_fake->calls(FAKE_CLOSE_DEVICE), 1);
-    QCOMPARE(failures.count(), 0);
+    QCOMPARE(failures.count(), 2);
+    QCOMPARE(failures.at(1).at(0).value<ulong>(), 0x18100080ul);
 }
 
 void TestCanDevice::moreThanEightBytesRefused()

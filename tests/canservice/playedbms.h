@@ -2,6 +2,8 @@
 
 #include "scriptedbus.h"
 
+#include "can/commandcodec.h"
+
 #include <QDateTime>
 #include <QMap>
 #include <QMutex>
@@ -35,8 +37,8 @@ public:
     bool energyCleared = false;
     int clockSetCount = 0;
 
-    // The padding a BMS sends where a part runs past the end of its field.
-    static constexpr char Padding = char(0xEE);
+    // What a BMS sends where a part runs past the end of its field: the host must not keep it.
+    static inline const QByteArray Surplus = QByteArray(8, char(0xEE));
 
     template <typename F> void update(F change)
     {
@@ -55,133 +57,83 @@ public:
         return [this](const ScriptedBus::Frame &request) { return respond(request); };
     }
 
-    static quint32 replyId(int code, int devId)
-    {
-        return 0x18008000u | quint32(code) << 16 | quint32(devId);
-    }
-
-    static QByteArray frame(std::initializer_list<int> bytes)
-    {
-        QByteArray data(8, '\0');
-        int i = 0;
-        for (int byte : bytes)
-            data[i++] = char(byte);
-        return data;
-    }
-
-    static QByteArray bigEndian(quint32 value)
-    {
-        QByteArray data;
-        for (int shift = 24; shift >= 0; shift -= 8)
-            data.append(char((value >> shift) & 0xFF));
-        return data;
-    }
-
-    // The twelve transfer frames of one 78-byte record: sequences 0..10 carry 7 bytes each,
-    // sequence 11 the last byte.
-    static QList<ScriptedBus::Frame> recordFrames(int devId, const QByteArray &record)
-    {
-        QList<ScriptedBus::Frame> frames;
-        for (int sequence = 0; sequence <= 11; ++sequence) {
-            QByteArray data(8, '\0');
-            data[0] = char(sequence);
-            const int count = sequence < 11 ? 7 : 1;
-            for (int i = 0; i < count; ++i)
-                data[1 + i] = record.at(sequence * 7 + i);
-            frames.append({ replyId(0x45, devId), data });
-        }
-        return frames;
-    }
-
     QList<ScriptedBus::Frame> respond(const ScriptedBus::Frame &request)
     {
+        using namespace CommandProtocol;
+        namespace Codec = CommandCodec;
         QMutexLocker lock(&m_mutex);
-        const int code = (request.id >> 16) & 0xFF;
-        const int devId = (request.id >> 8) & 0xFF;
+        const quint8 code = Codec::codeOf(request.id);
+        const quint8 devId = Codec::destinationOf(request.id);
         const QByteArray &data = request.data;
         QList<ScriptedBus::Frame> replies;
-        if ((request.id & 0xFF) != 0x80 || (request.id >> 24) != 0x18)
+        if (!Codec::isRequest(request.id))
             return replies;
-        if (code == 0x00 && devId == 0x1F) { // new device number
-            if (!silent.contains(quint8(data.at(0))))
-                replies.append({ replyId(0x00, quint8(data.at(0))), frame({ 0x01 }) });
+        if (code == SetDeviceId && devId == SetDeviceIdDestination) {
+            if (!silent.contains(Codec::newIdOf(data)))
+                replies.append(Codec::acknowledgement(code, Codec::newIdOf(data)));
             return repeated(replies);
         }
         if (silent.contains(devId))
             return replies;
 
         switch (code) {
-        case 0x83:
-            clockSet = QDateTime(QDate(2000 + data.at(0), data.at(1), data.at(2)),
-                QTime(data.at(3), data.at(4), data.at(5)));
+        case SetTime:
+            clockSet = Codec::clockOf(data);
             ++clockSetCount;
-            replies.append({ replyId(code, devId), frame({ 0x01 }) });
+            replies.append(Codec::acknowledgement(code, devId));
             break;
-        case 0xE0: {
-            const QDate d = clock.date();
-            const QTime t = clock.time();
-            replies.append({ replyId(code, devId),
-                frame({ 0x00, d.year() - 2000, d.month(), d.day(), t.hour(), t.minute(),
-                    t.second() }) });
+        case ReadTime:
+            replies.append(Codec::timeReply(devId, clock));
             break;
-        }
-        case 0xE1:
+        case ReadVersion:
             for (int part : versionParts)
-                replies.append({ replyId(code, devId), partFrame(version, part, 7) });
+                replies.append(Codec::textPart(code, devId, version + Surplus, part));
             break;
-        case 0xE4:
-        case 0xE5:
+        case ReadBatteryCode:
+        case ReadModelCode:
             for (int part : codeParts)
-                replies.append({ replyId(code, devId),
-                    partFrame(code == 0xE4 ? batteryCode : modelCode, part, 6) });
+                replies.append(Codec::textPart(code, devId,
+                    (code == ReadBatteryCode ? batteryCode : modelCode) + Surplus, part));
             break;
-        case 0xA0:
-        case 0xA1: {
-            QByteArray &written = code == 0xA0 ? writtenBatteryCode : writtenModelCode;
-            const int part = data.at(0);
-            if (part == 1)
+        case WriteBatteryCode:
+        case WriteModelCode: {
+            QByteArray &written = code == WriteBatteryCode ? writtenBatteryCode : writtenModelCode;
+            const CommandCodec::Part part = Codec::partOf(code, data);
+            if (part.number == 1)
                 written.clear();
-            written.append(data.mid(1));
-            if (part == 6)
-                replies.append({ replyId(code, devId), frame({ 0x01 }) });
+            written.append(part.bytes);
+            if (part.number == CodeParts)
+                replies.append(Codec::acknowledgement(code, devId));
             break;
         }
-        case 0xF1: {
-            const int paramId = quint8(data.at(0));
-            QByteArray reply = frame({ paramId });
-            reply.replace(1, 4, bigEndian(registers.value(paramId)));
-            replies.append({ replyId(code, devId), reply });
+        case ReadParameter: {
+            const quint8 paramId = Codec::paramIdOf(data);
+            replies.append(Codec::parameterReply(devId, paramId, registers.value(paramId)));
             break;
         }
-        case 0xF0: {
-            const int paramId = quint8(data.at(0));
-            const quint32 wire = quint32(quint8(data.at(1))) << 24
-                | quint32(quint8(data.at(2))) << 16 | quint32(quint8(data.at(3))) << 8
-                | quint8(data.at(4));
-            if (paramId == 0xD2)
+        case WriteParameter: {
+            const CommandCodec::Parameter parameter = Codec::parameterOf(data);
+            if (parameter.paramId == ClearEnergyParamId)
                 energyCleared = true;
             else
-                registers[paramId] = wire;
-            replies.append({ replyId(code, devId), frame({ paramId, 0x01 }) });
+                registers[parameter.paramId] = parameter.wire;
+            replies.append(Codec::parameterAcknowledgement(devId, parameter.paramId));
             break;
         }
-        case 0x44: {
-            QByteArray reply = frame({});
-            reply.replace(0, 4, bigEndian(historyCount));
-            replies.append({ replyId(code, devId), reply });
+        case HistoryCount:
+            replies.append(Codec::historyCountReply(devId, historyCount));
             break;
-        }
-        case 0x45:
-            if (data.at(1) == 0x01) {
+        case HistoryTransfer:
+            if (Codec::transferSubCommandOf(data) == TransferStart) {
                 for (const QByteArray &record : historyRecords)
-                    replies.append(recordFrames(devId, record));
+                    replies.append(Codec::historyFrames(devId, record));
             } else {
-                replies.append({ replyId(code, devId), frame({ 0xFF }) });
+                replies.append(Codec::transferStopAcknowledgement(devId));
             }
             break;
-        case 0x46:
+        case ClearHistory:
             historyRecords.clear();
-            replies.append({ replyId(code, devId), frame({ 0x01 }) });
+            replies.append(Codec::acknowledgement(code, devId));
             break;
         default:
             break;
@@ -190,17 +142,6 @@ public:
     }
 
 private:
-    static QByteArray partFrame(const QByteArray &field, int part, int partSize)
-    {
-        QByteArray data(8, '\0');
-        data[0] = char(part);
-        for (int i = 0; i < partSize; ++i) {
-            const int index = (part - 1) * partSize + i;
-            data[1 + i] = index >= 0 && index < field.size() ? field.at(index) : Padding;
-        }
-        return data;
-    }
-
     QList<ScriptedBus::Frame> repeated(const QList<ScriptedBus::Frame> &replies) const
     {
         QList<ScriptedBus::Frame> all;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "can/canframe.h"
 #include "can/controlcanapi.h"
 
 #include <QByteArray>
@@ -31,11 +32,7 @@
 class ScriptedBus : public ControlCanApi
 {
 public:
-    struct Frame
-    {
-        quint32 id = 0;
-        QByteArray data;
-    };
+    using Frame = CanFrame;
     using Responder = std::function<QList<Frame>(const Frame &request)>;
     using Refusal = std::function<bool(const Frame &frame)>;
 

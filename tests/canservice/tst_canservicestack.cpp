@@ -11,6 +11,7 @@
 
 #include "can/candevice.h"
 #include "can/canservice.h"
+#include "can/commandcodec.h"
 #include "can/controlcanlibrary.h"
 #include "fakecontrolcanclient.h"
 #include "log/logger.h"
@@ -27,6 +28,7 @@
 #include <cstring>
 #include <memory>
 
+using namespace CommandProtocol;
 using namespace QsLogging;
 
 namespace {
@@ -39,6 +41,11 @@ VCI_CAN_OBJ frame(std::uint32_t id, const QByteArray &data)
     record.DataLen = 8;
     std::memcpy(record.Data, data.constData(), size_t(qMin(data.size(), 8)));
     return record;
+}
+
+VCI_CAN_OBJ frame(const CanFrame &reply)
+{
+    return frame(reply.id, reply.data);
 }
 
 QString text(const VCI_CAN_OBJ &record)
@@ -160,15 +167,15 @@ void TestCanServiceStack::parameterRoundTripOverTheVendorBoundary()
     CanService *service = CanService::instance();
     // Replies queued before the command are received at the adapter's next poll, by which
     // time the command is already waiting for them.
-    m_fake->queueReceive(frame(0x18F08003, QByteArray::fromHex("0901000000000000")));
+    m_fake->queueReceive(frame(CommandCodec::parameterAcknowledgement(3, 9)));
     QCOMPARE(service->writeParameter(3, 9, 25), 0);
 
-    m_fake->queueReceive(frame(0x18F18003, QByteArray::fromHex("0900000041000000")));
+    m_fake->queueReceive(frame(CommandCodec::parameterReply(3, 9, 0x41)));
     int value = 0;
     QCOMPARE(service->readParameter(3, 9, value), 0);
     QCOMPARE(value, 25);
 
-    m_fake->queueReceive(frame(0x18838003, QByteArray::fromHex("0100000000000000")));
+    m_fake->queueReceive(frame(CommandCodec::acknowledgement(SetTime, 3)));
     QCOMPARE(service->setDeviceTime(3, QDateTime(QDate(2022, 1, 19), QTime(10, 20, 30))), 0);
 
     QCOMPARE(transmitted(),
@@ -185,10 +192,10 @@ void TestCanServiceStack::clockOfABatteryComingOnlineIsSet()
     QTimer battery;
     battery.setInterval(5);
     connect(&battery, &QTimer::timeout, this, [&] {
-        if (transmittedWithId(0x18830680) == 0)
+        if (transmittedWithId(requestId(SetTime, devId)) == 0)
             return;
         battery.stop();
-        m_fake->queueReceive(frame(0x18838006, QByteArray::fromHex("0100000000000000")));
+        m_fake->queueReceive(frame(CommandCodec::acknowledgement(SetTime, devId)));
     });
     battery.start();
 
@@ -199,7 +206,7 @@ void TestCanServiceStack::clockOfABatteryComingOnlineIsSet()
             QByteArray::fromHex("0000000000000002")) });
     QTRY_VERIFY_WITH_TIMEOUT(service->isRtcSyncPending(devId), 3000);
     QTRY_VERIFY_WITH_TIMEOUT(!service->isRtcSyncPending(devId), 5000);
-    QCOMPARE(transmittedWithId(0x18830680), 1);
+    QCOMPARE(transmittedWithId(requestId(SetTime, devId)), 1);
     QCOMPARE(SignalValues::instance()->value(devId, Signal::SysStatus).toUInt(), 2u);
     QVERIFY(m_capture->lines().contains(
         QStringLiteral("INFO |CanService::OnUpdateRTCDevs: PC time sync to device success: 6 ")));
@@ -212,9 +219,9 @@ void TestCanServiceStack::answerTransmittedWrites(QTimer *battery)
     connect(battery, &QTimer::timeout, this, [this, answered] {
         for (; *answered < m_fake->transmittedCount(); ++*answered) {
             const VCI_CAN_OBJ request = m_fake->transmitted(*answered);
-            if (request.ID == 0x18F00380)
-                m_fake->queueReceive(frame(0x18F08003,
-                    QByteArray(reinterpret_cast<const char *>(request.Data), 1) + "\x01"));
+            if (request.ID == requestId(WriteParameter, 3))
+                m_fake->queueReceive(
+                    frame(CommandCodec::parameterAcknowledgement(3, request.Data[0])));
         }
     });
     battery->start();

@@ -9,9 +9,12 @@
 #include "support/capturedestination.h"
 #include "support/parameterset.h"
 
+#include "can/busheadroom.h"
 #include "can/candevice.h"
+#include "can/canframebits.h"
 #include "can/canservice.h"
 #include "can/canupgrade.h"
+#include "signals/batterybank.h"
 #include "signals/signalvalues.h"
 
 #include <QElapsedTimer>
@@ -19,6 +22,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QRegularExpression>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -74,6 +78,17 @@ QStringList slicesOf(const QStringList &lines)
     return frames;
 }
 
+// Battery -> the first boot request it answers.
+using AnswersFrom = QMap<int, int>;
+
+QString numbers(const QList<int> &devIds)
+{
+    QStringList texts;
+    for (int devId : devIds)
+        texts.append(QString::number(devId));
+    return texts.join(QLatin1Char(','));
+}
+
 // The time stamp of a transcript line, which no test can know.
 QString withoutTime(QString line)
 {
@@ -93,6 +108,11 @@ public:
     {
         QMutexLocker lock(&m_mutex);
         m_answers.insert(requestId, data);
+    }
+    void silence(quint32 requestId)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_answers.remove(requestId);
     }
     void setGoodAnswers()
     {
@@ -132,10 +152,16 @@ private slots:
     void stepTriedFourTimes_data();
     void stepTriedFourTimes();
     void answersOfOtherStepsAndHighNumbersAreIgnored();
+    void bootAnswersAreCollectedFromEveryBattery_data();
+    void bootAnswersAreCollectedFromEveryBattery();
     void dataStepIsPaced();
+    void dataPaceLeavesTheBusRoom_data();
+    void dataPaceLeavesTheBusRoom();
+    void linesWaitForAStalledAdapterThread();
     void stopUpgradingIsSilentAndFreesTheReads();
     void secondStartBeginsAnew();
-    void sliceTheAdapterRefusedEndsTheUpgrade();
+    void upgradeFailsAtOnce_data();
+    void upgradeFailsAtOnce();
 
 private:
     // Waits until everything queued to the adapter so far has gone out, then returns what went
@@ -154,7 +180,9 @@ private:
     QStringList warnings() const;
     // Runs the event loop until the upgrade has finished. QTRY_* would not do for timing:
     // between its polls it sleeps 10 ms, and a 2 ms timer cannot tick during the sleep.
-    bool waitForFinish(int timeoutMs = 5000);
+    bool waitForFinish(int timeoutMs = 15000);
+    // The same, until that many events start with prefix.
+    bool waitForEvents(const QString &prefix, int count, int timeoutMs = 5000);
 
     std::shared_ptr<ScriptedBus> m_bus;
     std::unique_ptr<PlayedBms> m_bms;
@@ -201,6 +229,12 @@ void TestCanUpgrade::init()
     connect(service, &CanService::upgradeFinished, this, [this](bool success) {
         m_events.append(QStringLiteral("finished: ") + (success ? "true" : "false"));
     });
+    connect(service, &CanService::bootAnswersCollected, this,
+        [this](const QList<int> &answered, const QList<int> &missing) {
+            m_events.append("collected: " + numbers(answered) + "; missing: " + numbers(missing));
+        });
+    connect(service, &CanService::leftInBootLoaders, this,
+        [this](const QList<int> &devIds) { m_events.append("left: " + numbers(devIds)); });
 }
 
 void TestCanUpgrade::cleanup()
@@ -260,6 +294,9 @@ void TestCanUpgrade::tickUpTo(CanService::UpgradeState state, const QStringList 
             return;
         tick();
         m_service->OnNewCanFrame(quint32(step.first) << 16 | BootDevId, step.second, 0);
+        // The boot request's answers are collected for the step's whole time.
+        if (step.first == CanService::US_REQUEST_BOOT)
+            tick(CanUpgrade::RequestBootTimeoutTicks);
         QCOMPARE(m_service->upgradeState(), CanService::UpgradeState(step.first + 1));
     }
     if (state == CanService::US_SEND_DATA)
@@ -272,6 +309,20 @@ void TestCanUpgrade::tickUpTo(CanService::UpgradeState state, const QStringList 
 bool TestCanUpgrade::waitForFinish(int timeoutMs)
 {
     return !m_finished->isEmpty() || m_finished->wait(timeoutMs);
+}
+
+bool TestCanUpgrade::waitForEvents(const QString &prefix, int count, int timeoutMs)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (eventsStartingWith(prefix).size() < count) {
+        if (elapsed.elapsed() > timeoutMs)
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
 }
 
 QStringList TestCanUpgrade::eventsStartingWith(const QString &prefix) const
@@ -330,6 +381,7 @@ void TestCanUpgrade::fullUpgradeFramesTranscriptAndProgress()
         QStringList({
             "data: <time> Send: id: 0x0001ff00; data: .",
             "data: <time> Recv: id: 0x00010003; data: 55 5a 4b 31 30 30 00 00.",
+            "collected: 3; missing: ",
             "data: <time> Send: id: 0x00020000; data: 00 00 00 00 12 34 56 78.",
             "data: <time> Recv: id: 0x00020003; data: 55 00 00 00 00 00 00 00.",
             "data: <time> Send: id: 0x00030000; data: .",
@@ -450,8 +502,11 @@ void TestCanUpgrade::badAnswerEndsTheUpgrade()
 
     // The result first, then the text, and nothing after them; the refusal is in the
     // transcript.
-    QCOMPARE(events().mid(events().indexOf("finished: false")),
-        QStringList({ "finished: false", "state: failed at state: " + key + "." }));
+    // Those that answered the boot request are named as left in their boot loaders.
+    QStringList last { "finished: false", "state: failed at state: " + key + "." };
+    if (key != QLatin1String("US_REQUEST_BOOT"))
+        last.append(QStringLiteral("left: 3"));
+    QCOMPARE(events().mid(events().indexOf("finished: false")), last);
     QVERIFY(events().contains("data: <time> Recv: id: 0x"
         + QStringLiteral("%1").arg(answerId(refusedId), 8, 16, QLatin1Char('0'))
         + "; data: " + QString::fromLatin1(refusal.toHex(' ')) + "."));
@@ -543,9 +598,77 @@ void TestCanUpgrade::answersOfOtherStepsAndHighNumbersAreIgnored()
 
     // From battery 27, the highest number there is: taken.
     m_service->OnNewCanFrame(0x1001B, good, 0);
+    tick(CanUpgrade::RequestBootTimeoutTicks);
     QCOMPARE(m_service->upgradeState(), CanService::US_INQUIRE_BOOT);
     QCOMPARE(events(),
-        QStringList { "data: <time> Recv: id: 0x0001001b; data: 55 5a 4b 31 30 30 00 00." });
+        QStringList({ "data: <time> Recv: id: 0x0001001b; data: 55 5a 4b 31 30 30 00 00.",
+            "collected: 27; missing: " }));
+    m_service->stopUpgrading();
+}
+
+void TestCanUpgrade::bootAnswersAreCollectedFromEveryBattery_data()
+{
+    QTest::addColumn<QList<int>>("expected");
+    // Battery -> the first request it answers (1 to 4).
+    QTest::addColumn<AnswersFrom>("answersFrom");
+    QTest::addColumn<bool>("stopWhenCollected");
+    QTest::addColumn<int>("requests");
+    QTest::addColumn<QString>("collected");
+
+    QTest::newRow("every battery expected answers the first request") << QList<int> { 3,
+        5 } << AnswersFrom { { 3, 1 }, { 5, 1 } } << false << 1 << "collected: 3,5; missing: ";
+    QTest::newRow("a battery that hears only the third request is waited for") << QList<int> { 3,
+        5 } << AnswersFrom { { 3, 1 }, { 5, 3 } } << false << 3 << "collected: 3,5; missing: ";
+    QTest::newRow("a battery that never answers is named after the fourth request")
+        << QList<int> { 3, 5, 7 } << AnswersFrom { { 3, 1 } } << false << 4
+        << "collected: 3; missing: 5,7";
+    QTest::newRow("a battery nobody expected, in its boot loader from before, is counted")
+        << QList<int> {} << AnswersFrom { { 3, 1 }, { 20, 1 } } << false << 1
+        << "collected: 3,20; missing: ";
+    QTest::newRow("stopped when collected: nothing after the request goes out") << QList<int> { 3,
+        5 } << AnswersFrom { { 3, 1 } } << true << 4 << "collected: 3; missing: 5";
+}
+
+void TestCanUpgrade::bootAnswersAreCollectedFromEveryBattery()
+{
+    QFETCH(QList<int>, expected);
+    QFETCH(AnswersFrom, answersFrom);
+    QFETCH(bool, stopWhenCollected);
+    QFETCH(int, requests);
+    QFETCH(QString, collected);
+
+    if (stopWhenCollected) {
+        connect(m_service.get(), &CanService::bootAnswersCollected, this,
+            [this] { m_service->stopUpgrading(); });
+    }
+    // The test answers for the batteries.
+    m_boot->silence(CanUpgrade::RequestBootId);
+    QCOMPARE(m_service->startUpgrading(ThreeLines, ChkSum, BootVersion, expected), 0);
+    auto *timer = m_service->findChild<QTimer *>(QStringLiteral("upgradeTimer"));
+    timer->stop();
+    int sent = 0;
+    const QByteArray good = answer({ 0x55, 'Z', 'K', '1', '0', '0' });
+    while (m_service->upgradeState() == CanService::US_REQUEST_BOOT && m_ticks < 5 * 1000) {
+        const int before = m_events.size();
+        tick();
+        if (m_events.mid(before).filter(QStringLiteral("Send: id: 0x0001ff00")).isEmpty())
+            continue;
+        ++sent;
+        for (auto it = answersFrom.cbegin(); it != answersFrom.cend(); ++it) {
+            if (sent >= it.value())
+                m_service->OnNewCanFrame(0x10000u | quint32(it.key()), good, 0);
+        }
+    }
+    QCOMPARE(sent, requests);
+    QCOMPARE(eventsStartingWith("collected"), QStringList { collected });
+    // Each try lasts the step's whole time.
+    QCOMPARE(m_ticks, requests * (CanUpgrade::RequestBootTimeoutTicks + 1));
+    QCOMPARE(m_service->upgradeState(),
+        stopWhenCollected ? CanService::US_IDLE : CanService::US_INQUIRE_BOOT);
+    tick();
+    const QStringList frames = sentFrames();
+    QCOMPARE(frames.filter(QStringLiteral("00020000")).size(), stopWhenCollected ? 0 : 1);
+    QCOMPARE(eventsStartingWith("finished"), QStringList());
     m_service->stopUpgrading();
 }
 
@@ -593,10 +716,93 @@ void TestCanUpgrade::dataStepIsPaced()
     QVERIFY2(seconds < ideal * 5, qPrintable(QString::number(seconds)));
 }
 
+void TestCanUpgrade::dataPaceLeavesTheBusRoom_data()
+{
+    QTest::addColumn<int>("kbit");
+    QTest::addColumn<int>("broadcastsPerSecond"); // heard in the last second
+    QTest::addColumn<QString>("pace"); // "max", "min" or "between"
+
+    QTest::newRow("a quiet bus: the named maximum") << 250 << 0 << "max";
+    QTest::newRow("a few batteries still broadcasting: the maximum still fits")
+        << 250 << 150 << "max";
+    QTest::newRow("half the bus taken: what is left, less the margin") << 250 << 800 << "between";
+    QTest::newRow("a full bank broadcasting: the minimum") << 250 << 1600 << "min";
+    QTest::newRow("125 kbit/s, quiet: what the bus carries, less the margin")
+        << 125 << 0 << "between";
+}
+
+void TestCanUpgrade::dataPaceLeavesTheBusRoom()
+{
+    QFETCH(int, kbit);
+    QFETCH(int, broadcastsPerSecond);
+    QFETCH(QString, pace);
+
+    QCOMPARE(m_service->initService(AdapterType::UsbCan2, 0, true, 0, kbit), 0);
+    tickUpTo(CanService::US_SEND_DATA, image(10));
+    // Broadcasts with changing content, from a sender the signal store ignores: traffic on
+    // the bus all the same.
+    const quint32 broadcastId = 0x2008000 | (BatteryBank::MaxDeviceId + 1);
+    qint64 heardBits = 0;
+    for (int i = 0; i < broadcastsPerSecond; ++i) {
+        const QByteArray data = answer({ i & 0xFF, i >> 8, 0x5A, 0x01, 0x00, 0xFF, 0x10, 0x33 });
+        m_service->OnNewCanFrame(broadcastId, data, 0);
+        heardBits += CanFrameBits::bitsOnWire(broadcastId, true, data);
+    }
+    const int framesPerSecond = m_service->upgradeFramesPerSecond();
+    const int sliceBits = CanFrameBits::worstCaseBits(true, CanUpgrade::SliceSize);
+    const qint64 usable = kbit * 1000LL * (100 - BusHeadroom::MarginPercent) / 100;
+    if (pace == "max")
+        QCOMPARE(framesPerSecond, CanUpgrade::MaxDataFramesPerSecond);
+    else if (pace == "min")
+        QCOMPARE(framesPerSecond, CanUpgrade::MinDataFramesPerSecond);
+    else
+        QVERIFY(framesPerSecond > CanUpgrade::MinDataFramesPerSecond
+            && framesPerSecond < CanUpgrade::MaxDataFramesPerSecond);
+    // Never more than the bus has room for, unless held at the minimum.
+    if (pace != "min")
+        QVERIFY2(heardBits + qint64(framesPerSecond) * sliceBits <= usable,
+            qPrintable(QString::number(framesPerSecond)));
+    // ... and not much less (the boot loader's answers to the steps before count too).
+    if (pace == "between")
+        QVERIFY2(heardBits + qint64(framesPerSecond + 5) * sliceBits > usable,
+            qPrintable(
+                QStringLiteral("%1 frames/s, %2 bits heard").arg(framesPerSecond).arg(heardBits)));
+
+    // What was heard more than a second ago no longer counts.
+    BusHeadroom headroom(kbit * 1000);
+    headroom.hearAt(0, int(heardBits));
+    QCOMPARE(headroom.heardBitsAt(BusHeadroom::WindowNs - 1), heardBits);
+    QCOMPARE(headroom.heardBitsAt(2 * BusHeadroom::WindowNs), 0);
+    m_service->stopUpgrading();
+}
+
+void TestCanUpgrade::linesWaitForAStalledAdapterThread()
+{
+    QCOMPARE(m_service->startUpgrading(image(120), ChkSum, BootVersion), 0);
+    QVERIFY(waitForEvents("progress", 5));
+    // The adapter's thread stops taking frames, as on a machine too busy to run it.
+    QSemaphore stalled;
+    QMetaObject::invokeMethod(
+        m_service->device(), [&stalled] { stalled.acquire(); }, Qt::QueuedConnection);
+    // At the pace alone, 300 lines would go in 300 ms; a line (10 frames) past the burst at most.
+    int most = 0;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (elapsed.elapsed() < 300) {
+        most = std::max(most, m_service->framesNotYetTaken());
+        QVERIFY(!waitForEvents("finished", 1, 10));
+    }
+    stalled.release();
+    QVERIFY2(
+        most > 0 && most <= CanUpgrade::MaxBacklogFrames + 10, qPrintable(QString::number(most)));
+    QVERIFY(waitForFinish(10000));
+    QCOMPARE(eventsStartingWith("finished"), QStringList { "finished: true" });
+}
+
 void TestCanUpgrade::stopUpgradingIsSilentAndFreesTheReads()
 {
     QCOMPARE(m_service->startUpgrading(image(200), ChkSum, BootVersion), 0);
-    QTRY_VERIFY(eventsStartingWith("progress").size() >= 5);
+    QVERIFY(waitForEvents("progress", 5));
     m_service->stopUpgrading();
     QCOMPARE(m_service->upgradeState(), CanService::US_IDLE);
     const QStringList before = events();
@@ -616,7 +822,7 @@ void TestCanUpgrade::stopUpgradingIsSilentAndFreesTheReads()
 void TestCanUpgrade::secondStartBeginsAnew()
 {
     QCOMPARE(m_service->startUpgrading(image(200), ChkSum, BootVersion), 0);
-    QTRY_VERIFY(eventsStartingWith("progress").size() >= 3);
+    QVERIFY(waitForEvents("progress", 3));
     m_events.clear();
     QCOMPARE(m_service->startUpgrading(ThreeLines, 0xCAFE, BootVersion), 0);
     QVERIFY(waitForFinish());
@@ -632,33 +838,76 @@ void TestCanUpgrade::secondStartBeginsAnew()
             + slicesOf(ThreeLines) + QStringList { "00050000:" });
 }
 
-void TestCanUpgrade::sliceTheAdapterRefusedEndsTheUpgrade()
+void TestCanUpgrade::upgradeFailsAtOnce_data()
 {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("warning"); // of the upgrade's last Warn line
+
+    QTest::newRow("a slice the adapter refused")
+        << "refuse"
+        << "US_SEND_DATA"
+        << "failed to transmit upgrade frame at state: \"US_SEND_DATA\" ; id: 262144";
+    QTest::newRow("the request to a closed adapter, without waiting for its timeout")
+        << "start closed"
+        << "US_REQUEST_BOOT"
+        << "state: \"US_REQUEST_BOOT\" ; id: 130816 ; data: \"\" ";
+    QTest::newRow("the bus closed while the finish step waits")
+        << "close"
+        << "US_UPGRADE_FINISH"
+        << "closeService: bus closed during the upgrade at state: \"US_UPGRADE_FINISH\" . ";
+    QTest::newRow("a line refused after the finish step began")
+        << "refuse late"
+        << "US_SEND_DATA"
+        << "failed in sending data; id: 262147 ; data: \"aa 01 00 00 00 00 00 00\" ";
+}
+
+void TestCanUpgrade::upgradeFailsAtOnce()
+{
+    QFETCH(QString, how);
+    QFETCH(QString, key);
+    QFETCH(QString, warning);
+
     const QStringList lines = image(10);
-    auto dataFrames = std::make_shared<std::atomic<int>>(0);
-    m_bus->setTransmitRefusal([dataFrames](const ScriptedBus::Frame &frame) {
-        return frame.id == CanUpgrade::DataId && ++*dataFrames == 25;
-    });
-    QCOMPARE(m_service->startUpgrading(lines, ChkSum, BootVersion), 0);
-    QVERIFY(waitForFinish());
+    if (how == "refuse") {
+        auto dataFrames = std::make_shared<std::atomic<int>>(0);
+        m_bus->setTransmitRefusal([dataFrames](const ScriptedBus::Frame &frame) {
+            return frame.id == CanUpgrade::DataId && ++*dataFrames == 25;
+        });
+        QCOMPARE(m_service->startUpgrading(lines, ChkSum, BootVersion), 0);
+        QVERIFY(waitForFinish());
+        // Nothing after the hole: neither the lost slice again nor the finish.
+        const QStringList frames = sentFrames();
+        QVERIFY(!frames.contains(QStringLiteral("00050000:")));
+        QVERIFY(!frames.contains(
+            ScriptedBus::text({ CanUpgrade::DataId, lines.at(2).mid(32, 8).toLatin1() })));
+    } else if (how == "start closed") {
+        m_service->closeService();
+        QCOMPARE(m_service->startUpgrading(lines, ChkSum, BootVersion), 0);
+        QVERIFY(waitForFinish(CanUpgrade::RequestBootTimeoutTicks * CanUpgrade::TickMs / 2));
+    } else {
+        tickUpTo(CanService::US_UPGRADE_FINISH, ThreeLines);
+        tick(CanUpgrade::FinishSendTick);
+        if (how == "close") {
+            m_service->closeService();
+        } else {
+            // A good answer to a line, however late, changes nothing; a refusal does.
+            m_service->OnNewCanFrame(answerId(CanUpgrade::DataId), answer({ 0x55 }), 0);
+            QCOMPARE(m_finished->count(), 0);
+            m_service->OnNewCanFrame(answerId(CanUpgrade::DataId), answer({ 0xAA, 0x01 }), 0);
+        }
+        QCOMPARE(m_finished->count(), 1);
+    }
 
     QCOMPARE(eventsStartingWith("finished") + eventsStartingWith("state"),
-        QStringList({ "finished: false", "state: failed at state: US_SEND_DATA." }));
+        QStringList({ "finished: false", "state: failed at state: " + key + "." }));
+    QCOMPARE(eventsStartingWith("left"),
+        how == "start closed" ? QStringList() : QStringList { "left: 3" });
     QCOMPARE(m_service->upgradeState(), CanService::US_IDLE);
-    // The adapter's own report, then what the upgrade made of it, naming the lost slice (the
-    // fifth of the third line).
-    const QString lost = QString::fromLatin1(lines.at(2).mid(32, 8).toLatin1().toHex(' '));
-    QCOMPARE(warnings(),
-        QStringList({
-            "WARN |CanDevice::writeData: failed to transmit, going to reset can... ",
-            "WARN |CanService::OnTransmitFailed: failed to transmit image data at state: "
-            "\"US_SEND_DATA\" ; id: 262144 ; data: \""
-                + lost + "\" ",
-        }));
-    const QStringList frames = sentFrames();
-    QVERIFY(!frames.contains(QStringLiteral("00050000:")));
-    QVERIFY(!frames.contains(
-        ScriptedBus::text({ CanUpgrade::DataId, lines.at(2).mid(32, 8).toLatin1() })));
+    // One line (two for a refusal, as in any step), however many frames were lost.
+    const QStringList upgradeLines = warnings().filter(QStringLiteral("|CanService::"));
+    QCOMPARE(upgradeLines.size(), 1 + int(how == "refuse late"));
+    QVERIFY2(upgradeLines.last().contains(warning), qPrintable(upgradeLines.last()));
 }
 
 QTEST_GUILESS_MAIN(TestCanUpgrade)

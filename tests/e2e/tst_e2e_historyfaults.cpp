@@ -1,8 +1,11 @@
 #include "e2efixture.h"
 
+#include "records/historyrecords.h"
 #include "support/capturedestination.h"
+#include "support/savedlines.h"
 
 #include "records/historyeventmodel.h"
+#include "records/historyreadout.h"
 #include "resource/resources.h"
 #include "ui/uihistoryevents.h"
 
@@ -96,15 +99,16 @@ void TestE2eHistoryFaults::damagedRecord()
 
     page.readButton()->click();
     // A last record cut short is known for one once the read-out has gone quiet.
-    QTRY_COMPARE_WITH_TIMEOUT(model->transferState(), HistoryEventModel::Complete,
-        HistoryEventModel::TransferIdleMs + 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        model->readout()->state(), HistoryReadout::Complete, HistoryReadout::TransferIdleMs + 5000);
     const int dropped = damaged < 0 ? 0 : 1;
     // A sound record under another battery's number is not damaged, and is said apart.
     const bool otherBattery = fault.first() == QLatin1String("--history-foreign-record");
-    QCOMPARE(model->expectedCount(), Events);
-    QCOMPARE(model->receivedCount(), Events - dropped);
-    QCOMPARE(model->droppedCount(), otherBattery ? 0 : dropped);
-    QCOMPARE(model->wrongBatteryCount(), otherBattery ? dropped : 0);
+    const HistoryReadout *readout = model->readout();
+    QCOMPARE(readout->expectedCount(), Events);
+    QCOMPARE(readout->receivedCount(), Events - dropped);
+    QCOMPARE(readout->droppedCount(), otherBattery ? 0 : dropped);
+    QCOMPARE(readout->wrongBatteryCount(), otherBattery ? dropped : 0);
     QString status = QStringLiteral("%1 of %2 events read.").arg(Events - dropped).arg(Events);
     if (dropped > 0) {
         status += otherBattery
@@ -121,18 +125,12 @@ void TestE2eHistoryFaults::damagedRecord()
     QCOMPARE(model->rowCount(), Events - dropped);
     const QString dump = m_dir.filePath(QStringLiteral("history-2.hex"));
     QTRY_VERIFY(QFile::exists(dump));
-    QFile file(dump);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QList<QByteArray> log;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        if (!line.isEmpty())
-            log.append(QByteArray::fromHex(line));
-    }
+    QList<QByteArray> log = SavedLines::hexRecords(dump);
     QCOMPARE(log.size(), Events);
     if (damaged >= 0)
         log.removeAt(damaged);
     for (int row = 0; row < model->rowCount(); ++row)
-        QCOMPARE(model->row(row), HistoryEventModel::formatRecord(log.at(row), 2));
+        QCOMPARE(model->row(row), HistoryRecords::rowOf(log.at(row), 2));
     QFile::remove(dump);
 }
 

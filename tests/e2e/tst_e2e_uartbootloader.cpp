@@ -29,6 +29,7 @@ private slots:
     void silentBootLoaderRestartsTheProcedure();
     void vanishingPortEndsTheUpgrade();
     void listensAtTheRatesItsStateExpects();
+    void crcWithoutEndFrameIsRefused();
 
 private:
     bool startSim(const QStringList &arguments);
@@ -40,6 +41,26 @@ private:
     std::unique_ptr<QSignalSpy> m_states;
     QSharedPointer<CaptureDestination> m_log;
 };
+
+namespace {
+
+// Writes frame at baud and returns what came back within waitMs: a reply, or nothing.
+QByteArray exchange(QSerialPort &port, qint32 baud, const QByteArray &frame, int waitMs)
+{
+    port.setBaudRate(baud);
+    port.readAll();
+    port.write(frame);
+    QByteArray reply;
+    (void)QTest::qWaitFor(
+        [&] {
+            reply += port.readAll();
+            return reply.endsWith("\r\n");
+        },
+        waitMs);
+    return reply;
+}
+
+} // namespace
 
 void TestE2eUartBootLoader::init()
 {
@@ -80,7 +101,7 @@ void TestE2eUartBootLoader::upgradeInstallsTheImage_data()
     QTest::newRow("a clean line") << QStringList() << 3000;
     QTest::newRow("noise before every reply, replies in pieces")
         << QStringList { "--uart-garbage", "--uart-split" } << 3000;
-    QTest::newRow("one block: start frame, then the CRC") << QStringList() << 200;
+    QTest::newRow("one block: start and end frame both with block 1") << QStringList() << 200;
     QTest::newRow("two blocks: start and end frame") << QStringList() << 400;
 }
 
@@ -153,41 +174,46 @@ void TestE2eUartBootLoader::listensAtTheRatesItsStateExpects()
     QVERIFY(startSim({}));
     QSerialPort port(m_sim->uartPath());
     QVERIFY(port.open(QIODevice::ReadWrite));
-    auto exchange = [&port](qint32 baud, const QByteArray &frame, int waitMs) {
-        port.setBaudRate(baud);
-        port.readAll();
-        port.write(frame);
-        QByteArray reply;
-        // No reply is an answer here too: the wait ends with what came.
-        (void)QTest::qWaitFor(
-            [&] {
-                reply += port.readAll();
-                return reply.endsWith("\r\n");
-            },
-            waitMs);
-        return reply;
-    };
     const QByteArray request = UartFrame::request(0x00, UartFrame::RequestUpgrade, 0);
 
     // The running firmware does not hear the request at 115200 baud ...
-    QVERIFY(exchange(115200, request, 300).isEmpty());
-    QVERIFY(exchange(115200, request, 300).isEmpty());
+    QVERIFY(exchange(port, 115200, request, 300).isEmpty());
+    QVERIFY(exchange(port, 115200, request, 300).isEmpty());
     // ... it does at 9600, answers nothing, and its boot loader then talks at 115200 only.
-    QVERIFY(exchange(9600, request, 300).isEmpty());
-    QVERIFY(exchange(9600, request, 300).isEmpty());
-    const QByteArray version = exchange(115200, request, 2000);
+    QVERIFY(exchange(port, 9600, request, 300).isEmpty());
+    QVERIFY(exchange(port, 9600, request, 300).isEmpty());
+    const QByteArray version = exchange(port, 115200, request, 2000);
     QCOMPARE(version.mid(UartFrame::RevisionTagOffset, 5), QByteArray("ZK100"));
-    QVERIFY(
-        !exchange(115200, UartFrame::request(0x00, UartFrame::PrepareUpgrade, 0), 2000).isEmpty());
+    QVERIFY(!exchange(port, 115200, UartFrame::request(0x00, UartFrame::PrepareUpgrade, 0), 2000)
+                 .isEmpty());
 
     // A full block is 257 bytes on the wire, the reply 11: at 10 bits a byte that is 23 ms at
     // 115200 baud, however fast the pseudo-terminal is.
     QElapsedTimer elapsed;
     elapsed.start();
-    const QByteArray accepted = exchange(
-        115200, UartFrame::request(0x00, UartFrame::StartFrame, 1, QByteArray(248, '\x11')), 2000);
+    const QByteArray accepted = exchange(port, 115200,
+        UartFrame::request(0x00, UartFrame::StartFrame, 1, QByteArray(248, '\x11')), 2000);
     QCOMPARE(int(quint8(accepted.at(UartFrame::StatusOffset))), 1);
     QVERIFY2(elapsed.elapsed() >= 23, qPrintable(QString::number(elapsed.elapsed())));
+}
+
+void TestE2eUartBootLoader::crcWithoutEndFrameIsRefused()
+{
+    QVERIFY(startSim({}));
+    QSerialPort port(m_sim->uartPath());
+    QVERIFY(port.open(QIODevice::ReadWrite));
+    const UartImage image(TestFirmware::bin(200, "ZK100", "ZK-BMS V3.1.00"));
+    auto status = [&port](quint16 subCommand, quint16 argument, const QByteArray &payload) {
+        const QByteArray reply
+            = exchange(port, 115200, UartFrame::request(0x00, subCommand, argument, payload), 2000);
+        return reply.size() > UartFrame::StatusOffset ? int(reply.at(UartFrame::StatusOffset)) : -1;
+    };
+    exchange(port, 9600, UartFrame::request(0x00, UartFrame::RequestUpgrade, 0), 300);
+    QCOMPARE(status(UartFrame::PrepareUpgrade, 0, QByteArray()), 1);
+    QCOMPARE(status(UartFrame::StartFrame, 1, image.block(1)), 1);
+    // The whole image went in the start frame, but without the end frame the CRC is refused.
+    QCOMPARE(status(UartFrame::ImageCrc, 2, UartFrame::littleEndian16(image.crc())), 0);
+    QVERIFY(!m_sim->output().contains("took an image"));
 }
 
 QTEST_GUILESS_MAIN(TestE2eUartBootLoader)

@@ -8,8 +8,8 @@
 #include <QSignalSpy>
 
 // An image sent through the program's service to three batteries of bms-sim, on a bus with the
-// capacity of 250 kbit/s: every battery takes it and reports the version it carries, and the
-// bus carried every frame.
+// capacity of 250 kbit/s: every battery takes it and reports the version it carries, also when
+// an upgrade cut off in its data step is sent again, and the bus carried every frame.
 class TestE2eUpgrade : public QObject
 {
     Q_OBJECT
@@ -17,6 +17,7 @@ class TestE2eUpgrade : public QObject
 private slots:
     void initTestCase();
     void everyBatteryTakesTheImage();
+    void anUpgradeCutOffIsRecoveredBySendingItAgain();
     void theBusCarriedEveryFrame();
 
 private:
@@ -60,6 +61,30 @@ void TestE2eUpgrade::everyBatteryTakesTheImage()
     SignalValues *store = SignalValues::instance();
     const uint life = store->value(3, Signal::LifeCounter).toUInt();
     QTRY_VERIFY_WITH_TIMEOUT(store->value(3, Signal::LifeCounter).toUInt() != life, 2000);
+}
+
+void TestE2eUpgrade::anUpgradeCutOffIsRecoveredBySendingItAgain()
+{
+    CanService *service = CanService::instance();
+    const TestFirmware::CanUpgradeInputs image = TestFirmware::canUpgradeInputs(
+        TestFirmware::s19(2048, "ZK100\x07\x01", "V7.7.8-E2E-TEST"));
+    QSignalSpy progress(service, &CanService::upgradeProgress);
+    QCOMPARE(service->startUpgrading(image.s19Data, image.chkSum, image.bootVersion), 0);
+    // Cut off in the middle of the data, as when the laptop dies.
+    QVERIFY(QTest::qWaitFor([&] { return progress.count() >= 20; }, 20000));
+    service->stopUpgrading();
+
+    QSignalSpy finished(service, &CanService::upgradeFinished);
+    QSignalSpy collected(service, &CanService::bootAnswersCollected);
+    QCOMPARE(service->startUpgrading(image.s19Data, image.chkSum, image.bootVersion), 0);
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(finished.at(0).at(0).toBool(), true);
+    QCOMPARE(collected.at(0).at(0).value<QList<int>>(), QList<int>({ 1, 2, 3 }));
+    for (uchar devId : { 1, 2, 3 }) {
+        QByteArray version;
+        QCOMPARE(service->readFirmwareVersion(devId, version), 0);
+        QCOMPARE(version, QByteArray("V7.7.8-E2E-TEST"));
+    }
 }
 
 void TestE2eUpgrade::theBusCarriedEveryFrame()

@@ -1,3 +1,4 @@
+#include "support/failingfiles.h"
 #include "support/stderrcapture.h"
 
 #include "log/destinationfactory.h"
@@ -5,6 +6,7 @@
 #include "log/logmessage.h"
 #include "log/sizerotationstrategy.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -71,6 +73,8 @@ private slots:
     void rotationNeverGoesBeyondTenBackups();
     void renameFailureIsReportedOnStandardError();
     void unopenableFileIsReportedAndWritesAreLost();
+    void logResumesOnceWritesSucceedAgain_data();
+    void logResumesOnceWritesSucceedAgain();
     void nullRotationTruncatesAtOpen();
 
 private:
@@ -264,6 +268,41 @@ void TestRotation::unopenableFileIsReportedAndWritesAreLost()
     QVERIFY(!destination->isValid());
     QVERIFY2(text.contains("QsLog: could not open log file " + path.toUtf8()), text.constData());
     QVERIFY(!QFile::exists(path));
+}
+
+void TestRotation::logResumesOnceWritesSucceedAgain_data()
+{
+    QTest::addColumn<int>("room"); // the file may still grow by; -1: its folder is missing
+    QTest::newRow("full disk") << 0;
+    QTest::newRow("disk full in the middle of a line") << 20;
+    QTest::newRow("folder made only later") << -1;
+}
+
+void TestRotation::logResumesOnceWritesSucceedAgain()
+{
+    QFETCH(int, room);
+    const QString path = room < 0 ? m_dir->filePath(QStringLiteral("later/logs.txt")) : logPath();
+    const qint64 earlier = room < 0 ? 0 : 4096;
+    if (earlier > 0)
+        makeLogOfSize(path, earlier);
+    DestinationPtr destination
+        = DestinationFactory::MakeFileDestination(path, EnableLogRotation, MaxLogSize, 2);
+    const LogMessage lost = infoMessage(QStringLiteral("lost")), after = infoMessage("after");
+    {
+        FailingFiles::DiskFullAfter full(room < 0 ? MaxLogSize : earlier + room);
+        for (int i = 0; i < 3; ++i)
+            destination->write(lost);
+    }
+    QDir().mkpath(QFileInfo(path).path());
+    destination->write(after);
+
+    const QList<QByteArray> lines = readFile(path).mid(earlier).split('\n');
+    QCOMPARE(lines.size(), room > 0 ? 4 : 3);
+    if (room > 0)
+        QCOMPARE(lines.first(), lost.formatted.toUtf8().left(room));
+    QVERIFY(lines.at(lines.size() - 3).startsWith("WARN "));
+    QVERIFY(lines.at(lines.size() - 3).endsWith(" could not write the log; lines lost: 3 "));
+    QCOMPARE(lines.at(lines.size() - 2), after.formatted.toUtf8());
 }
 
 void TestRotation::nullRotationTruncatesAtOpen()

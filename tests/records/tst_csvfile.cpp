@@ -1,5 +1,5 @@
-#include "failingfiles.h"
 #include "support/capturedestination.h"
+#include "support/failingfiles.h"
 
 #include "records/csvfile.h"
 #include "records/csvsavejob.h"

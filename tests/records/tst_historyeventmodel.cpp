@@ -5,15 +5,16 @@
 #include "can/adaptertype.h"
 #include "canservice/playedbms.h"
 #include "canservice/scriptedbus.h"
-#include "failingfiles.h"
 #include "historyrecords.h"
 #include "support/capturedestination.h"
+#include "support/failingfiles.h"
 #include "support/parameterset.h"
 #include "support/savedlines.h"
 
 #include "can/candevice.h"
 #include "can/canservice.h"
 #include "records/historyeventmodel.h"
+#include "records/historyreadout.h"
 #include "signals/signalvalues.h"
 
 #include <QFile>
@@ -23,6 +24,7 @@
 
 #include <memory>
 
+using HistoryRecords::rowOf;
 using HistoryRecords::sample;
 using HistoryRecords::sealed;
 
@@ -49,12 +51,10 @@ private slots:
     void init();
     void cleanup();
 
-    void columnNames();
-    void fullRecord();
-    void cells_data();
-    void cells();
+    void headersAreTheColumnNames();
     void receiving_data();
     void receiving();
+    void recordsNobodyAskedForAreNoRows();
     void swappedChecksumLine();
     void readOutThroughTheService();
     void zeroEventsStillStartsTheTransferAndEmptiesTheTable();
@@ -72,6 +72,7 @@ private slots:
     void saveFailures();
 
 private:
+    HistoryReadout *readout() const { return m_model->readout(); }
     void transfer(int devId, const QList<QByteArray> &records, quint32 count);
 
     std::shared_ptr<ScriptedBus> m_bus;
@@ -120,88 +121,13 @@ void TestHistoryEventModel::transfer(int devId, const QList<QByteArray> &records
     m_model->OnStartRecording(devId);
 }
 
-void TestHistoryEventModel::columnNames()
+void TestHistoryEventModel::headersAreTheColumnNames()
 {
-    QStringList expected = { "Date", "Time", "SlaveNo", "SumVolt", "Curr", "RemainCapacity", "SOC",
-        "SOH", "DiffVolt", "MaxCellV", "MaxCellVNo.", "MinCellV", "MinCellVNo." };
-    for (int n = 1; n <= 16; ++n)
-        expected << QStringLiteral("Volt%1").arg(n);
-    expected << "MaxCellT"
-             << "MaxCellTNo."
-             << "MinCellT"
-             << "MinCellTNo.";
-    for (int n = 1; n <= 8; ++n)
-        expected << QStringLiteral("Temp%1").arg(n);
-    expected << "PrechargeRelay"
-             << "ChargeRelay"
-             << "DischargeRelay"
-             << "PosRelay"
-             << "FaultsID"
-             << "AlarmLevel";
-    QCOMPARE(HistoryEventModel::columnNames(), expected);
-    QCOMPARE(expected.size(), 47);
-    QCOMPARE(m_model->columnCount(), 47);
-    for (int column = 0; column < 47; ++column)
-        QCOMPARE(m_model->headerData(column, Qt::Horizontal).toString(), expected.at(column));
-}
-
-void TestHistoryEventModel::fullRecord()
-{
-    QCOMPARE(HistoryEventModel::formatRecord(sample(4), 4), HistoryRecords::sampleCells(4));
-    // SlaveNo is the id being read, not byte 7.
-    QCOMPARE(HistoryEventModel::formatRecord(sample(4), 9).at(2), QStringLiteral("9"));
-    QVERIFY(HistoryEventModel::formatRecord(sample(4).left(77), 4).isEmpty());
-}
-
-void TestHistoryEventModel::cells_data()
-{
-    QTest::addColumn<int>("offset");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("column");
-    QTest::addColumn<QString>("text");
-
-    const auto row = [](const char *name, int offset, const QByteArray &bytes, const char *column,
-                         const char *text) {
-        QTest::newRow(name) << offset << bytes << QString(column) << QString::fromUtf8(text);
-    };
-    row("date without leading zeros", 0, QByteArray("\x15\x05\x07", 3), "Date", "2021-5-7");
-    row("time without leading zeros", 3, QByteArray("\x09\x03\x00", 3), "Time", "9:3:0");
-    row("midnight", 3, QByteArray("\x00\x00\x00", 3), "Time", "0:0:0");
-    row("Curr 30000 is 0.0", 10, QByteArray("\x75\x30", 2), "Curr", "0.0");
-    row("Curr 30010 is 1.0", 10, QByteArray("\x75\x3a", 2), "Curr", "1.0");
-    row("Curr 0 is -3000.0", 10, QByteArray("\x00\x00", 2), "Curr", "-3000.0");
-    row("Curr 29999 is -0.1", 10, QByteArray("\x75\x2f", 2), "Curr", "-0.1");
-    row("SumVolt at its largest", 8, QByteArray("\xff\xff", 2), "SumVolt", "6553.5");
-    row("RemainCapacity two decimals", 12, QByteArray("\x00\x05", 2), "RemainCapacity", "0.05");
-    row("MinCellV at its odd offset", 23, QByteArray("\x0c\xe4", 2), "MinCellV", "3.300");
-    row("Volt16 is the last cell", 56, QByteArray("\x0b\xb8", 2), "Volt16", "3.000");
-    row("temperature byte 0 is -40", 58, QByteArray("\x00", 1), "MaxCellT", "-40");
-    row("temperature byte 40 is 0", 62, QByteArray("\x28", 1), "Temp1", "0");
-    row("temperature byte 255 is 215", 69, QByteArray("\xff", 1), "Temp8", "215");
-    row("sensor numbers unsigned", 61, QByteArray("\xc8", 1), "MinCellTNo.", "200");
-    row("relay byte 1 is On", 73, QByteArray("\x01", 1), "PosRelay", "On");
-    row("relay byte 2 is Off", 70, QByteArray("\x02", 1), "PrechargeRelay", "Off");
-    row("relay byte 0 is Off", 71, QByteArray("\x00", 1), "ChargeRelay", "Off");
-    row("fault 1", 74, QByteArray("\x01", 1), "FaultsID", "Cell Over Voltage Alarm");
-    row("fault 56 keeps its spelling", 74, QByteArray("\x38", 1), "FaultsID",
-        "Charge Hight Temperature Protect");
-    row("fault 114", 74, QByteArray("\x72", 1), "FaultsID", "AFE Communication Error");
-    row("unknown fault 13 is empty", 74, QByteArray("\x0d", 1), "FaultsID", "");
-    row("unknown fault 0 is empty", 74, QByteArray("\x00", 1), "FaultsID", "");
-    row("alarm level", 75, QByteArray("\xfe", 1), "AlarmLevel", "254");
-}
-
-void TestHistoryEventModel::cells()
-{
-    QFETCH(int, offset);
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, column);
-    QFETCH(QString, text);
-    QByteArray record = sample(3);
-    record.replace(offset, bytes.size(), bytes);
-    const int index = HistoryEventModel::columnNames().indexOf(column);
-    QVERIFY(index >= 0);
-    QCOMPARE(HistoryEventModel::formatRecord(sealed(record), 3).at(index), text);
+    QCOMPARE(m_model->columnCount(), HistoryRecordText::ColumnCount);
+    for (int column = 0; column < HistoryRecordText::ColumnCount; ++column) {
+        QCOMPARE(m_model->headerData(column, Qt::Horizontal).toString(),
+            HistoryRecordText::columnNames().at(column));
+    }
 }
 
 void TestHistoryEventModel::receiving_data()
@@ -249,14 +175,14 @@ void TestHistoryEventModel::receiving()
     QFETCH(int, dropped);
     QFETCH(QString, logStart);
 
-    m_model->OnStartRecording(5); // nobody answers: the model now reads battery 5
+    transfer(5, {}, 1); // the battery announces a record and sends none
     m_capture->clear();
     QSignalSpy progress(m_model.get(), &HistoryEventModel::newProgressValue);
     emit m_service->newData(uchar(slave), record);
 
     QCOMPARE(m_model->rowCount(), rows);
-    QCOMPARE(m_model->receivedCount(), rows);
-    QCOMPARE(m_model->droppedCount(), dropped);
+    QCOMPARE(readout()->receivedCount(), rows);
+    QCOMPARE(readout()->droppedCount(), dropped);
     QCOMPARE(ints(progress), rows ? QList<int> { 1 } : QList<int>());
     const QStringList lines = m_capture->lines();
     if (logStart.isEmpty()) {
@@ -269,14 +195,24 @@ void TestHistoryEventModel::receiving()
     }
 }
 
+void TestHistoryEventModel::recordsNobodyAskedForAreNoRows()
+{
+    // Another tool reads battery 4's history on the same bus: before this model's read-out,
+    // and after it is complete.
+    emit m_service->newData(0, sample(0));
+    transfer(4, {}, 0);
+    emit m_service->newData(4, sample(4));
+    QCOMPARE(m_model->rowCount(), 0);
+}
+
 void TestHistoryEventModel::swappedChecksumLine()
 {
     // A record whose CRC-16/MODBUS is 0xa5c3 is stored c3 a5; swapped it reads a5 c3. The log
     // gives the stored bytes read big-endian and the computed CRC byte-swapped to match.
     QByteArray record = sample(5);
-    const quint16 crc = Crc16::modbus(record.constData(), 76);
+    const quint16 crc = HistoryRecordCodec::computedChecksum(record);
     std::swap(record.data()[76], record.data()[77]);
-    m_model->OnStartRecording(5);
+    transfer(5, {}, 2);
     m_capture->clear();
     emit m_service->newData(5, record);
     const QString expected = QStringLiteral(
@@ -305,17 +241,17 @@ void TestHistoryEventModel::readOutThroughTheService()
     QSignalSpy progress(m_model.get(), &HistoryEventModel::newProgressValue);
     transfer(4, records, 3);
     QCOMPARE(ints(range), QList<int> { 3 });
-    QCOMPARE(m_model->transferState(), HistoryEventModel::Reading);
+    QCOMPARE(readout()->state(), HistoryReadout::Reading);
     QVERIFY(m_capture->lines().contains(
         QStringLiteral("DEBUG|HistoryEventModel::OnStartRecording: transfering data. ")));
 
-    QTRY_COMPARE(m_model->transferState(), HistoryEventModel::Complete);
+    QTRY_COMPARE(readout()->state(), HistoryReadout::Complete);
     QCOMPARE(ints(progress), QList<int>({ 0, 1, 2, 3 }));
     QCOMPARE(m_model->rowCount(), 3);
     for (int i = 0; i < 3; ++i)
-        QCOMPARE(m_model->row(i), HistoryEventModel::formatRecord(records.at(i), 4));
-    QCOMPARE(m_model->deviceId(), 4);
-    QCOMPARE(m_model->expectedCount(), 3);
+        QCOMPARE(m_model->row(i), rowOf(records.at(i), 4));
+    QCOMPARE(readout()->deviceId(), 4);
+    QCOMPARE(readout()->expectedCount(), 3);
     QVERIFY(m_bus->transmittedText().contains(QStringLiteral("18440480: 01")));
     QVERIFY(m_bus->transmittedText().contains(QStringLiteral("18450480: 01 01")));
 }
@@ -333,7 +269,7 @@ void TestHistoryEventModel::zeroEventsStillStartsTheTransferAndEmptiesTheTable()
     QTRY_COMPARE(m_bus->transmittedText(), QStringList({ "18440480: 01", "18450480: 01 01" }));
     QCOMPARE(m_model->rowCount(), 0);
     QCOMPARE(removed.size(), 1);
-    QCOMPARE(m_model->transferState(), HistoryEventModel::Complete);
+    QCOMPARE(readout()->state(), HistoryReadout::Complete);
 }
 
 void TestHistoryEventModel::silentBatteryChangesNothing()
@@ -342,7 +278,7 @@ void TestHistoryEventModel::silentBatteryChangesNothing()
     QTRY_COMPARE(m_model->rowCount(), 1);
     m_bms->update([](PlayedBms &bms) { bms.silent.insert(4); });
     QSignalSpy range(m_model.get(), &HistoryEventModel::newProgressRange);
-    QSignalSpy changed(m_model.get(), &HistoryEventModel::transferChanged);
+    QSignalSpy changed(readout(), &HistoryReadout::changed);
     m_bus->clearTransmitted();
     m_capture->clear();
     m_model->OnStartRecording(4);
@@ -358,11 +294,11 @@ void TestHistoryEventModel::badChecksumsAreDroppedAndTheReadOutStillCompletes()
     QByteArray bad = sample(7, 1);
     bad[40] = char(bad.at(40) ^ 0x01);
     transfer(7, { sample(7, 0), bad, sample(7, 2), sample(7, 3) }, 4);
-    QTRY_COMPARE(m_model->transferState(), HistoryEventModel::Complete);
+    QTRY_COMPARE(readout()->state(), HistoryReadout::Complete);
     QCOMPARE(m_model->rowCount(), 3);
-    QCOMPARE(m_model->receivedCount(), 3);
-    QCOMPARE(m_model->droppedCount(), 1);
-    QCOMPARE(m_model->row(1), HistoryEventModel::formatRecord(sample(7, 2), 7));
+    QCOMPARE(readout()->receivedCount(), 3);
+    QCOMPARE(readout()->droppedCount(), 1);
+    QCOMPARE(m_model->row(1), rowOf(sample(7, 2), 7));
     QCOMPARE(m_capture->count(QStringLiteral("check sum error for slave: 7 ")), 1);
 }
 
@@ -371,32 +307,32 @@ void TestHistoryEventModel::anotherBatterysRecordsAreCountedAndTheReadOutStillCo
     // Battery 7 sends a sound record whose byte 7 names battery 8: not a row, not damaged, but
     // accounted for, so that the read-out ends when the last record has come.
     transfer(7, { sample(7, 0), sample(8, 1), sample(7, 2) }, 3);
-    QTRY_COMPARE(m_model->transferState(), HistoryEventModel::Complete);
+    QTRY_COMPARE(readout()->state(), HistoryReadout::Complete);
     QCOMPARE(m_model->rowCount(), 2);
-    QCOMPARE(m_model->droppedCount(), 0);
-    QCOMPARE(m_model->wrongBatteryCount(), 1);
+    QCOMPARE(readout()->droppedCount(), 0);
+    QCOMPARE(readout()->wrongBatteryCount(), 1);
     QCOMPARE(m_capture->count(QStringLiteral("record of slave 8 from slave: 7 ")), 1);
 
     // A new read-out counts afresh.
     transfer(7, { sample(7, 0) }, 1);
-    QCOMPARE(m_model->wrongBatteryCount(), 0);
-    QTRY_COMPARE(m_model->transferState(), HistoryEventModel::Complete);
+    QCOMPARE(readout()->wrongBatteryCount(), 0);
+    QTRY_COMPARE(readout()->state(), HistoryReadout::Complete);
 }
 
 void TestHistoryEventModel::floodOfDamagedRecordsIsLoggedInMeasure()
 {
-    // A battery sending damaged records unasked, faster than anyone reads the log: every one is
+    // A battery sending damaged records faster than anyone reads the log: every one is
     // counted, only the first lines of the second are written.
-    m_model->OnStartRecording(5);
+    const int flood = 3 * HistoryReadout::DropLinesPerSecond;
+    transfer(5, {}, flood + 1);
     m_capture->clear();
     QByteArray bad = sample(5);
     bad[40] = char(bad.at(40) ^ 0x01);
-    const int flood = 3 * HistoryEventModel::DropLinesPerSecond;
     for (int record = 0; record < flood; ++record)
         emit m_service->newData(uchar(5), bad);
-    QCOMPARE(m_model->droppedCount(), flood);
+    QCOMPARE(readout()->droppedCount(), flood);
     const int written = m_capture->count(QStringLiteral("check sum error for slave: 5 "));
-    QVERIFY2(written >= HistoryEventModel::DropLinesPerSecond && written < flood,
+    QVERIFY2(written >= HistoryReadout::DropLinesPerReasonPerSecond && written < flood,
         qPrintable(QString::number(written)));
 }
 
@@ -407,13 +343,13 @@ void TestHistoryEventModel::stalledTransferKeepsItsRowsAndResumes()
         = { sample(9, 0), sample(9, 1), sample(9, 2), sample(9, 3), sample(9, 4) };
     transfer(9, records.mid(0, 3), 5);
     QTRY_COMPARE(m_model->rowCount(), 3);
-    QCOMPARE(m_model->transferState(), HistoryEventModel::Reading);
-    auto *idle = m_model->findChild<QTimer *>();
+    QCOMPARE(readout()->state(), HistoryReadout::Reading);
+    auto *idle = readout()->findChild<QTimer *>();
     QVERIFY(idle && idle->isActive());
-    QCOMPARE(idle->interval(), HistoryEventModel::TransferIdleMs);
+    QCOMPARE(idle->interval(), HistoryReadout::TransferIdleMs);
 
-    QVERIFY(QMetaObject::invokeMethod(m_model.get(), "OnTransferIdle"));
-    QCOMPARE(m_model->transferState(), HistoryEventModel::Stalled);
+    QVERIFY(QMetaObject::invokeMethod(readout(), "OnTransferIdle"));
+    QCOMPARE(readout()->state(), HistoryReadout::Stalled);
     QCOMPARE(m_model->rowCount(), 3);
     QCOMPARE(m_capture->lines().filter(QStringLiteral("HistoryEventModel::OnTransferIdle")),
         QStringList { QStringLiteral("WARN |HistoryEventModel::OnTransferIdle: no record from "
@@ -422,8 +358,8 @@ void TestHistoryEventModel::stalledTransferKeepsItsRowsAndResumes()
 
     // The rest comes after all.
     for (int i = 3; i < 5; ++i)
-        m_bus->inject(PlayedBms::recordFrames(9, records.at(i)));
-    QTRY_COMPARE(m_model->transferState(), HistoryEventModel::Complete);
+        m_bus->inject(CommandCodec::historyFrames(9, records.at(i)));
+    QTRY_COMPARE(readout()->state(), HistoryReadout::Complete);
     QCOMPARE(m_model->rowCount(), 5);
     QVERIFY(!idle->isActive());
 }
@@ -433,17 +369,17 @@ void TestHistoryEventModel::lastRecordCutShortIsDroppedAndTheReadOutCompletes()
     // The battery announces 3 and sends them, but the last frame of the last one never comes.
     transfer(8, { sample(8, 0), sample(8, 1) }, 3);
     QTRY_COMPARE(m_model->rowCount(), 2);
-    QList<ScriptedBus::Frame> last = PlayedBms::recordFrames(8, sample(8, 2));
+    QList<ScriptedBus::Frame> last = CommandCodec::historyFrames(8, sample(8, 2));
     last.removeLast();
     m_bus->inject(last);
     QTest::qWait(50);
-    QCOMPARE(m_model->transferState(), HistoryEventModel::Reading);
+    QCOMPARE(readout()->state(), HistoryReadout::Reading);
 
     // The read-out goes quiet: the half record is dropped, named, and the read-out complete.
-    QVERIFY(QMetaObject::invokeMethod(m_model.get(), "OnTransferIdle"));
-    QCOMPARE(m_model->transferState(), HistoryEventModel::Complete);
-    QCOMPARE(m_model->receivedCount(), 2);
-    QCOMPARE(m_model->droppedCount(), 1);
+    QVERIFY(QMetaObject::invokeMethod(readout(), "OnTransferIdle"));
+    QCOMPARE(readout()->state(), HistoryReadout::Complete);
+    QCOMPARE(readout()->receivedCount(), 2);
+    QCOMPARE(readout()->droppedCount(), 1);
     const QStringList lines
         = m_capture->lines().filter(QStringLiteral("WARN |HistoryEventModel::"));
     QCOMPARE(lines.size(), 1);
@@ -461,7 +397,7 @@ void TestHistoryEventModel::stopKeepsTheRows()
     m_model->OnStopRecording();
     QCOMPARE(m_bus->transmittedText(), QStringList { "18450380: 01 02" });
     QCOMPARE(m_model->rowCount(), 2);
-    QCOMPARE(m_model->transferState(), HistoryEventModel::Stopped);
+    QCOMPARE(readout()->state(), HistoryReadout::Stopped);
 }
 
 void TestHistoryEventModel::deleteRemovesTheRowsWhateverTheBatterySays()
@@ -473,8 +409,8 @@ void TestHistoryEventModel::deleteRemovesTheRowsWhateverTheBatterySays()
     m_model->OnClearRecordingData();
     QCOMPARE(m_bus->transmittedText(), QStringList { "18460380: 01 01" });
     QCOMPARE(m_model->rowCount(), 0);
-    QCOMPARE(m_model->transferState(), HistoryEventModel::Idle);
-    QCOMPARE(m_model->expectedCount(), 0);
+    QCOMPARE(readout()->state(), HistoryReadout::Idle);
+    QCOMPARE(readout()->expectedCount(), 0);
 }
 
 void TestHistoryEventModel::saveWritesHeaderAndEveryRow()
@@ -483,7 +419,7 @@ void TestHistoryEventModel::saveWritesHeaderAndEveryRow()
     for (int i = 0; i < 6; ++i)
         records.append(sample(2, i));
     transfer(2, records, 6);
-    QTRY_COMPARE(m_model->transferState(), HistoryEventModel::Complete);
+    QTRY_COMPARE(readout()->state(), HistoryReadout::Complete);
 
     const QString path = m_dir.filePath(QStringLiteral("events.csv"));
     QSignalSpy finished(m_model.get(), &HistoryEventModel::savingDataFinished);
@@ -500,7 +436,7 @@ void TestHistoryEventModel::saveWritesHeaderAndEveryRow()
         QCOMPARE(line.split(',').size(), 47);
     }
     QCOMPARE(QString::fromUtf8(lines.at(0).chopped(1)),
-        HistoryEventModel::columnNames().join(QLatin1Char(',')));
+        HistoryRecordText::columnNames().join(QLatin1Char(',')));
     QCOMPARE(QString::fromUtf8(lines.at(1).chopped(1)),
         HistoryRecords::sampleCells(2).join(QLatin1Char(',')));
 }
@@ -508,7 +444,7 @@ void TestHistoryEventModel::saveWritesHeaderAndEveryRow()
 void TestHistoryEventModel::saveWritesTheRowsAsTheyWereWhenAsked()
 {
     transfer(2, { sample(2, 0), sample(2, 1) }, 2);
-    QTRY_COMPARE(m_model->transferState(), HistoryEventModel::Complete);
+    QTRY_COMPARE(readout()->state(), HistoryReadout::Complete);
     const QString path = m_dir.filePath(QStringLiteral("snapshot.csv"));
     QSignalSpy finished(m_model.get(), &HistoryEventModel::savingDataFinished);
     m_model->OnSaveRecordingData(path);
@@ -539,7 +475,7 @@ void TestHistoryEventModel::saveFailures()
     for (int i = 0; i < 40; ++i)
         records.append(sample(2, i));
     transfer(2, records, 40);
-    QTRY_COMPARE(m_model->transferState(), HistoryEventModel::Complete);
+    QTRY_COMPARE(readout()->state(), HistoryReadout::Complete);
 
     const QString path = folder + QStringLiteral("/events.csv");
     if (diskFull) {

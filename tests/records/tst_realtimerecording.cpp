@@ -1,7 +1,7 @@
 // The real-time recording model on a signal store of the test's own, fed with broadcast frames
 // the way the adapter would feed it; the sampling timer is driven through its slot.
 
-#include "failingfiles.h"
+#include "support/failingfiles.h"
 #include "support/savedlines.h"
 
 #include "records/realtimerecordingtablemodel.h"

@@ -1,13 +1,17 @@
 // Brings one page up in the whole main window, with live data from a battery on the bus, for a
 // screenshot: the navigation bar hides some pages, so the driver selects them in the page stack
 // itself. It opens the bus (canbus.ini beside it says which), waits for a battery, runs the
-// page's scenario and then prints "ready" and keeps the window up.
+// page's scenario and then prints "ready" and keeps the window up. The trends pages open the
+// Trends window from the top bar instead, in the screen's corner, once every battery the
+// simulator plays is online, and give the recorder a minute and a half.
 //
-//   page-shots home|history-events|realtime-recording|history-data|manufacturing [--chinese]
+//   page-shots home|history-events|realtime-recording|history-data|manufacturing|trends-battery|
+//              trends-bank [--chinese]
 
 #include "app/startup.h"
 #include "log/logger.h"
 #include "records/historyeventmodel.h"
+#include "records/historyreadout.h"
 #include "records/realtimerecordingtablemodel.h"
 #include "resource/resources.h"
 #include "signals/signalvalues.h"
@@ -15,11 +19,17 @@
 #include "ui/uihistoryevents.h"
 #include "ui/uilogshistory.h"
 #include "ui/uimainleft.h"
+#include "ui/uimaintop.h"
 #include "ui/uirealtimerecording.h"
+#include "ui/uitrendbanktab.h"
+#include "ui/uitrendbatterytab.h"
+#include "ui/uitrendswindow.h"
 
 #include <QApplication>
+#include <QLayout>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTabWidget>
 #include <QTextStream>
 #include <QTimer>
 #include <QTranslator>
@@ -57,7 +67,8 @@ int main(int argc, char *argv[])
     const QString page = arguments.value(1);
     const QStringList pages { QStringLiteral("home"), QStringLiteral("history-events"),
         QStringLiteral("realtime-recording"), QStringLiteral("history-data"),
-        QStringLiteral("manufacturing") };
+        QStringLiteral("manufacturing"), QStringLiteral("trends-battery"),
+        QStringLiteral("trends-bank") };
     if (!pages.contains(page)) {
         std::fprintf(
             stderr, "usage: page-shots %s [--chinese]\n", qPrintable(pages.join(QLatin1Char('|'))));
@@ -78,6 +89,21 @@ int main(int argc, char *argv[])
     window->show();
     window->mainLeft()->openCanButton()->click();
     UiLogsHistory *logs = window->logsHistory();
+
+    if (page.startsWith(QLatin1String("trends-"))) {
+        // The simulator's batteries all arrive within a few seconds of each other.
+        const int recordMs = 90 * 1000;
+        QTimer::singleShot(5000, [=] {
+            window->mainTop()->trendsButton()->click();
+            UiTrendsWindow *trends = window->trendsWindow();
+            trends->move(0, 0);
+            trends->batteryTab()->setSpan(UiTrendBatteryTab::LastMinute);
+            if (page == QLatin1String("trends-bank"))
+                trends->tabs()->setCurrentWidget(trends->bankTab());
+            QTimer::singleShot(recordMs, ready);
+        });
+        return app.exec();
+    }
 
     // The top bar selects the first battery at its next tick; the pages then follow it.
     when([] { return !SignalValues::instance()->knownDevices().isEmpty(); },
@@ -102,8 +128,8 @@ int main(int argc, char *argv[])
                     logs->historyEvents()->readButton()->click();
                     when(
                         [=] {
-                            return logs->historyEvents()->model()->transferState()
-                                != HistoryEventModel::Reading;
+                            return logs->historyEvents()->model()->readout()->state()
+                                != HistoryReadout::Reading;
                         },
                         ready);
                 });

@@ -28,7 +28,8 @@ private slots:
     void frameLengths();
     void capacity_data();
     void capacity();
-    void sourcesCountApart();
+    void arbitration_data();
+    void arbitration();
 };
 
 void TestBusCapacity::stuffBits_data()
@@ -95,56 +96,93 @@ void TestBusCapacity::frameLengths()
 void TestBusCapacity::capacity_data()
 {
     QTest::addColumn<int>("framesPerSecond");
-    QTest::addColumn<int>("bits");
     QTest::addColumn<int>("seconds");
     QTest::addColumn<int>("dropped");
 
-    // 1,000 frames of the longest kind use 160 kbit/s of 250.
-    QTest::newRow("1,000 frames/s of 160 bits") << 1000 << 160 << 10 << 0;
-    QTest::newRow("1,900 frames/s of 131 bits, 99.6 %") << 1900 << 131 << 10 << 0;
-    // 327.5 kbit/s offered: the bus carries 250 kbit/s (1,908 frames a second) plus what its
-    // queues hold when it ends (190 frames); the rest is dropped.
-    QTest::newRow("2,500 frames/s of 131 bits")
-        << 2500 << 131 << 4 << 10000 - (4 * 250000 / 131 + 25000 / 131);
+    // Frames of 147 bits: 1,700 a second fill 250 kbit/s.
+    QTest::newRow("1,600 frames/s, 94 %") << 1600 << 10 << 0;
+    // The bus carries 4 s x 1,700.7 frames; 32 wait in the queue when the last is offered.
+    QTest::newRow("2,500 frames/s: the queue overflows") << 2500 << 4 << 10000 - 6802 - 32;
 }
 
 void TestBusCapacity::capacity()
 {
     QFETCH(int, framesPerSecond);
-    QFETCH(int, bits);
     QFETCH(int, seconds);
     QFETCH(int, dropped);
 
-    BusCapacity bus(250000, 100);
+    const QCanBusFrame frame(0x2008001, QByteArray(8, '\0'));
+    QCOMPARE(BusCapacity::frameBits(frame.frameId(), true, frame.payload()), 147);
+    BusCapacity bus(250000);
+    const int node = bus.addNode(32);
     const qint64 frames = qint64(framesPerSecond) * seconds;
     for (qint64 i = 0; i < frames; ++i)
-        bus.offer(i * Second / framesPerSecond, bits, BusCapacity::Host);
+        bus.offer(i * Second / framesPerSecond, node, frame);
     QCOMPARE(bus.total().offered, frames);
     QVERIFY2(
         qAbs(bus.total().dropped - dropped) <= 1, qPrintable(QString::number(bus.total().dropped)));
-    QCOMPARE(bus.total().carriedBits, (frames - bus.total().dropped) * bits);
+    QCOMPARE(qint64(bus.advance(seconds * Second * 2).size()), frames - bus.total().dropped);
+    QCOMPARE(bus.total().carriedBits, (frames - bus.total().dropped) * 147);
 }
 
-void TestBusCapacity::sourcesCountApart()
+void TestBusCapacity::arbitration_data()
 {
-    // A 100 ms queue at 250 kbit/s holds 25,000 bits: 190 frames of 131 bits at one instant.
-    BusCapacity bus(250000, 100);
-    for (int i = 0; i < 100; ++i)
-        QVERIFY(bus.offer(0, 131, BusCapacity::Batteries));
-    for (int i = 0; i < 90; ++i)
-        QVERIFY(bus.offer(0, 131, BusCapacity::Host));
-    QVERIFY(!bus.offer(0, 131, BusCapacity::Host));
-    QVERIFY(!bus.offer(0, 131, BusCapacity::Batteries));
-    // The queue has 25,000 - 190 x 131 = 110 bits left: once 21 bits have gone out (84 us at
-    // 250 kbit/s), one more frame fits.
-    QVERIFY(!bus.offer(80000, 131, BusCapacity::Host));
-    QVERIFY(bus.offer(88000, 131, BusCapacity::Host));
+    QTest::addColumn<QList<int>>("depths");
+    // "microseconds node identifier(hex)", 8 zero bytes each: 147 to 152 bits, about 0.6 ms.
+    QTest::addColumn<QStringList>("offers");
+    QTest::addColumn<QStringList>("carried"); // "node:identifier", in the bus's order
+    QTest::addColumn<QList<int>>("dropped");
+    QTest::addColumn<QList<int>>("peaks");
 
-    QCOMPARE(bus.counts(BusCapacity::Batteries).offered, 101);
-    QCOMPARE(bus.counts(BusCapacity::Batteries).dropped, 1);
-    QCOMPARE(bus.counts(BusCapacity::Host).offered, 93);
-    QCOMPARE(bus.counts(BusCapacity::Host).dropped, 2);
-    QCOMPARE(bus.total().carriedBits, 191 * 131);
+    QTest::newRow("the lowest identifier wins")
+        << QList<int> { 4, 4, 4 } << QStringList { "0 1 18010201", "0 2 2008002", "0 0 40000" }
+        << QStringList { "0:40000", "2:2008002", "1:18010201" } << QList<int> { 0, 0, 0 }
+        << QList<int> { 1, 1, 1 };
+    QTest::newRow("a frame on the wire is not interrupted")
+        << QList<int> { 4, 4 } << QStringList { "0 1 2008001", "100 0 40000" }
+        << QStringList { "1:2008001", "0:40000" } << QList<int> { 0, 0 } << QList<int> { 1, 1 };
+    QTest::newRow("a low identifier waits behind its own node's frames")
+        << QList<int> { 4, 4 }
+        << QStringList { "0 1 18010201", "0 1 2008001", "0 0 1ff00", "0 0 3000000" }
+        << QStringList { "0:1ff00", "0:3000000", "1:18010201", "1:2008001" } << QList<int> { 0, 0 }
+        << QList<int> { 2, 2 };
+    QTest::newRow("a full queue drops on its own node")
+        << QList<int> { 8, 2 }
+        << QStringList { "0 1 2008001", "0 1 2008101", "0 1 2008201", "0 0 40000", "0 0 40001",
+               "0 0 40002" }
+        << QStringList { "0:40000", "0:40001", "0:40002", "1:2008001", "1:2008101" }
+        << QList<int> { 0, 1 } << QList<int> { 3, 2 };
+    QTest::newRow("the frame on the wire holds its place in the queue until sent")
+        << QList<int> { 1 } << QStringList { "0 0 40000", "300 0 40001", "700 0 40002" }
+        << QStringList { "0:40000", "0:40002" } << QList<int> { 1 } << QList<int> { 1 };
+}
+
+void TestBusCapacity::arbitration()
+{
+    QFETCH(QList<int>, depths);
+    QFETCH(QStringList, offers);
+    QFETCH(QStringList, carried);
+    QFETCH(QList<int>, dropped);
+    QFETCH(QList<int>, peaks);
+
+    BusCapacity bus(250000);
+    for (int depth : depths)
+        bus.addNode(depth);
+    for (const QString &offer : offers) {
+        const QStringList parts = offer.split(QLatin1Char(' '));
+        QCanBusFrame frame(parts.at(2).toUInt(nullptr, 16), QByteArray(8, '\0'));
+        frame.setExtendedFrameFormat(true);
+        bus.offer(parts.at(0).toLongLong() * 1000, parts.at(1).toInt(), frame);
+    }
+    QStringList order;
+    for (const BusCapacity::Carried &frame : bus.advance(Second))
+        order << QStringLiteral("%1:%2").arg(frame.node).arg(frame.frame.frameId(), 0, 16);
+    QCOMPARE(order, carried);
+    for (int node = 0; node < depths.size(); ++node) {
+        QCOMPARE(bus.counts(node).dropped, qint64(dropped.at(node)));
+        QCOMPARE(bus.counts(node).queuePeak, peaks.at(node));
+    }
+    QCOMPARE(bus.nextEventNs(), qint64(-1));
 }
 
 QTEST_GUILESS_MAIN(TestBusCapacity)

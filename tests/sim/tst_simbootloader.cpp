@@ -37,19 +37,28 @@ QStringList answers(const QSignalSpy &spy)
     return result;
 }
 
-// The host's side of an upgrade, frame by frame as it goes on the bus.
-void upgrade(SimBootLoader &boot, const TestFirmware::CanUpgradeInputs &image)
+// The host's side of an upgrade, frame by frame as it goes on the bus, the request sent
+// `requests` times.
+QVector<QPair<quint32, QByteArray>> upgradeFrames(
+    const TestFirmware::CanUpgradeInputs &image, int requests = 1)
 {
-    boot.handleFrame(DevId, 0x1FF00, QByteArray());
+    QVector<QPair<quint32, QByteArray>> frames(requests, { 0x1FF00, QByteArray() });
     QByteArray inquire(8, '\0');
     qToBigEndian(quint32(image.chkSum), inquire.data() + 4);
-    boot.handleFrame(DevId, 0x20000, inquire);
-    boot.handleFrame(DevId, 0x30000, QByteArray());
+    frames.append({ 0x20000, inquire });
+    frames.append({ 0x30000, QByteArray() });
     for (const QString &line : image.s19Data) {
         for (int start = 0; start < line.size(); start += 8)
-            boot.handleFrame(DevId, 0x40000, line.mid(start, 8).toLatin1());
+            frames.append({ 0x40000, line.mid(start, 8).toLatin1() });
     }
-    boot.handleFrame(DevId, 0x50000, QByteArray());
+    frames.append({ 0x50000, QByteArray() });
+    return frames;
+}
+
+void upgrade(SimBootLoader &boot, const TestFirmware::CanUpgradeInputs &image, int requests = 1)
+{
+    for (const auto &frame : upgradeFrames(image, requests))
+        boot.handleFrame(DevId, frame.first, frame.second);
 }
 
 TestFirmware::CanUpgradeInputs testImage()
@@ -68,6 +77,8 @@ private slots:
     void verdictOnTheImage();
     void faults_data();
     void faults();
+    void startsOverOnARequest_data();
+    void startsOverOnARequest();
     void applicationIgnoresTheStepsAfterTheRequest();
 };
 
@@ -129,38 +140,49 @@ void TestSimBootLoader::verdictOnTheImage()
 void TestSimBootLoader::faults_data()
 {
     QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("requests");
     QTest::addColumn<QStringList>("answers");
     QTest::addColumn<bool>("active");
 
-    QTest::newRow("silent: stays out") << QStringList { "--boot-silent" } << QStringList() << false;
+    QTest::newRow("silent: stays out")
+        << QStringList { "--boot-silent" } << 1 << QStringList() << false;
     QTest::newRow("refuses the request: stays out")
-        << QStringList { "--boot-refuse", "request" } << QStringList { "1: aa" } << false;
+        << QStringList { "--boot-refuse", "request" } << 1 << QStringList { "1: aa" } << false;
     QTest::newRow("refuses the inquire")
-        << QStringList { "--boot-refuse", "inquire" }
+        << QStringList { "--boot-refuse", "inquire" } << 1
         << QStringList { "1: 55 ZK100", "2: aa", "3: 55", "5: 55" } << false;
     QTest::newRow("refuses the erase")
-        << QStringList { "--boot-refuse", "erase" }
+        << QStringList { "--boot-refuse", "erase" } << 1
         << QStringList { "1: 55 ZK100", "2: 55", "3: aa", "5: 55" } << false;
     QTest::newRow("refuses the data once")
-        << QStringList { "--boot-refuse", "data" }
+        << QStringList { "--boot-refuse", "data" } << 1
         << QStringList { "1: 55 ZK100", "2: 55", "3: 55", "4: aa", "5: 55" } << false;
     QTest::newRow("refuses the finish: stays in")
-        << QStringList { "--boot-refuse", "finish" }
+        << QStringList { "--boot-refuse", "finish" } << 1
         << QStringList { "1: 55 ZK100", "2: 55", "3: 55", "5: aa" } << true;
     QTest::newRow("corrupt: wrong boot version, wrong first bytes")
-        << QStringList { "--boot-corrupt" }
+        << QStringList { "--boot-corrupt" } << 1
         << QStringList { "1: 55 ZK101", "2: 54", "3: 54", "5: 54" } << true;
     QTest::newRow("another pack's fault: none here")
-        << QStringList { "--boot-silent", "--fault-packs", "4" }
+        << QStringList { "--boot-silent", "--fault-packs", "4" } << 1
         << QStringList { "1: 55 ZK100", "2: 55", "3: 55", "5: 55" } << false;
     QTest::newRow("a shorter boot version is padded with zeros")
-        << QStringList { "--boot-version", "Z1" }
+        << QStringList { "--boot-version", "Z1" } << 1
         << QStringList { "1: 55 Z1...", "2: 55", "3: 55", "5: 55" } << false;
+    QTest::newRow("ignores the first two requests: stays out")
+        << QStringList { "--boot-ignore-requests", "2" } << 2 << QStringList() << false;
+    QTest::newRow("ignores the first two requests: answers the third")
+        << QStringList { "--boot-ignore-requests", "2" } << 3
+        << QStringList { "1: 55 ZK100", "2: 55", "3: 55", "5: 55" } << false;
+    QTest::newRow("another pack ignores requests: each answered")
+        << QStringList { "--boot-ignore-requests", "2", "--fault-packs", "4" } << 2
+        << QStringList { "1: 55 ZK100", "1: 55 ZK100", "2: 55", "3: 55", "5: 55" } << false;
 }
 
 void TestSimBootLoader::faults()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(int, requests);
     QFETCH(QStringList, answers);
     QFETCH(bool, active);
 
@@ -172,9 +194,42 @@ void TestSimBootLoader::faults()
 
     SimBootLoader boot(options);
     QSignalSpy answered(&boot, &SimBootLoader::answer);
-    upgrade(boot, testImage());
+    upgrade(boot, testImage(), requests);
     QCOMPARE(::answers(answered), answers);
     QCOMPARE(boot.isActive(), active);
+}
+
+void TestSimBootLoader::startsOverOnARequest_data()
+{
+    // How many of the first upgrade's frames arrived before its host was cut off.
+    QTest::addColumn<int>("cutAfter");
+
+    // The image's lines are 10 slices long.
+    QTest::newRow("after the request") << 1;
+    QTest::newRow("after the inquire") << 2;
+    QTest::newRow("after the erase") << 3;
+    QTest::newRow("in the middle of a line") << 3 + 15;
+    QTest::newRow("before the finish") << upgradeFrames(testImage()).size() - 1;
+    QTest::newRow("after a good finish: enters again") << upgradeFrames(testImage()).size();
+}
+
+void TestSimBootLoader::startsOverOnARequest()
+{
+    QFETCH(int, cutAfter);
+
+    SimOptions options;
+    SimBootLoader boot(options);
+    const TestFirmware::CanUpgradeInputs image = testImage();
+    for (const auto &frame : upgradeFrames(image).mid(0, cutAfter))
+        boot.handleFrame(DevId, frame.first, frame.second);
+    QSignalSpy answered(&boot, &SimBootLoader::answer);
+    QSignalSpy taken(&boot, &SimBootLoader::installed);
+    upgrade(boot, image);
+
+    QCOMPARE(::answers(answered), QStringList({ "1: 55 ZK100", "2: 55", "3: 55", "5: 55" }));
+    QCOMPARE(taken.size(), 1);
+    QCOMPARE(boot.lines(), image.s19Data);
+    QVERIFY(!boot.isActive());
 }
 
 void TestSimBootLoader::applicationIgnoresTheStepsAfterTheRequest()

@@ -1,3 +1,4 @@
+#include "can/canservice.h"
 #include "records/historydatamodel.h"
 #include "records/realtimerecordingtablemodel.h"
 #include "resource/resources.h"
@@ -24,6 +25,7 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -59,6 +61,7 @@ private slots:
     void comPortReachesTheFirmwarePage();
     void emptySelectorAndVanishedBattery();
     void openAndCloseTheVirtualBus();
+    void stoppingAnUpgradeAsksFirst();
     void refreshTimersRunAtTheirPeriods();
 };
 
@@ -290,8 +293,44 @@ void TestMainWidger::openAndCloseTheVirtualBus()
     QCOMPARE(left->openCanButton()->styleSheet(), UiMainLeft::openCanStyle(true));
 
     left->closeCanButton()->click();
+    QCOMPARE(catcher.shown(), 0); // no upgrade runs: nothing to ask
     QVERIFY(!left->isBusOpen());
     QCOMPARE(left->openCanButton()->styleSheet(), UiMainLeft::openCanStyle(false));
+}
+
+void TestMainWidger::stoppingAnUpgradeAsksFirst()
+{
+    MainWidger window;
+    window.show();
+    UiMainLeft *left = window.mainLeft();
+    CanService *can = CanService::instance();
+    QMessageBox::StandardButton answer = QMessageBox::No;
+    QString text;
+    UiTest::DialogCatcher<QMessageBox> catcher([&](QMessageBox *box) {
+        text = box->text();
+        QMetaObject::invokeMethod(box->button(answer), "click", Qt::QueuedConnection);
+    });
+    const auto openAndStart = [&] {
+        left->openCanButton()->click();
+        can->startUpgrading({ QStringLiteral("S5030003F9\r\n") }, 0, QByteArrayLiteral("ZK100"));
+    };
+
+    // No, to the bus and to the window: everything goes on.
+    openAndStart();
+    left->closeCanButton()->click();
+    QVERIFY(!window.close());
+    QCOMPARE(catcher.shown(), 2);
+    QVERIFY(text.contains(QStringLiteral("boot loader with its flash erased or half written")));
+    QVERIFY(left->isBusOpen() && window.isVisible() && can->upgradeState() != CanService::US_IDLE);
+
+    // Yes to the bus: closed, the upgrade failed. Yes to the window: closed, the upgrade stopped.
+    answer = QMessageBox::Yes;
+    left->closeCanButton()->click();
+    QVERIFY(!left->isBusOpen() && can->upgradeState() == CanService::US_IDLE);
+    QCOMPARE(window.firmware()->resultLabel()->text(), QStringLiteral("FAILED"));
+    openAndStart();
+    QVERIFY(window.close());
+    QCOMPARE(can->upgradeState(), CanService::US_IDLE);
 }
 
 void TestMainWidger::refreshTimersRunAtTheirPeriods()

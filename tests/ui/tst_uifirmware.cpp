@@ -36,10 +36,13 @@ private slots:
     void fileChangedOrGoneSinceConfirmed();
     void s19AfterBinSwitchesToCan();
     void serialUpgradeThroughTheWorkerThread();
+    void stopUpgradingEndsTheSerialUpgrade();
     void portThatDoesNotOpenShowsFailed();
     void selectFileTakesTheDialogsImage();
     void refusedFileIsToldInTheLog();
     void noBatteryNoIdentityRead();
+    void canUpgradeNamesBatteriesOutOfStep_data();
+    void canUpgradeNamesBatteriesOutOfStep();
 
 private:
     QString write(const QString &name, const QByteArray &content);
@@ -185,6 +188,7 @@ void TestUiFirmware::serialUpgradeThroughTheWorkerThread()
     QCOMPARE(m_page->resultLabel()->text(), QStringLiteral("SENDING"));
     QVERIFY(!logText().contains(QStringLiteral("left from before")));
     QTRY_COMPARE_WITH_TIMEOUT(m_page->resultLabel()->text(), QStringLiteral("SUCCESS"), 10000);
+    QVERIFY(!m_page->isUpgrading());
     QCOMPARE(m_page->progressBar()->value(), 100);
     const QString log = logText();
     QVERIFY(log.contains(QStringLiteral("Send: AA 55 00 50 04 01 00 00 00 26 8F 0D 0A")));
@@ -193,6 +197,19 @@ void TestUiFirmware::serialUpgradeThroughTheWorkerThread()
     // Each entry is followed by an empty line.
     QVERIFY(log.contains(QStringLiteral("move to next state: 1\n\n")));
     QCOMPARE(fake.subCommands(), (QList<quint16> { 1, 1, 2, 3, 4, 4, 4, 5, 6 }));
+}
+
+void TestUiFirmware::stopUpgradingEndsTheSerialUpgrade()
+{
+    FakeBootLoader fake;
+    m_page->OnConfirmPath(write(QStringLiteral("image.bin"), Bin), Bin);
+    m_page->OnNewComPort(fake.portName());
+    clickStart();
+    QTRY_COMPARE(fake.subCommands().size(), 1);
+    m_page->stopUpgrading();
+    QVERIFY(!m_page->isUpgrading());
+    // The request at 115200 baud would follow a second after the first one.
+    QVERIFY(!QTest::qWaitFor([&fake] { return fake.subCommands().size() > 1; }, 1500));
 }
 
 void TestUiFirmware::portThatDoesNotOpenShowsFailed()
@@ -243,6 +260,40 @@ void TestUiFirmware::noBatteryNoIdentityRead()
     QVERIFY(elapsed.elapsed() < 500);
     QCOMPARE(m_page->serialNumberEdit()->text(), QString());
     QCOMPARE(m_page->firmwareVersionEdit()->text(), QString());
+}
+
+void TestUiFirmware::canUpgradeNamesBatteriesOutOfStep_data()
+{
+    QTest::addColumn<QString>("signal");
+    QTest::addColumn<QList<int>>("answered");
+    QTest::addColumn<QList<int>>("missing"); // or, for "left", the batteries left
+    QTest::addColumn<QString>("named"); // in the log, or nothing at all when empty
+
+    QTest::newRow("every battery answered the boot request: not a word")
+        << "collected" << QList<int> { 1, 2 } << QList<int> {} << "";
+    QTest::newRow("the batteries that did not answer, before the upgrade goes on")
+        << "collected" << QList<int> { 1, 2 } << QList<int> { 3, 12 } << "BMS 3, 12";
+    QTest::newRow("after a failure, the batteries left in their boot loaders")
+        << "left" << QList<int> {} << QList<int> { 1, 2, 3 } << "BMS 1, 2, 3";
+}
+
+void TestUiFirmware::canUpgradeNamesBatteriesOutOfStep()
+{
+    QFETCH(QString, signal);
+    QFETCH(QList<int>, answered);
+    QFETCH(QList<int>, missing);
+    QFETCH(QString, named);
+    CanService *can = CanService::instance();
+    if (signal == QLatin1String("collected"))
+        emit can->bootAnswersCollected(answered, missing);
+    else
+        emit can->leftInBootLoaders(missing);
+    if (named.isEmpty()) {
+        QCOMPARE(logText(), QString());
+        return;
+    }
+    QVERIFY2(logText().contains(named), qPrintable(logText()));
+    QCOMPARE(m_log->linesContaining(named).size(), 1);
 }
 
 QTEST_MAIN(TestUiFirmware)

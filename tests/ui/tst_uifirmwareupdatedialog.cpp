@@ -3,6 +3,7 @@
 #include "ui/uifirmwareupdatedialog.h"
 
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -156,6 +157,10 @@ void TestUiFirmwareUpdateDialog::refusedFiles_data()
         << "UiFirmwareUpdateDialog::parseS19Data: bad record at line 3 : \"record checksum "
            "mismatch\""
         << "WARN";
+    QTest::newRow("an .s19 with a line that is no record")
+        << "foreign.s19" << QByteArray("S1051234AABB4F\n\nTHIS IS NOT AN S-RECORD\n")
+        << "UiFirmwareUpdateDialog::parseS19Data: bad record at line 3 : \"not an S-record\""
+        << "WARN";
     QTest::newRow("a path that is not there")
         << "" << QByteArray() << "UiFirmwareUpdateDialog::parseBinData: failed to open bin file: "
         << "INFO";
@@ -173,12 +178,16 @@ void TestUiFirmwareUpdateDialog::refusedFiles()
     QCOMPARE(m_refused->size(), 1);
     QVERIFY2(m_refused->at(0).at(0).toString().endsWith(path),
         qPrintable(m_refused->at(0).at(0).toString()));
+    // Shown where the file was picked, until a file is taken.
+    QCOMPARE(m_dialog->refusalLabel()->text(), m_refused->at(0).at(0).toString());
     const QStringList lines = m_log->lines().filter(logLine);
     QCOMPARE(lines.size(), 1);
     QVERIFY2(lines.at(0).startsWith(level), qPrintable(lines.at(0)));
     QCOMPARE(m_dialog->pathEdit()->text(), QString());
     confirm();
     QCOMPARE(m_bin->size() + m_s19->size(), 0);
+    m_dialog->choose(write(QStringLiteral("good.bin"), GoodBin));
+    QCOMPARE(m_dialog->refusalLabel()->text(), QString());
 }
 
 void TestUiFirmwareUpdateDialog::refusedFileAfterAGoodOneConfirmsNothing()

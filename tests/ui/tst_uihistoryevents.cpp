@@ -5,15 +5,16 @@
 #include "canservice/playedbms.h"
 #include "canservice/scriptedbus.h"
 #include "filedialoganswer.h"
-#include "records/failingfiles.h"
 #include "records/historyrecords.h"
 #include "resource/resources.h"
+#include "support/failingfiles.h"
 #include "support/parameterset.h"
 #include "uitestsupport.h"
 
 #include "can/candevice.h"
 #include "can/canservice.h"
 #include "records/historyeventmodel.h"
+#include "records/historyreadout.h"
 #include "ui/uihistoryevents.h"
 
 #include <QCoreApplication>
@@ -101,7 +102,7 @@ void TestUiHistoryEvents::readAllReadsTheSelectedBattery()
     QCOMPARE(m_page->progressBar()->text(), QString()); // nothing read yet
     readAll({ sample(4, 0), sample(4, 1), sample(4, 2) }, 3);
     QTRY_COMPARE(m_page->model()->rowCount(), 3);
-    QCOMPARE(m_page->model()->deviceId(), 4);
+    QCOMPARE(m_page->model()->readout()->deviceId(), 4);
     QCOMPARE(m_page->progressBar()->maximum(), 3);
     QCOMPARE(m_page->progressBar()->value(), 3);
     QCOMPARE(m_page->progressBar()->text(), QStringLiteral("3/3"));
@@ -166,9 +167,9 @@ void TestUiHistoryEvents::statusTellsHowTheReadOutWent()
             records.last()[30] = char(records.last().at(30) ^ 0x10);
     }
     readAll(records, quint32(announced));
-    QTRY_COMPARE(m_page->model()->receivedCount() + m_page->model()->droppedCount(), sent);
+    QTRY_COMPARE(m_page->model()->readout()->accountedCount(), sent);
     if (stall)
-        QVERIFY(QMetaObject::invokeMethod(m_page->model(), "OnTransferIdle"));
+        QVERIFY(QMetaObject::invokeMethod(m_page->model()->readout(), "OnTransferIdle"));
     QCOMPARE(m_page->statusLabel()->text(), status);
     QCOMPARE(m_page->model()->rowCount(), sent - damaged);
 }

@@ -24,6 +24,7 @@ private slots:
     void initTestCase();
     void init();
 
+    void entriesAndTheirVisibility_data();
     void entriesAndTheirVisibility();
     void manufactureIsLaidOutOnlyForProduct();
     void adapterTypes();
@@ -47,8 +48,21 @@ void TestUiMainLeft::init()
     QFile::remove(AppConfig::filePath());
 }
 
+void TestUiMainLeft::entriesAndTheirVisibility_data()
+{
+    QTest::addColumn<QString>("pages"); // config.txt's "pages"; empty for none
+    QTest::addColumn<bool>("allShown");
+    QTest::newRow("no pages key hides four entries") << QString() << false;
+    QTest::newRow("pages=all shows every entry") << "all" << true;
+    QTest::newRow("pages=yes hides four entries") << "yes" << false;
+}
+
 void TestUiMainLeft::entriesAndTheirVisibility()
 {
+    QFETCH(QString, pages);
+    QFETCH(bool, allShown);
+    if (!pages.isEmpty())
+        QSettings(AppConfig::filePath(), QSettings::IniFormat).setValue("pages", pages);
     UiMainLeft left;
     QCOMPARE(left.minimumWidth(), 200);
     QCOMPARE(left.maximumWidth(), 200);
@@ -60,8 +74,12 @@ void TestUiMainLeft::entriesAndTheirVisibility()
         QAbstractButton *button = left.entryButton(id);
         QVERIFY(button);
         QCOMPARE(button->text(), texts.at(id));
-        QCOMPARE(button->isHidden(), hidden.at(id));
+        QCOMPARE(button->isHidden(), hidden.at(id) && !allShown);
     }
+    // Laid out, so that it shows; the key is left as it was.
+    QCOMPARE(left.hasManufactureEntry(), allShown);
+    QCOMPARE(
+        QSettings(AppConfig::filePath(), QSettings::IniFormat).value("pages").toString(), pages);
     QCOMPARE(left.entryButton(0)->objectName(), QStringLiteral("MainLeftButton"));
 
     const QList<UiLeftTreeCategory *> heads = left.findChildren<UiLeftTreeCategory *>();
@@ -69,7 +87,7 @@ void TestUiMainLeft::entriesAndTheirVisibility()
     QStringList headTexts;
     for (const UiLeftTreeCategory *head : heads) {
         headTexts.append(head->text());
-        QCOMPARE(head->isHidden(), head->text() == QStringLiteral("HISTORY"));
+        QCOMPARE(head->isHidden(), head->text() == QStringLiteral("HISTORY") && !allShown);
         auto *icon = head->findChild<QLabel *>(QStringLiteral("TreeCategoryIcon"));
         QVERIFY(icon);
         QVERIFY(icon->styleSheet().contains(QStringLiteral("border-image: url(:/resource/Icon/")));

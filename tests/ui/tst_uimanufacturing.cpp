@@ -9,6 +9,7 @@
 #include "support/parameterset.h"
 
 #include "can/canservice.h"
+#include "can/commandcodec.h"
 #include "can/controlcanlibrary.h"
 #include "fakecontrolcanclient.h"
 #include "signals/framekey.h"
@@ -28,8 +29,6 @@
 #include <memory>
 
 namespace {
-
-constexpr quint32 SetTimeCode = 0x83;
 
 using Action = UiManufacturing::Action;
 
@@ -53,19 +52,14 @@ QStringList zeroParts(const QString &id, int first)
     return lines;
 }
 
-quint32 replyId(quint32 code, quint32 devId)
-{
-    return 0x18008000u | code << 16 | devId;
-}
-
-VCI_CAN_OBJ received(quint32 id, const QByteArray &data)
+VCI_CAN_OBJ received(const CanFrame &reply)
 {
     VCI_CAN_OBJ frame {};
-    frame.ID = id;
+    frame.ID = reply.id;
     frame.ExternFlag = 1;
     frame.DataLen = 8;
-    for (int i = 0; i < data.size() && i < 8; ++i)
-        frame.Data[i] = quint8(data.at(i));
+    for (int i = 0; i < reply.data.size() && i < 8; ++i)
+        frame.Data[i] = quint8(reply.data.at(i));
     return frame;
 }
 
@@ -105,34 +99,32 @@ private:
 
     std::vector<VCI_CAN_OBJ> answerTo(const VCI_CAN_OBJ &request) const
     {
-        const quint32 code = (request.ID >> 16) & 0xFF;
-        const quint32 devId = (request.ID >> 8) & 0xFF;
-        const quint8 first = request.Data[0];
+        using namespace CommandProtocol;
+        const quint8 code = CommandCodec::codeOf(request.ID);
+        const quint8 devId = CommandCodec::destinationOf(request.ID);
+        const QByteArray data(reinterpret_cast<const char *>(request.Data), request.DataLen);
         switch (code) {
-        case 0x00:
-            return { received(replyId(code, first), QByteArray(1, 0x01)) };
-        case SetTimeCode:
-            return { received(replyId(code, devId), QByteArray(1, 0x01)) };
-        case 0xE4:
-        case 0xE5: {
-            // Six parts of six bytes, zero-filled.
-            const QByteArray field
-                = (code == 0xE4 ? batteryCode : modelCode).leftJustified(36, '\0', true);
+        case SetDeviceId:
+            return { received(CommandCodec::acknowledgement(code, CommandCodec::newIdOf(data))) };
+        case SetTime:
+            return { received(CommandCodec::acknowledgement(code, devId)) };
+        case ReadBatteryCode:
+        case ReadModelCode: {
             std::vector<VCI_CAN_OBJ> parts;
-            for (int part = 1; part <= 6; ++part) {
+            for (int part = 1; part <= CodeParts; ++part) {
                 if (!missingParts.contains(part))
-                    parts.push_back(
-                        received(replyId(code, devId), char(part) + field.mid((part - 1) * 6, 6)));
+                    parts.push_back(received(CommandCodec::textPart(
+                        code, devId, code == ReadBatteryCode ? batteryCode : modelCode, part)));
             }
             return parts;
         }
-        case 0xA0:
-        case 0xA1:
-            if (first == 6)
-                return { received(replyId(code, devId), QByteArray(1, 0x01)) };
+        case WriteBatteryCode:
+        case WriteModelCode:
+            if (CommandCodec::partOf(code, data).number == CodeParts)
+                return { received(CommandCodec::acknowledgement(code, devId)) };
             return {};
-        case 0xF0:
-            return { received(replyId(code, devId), QByteArray::fromHex("d201")) };
+        case WriteParameter:
+            return { received(CommandCodec::parameterAcknowledgement(devId, ClearEnergyParamId)) };
         default:
             return {};
         }
@@ -238,7 +230,7 @@ QStringList TestUiManufacturing::sent() const
     QStringList lines;
     for (int i = m_sentBefore; i < m_fake->transmittedCount(); ++i) {
         const VCI_CAN_OBJ frame = m_fake->transmitted(i);
-        if (((frame.ID >> 16) & 0xFF) != SetTimeCode)
+        if (CommandCodec::codeOf(frame.ID) != CommandProtocol::SetTime)
             lines.append(text(frame));
     }
     return lines;

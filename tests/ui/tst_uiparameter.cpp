@@ -7,6 +7,7 @@
 #include "support/parameterset.h"
 
 #include "can/canservice.h"
+#include "can/commandcodec.h"
 #include "can/controlcanlibrary.h"
 #include "fakecontrolcanclient.h"
 #include "signals/framekey.h"
@@ -35,12 +36,6 @@ const QString PrechargeOn = QStringLiteral(":/resource/Icon/prechargeon.png");
 const QString PrechargeOff = QStringLiteral(":/resource/Icon/prechargeoff.png");
 const QStringList AllOff = { RelayOff, RelayOff, RelayOff, PrechargeOff };
 const QStringList AllOn = { RelayOn, RelayOn, RelayOn, PrechargeOn };
-
-// The relay command's identifier for a battery: code 0x10, from the host (0x80).
-quint32 relayCommandId(quint8 devId)
-{
-    return 0x18100080u | (quint32(devId) << 8);
-}
 
 QString text(const VCI_CAN_OBJ &record)
 {
@@ -132,7 +127,8 @@ QStringList TestUiParameter::relayCommands() const
     for (int i = m_sentBefore; i < m_fake->transmittedCount(); ++i) {
         const VCI_CAN_OBJ frame = m_fake->transmitted(i);
         // Leave out anything else the service sends meanwhile (clock settings).
-        if ((frame.ID & 0xFFFF00FFu) == relayCommandId(0))
+        if (CommandCodec::isRequest(frame.ID)
+            && CommandCodec::codeOf(frame.ID) == CommandProtocol::SetRelay)
             lines.append(text(frame));
     }
     return lines;

@@ -2,8 +2,8 @@
 // boxes and the file dialog are answered as they appear.
 
 #include "filedialoganswer.h"
-#include "records/failingfiles.h"
 #include "resource/resources.h"
+#include "support/failingfiles.h"
 #include "uitestsupport.h"
 
 #include "records/realtimerecordingtablemodel.h"

@@ -19,11 +19,11 @@
 namespace UiTest {
 
 // Puts one broadcast frame of battery devId, carrying the given physical values, into the
-// application's signal store, exactly as if the adapter had received it. A status frame is
+// application's signal store (or another), exactly as if the adapter had received it. A status frame is
 // preceded by a moving life counter, so the store believes it however long the test has run.
-inline void feed(quint8 devId, quint32 frameKey, const QHash<int, double> &values)
+inline void feed(quint8 devId, quint32 frameKey, const QHash<int, double> &values,
+    SignalValues *store = SignalValues::instance())
 {
-    SignalValues *store = SignalValues::instance();
     if (frameKey == FrameKey::PackStatus) {
         static int lifeCounter = 0;
         lifeCounter = (lifeCounter + 1) % 256;

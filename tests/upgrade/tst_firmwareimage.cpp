@@ -81,13 +81,12 @@ void TestFirmwareImage::keptRecordsAndTheirSum()
     const QByteArray file = "S00600004844521B\n"
                             "S1051234AABB4F\n"
                             "\n"
-                            "s1051234AABB4F\n"
+                            " \t\r\n"
                             "S205123456005E\n"
                             "S30808000000010203E9\n"
                             "S5030001FB\n"
                             "S70508000000F2\n"
                             "S9030000FC\n"
-                            "not a record\n"
                             "S3080800000004050"
                             "6E0";
     const FirmwareImage image = FirmwareImage::parseS19(file);
@@ -175,9 +174,22 @@ void TestFirmwareImage::brokenFiles_data()
         << "nul_in_record.s19" << bad << 3 << "not a hex digit at column 11";
     QTest::newRow("bad_count_record")
         << "bad_count_record.s19" << bad << 6 << "record checksum mismatch";
+    // Lines that are not sent are checked all the same: a line that is no record may have been
+    // one, and skipping it would leave a hole.
+    QTest::newRow("foreign_line") << "foreign_line.s19" << bad << 4 << "not an S-record";
+    QTest::newRow("damaged_record_type")
+        << "damaged_record_type.s19" << bad << 4 << "not an S-record";
+    QTest::newRow("not_an_image") << "not_an_image.s19" << bad << 1 << "not an S-record";
+    QTest::newRow("cr_line_ends") << "cr_line_ends.s19" << bad << 1 << "CR without LF";
+    QTest::newRow("bad_header_checksum")
+        << "bad_header_checksum.s19" << bad << 1 << "record checksum mismatch";
+    QTest::newRow("bad_s7_checksum")
+        << "bad_s7_checksum.s19" << bad << 6 << "record checksum mismatch";
+    QTest::newRow("s8_count_mismatch")
+        << "s8_count_mismatch.s19" << bad << 6 << "byte count does not match the line";
+    QTest::newRow("bad_s9_checksum")
+        << "bad_s9_checksum.s19" << bad << 6 << "record checksum mismatch";
     QTest::newRow("only_header_and_end") << "only_header_and_end.s19" << none << 0 << QString();
-    QTest::newRow("not_an_image") << "not_an_image.s19" << none << 0 << QString();
-    QTest::newRow("cr_line_ends") << "cr_line_ends.s19" << none << 0 << QString();
     QTest::newRow("empty") << "empty.s19" << none << 0 << QString();
 }
 

@@ -45,6 +45,8 @@ void TestSRecord::parse_data()
                              << QByteArray();
     QTest::newRow("odd digits") << QByteArray("S1051234AABB4")
                                 << QString("odd number of hex digits") << '0' << 0u << QByteArray();
+    QTest::newRow("CR without LF") << QByteArray("S9030000FC\rS9030000FC\n")
+                                   << QString("CR without LF") << '0' << 0u << QByteArray();
     QTest::newRow("S4 is reserved")
         << QByteArray("S4030000FC") << QString("not an S-record") << '0' << 0u << QByteArray();
     QTest::newRow("lower-case s") << QByteArray("s9030000FC") << QString("not an S-record") << '0'

@@ -213,6 +213,10 @@ ID</source>
 编号</translation>
     </message>
     <message>
+        <source>Trends</source>
+        <translation>趋势</translation>
+    </message>
+    <message>
         <source>Cell Over Voltage</source>
         <translation>单体过压</translation>
     </message>
@@ -797,6 +801,217 @@ ID</source>
     <message>
         <source>Save Real Time Data</source>
         <translation>保存实时数据</translation>
+    </message>
+</context>
+<context>
+    <name>BankTableModel</name>
+    <message>
+        <source>ID</source>
+        <translation>编号</translation>
+    </message>
+    <message>
+        <source>Online</source>
+        <translation>在线</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>离线</translation>
+    </message>
+    <message>
+        <source>SOC (%)</source>
+        <translation>SOC (%)</translation>
+    </message>
+    <message>
+        <source>Voltage (V)</source>
+        <translation>电压 (V)</translation>
+    </message>
+    <message>
+        <source>Current (A)</source>
+        <translation>电流 (A)</translation>
+    </message>
+    <message>
+        <source>Max. cell (V)</source>
+        <translation>最高单体 (V)</translation>
+    </message>
+    <message>
+        <source>Min. cell (V)</source>
+        <translation>最低单体 (V)</translation>
+    </message>
+    <message>
+        <source>Spread (mV)</source>
+        <translation>压差 (mV)</translation>
+    </message>
+    <message>
+        <source>Max. temp. (℃)</source>
+        <translation>最高温度 (℃)</translation>
+    </message>
+    <message>
+        <source>Protections</source>
+        <translation>保护</translation>
+    </message>
+    <message>
+        <source>Alarms</source>
+        <translation>告警</translation>
+    </message>
+    <message>
+        <source>Firmware</source>
+        <translation>固件版本</translation>
+    </message>
+</context>
+<context>
+    <name>UiCellVoltageChart</name>
+    <message>
+        <source>V</source>
+        <translation>V</translation>
+    </message>
+    <message>
+        <source>Cell</source>
+        <translation>单体</translation>
+    </message>
+    <message>
+        <source>Cell voltages</source>
+        <translation>单体电压</translation>
+    </message>
+    <message>
+        <source>Cell voltages: spread %1 mV (highest: cell %2, %3 V; lowest: cell %4, %5 V)</source>
+        <translation>单体电压：压差 %1 mV（最高：第 %2 节，%3 V；最低：第 %4 节，%5 V）</translation>
+    </message>
+</context>
+<context>
+    <name>UiTrendBatteryTab</name>
+    <message>
+        <source>Pack voltage (V)</source>
+        <translation>总电压 (V)</translation>
+    </message>
+    <message>
+        <source>Current (A)</source>
+        <translation>电流 (A)</translation>
+    </message>
+    <message>
+        <source>SOC (%)</source>
+        <translation>SOC (%)</translation>
+    </message>
+    <message>
+        <source>Highest cell (V)</source>
+        <translation>最高单体 (V)</translation>
+    </message>
+    <message>
+        <source>Lowest cell (V)</source>
+        <translation>最低单体 (V)</translation>
+    </message>
+    <message>
+        <source>Spread (mV)</source>
+        <translation>压差 (mV)</translation>
+    </message>
+    <message>
+        <source>Highest temp. (℃)</source>
+        <translation>最高温度 (℃)</translation>
+    </message>
+    <message>
+        <source>Lowest temp. (℃)</source>
+        <translation>最低温度 (℃)</translation>
+    </message>
+    <message>
+        <source>Follow BAT ID</source>
+        <translation>跟随电池编号</translation>
+    </message>
+    <message>
+        <source>1 min</source>
+        <translation>1 分钟</translation>
+    </message>
+    <message>
+        <source>10 min</source>
+        <translation>10 分钟</translation>
+    </message>
+    <message>
+        <source>1 h</source>
+        <translation>1 小时</translation>
+    </message>
+    <message>
+        <source>All</source>
+        <translation>全部</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>暂停</translation>
+    </message>
+    <message>
+        <source>Resume</source>
+        <translation>继续</translation>
+    </message>
+    <message>
+        <source>Export PNG</source>
+        <translation>导出 PNG</translation>
+    </message>
+    <message>
+        <source>Export CSV</source>
+        <translation>导出 CSV</translation>
+    </message>
+    <message>
+        <source>Battery</source>
+        <translation>电池</translation>
+    </message>
+    <message>
+        <source>Time window</source>
+        <translation>时间范围</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>时间</translation>
+    </message>
+    <message>
+        <source>Interval (s)</source>
+        <translation>间隔 (s)</translation>
+    </message>
+    <message>
+        <source>%1 lowest</source>
+        <translation>%1 最低</translation>
+    </message>
+    <message>
+        <source>%1 highest</source>
+        <translation>%1 最高</translation>
+    </message>
+    <message>
+        <source>PNG image (*.png)</source>
+        <translation>PNG 图片 (*.png)</translation>
+    </message>
+    <message>
+        <source>CSV file (*.csv)</source>
+        <translation>CSV 文件 (*.csv)</translation>
+    </message>
+    <message>
+        <source>Saved %1</source>
+        <translation>已保存 %1</translation>
+    </message>
+    <message>
+        <source>Not saved: %1</source>
+        <translation>未保存：%1</translation>
+    </message>
+</context>
+<context>
+    <name>UiTrendBankTab</name>
+    <message>
+        <source>State of charge (%)</source>
+        <translation>荷电状态 SOC (%)</translation>
+    </message>
+    <message>
+        <source>ID</source>
+        <translation>编号</translation>
+    </message>
+</context>
+<context>
+    <name>UiTrendsWindow</name>
+    <message>
+        <source>Trends</source>
+        <translation>趋势</translation>
+    </message>
+    <message>
+        <source>Battery</source>
+        <translation>电池</translation>
+    </message>
+    <message>
+        <source>Bank</source>
+        <translation>电池组</translation>
     </message>
 </context>
 </TS>

@@ -6,17 +6,17 @@ class CanService;
 class Console;
 
 // One battery's history event log, read out and saved the way the window's history page does
-// it: a HistoryEventModel asks for the number of events, starts the transfer, checks every
-// record's CRC and turns each sound one into its 47 cells; the rows are then written with the
-// window's own CSV save (CsvSaveJob::write), header first.
+// it: a HistoryReadout asks for the number of events, starts the transfer and checks every
+// record; each sound one becomes its 47 cells (HistoryRecordText), and the rows are written
+// with the window's own CSV save (CsvSaveJob::write), header first.
 //
 // The read-out ends when every announced record has come or been rejected, when the battery
-// sends nothing for HistoryEventModel::TransferIdleMs (stalled), or at Ctrl-C; a transfer that
-// did not end by itself is stopped. Whatever was read is saved, also when it is not the whole
-// log; such a file is named so (see fileName()).
+// sends nothing for HistoryReadout::TransferIdleMs (stalled), or at Ctrl-C; a transfer that did
+// not end by itself is stopped. Whatever was read is saved, also when it is not the whole log;
+// such a file is named so (see fileName()).
 //
 // Runs in the main thread; the event loop runs while records come (see EventWait).
-class HistoryReadout
+class HistoryExport
 {
 public:
     enum Transfer {

@@ -6,6 +6,8 @@ constexpr int MaxDataBytes = 8;
 constexpr int StuffRunLength = 5;
 constexpr quint16 Crc15Polynomial = 0x4599;
 constexpr int CrcBits = 15;
+// CRC delimiter, ACK slot, ACK delimiter, end of frame, intermission.
+constexpr int UnstuffedTailBits = 1 + 1 + 1 + 7 + 3;
 
 void appendBits(std::vector<bool> &bits, quint32 value, int count)
 {
@@ -19,6 +21,13 @@ int CanFrameBits::nominalBits(bool extended, int dataLength)
 {
     const int bytes = qBound(0, dataLength, MaxDataBytes);
     return (extended ? ExtendedNominalBase : StandardNominalBase) + 8 * bytes;
+}
+
+int CanFrameBits::worstCaseBits(bool extended, int dataLength)
+{
+    // The nominal frame ends in UnstuffedTailBits that are never stuffed.
+    const int stuffed = nominalBits(extended, dataLength) - UnstuffedTailBits;
+    return nominalBits(extended, dataLength) + (stuffed - 1) / (StuffRunLength - 1);
 }
 
 std::vector<bool> CanFrameBits::stuffedSection(quint32 id, bool extended, const QByteArray &data)

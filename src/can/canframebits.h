@@ -5,7 +5,8 @@
 
 #include <vector>
 
-// How many bit times a classic CAN data frame holds the bus, for the bus load that scan reports.
+// How many bit times a classic CAN data frame holds the bus: for the bus load that bmsctl scan
+// reports, and for the room the firmware upgrade leaves the other traffic (CanUpgrade).
 //
 // A frame with a 29-bit identifier and n data bytes, as it goes out:
 //
@@ -29,6 +30,9 @@ public:
     // Bit times of the frame on the wire, stuff bits included.
     static int bitsOnWire(quint32 id, bool extended, const QByteArray &data);
     static int nominalBits(bool extended, int dataLength);
+    // The most a frame of this kind and length can take, whatever its content: a stuff bit after
+    // the first five bits of the stuffed section and after every four bits from then on.
+    static int worstCaseBits(bool extended, int dataLength);
 
     // The bits from SOF through the CRC, before stuffing, most significant bit of each field
     // first; data beyond eight bytes is ignored.

@@ -1,0 +1,156 @@
+#include "batteryreport.h"
+
+#include "signalformat.h"
+
+#include "signals/abstractsignalvalue.h"
+#include "signals/alarmset.h"
+#include "signals/signalindex.h"
+#include "signals/signalnames.h"
+
+#include <QCoreApplication>
+
+#include <cmath>
+
+namespace {
+
+using Reader = std::function<QJsonValue(const AbstractSignalValue &, int)>;
+
+Reader signal(int index)
+{
+    return [index](const AbstractSignalValue &store, int devId) {
+        return SignalFormat::json(store, index, store.value(devId, index));
+    };
+}
+
+Reader relay(int index)
+{
+    return [index](const AbstractSignalValue &store, int devId) {
+        return QJsonValue(store.value(devId, index).toUInt() != 0 ? 1 : 0);
+    };
+}
+
+double rounded(double value, int decimals)
+{
+    const double scale = std::pow(10.0, decimals);
+    return std::round(value * scale) / scale;
+}
+
+// Kilowatts, signed as the current is.
+QJsonValue power(const AbstractSignalValue &store, int devId)
+{
+    return rounded(double(store.value(devId, Signal::SumVolt).toFloat())
+            * double(store.value(devId, Signal::Curr).toFloat()) / 1000.0,
+        3);
+}
+
+QJsonValue cellSpread(const AbstractSignalValue &store, int devId)
+{
+    return rounded(double(store.value(devId, Signal::MaxCellV).toFloat())
+            - double(store.value(devId, Signal::MinCellV).toFloat()),
+        3);
+}
+
+QList<int> levelSignals()
+{
+    static const QList<int> levels = AlarmSet::levelSignals();
+    return levels;
+}
+
+QList<int> flagSignals()
+{
+    static const QList<int> flags = AlarmSet::flagSignals();
+    return flags;
+}
+
+// The catalogue's unit as Home Assistant writes it, and the device class that goes with it.
+void describeUnit(const QString &catalogueUnit, ReportedValue *value)
+{
+    static const QHash<QString, QPair<QString, QString>> known {
+        { QStringLiteral("V"), { QStringLiteral("V"), QStringLiteral("voltage") } },
+        { QStringLiteral("A"), { QStringLiteral("A"), QStringLiteral("current") } },
+        { QStringLiteral("%"), { QStringLiteral("%"), QString() } },
+        { QStringLiteral("Ah"), { QStringLiteral("Ah"), QString() } },
+        { QStringLiteral("℃"), { QStringLiteral("°C"), QStringLiteral("temperature") } },
+        { QStringLiteral("hours"), { QStringLiteral("h"), QStringLiteral("duration") } },
+    };
+    const auto it = known.constFind(catalogueUnit);
+    value->unit = it == known.cend() ? catalogueUnit : it->first;
+    value->deviceClass = it == known.cend() ? QString() : it->second;
+}
+
+} // namespace
+
+BatteryReport::BatteryReport(const AbstractSignalValue &store, const QList<int> &extraSignals)
+    : m_store(store)
+{
+    const QString volt = QStringLiteral("V");
+    const QString voltage = QStringLiteral("voltage");
+    const QString celsius = QStringLiteral("°C");
+    const QString temperature = QStringLiteral("temperature");
+    m_values = {
+        { "soc", "State of charge", "%", "battery", false, signal(Signal::SOC) },
+        { "soh", "State of health", "%", "", false, signal(Signal::SOH) },
+        { "voltage", "Voltage", volt, voltage, false, signal(Signal::SumVolt) },
+        { "current", "Current", "A", "current", false, signal(Signal::Curr) },
+        { "power", "Power", "kW", "power", false, power },
+        { "cell_voltage_max", "Highest cell voltage", volt, voltage, false,
+            signal(Signal::MaxCellV) },
+        { "cell_voltage_max_cell", "Cell of the highest voltage", "", "", false,
+            signal(Signal::MaxCellVNo) },
+        { "cell_voltage_min", "Lowest cell voltage", volt, voltage, false,
+            signal(Signal::MinCellV) },
+        { "cell_voltage_min_cell", "Cell of the lowest voltage", "", "", false,
+            signal(Signal::MinCellVNo) },
+        { "cell_voltage_spread", "Cell voltage spread", volt, voltage, false, cellSpread },
+        { "temperature_max", "Highest temperature", celsius, temperature, false,
+            signal(Signal::MaxCellT) },
+        { "temperature_min", "Lowest temperature", celsius, temperature, false,
+            signal(Signal::MinCellT) },
+        { "main_relay", "Main relay", "", "", true, relay(Signal::Main2ndRelay) },
+        { "charge_relay", "Charge relay", "", "", true, relay(Signal::ChargeRelay) },
+        { "discharge_relay", "Discharge relay", "", "", true, relay(Signal::DischargeRelay) },
+        { "precharge_relay", "Pre-charge relay", "", "", true, relay(Signal::PrechargeRelay) },
+        { "protections", "Protections", "", "", false,
+            [](const AbstractSignalValue &store, int devId) {
+                return QJsonValue(
+                    AlarmSet::protectionCount(store, devId, levelSignals(), flagSignals()));
+            } },
+        { "alarms", "Alarms", "", "", false,
+            [](const AbstractSignalValue &store, int devId) {
+                return QJsonValue(AlarmSet::alarmCount(store, devId, levelSignals()));
+            } },
+    };
+    for (int index : extraSignals) {
+        ReportedValue value { SignalNames::name(index), SignalNames::name(index), {}, {}, false,
+            signal(index) };
+        describeUnit(store.unit(index), &value);
+        m_values.append(value);
+    }
+}
+
+QJsonObject BatteryReport::state(int devId, bool online, const QDateTime &time) const
+{
+    QJsonObject state;
+    state.insert(QStringLiteral("time"), time.toUTC().toString(Qt::ISODateWithMs));
+    state.insert(QStringLiteral("id"), devId);
+    for (const ReportedValue &value : m_values)
+        state.insert(value.key, value.read(m_store, devId));
+    state.insert(QStringLiteral("online"), online ? 1 : 0);
+    return state;
+}
+
+QStringList BatteryReport::activeAlarms(int devId) const
+{
+    QStringList protections;
+    QStringList alarms;
+    for (const AlarmSet::Alarm &alarm : AlarmSet::Alarms) {
+        const int value = m_store.value(devId, alarm.signal).toInt();
+        const QString name = QCoreApplication::translate(AlarmSet::NameContext, alarm.name);
+        if (alarm.kind == AlarmSet::Flag ? value == AlarmSet::FlagActive
+                                         : value == AlarmSet::ProtectionLevel)
+            protections.append(name);
+        else if (alarm.kind == AlarmSet::Level && value == AlarmSet::AlarmLevel)
+            alarms.append(name);
+    }
+    return protections + alarms;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QDateTime>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class AbstractSignalValue;
+
+// One value of the state message, with what Home Assistant needs to show it.
+struct ReportedValue
+{
+    QString key; // in the state message: "soc", "cell_voltage_max", "Volt1"
+    QString name; // for people: "State of charge"
+    QString unit; // as Home Assistant writes it ("°C", not "℃"); empty for none
+    QString deviceClass; // Home Assistant's sensor device class; empty for none
+    bool binary = false; // 0 or 1: a binary sensor
+    std::function<QJsonValue(const AbstractSignalValue &store, int devId)> read;
+};
+
+// What the gateway tells about one battery, read from the signal store: the state message
+// (time, the values below, online) and the names of its active protections and alarms. The
+// values are the pack figures, the cell-voltage and temperature extremes, the four relays and
+// the protection and alarm counts, then the catalogue signals asked for by name. Protections
+// and alarms are counted and named by the window's own definitions (AlarmSet).
+class BatteryReport
+{
+public:
+    BatteryReport(const AbstractSignalValue &store, const QList<int> &extraSignals);
+
+    const QList<ReportedValue> &values() const { return m_values; }
+    QJsonObject state(int devId, bool online, const QDateTime &time) const;
+    // The protections' names, then the alarms' ("protections" of the state says how many of
+    // them are protections).
+    QStringList activeAlarms(int devId) const;
+
+private:
+    const AbstractSignalValue &m_store;
+    QList<ReportedValue> m_values;
+};

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "brokeraddress.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+
+struct MqttAttempt;
+
+// The one door to the Mosquitto client library (libmosquitto): nothing else in bmsctl sees its
+// API. It speaks MQTT 5, with TLS when the address asks for it, and leaves the network to the
+// library's own thread (mosquitto_loop_start).
+//
+// One connection attempt at a time, and no reconnecting of its own: open() makes a fresh
+// library client and its network thread; the attempt ends in connected() and later closed(), or
+// in closed() alone. The library would reconnect by itself after some failures and not after
+// others (a refused password, a TLS failure, a broker absent at the first attempt); so every
+// end is told and the caller decides when to try again (BrokerLink).
+//
+// Threads: the library calls its callbacks from its network thread (and a few from the thread
+// that called it). They touch nothing of this object but an atomic counter; everything else is
+// handed to the thread this object lives in with queued invocations, in the order the callbacks
+// came, and carries the number of its attempt, so that news of an attempt already ended is
+// dropped. Every public method is for that thread only.
+//
+// After some failures (a TLS handshake refused in the network thread) the library closes its
+// socket and ends its thread without a callback; a look at its socket a few times a second
+// tells.
+class MqttClient : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Settings
+    {
+        BrokerAddress broker;
+        QString clientId;
+        QString username;
+        QByteArray password; // never shown
+        // TLS: the CA to trust (the system's when empty) and a client certificate with its key.
+        QString caFile;
+        QString certFile;
+        QString keyFile;
+        // Published by the broker when the connection dies without a DISCONNECT (retained).
+        QString willTopic;
+        QByteArray willPayload;
+        int keepAliveSeconds = 30;
+    };
+
+    enum class State { Closed, Connecting, Connected };
+
+    explicit MqttClient(const Settings &settings, QObject *parent = nullptr);
+    // Ends the attempt under way as close() does.
+    ~MqttClient() override;
+
+    // Starts an attempt; nothing happens when one is under way.
+    void open();
+    // A polite end: DISCONNECT, so that the broker does not publish the will. closed() is not
+    // emitted for it.
+    void close();
+    State state() const { return m_state; }
+
+    // Hands a message to the network thread. False when not connected or refused by the library.
+    bool publish(const QString &topic, const QByteArray &payload, int qos, bool retain);
+    bool subscribe(const QString &filter, int qos);
+    // Messages handed over in this connection and not yet confirmed: written to the network for
+    // QoS 0, acknowledged by the broker for QoS 1.
+    int unconfirmed() const;
+
+signals:
+    void connected();
+    // The attempt or the connection ended: "refused the connection: ...", "could not connect:
+    // ...", "lost the connection: ...".
+    void closed(const QString &reason);
+    void messageReceived(const QString &topic, const QByteArray &payload);
+    // A message counted by unconfirmed() was confirmed.
+    void delivered();
+
+private:
+    // The library's callbacks, defined with it in the .cpp.
+    friend struct MqttAttempt;
+
+    // What the callbacks hand over, in this object's thread.
+    void onConnack(int attempt, int reasonCode);
+    void onDisconnect(int attempt, const QString &text);
+    void checkSocket();
+    void ended(const QString &text);
+    void onLog(int attempt, const QString &line);
+
+    void endAttempt(bool force);
+    void fail(const QString &reason);
+
+    Settings m_settings;
+    std::unique_ptr<MqttAttempt> m_attempt;
+    int m_attempts = 0;
+    State m_state = State::Closed;
+    // The library's last error line in this attempt (OpenSSL's reason for a failed handshake).
+    QString m_errorDetail;
+    QTimer m_socketCheck;
+    int m_socketGoneChecks = 0;
+};

@@ -1,0 +1,174 @@
+#include "mqttgateway.h"
+
+#include "brokerlink.h"
+#include "bussession.h"
+
+#include "signals/signalindex.h"
+#include "signals/signalvalues.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <algorithm>
+
+namespace {
+
+const QByteArray Online = QByteArrayLiteral("online");
+const QByteArray Offline = QByteArrayLiteral("offline");
+
+} // namespace
+
+MqttGateway::MqttGateway(
+    const Options &options, BusSession &session, BrokerLink &link, QObject *parent)
+    : QObject(parent)
+    , m_options(options)
+    , m_session(session)
+    , m_link(link)
+    , m_report(*session.store(), options.extraSignals)
+{
+    m_publishTimer.setInterval(options.intervalMs);
+    connect(&m_publishTimer, &QTimer::timeout, this, &MqttGateway::publishRound);
+    m_lifeTimer.setInterval(LifeCheckMs);
+    connect(&m_lifeTimer, &QTimer::timeout, this, &MqttGateway::checkLives);
+    connect(&m_link, &BrokerLink::connected, this, &MqttGateway::publishRetainedState);
+    connect(&m_link, &BrokerLink::messageReceived, this, &MqttGateway::onMessage);
+    if (options.discovery)
+        m_link.addSubscription(Discovery::statusTopic(options.discoveryPrefix));
+}
+
+void MqttGateway::start(bool publishing)
+{
+    m_clock.start();
+    m_lifeTimer.start();
+    if (publishing)
+        m_publishTimer.start();
+}
+
+QList<int> MqttGateway::batteriesHeard() const
+{
+    QList<int> heard = m_session.monitor().devices();
+    if (!m_options.ids.isEmpty())
+        heard.erase(std::remove_if(heard.begin(), heard.end(),
+                        [this](int devId) { return !m_options.ids.contains(devId); }),
+            heard.end());
+    return heard;
+}
+
+void MqttGateway::publishRound()
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (int devId : batteriesHeard()) {
+        Battery &battery = m_batteries[devId];
+        const LifeWatch::Verdict verdict = m_lives.verdict(devId, m_clock.elapsed());
+        m_link.publishState(m_options.topics.state(devId),
+            QJsonDocument(m_report.state(devId, verdict == LifeWatch::Verdict::Online, now))
+                .toJson(QJsonDocument::Compact));
+        const QByteArray alarms
+            = QJsonDocument(QJsonArray::fromStringList(m_report.activeAlarms(devId)))
+                  .toJson(QJsonDocument::Compact);
+        if (alarms != battery.alarms) {
+            battery.alarms = alarms;
+            m_link.publishRetained(m_options.topics.alarms(devId), alarms);
+        }
+    }
+}
+
+void MqttGateway::checkLives()
+{
+    const qint64 nowMs = m_clock.elapsed();
+    const SignalValues &store = *m_session.store();
+    int unidentified = -1;
+    for (int devId : batteriesHeard()) {
+        m_lives.observe(devId, store.value(devId, Signal::LifeCounter), nowMs);
+        Battery &battery = m_batteries[devId];
+        const LifeWatch::Verdict verdict = m_lives.verdict(devId, nowMs);
+        if (verdict == LifeWatch::Verdict::Unjudged)
+            continue;
+        const QByteArray availability = verdict == LifeWatch::Verdict::Online ? Online : Offline;
+        if (availability != battery.availability) {
+            battery.availability = availability;
+            m_link.publishRetained(m_options.topics.availability(devId), availability);
+        }
+        if (m_options.discovery && !battery.identified && unidentified < 0
+            && verdict == LifeWatch::Verdict::Online && nowMs >= battery.identityDueMs)
+            unidentified = devId;
+    }
+    // After the loop: the read lets this slot run again, nested, while it waits.
+    if (unidentified >= 0)
+        readIdentity(unidentified);
+}
+
+void MqttGateway::readIdentities()
+{
+    for (int devId : batteriesHeard()) {
+        if (!m_batteries.value(devId).identified)
+            readIdentity(devId);
+    }
+}
+
+void MqttGateway::readIdentity(int devId)
+{
+    if (m_readingIdentity || m_stopped)
+        return;
+    m_readingIdentity = true;
+    const BatteryIdentity identity = BatteryIdentity::read(m_session.service(), devId);
+    m_readingIdentity = false;
+    Battery &battery = m_batteries[devId];
+    if (!identity.answered()) {
+        battery.identityDueMs = m_clock.elapsed() + IdentityRetryMs;
+        return;
+    }
+    battery.identity = identity;
+    battery.identified = true;
+    publishDiscovery(devId);
+}
+
+void MqttGateway::publishDiscovery(int devId)
+{
+    const Battery battery = m_batteries.value(devId);
+    if (!battery.identified || m_stopped)
+        return;
+    const QList<Discovery::Message> configs = Discovery::battery(m_options.discoveryPrefix,
+        m_options.topics, m_options.site, devId, battery.identity, m_report.values());
+    for (const Discovery::Message &config : configs)
+        m_link.publishRetained(config.topic, config.payload);
+}
+
+void MqttGateway::publishRetainedState()
+{
+    if (m_stopped)
+        return;
+    m_link.publishRetained(m_options.topics.status(), Online);
+    for (auto it = m_batteries.cbegin(); it != m_batteries.cend(); ++it) {
+        if (!it->availability.isEmpty())
+            m_link.publishRetained(m_options.topics.availability(it.key()), it->availability);
+        if (!it->alarms.isEmpty())
+            m_link.publishRetained(m_options.topics.alarms(it.key()), it->alarms);
+        publishDiscovery(it.key());
+    }
+}
+
+void MqttGateway::onMessage(const QString &topic, const QByteArray &payload)
+{
+    // Home Assistant (re)started: it wants the configurations again. Nothing else that comes
+    // from the broker is looked at.
+    if (m_options.discovery && topic == Discovery::statusTopic(m_options.discoveryPrefix)
+        && payload.trimmed() == Online) {
+        for (auto it = m_batteries.cbegin(); it != m_batteries.cend(); ++it)
+            publishDiscovery(it.key());
+    }
+}
+
+void MqttGateway::stop()
+{
+    m_publishTimer.stop();
+    m_lifeTimer.stop();
+    for (auto it = m_batteries.begin(); it != m_batteries.end(); ++it) {
+        if (!it->availability.isEmpty()) {
+            it->availability = Offline;
+            m_link.publishRetained(m_options.topics.availability(it.key()), Offline);
+        }
+    }
+    m_link.publishRetained(m_options.topics.status(), Offline);
+    m_stopped = true;
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "gappedseries.h"
+#include "records/trendchannel.h"
+#include "records/trendpoint.h"
+
+#include <QColor>
+#include <QVector>
+
+#include <qwt_plot.h>
+#include <qwt_plot_curve.h>
+#include <qwt_plot_intervalcurve.h>
+
+#include <array>
+
+// One time plot of a battery's trend: a few of its channels against the clock, each a line
+// through the mean of its points and, where old data has been thinned into buckets, a band
+// from their lowest to their highest value, so that a short spike stays in sight. Gaps in the
+// trend stay empty. A cursor (QwtPlotPicker) follows the mouse and reads each channel's value
+// at its time.
+//
+// The plot keeps no data of its own beyond what it was last shown, and draws of it only as much
+// as its canvas can show (TrendPixels). Plots stacked one above the
+// other line up: the axes have a common minimum width, and a plot without a channel on the
+// right axis mirrors its left scale there.
+class TrendPlot : public QwtPlot
+{
+public:
+    using Points = std::array<QVector<TrendPoint>, TrendChannel::Count>;
+
+    struct Channel
+    {
+        TrendChannel::Id id;
+        QString title; // with its unit, as the legend, the cursor and the CSV header show it
+        QColor color;
+        QwtPlot::Axis axis; // yLeft or yRight
+        double factor; // from the stored value to the one shown (V to mV for the spread)
+        int decimals;
+    };
+
+    explicit TrendPlot(QWidget *parent = nullptr);
+
+    void addChannel(const Channel &channel);
+    // Shows its channels' points over [fromMs, toMs] (milliseconds since the epoch) and redraws.
+    void showPoints(const Points &points, qint64 fromMs, qint64 toMs);
+    // What the cursor reads at a time: each channel's value there (its band too, where thinned),
+    // one per line; "-" where the channel has no point.
+    QString valuesAt(double ms) const;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    class Picker;
+
+    struct Shown
+    {
+        Channel channel;
+        GappedSeries<QwtPlotCurve> *curve;
+        GappedSeries<QwtPlotIntervalCurve> *band;
+        QVector<TrendPoint> points;
+    };
+
+    // Hands what the canvas can show of the points to the curves, and redraws.
+    void draw();
+
+    QVector<Shown> m_shown;
+    qint64 m_fromMs = 0;
+    qint64 m_toMs = 0;
+    Picker *m_picker = nullptr;
+    bool m_rightAxisUsed = false;
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QVector>
+
+#include <qwt_plot.h>
+
+class AbstractSignalValue;
+class MarkedBarChart;
+
+// The cells of one battery side by side, live from the signal store: a bar per cell voltage
+// (Volt1 to VoltN), the highest marked red and the lowest blue, and the spread between the two
+// written above them. The scale is fitted to the cells so that a few millivolts show. Cells
+// whose voltage has not arrived yet get no bar.
+class UiCellVoltageChart : public QwtPlot
+{
+    Q_OBJECT
+public:
+    static const QColor Highest;
+    static const QColor Lowest;
+
+    explicit UiCellVoltageChart(QWidget *parent = nullptr);
+
+    // The cells a battery reports having (Count76) when the catalogue has that many voltages;
+    // otherwise every cell voltage of the catalogue.
+    static int cellCount(const AbstractSignalValue &store, int devId);
+
+    void showCells(const AbstractSignalValue &store, int devId);
+
+    // As last shown: the cells with a voltage, by number from 1, and which bars are marked.
+    const QVector<QPointF> &cells() const { return m_cells; }
+    const MarkedBarChart *bars() const { return m_bars; }
+
+private:
+    MarkedBarChart *m_bars = nullptr;
+    QVector<QPointF> m_cells;
+};

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "trendplot.h"
+
+#include <QVector>
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class SignalValues;
+class TrendRecorder;
+class UiCellVoltageChart;
+
+// The Trends window's Battery tab: one battery's trend in four time plots (pack voltage and
+// current; state of charge; highest and lowest cell voltage with their spread; highest and
+// lowest temperature) and its cells live as bars.
+//
+// The battery is the one the top bar selects, until the engineer picks another in the tab's
+// own selector; "Follow BAT ID" goes back to the top bar's. The plots show the last minute, ten
+// minutes, hour, or everything kept, up to the time of the last refresh; paused, they stand
+// still while the recorder goes on. What is shown can be saved as a picture or as CSV (the
+// points shown, each with its interval and, where thinned, its lowest and highest value).
+//
+// The tab reads the recorder's series and the store; it never samples on its own.
+class UiTrendBatteryTab : public QWidget
+{
+    Q_OBJECT
+public:
+    enum Span { LastMinute, LastTenMinutes, LastHour, Everything };
+
+    UiTrendBatteryTab(
+        const TrendRecorder *recorder, const SignalValues *store, QWidget *parent = nullptr);
+
+    int deviceId() const { return m_devId; }
+    bool isFollowing() const;
+    bool isPaused() const;
+    void setSpan(Span span);
+    void setPaused(bool paused);
+
+    // The points shown last, by channel, and the time they were shown up to.
+    const TrendPlot::Points &points() const { return m_points; }
+    qint64 shownUntilMs() const { return m_nowMs; }
+
+    // 0, or -1 when the file could not be written.
+    int exportPng(const QString &path) const;
+    int exportCsv(const QString &path) const;
+
+    QComboBox *batteryCombo() const { return m_battery; }
+    QCheckBox *followCheck() const { return m_follow; }
+    QComboBox *spanCombo() const { return m_span; }
+    QPushButton *pauseButton() const { return m_pause; }
+    UiCellVoltageChart *cellChart() const { return m_cells; }
+    const QVector<TrendPlot *> &plots() const { return m_plots; }
+
+public slots:
+    // The battery the top bar selected: shown unless the engineer picked another here.
+    void followTopBar(int devId);
+    // Shows this battery and follows the top bar again (which is then told to select it).
+    void openBattery(int devId);
+    // The window's tick: the list of batteries and, unless paused, the plots up to nowMs
+    // (milliseconds since the epoch).
+    void refresh(qint64 nowMs);
+
+private:
+    void redraw();
+    void refreshBatteryList();
+    void select(int devId);
+    void savePicture();
+    void saveCsv();
+    QString askPath(const QString &title, const QString &suffix, const QString &filter);
+
+    const TrendRecorder *m_recorder;
+    const SignalValues *m_store;
+    int m_devId = -1;
+    // The top bar's choice, to go back to when following is switched on again.
+    int m_topBarId = -1;
+    qint64 m_nowMs = 0;
+    TrendPlot::Points m_points;
+    QVector<TrendPlot::Channel> m_channels;
+
+    QComboBox *m_battery = nullptr;
+    QCheckBox *m_follow = nullptr;
+    QComboBox *m_span = nullptr;
+    QPushButton *m_pause = nullptr;
+    QLabel *m_status = nullptr;
+    QWidget *m_shown = nullptr;
+    QVector<TrendPlot *> m_plots;
+    UiCellVoltageChart *m_cells = nullptr;
+};

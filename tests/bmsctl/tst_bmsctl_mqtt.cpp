@@ -1,0 +1,334 @@
+// bmsctl mqtt end to end: bms-sim on the bus, Debian's Mosquitto broker of the test's own, and
+// mosquitto_sub reading what the gateway published.
+
+#include "support/simprocess.h"
+
+#include "batteryreport.h"
+#include "mosquittobroker.h"
+#include "mqttsubscriber.h"
+
+#include "signals/alarmset.h"
+#include "signals/signalindex.h"
+#include "signals/signalvalues.h"
+
+#include "bmsctlrun.h"
+
+#include <QJsonArray>
+
+namespace {
+
+// bmsctl mqtt left running, as a service would be.
+struct Gateway
+{
+    QProcess process;
+    QByteArray err;
+
+    bool start(const QStringList &arguments)
+    {
+        process.start(QStringLiteral(BMSCTL_PATH), QStringList { "mqtt" } + arguments);
+        return process.waitForStarted(5000);
+    }
+    bool says(const QByteArray &text)
+    {
+        return QTest::qWaitFor(
+            [&] {
+                err += process.readAllStandardError();
+                return err.contains(text);
+            },
+            15000);
+    }
+    int terminate()
+    {
+        process.terminate();
+        if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 10000))
+            return -1;
+        err += process.readAllStandardError();
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+    ~Gateway()
+    {
+        process.kill();
+        process.waitForFinished(3000);
+    }
+};
+
+QString alarmName(int signal)
+{
+    for (const AlarmSet::Alarm &alarm : AlarmSet::Alarms) {
+        if (alarm.signal == signal)
+            return QCoreApplication::translate(AlarmSet::NameContext, alarm.name);
+    }
+    return QString();
+}
+
+} // namespace
+
+class TestBmsctlMqtt : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void publishesWhatTheBatteriesSayWithDiscovery();
+    void statusIsOfflineAfterTermAndTheWillAfterKill();
+    void brokerOutageKeepsNoMoreThanTheQueue();
+    void refusalsEndOnceAndAreRetriedOtherwise_data();
+    void refusalsEndOnceAndAreRetriedOtherwise();
+    void silentBatteryGoesOfflineAndComesBack();
+
+private:
+    QString bus(SimProcess &sim) const { return "virtualcan:" + sim.interfaceName(); }
+    QStringList gatewayArguments(const QString &site, const QString &url)
+    {
+        return { "--bus", bus(m_sim), "--broker", url, "--site", site };
+    }
+    QStringList local(const MosquittoBroker &broker) const
+    {
+        return { "-h", "127.0.0.1", "-p", QString::number(broker.port()) };
+    }
+
+    // Batteries 1 and 2; battery 2 reports a cell over-voltage protection, an internal CAN
+    // error (a protection flag) and a charge high-temperature alarm.
+    SimProcess m_sim;
+    MosquittoBroker m_broker;
+};
+
+void TestBmsctlMqtt::initTestCase()
+{
+    QVERIFY2(m_sim.start({ "--packs", "1,2", "--fault-packs", "2", "--force", "16=2,35=1,9=1" }),
+        m_sim.output().constData());
+    QVERIFY2(m_broker.start("allow_anonymous true\n"), m_broker.log().constData());
+}
+
+void TestBmsctlMqtt::publishesWhatTheBatteriesSayWithDiscovery()
+{
+    MqttSubscriber sub;
+    QVERIFY(sub.start(local(m_broker)));
+    Gateway gateway;
+    QVERIFY(gateway.start(gatewayArguments("plant", m_broker.url())
+        + QStringList { "--ha-discovery", "--interval", "500" }));
+    const SignalValues store;
+    const BatteryReport report(store, {});
+    const QString configOf = QStringLiteral("homeassistant/sensor/bmsctl_plant_%1/%2/config");
+    QTRY_VERIFY_WITH_TIMEOUT(sub.of("bms/plant/2/state").size() >= 2
+            && !sub.of(configOf.arg(2).arg("active_alarms")).isEmpty(),
+        15000);
+
+    QCOMPARE(sub.last("bms/plant/status"), QByteArray("online"));
+    for (int devId : { 1, 2 }) {
+        QCOMPARE(
+            sub.last(QStringLiteral("bms/plant/%1/availability").arg(devId)), QByteArray("online"));
+        const QJsonObject state = sub.lastJson(QStringLiteral("bms/plant/%1/state").arg(devId));
+        // What a 16-cell LFP pack of the simulator says, and what follows from it.
+        const double volt = state["voltage"].toDouble();
+        const double high = state["cell_voltage_max"].toDouble();
+        const double low = state["cell_voltage_min"].toDouble();
+        QVERIFY2(low >= 2.5 && high <= 3.8 && low <= high, qPrintable(state.keys().join(',')));
+        QVERIFY(volt >= 16 * low - 0.1 && volt <= 16 * high + 0.1);
+        QCOMPARE(state["cell_voltage_spread"].toDouble(), std::round((high - low) * 1000) / 1000);
+        QVERIFY(qAbs(state["power"].toDouble() - volt * state["current"].toDouble() / 1000) < 2e-3);
+        for (const char *cell : { "cell_voltage_max_cell", "cell_voltage_min_cell" })
+            QVERIFY(state[cell].toInt() >= 1 && state[cell].toInt() <= 16);
+        QVERIFY(state["soc"].toDouble() >= 0 && state["soc"].toDouble() <= 100);
+        QCOMPARE(state["soh"].toDouble(), 98.5);
+        QVERIFY(state["temperature_min"].toInt() <= state["temperature_max"].toInt());
+        QCOMPARE(state["id"].toInt(), devId);
+        QCOMPARE(state["online"].toInt(), 1);
+        const QDateTime time = QDateTime::fromString(state["time"].toString(), Qt::ISODateWithMs);
+        QVERIFY(qAbs(time.msecsTo(QDateTime::currentDateTimeUtc())) < 5000);
+
+        // Every entity reads a value the state message carries, with the gateway's own unit.
+        for (const ReportedValue &value : report.values()) {
+            const QString component = value.binary ? "binary_sensor" : "sensor";
+            const QJsonObject config = QJsonDocument::fromJson(
+                sub.last(QStringLiteral("homeassistant/%1/bmsctl_plant_%2/%3/config")
+                             .arg(component)
+                             .arg(devId)
+                             .arg(value.key)))
+                                           .object();
+            QVERIFY2(state.contains(value.key), qPrintable(value.key));
+            QCOMPARE(config["value_template"].toString(), "{{ value_json." + value.key + " }}");
+            QCOMPARE(
+                config["state_topic"].toString(), QStringLiteral("bms/plant/%1/state").arg(devId));
+            QCOMPARE(config["unit_of_measurement"].toString(), value.unit);
+            QCOMPARE(config["availability"].toArray().size(), 2);
+            const QJsonObject device = config["device"].toObject();
+            QCOMPARE(device["identifiers"].toArray().first().toString(),
+                QStringLiteral("QM2024%1").arg(100000 + devId));
+            QCOMPARE(device["model"].toString(), QStringLiteral("ZK-LFP-16S100AH"));
+            QCOMPARE(device["sw_version"].toString(), QStringLiteral("ZK-BMS V2.3.07"));
+        }
+    }
+    // The forced faults, protections named before alarms (the simulated pack may add its own).
+    const QJsonObject faulty = sub.lastJson("bms/plant/2/state");
+    QVERIFY(faulty["protections"].toInt() >= 2 && faulty["alarms"].toInt() >= 1);
+    const QVariantList alarms
+        = QJsonDocument::fromJson(sub.last("bms/plant/2/alarms")).array().toVariantList();
+    const int overVoltage = alarms.indexOf(alarmName(Signal::CellOverVolt));
+    const int canError = alarms.indexOf(alarmName(Signal::InterCanCommunError));
+    const int hot = alarms.indexOf(alarmName(Signal::ChargeHiTemp));
+    QVERIFY2(overVoltage >= 0 && canError > overVoltage && hot > canError,
+        sub.last("bms/plant/2/alarms").constData());
+
+    // Home Assistant starting again asks for the configurations again.
+    const QString soc = configOf.arg(1).arg("soc");
+    const int configs = sub.of(soc).size();
+    QCOMPARE(QProcess::execute("mosquitto_pub",
+                 local(m_broker) + QStringList { "-t", "homeassistant/status", "-m", "online" }),
+        0);
+    QTRY_VERIFY(sub.of(soc).size() > configs);
+    QCOMPARE(gateway.terminate(), 0);
+}
+
+void TestBmsctlMqtt::statusIsOfflineAfterTermAndTheWillAfterKill()
+{
+    MqttSubscriber sub;
+    QVERIFY(sub.start(local(m_broker)));
+    for (bool kill : { false, true }) {
+        Gateway gateway;
+        const int before = sub.of("bms/ending/status").size();
+        QVERIFY(gateway.start(gatewayArguments("ending", m_broker.url())));
+        QTRY_COMPARE(sub.of("bms/ending/status").size(), before + 1);
+        QTRY_COMPARE(sub.last("bms/ending/1/availability"), QByteArray("online"));
+        if (kill) {
+            gateway.process.kill();
+        } else {
+            QCOMPARE(gateway.terminate(), 0);
+            QCOMPARE(sub.last("bms/ending/1/availability"), QByteArray("offline"));
+        }
+        QTRY_COMPARE(sub.of("bms/ending/status").size(), before + 2);
+        QCOMPARE(sub.last("bms/ending/status"), QByteArray("offline"));
+    }
+}
+
+void TestBmsctlMqtt::brokerOutageKeepsNoMoreThanTheQueue()
+{
+    constexpr int Queue = 3;
+    MosquittoBroker broker;
+    QVERIFY(broker.start("allow_anonymous true\n"));
+    Gateway gateway;
+    QVERIFY(gateway.start(gatewayArguments("outage", broker.url())
+        + QStringList {
+            "--interval", "200", "--queue", QString::number(Queue), "--retry-max", "1" }));
+    QVERIFY(gateway.says("connected to"));
+
+    broker.stop();
+    const QDateTime stopped = QDateTime::currentDateTimeUtc();
+    QVERIFY2(gateway.says("lost the connection"), gateway.err.constData());
+    // The outage itself: ten seconds in which 100 state messages are made.
+    QTest::qWait(10000 - int(stopped.msecsTo(QDateTime::currentDateTimeUtc())));
+    QVERIFY(broker.start("allow_anonymous true\n"));
+    const QDateTime restarted = QDateTime::currentDateTimeUtc();
+    MqttSubscriber sub;
+    QVERIFY(sub.start(local(broker)));
+    QVERIFY2(gateway.says("connected again to"), gateway.err.constData());
+    QTRY_VERIFY(sub.of("bms/outage/1/state").size() >= 5);
+
+    int fromTheOutage = 0;
+    for (const QByteArray &payload : sub.of("bms/outage/1/state") + sub.of("bms/outage/2/state")) {
+        const QDateTime time = QDateTime::fromString(
+            QJsonDocument::fromJson(payload).object()["time"].toString(), Qt::ISODateWithMs);
+        fromTheOutage += time > stopped && time < restarted;
+    }
+    QVERIFY2(fromTheOutage <= Queue, qPrintable(QString::number(fromTheOutage)));
+    QVERIFY(gateway.err.contains("state messages dropped while it was away"));
+    QCOMPARE(gateway.terminate(), 0);
+}
+
+void TestBmsctlMqtt::refusalsEndOnceAndAreRetriedOtherwise_data()
+{
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<QStringList>("credentials");
+    QTest::addColumn<bool>("once");
+    QTest::addColumn<QByteArray>("said");
+
+    const QStringList wrong { "--username", "alice", "--password-file", "wrong.txt" };
+    QTest::newRow("right password, once")
+        << "mqtt" << QStringList { "--username", "alice", "--password-file", "right.txt" } << true
+        << QByteArray("connected to");
+    QTest::newRow("wrong password, once")
+        << "mqtt" << wrong << true << QByteArray("refused the connection: Not authorized");
+    QTest::newRow("wrong password, retried")
+        << "mqtt" << wrong << false << QByteArray("Not authorized; trying again");
+    QTest::newRow("right CA, once")
+        << "mqtts" << QStringList { "--cafile", "ca.crt" } << true << QByteArray("connected to");
+    QTest::newRow("wrong CA, once") << "mqtts" << QStringList { "--cafile", "other.crt" } << true
+                                    << QByteArray("certificate verify failed");
+}
+
+void TestBmsctlMqtt::refusalsEndOnceAndAreRetriedOtherwise()
+{
+    QFETCH(QString, scheme);
+    QFETCH(QStringList, credentials);
+    QFETCH(bool, once);
+    QFETCH(QByteArray, said);
+
+    MosquittoBroker broker;
+    const auto inFolder = [&](const QString &command) {
+        QProcess shell;
+        shell.setWorkingDirectory(broker.path("."));
+        shell.start("sh", { "-c", command });
+        return shell.waitForFinished(20000) && shell.exitCode() == 0;
+    };
+    // A password file and two certificate authorities, one of which signed the broker's key.
+    const char *authority = "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 "
+                            "-nodes -days 1 -subj /CN=%1 -keyout %1.key -out %1.crt";
+    QVERIFY(inFolder("echo secret > right.txt && echo wrong > wrong.txt"
+                     " && mosquitto_passwd -c -b users alice secret"));
+    QVERIFY(inFolder(QString(authority).arg("ca") + " && " + QString(authority).arg("other")
+        + " && openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj "
+          "/CN=127.0.0.1 -keyout server.key -out server.csr && printf "
+          "'subjectAltName=IP:127.0.0.1' > san && openssl x509 -req -in server.csr -CA ca.crt "
+          "-CAkey ca.key -CAcreateserial -days 1 -extfile san -out server.crt"));
+    QVERIFY(broker.start(scheme == "mqtt"
+            ? "allow_anonymous false\npassword_file " + broker.path("users").toUtf8() + "\n"
+            : "allow_anonymous true\ncafile " + broker.path("ca.crt").toUtf8() + "\ncertfile "
+                + broker.path("server.crt").toUtf8() + "\nkeyfile "
+                + broker.path("server.key").toUtf8() + "\n"));
+    for (QString &argument : credentials) {
+        if (argument.contains('.'))
+            argument = broker.path(argument);
+    }
+
+    const QStringList arguments = gatewayArguments("guarded", broker.url(qPrintable(scheme)))
+        + credentials + QStringList { "--retry-max", "1" };
+    if (once) {
+        const BmsctlRun run
+            = BmsctlRun::run(QStringList { "mqtt" } + arguments + QStringList { "--once" });
+        QVERIFY2(run.err.toUtf8().contains(said), run.said());
+        QCOMPARE(run.exitCode, said == "connected to" ? 0 : 1);
+        return;
+    }
+    Gateway gateway;
+    QVERIFY(gateway.start(arguments));
+    QVERIFY(gateway.says(said));
+    // Tried again every second, told once.
+    QTRY_VERIFY(broker.log().count("disconnected, not authorised") >= 3);
+    QCOMPARE(gateway.err.count(said), 1);
+    QCOMPARE(gateway.terminate(), 0);
+}
+
+void TestBmsctlMqtt::silentBatteryGoesOfflineAndComesBack()
+{
+    SimProcess sim;
+    QVERIFY(sim.start(
+        { "--packs", "1,2", "--fault-packs", "2", "--silent-after", "5", "--silent-for", "5" }));
+    MqttSubscriber sub;
+    QVERIFY(sub.start(local(m_broker)));
+    Gateway gateway;
+    QVERIFY(gateway.start(
+        { "--bus", bus(sim), "--broker", m_broker.url(), "--site", "quiet", "--interval", "500" }));
+    const QString second = "bms/quiet/2/availability";
+    QTRY_COMPARE_WITH_TIMEOUT(
+        sub.of(second), QList<QByteArray>({ "online", "offline", "online" }), 15000);
+    QCOMPARE(sub.of("bms/quiet/1/availability"), QList<QByteArray>({ "online" }));
+    bool reportedOffline = false;
+    for (const QByteArray &payload : sub.of("bms/quiet/2/state"))
+        reportedOffline |= QJsonDocument::fromJson(payload).object()["online"].toInt() == 0;
+    QVERIFY(reportedOffline);
+    QCOMPARE(gateway.terminate(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestBmsctlMqtt)
+#include "tst_bmsctl_mqtt.moc"
