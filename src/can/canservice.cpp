@@ -117,6 +117,8 @@ int CanService::initService(int canTypeId, int canId, bool isExtern, int canChan
     const bool invoked = QMetaObject::invokeMethod(m_device, "open", Qt::BlockingQueuedConnection,
         Q_RETURN_ARG(int, result), Q_ARG(int, canTypeId), Q_ARG(int, canId), Q_ARG(bool, isExtern),
         Q_ARG(int, canChannel), Q_ARG(int, baud));
+    // The adapter closes what it had open before it tries again.
+    m_replies.setBusOpen(invoked && result >= 0);
     if (!invoked || result < 0) {
         QLOG_WARN() << "CanService::initService: failed to open can device.";
         return -1;
@@ -130,6 +132,7 @@ void CanService::closeService()
     // Nothing of an upgrade would reach the boot loader any more; it fails now rather than
     // through the frames the closed adapter drops, or not at all in a step that only waits.
     m_upgrade->OnBusClosed();
+    m_replies.setBusOpen(false);
     QMetaObject::invokeMethod(m_device, "close", Qt::BlockingQueuedConnection);
     SignalValues::instance()->OnCanDeviceClose();
 }

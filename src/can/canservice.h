@@ -108,7 +108,8 @@ public:
     // busy machine keeps that thread from running.
     int framesNotYetTaken() const { return m_framesNotYetTaken.load(); }
     // Waits about a second for a frame that matches the pattern (ReplyWaiter): Success or
-    // NoReply. Other slots run during the wait (see the class comment).
+    // NoReply. Other slots run during the wait (see the class comment). While the bus is closed,
+    // or once it closes during the wait, NoReply comes without waiting.
     int waitForReply(const ReplyPattern &pattern);
 
     // Commands. Every one returns a CommandResult; those that wait return after the reply, or
