@@ -4,6 +4,7 @@
 #include "can/canupgrade.h"
 #include "can/clocksyncscheduler.h"
 #include "can/commandcodec.h"
+#include "can/frameinbox.h"
 #include "log/logger.h"
 #include "signals/batterybank.h"
 #include "signals/signalindex.h"
@@ -59,6 +60,7 @@ CanService::CanService(CanDevice *device, QObject *parent)
     : QObject(parent)
     , m_thread(new QThread(this))
     , m_device(device)
+    , m_inbox(new FrameInbox(this))
     , m_clockSync(new ClockSyncScheduler(
           [this](quint8 devId) {
               if (setDeviceTime(devId, QDateTime::currentDateTime()) != Success)
@@ -87,12 +89,14 @@ CanService::CanService(CanDevice *device, QObject *parent)
     // The adapter has no parent: it must die in its own thread, as the thread ends.
     connect(m_thread, &QThread::finished, m_device, &QObject::deleteLater);
 
-    // The signal store is connected first, so for every frame it has registered the battery
-    // (and announced a reconnect) before the service looks at the frame.
+    // The frames come over from the worker thread through the inbox. The signal store is
+    // connected first, so for every frame it has registered the battery (and announced a
+    // reconnect) before the service looks at the frame.
+    connect(m_device, &CanDevice::newData, m_inbox, &FrameInbox::put, Qt::DirectConnection);
     SignalValues *store = SignalValues::instance();
-    connect(m_device, &CanDevice::newData, store, &SignalValues::OnNewCanFrame);
+    connect(m_inbox, &FrameInbox::frameArrived, store, &SignalValues::OnNewCanFrame);
     connect(store, &SignalValues::deviceReconnect, this, &CanService::OnDeviceReconnect);
-    connect(m_device, &CanDevice::newData, this, &CanService::OnNewCanFrame);
+    connect(m_inbox, &FrameInbox::frameArrived, this, &CanService::OnNewCanFrame);
     connect(m_device, &CanDevice::transmitFailed, this, &CanService::OnTransmitFailed);
 
     connect(m_upgrade, &CanUpgrade::sendFrame, this, &CanService::sendFrame);

@@ -20,6 +20,7 @@
 class CanDevice;
 class CanUpgrade;
 class ClockSyncScheduler;
+class FrameInbox;
 class QThread;
 
 // The single gateway between the pages and the CAN bus: opens and closes the adapter, sends the
@@ -48,8 +49,8 @@ class QThread;
 // Threads: the service, its device records, its reply waits, its timers and every method and
 // slot below belong to the GUI thread. The adapter (CanDevice) lives in the service's worker
 // thread and is reached only through queued meta-calls by slot name: open() and close()
-// blocking, writeData() posted. Received frames come back through the adapter's newData signal,
-// queued, so no data is shared between the threads and nothing here needs a lock.
+// blocking, writeData() posted. Received frames come back through a FrameInbox, whose lock is
+// the only one: nothing else is shared between the threads.
 //
 // The commands that wait for a reply run a local event loop (see ReplyWaiter). While one
 // waits, the GUI thread keeps serving timers, clicks and received frames, so any slot here or
@@ -223,6 +224,8 @@ private:
     DeviceRecordTable m_records;
     QThread *m_thread = nullptr;
     CanDevice *m_device = nullptr;
+    // Brings the adapter's frames into the GUI thread.
+    FrameInbox *m_inbox = nullptr;
     ReplyWaiter m_replies;
     // One per battery number, 0 to 27.
     std::vector<HistoryAssembler> m_history;
