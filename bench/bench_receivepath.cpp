@@ -1,5 +1,6 @@
 // The whole receive path at the adapter's ceiling: frames handed out by CanDevice's 5 ms poll in
-// the CAN worker thread, queued to the signal store and the CAN service in the GUI thread.
+// the CAN worker thread, carried over by the service's frame inbox to the signal store and the
+// CAN service in the GUI thread.
 //
 // The adapter is a provider that always has a full buffer (100 frames per poll, 20,000 frames/s),
 // the most the poll can ever deliver. The figures that matter are the GUI thread's: its CPU time
@@ -39,7 +40,7 @@ double threadCpuSeconds()
 }
 
 // An adapter whose receive buffer is always full, until TotalFrames have been handed out. The
-// poll after the last batch posts `finished` to the GUI thread: it queues behind every frame
+// poll after the last batch posts `finished` to the GUI thread: it queues behind the delivery
 // of that batch, so it runs once the GUI thread has worked through all of them.
 class FloodApi : public ControlCanApi
 {
@@ -149,7 +150,7 @@ int main(int argc, char **argv)
     const bool keepsUp = guiCpuSeconds * 1000.0 < double(api->productionMs.load()) && lagMs < 100;
 
     std::printf(
-        "Receive path, adapter poll -> queued -> signal store + CAN service (GUI thread)\n");
+        "Receive path, adapter poll -> frame inbox -> signal store + CAN service (GUI thread)\n");
     std::printf("  frames handed out by the poll:     %lld in %lld ms (ceiling %.0f frames/s)\n",
         static_cast<long long>(TotalFrames), static_cast<long long>(api->productionMs.load()),
         PollCeilingFramesPerSecond);

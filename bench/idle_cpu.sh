@@ -12,18 +12,25 @@
 #            figure leaves the AdapterTraffic thread out;
 #   floor:   not the program but bench-poll-floor, a thread with an empty 5 ms timer: what the
 #            poll costs on this machine before it does any work.
+# The program runs as a user starts it: from a folder that a first run has already used
+# (config.txt and logs.txt beside it, written by one start of the program before the measured
+# one) and that holds a canbus.ini naming a virtual bus, with the window shown.
 # Each case waits a while for the program to settle, then reads utime + stime of the process
 # (every thread) from /proc/<pid>/stat over the measuring window and prints the share of one core,
-# then that of each thread (from /proc/<pid>/task/*/stat) that took any.
+# then that of each thread (from /proc/<pid>/task/*/stat) that took any, and how often a second
+# the main (GUI) thread went to sleep and woke again (its context switches): a timer that keeps
+# firing while nothing happens shows there first.
 #
-#   bench/idle_cpu.sh [build dir] [seconds] [closed|open|adapter|floor ...]
+#   bench/idle_cpu.sh [build dir] [seconds] [closed|open|trends|adapter|floor ...]
 #
-# Use a Release build (default build-bench, as in the README). The program runs from a folder
-# of its own, with setting/ and imgs/ copied beside it, so the build folder is left as it was.
-# The open and adapter cases use the open-bus driver (bench/openbusdriver.cpp): the program's own
-# start-up and one click on OPEN CAN-BUS. Needs xvfb-run.
+# Use a Release build (default build-bench, as in the README). The program's folder is made by
+# bench/userfolder.sh. The open and adapter cases use the open-bus driver
+# (bench/openbusdriver.cpp): the program's own start-up and one click on OPEN CAN-BUS. Needs
+# xvfb-run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=bench/userfolder.sh
+. bench/userfolder.sh
 
 settle=${SETTLE_SECONDS:-10}
 # The batteries the simulator plays in the open case; PACKS=0 shows what the poll costs alone.
@@ -38,6 +45,12 @@ ticks() {
     # shellcheck disable=SC2086
     set -- $stat
     echo $((${12} + ${13}))
+}
+
+# Context switches of the main thread of a process: how often it slept and was woken, or was
+# put aside.
+switches() {
+    awk '/^(non)?voluntary_ctxt_switches:/ { n += $2 } END { print n }' "/proc/$1/task/$1/status"
 }
 
 # Ticks of each thread of a process, one "name ticks" line per thread.
@@ -55,15 +68,19 @@ thread_ticks() {
 # "threads" as third argument, followed by "; by thread:" and the share of each thread name that
 # took any.
 measure() {
-    local pid=$1 seconds=$2 hz before after threads_before threads_after
+    local pid=$1 seconds=$2 hz before after threads_before threads_after wakes_before
     hz=$(getconf CLK_TCK)
     before=$(ticks "$pid")
-    [ "${3:-}" = threads ] && threads_before=$(thread_ticks "$pid")
+    [ "${3:-}" = threads ] && threads_before=$(thread_ticks "$pid") wakes_before=$(switches "$pid")
     sleep "$seconds"
     after=$(ticks "$pid")
     [ "${3:-}" = threads ] && threads_after=$(thread_ticks "$pid")
     awk -v t=$((after - before)) -v hz="$hz" -v s="$seconds" \
         'BEGIN { printf "%.2f", 100.0 * t / hz / s }'
+    if [ "${3:-}" = threads ]; then
+        awk -v w=$(($(switches "$pid") - wakes_before)) -v s="$seconds" \
+            'BEGIN { printf "; main thread wakes %.1f/s", w / s }'
+    fi
     if [ "${3:-}" = threads ]; then
         printf '%s\n--\n%s\n' "$threads_before" "$threads_after" | awk -v hz="$hz" -v s="$seconds" '
             $0 == "--" { after = 1; next }
@@ -84,18 +101,10 @@ if [ "${1:-}" = "--inner" ]; then
     dir=$2 bin=$3 seconds=$4 kind=$5
     pids=()
     trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
-    # The open-bus driver with the given arguments, as the measured program, once it has
-    # opened the bus.
-    start_driver() {
-        coproc DRIVER { exec "$dir/bench-open-bus" "$@" 2>/dev/null; }
-        program=$DRIVER_PID
-        pids+=("$program")
-        read -r -t 30 answer <&"${DRIVER[0]}" || answer=none
-        if [ "$answer" != open ]; then
-            echo "the bus did not open ($answer)" >&2
-            exit 1
-        fi
-    }
+    port=$((20000 + RANDOM % 10000))
+    if [ "$kind" != floor ]; then
+        use_folder "$dir" "$port"
+    fi
     case $kind in
     closed)
         "$dir/upper-computer" >/dev/null 2>&1 &
@@ -108,17 +117,15 @@ if [ "${1:-}" = "--inner" ]; then
         pids+=("$program")
         ;;
     adapter)
-        start_driver --adapter-traffic
+        start_driver "$dir" --adapter-traffic
         ;;
     open | trends)
-        port=$((20000 + RANDOM % 10000))
-        printf 'plugin=virtualcan\ninterface=tcp://127.0.0.1:%d/can0\n' "$port" >"$dir/canbus.ini"
         "$bin/bms-sim" --interface "tcp://127.0.0.1:$port/can0" \
             --packs "$packs" >/dev/null 2>&1 &
         sim=$!
         pids+=("$sim")
         sleep 1
-        if [ "$kind" = trends ]; then start_driver --trends; else start_driver; fi
+        if [ "$kind" = trends ]; then start_driver "$dir" --trends; else start_driver "$dir"; fi
         ;;
     esac
     sleep "$settle"
@@ -152,11 +159,8 @@ for needed in upper-computer bench-open-bus bench-poll-floor bms-sim; do
 done
 
 for kind in "${kinds[@]}"; do
-    dir=$(mktemp -d)
-    cp "$bin/upper-computer" "$bin/bench-open-bus" "$bin/bench-poll-floor" "$dir/"
-    cp -r "$bin/setting" "$bin/imgs" "$dir/"
+    dir=$(user_folder "$bin")
     [ "$kind" = adapter ] && cp "$build/bench/adapter/libControlCAN.so" "$dir/"
-    mkdir -p "$dir/firmware"
     xvfb-run -a -s "-screen 0 1920x1080x24" "$0" --inner "$dir" "$bin" "$seconds" "$kind"
     rm -rf "$dir"
 done

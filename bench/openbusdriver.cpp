@@ -8,6 +8,10 @@
 // With --adapter-traffic it is meant to run beside the fake vendor library (libControlCAN.so),
 // which the program then takes for its adapter, and plays 28 batteries into that library's
 // receive queue from a thread of its own (AdapterTraffic).
+//
+// On Unix, a line "busy <ms>" on standard input keeps the window's thread busy for that long,
+// as a window held up by something else would be, while the CAN worker goes on receiving
+// (bench/open_bus_memory.sh).
 
 #include "adaptertraffic.h"
 #include "app/startup.h"
@@ -22,6 +26,12 @@
 #include <QTimer>
 
 #include <cstdio>
+
+#if defined(Q_OS_UNIX)
+#include <QSocketNotifier>
+
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -49,6 +59,30 @@ bool startAdapterTraffic(QApplication &app)
     return true;
 }
 
+#if defined(Q_OS_UNIX)
+// Serves the "busy <ms>" lines of standard input (see the top of the file).
+void keepBusyOnRequest(QApplication &app)
+{
+    auto *notifier = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, [notifier] {
+        static QByteArray pending;
+        char chunk[256];
+        const ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (got <= 0) {
+            notifier->setEnabled(false);
+            return;
+        }
+        pending.append(chunk, int(got));
+        for (int end = pending.indexOf('\n'); end >= 0; end = pending.indexOf('\n')) {
+            const QList<QByteArray> words = pending.left(end).simplified().split(' ');
+            pending.remove(0, end + 1);
+            if (words.size() == 2 && words.first() == "busy")
+                QThread::msleep(words.last().toULong());
+        }
+    });
+}
+#endif
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -58,6 +92,9 @@ int main(int argc, char *argv[])
     const bool adapterTraffic = app.arguments().contains(QStringLiteral("--adapter-traffic"));
     const bool trends = app.arguments().contains(QStringLiteral("--trends"));
     MainWidger *window = Startup::showMainWindow(app);
+#if defined(Q_OS_UNIX)
+    keepBusyOnRequest(app);
+#endif
 
     QTimer::singleShot(0, window, [window, &app, adapterTraffic, trends] {
         QPushButton *open = window->mainLeft()->openCanButton();

@@ -3,6 +3,7 @@
 #include "can/candevice.h"
 #include "can/clocksyncscheduler.h"
 #include "can/commandcodec.h"
+#include "can/frameinbox.h"
 #include "can/upgradesession.h"
 #include "log/frametranscript.h"
 #include "log/logger.h"
@@ -66,6 +67,7 @@ CanService::CanService(CanDevice *device, UpgradeSession *upgrade, QObject *pare
     : QObject(parent)
     , m_thread(new QThread(this))
     , m_device(device)
+    , m_inbox(new FrameInbox(this))
     , m_clockSync(new ClockSyncScheduler(
           [this](quint8 devId) {
               if (setDeviceTime(devId, QDateTime::currentDateTime()) != Success)
@@ -93,12 +95,14 @@ CanService::CanService(CanDevice *device, UpgradeSession *upgrade, QObject *pare
     // The adapter has no parent: it must die in its own thread, as the thread ends.
     connect(m_thread, &QThread::finished, m_device, &QObject::deleteLater);
 
-    // The signal store is connected first, so for every frame it has registered the battery
-    // (and announced a reconnect) before the service looks at the frame.
+    // The frames come over from the worker thread through the inbox. The signal store is
+    // connected first, so for every frame it has registered the battery (and announced a
+    // reconnect) before the service looks at the frame.
+    connect(m_device, &CanDevice::newData, m_inbox, &FrameInbox::put, Qt::DirectConnection);
     SignalValues *store = SignalValues::instance();
-    connect(m_device, &CanDevice::newData, store, &SignalValues::OnNewCanFrame);
+    connect(m_inbox, &FrameInbox::frameArrived, store, &SignalValues::OnNewCanFrame);
     connect(store, &SignalValues::deviceReconnect, this, &CanService::OnDeviceReconnect);
-    connect(m_device, &CanDevice::newData, this, &CanService::OnNewCanFrame);
+    connect(m_inbox, &FrameInbox::frameArrived, this, &CanService::OnNewCanFrame);
     connect(m_device, &CanDevice::transmitFailed, this, &CanService::OnTransmitFailed);
 
     if (upgrade)
@@ -133,6 +137,8 @@ int CanService::initService(int canTypeId, int canId, bool isExtern, int canChan
     const bool invoked = QMetaObject::invokeMethod(m_device, "open", Qt::BlockingQueuedConnection,
         Q_RETURN_ARG(int, result), Q_ARG(int, canTypeId), Q_ARG(int, canId), Q_ARG(bool, isExtern),
         Q_ARG(int, canChannel), Q_ARG(int, baud));
+    // The adapter closes what it had open before it tries again.
+    m_replies.setBusOpen(invoked && result >= 0);
     if (!invoked || result < 0) {
         QLOG_WARN() << "CanService::initService: failed to open can device.";
         return -1;
@@ -148,6 +154,7 @@ void CanService::closeService()
     // through the frames the closed adapter drops, or not at all in a step that only waits.
     if (m_upgrade)
         m_upgrade->busClosed();
+    m_replies.setBusOpen(false);
     QMetaObject::invokeMethod(m_device, "close", Qt::BlockingQueuedConnection);
     SignalValues::instance()->OnCanDeviceClose();
 }

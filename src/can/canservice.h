@@ -19,6 +19,7 @@
 
 class CanDevice;
 class ClockSyncScheduler;
+class FrameInbox;
 class QThread;
 class UpgradeSession;
 
@@ -51,8 +52,8 @@ class UpgradeSession;
 // Threads: the service, its device records, its reply waits, its timers and every method and
 // slot below belong to the GUI thread. The adapter (CanDevice) lives in the service's worker
 // thread and is reached only through queued meta-calls by slot name: open() and close()
-// blocking, writeData() posted. Received frames come back through the adapter's newData signal,
-// queued, so no data is shared between the threads and nothing here needs a lock.
+// blocking, writeData() posted. Received frames come back through a FrameInbox, whose lock is
+// the only one: nothing else is shared between the threads.
 //
 // The commands that wait for a reply run a local event loop (see ReplyWaiter). While one
 // waits, the GUI thread keeps serving timers, clicks and received frames, so any slot here or
@@ -118,7 +119,8 @@ public:
     // busy machine keeps that thread from running.
     int framesNotYetTaken() const { return m_framesNotYetTaken.load(); }
     // Waits about a second for a frame that matches the pattern (ReplyWaiter): Success or
-    // NoReply. Other slots run during the wait (see the class comment).
+    // NoReply. Other slots run during the wait (see the class comment). While the bus is closed,
+    // or once it closes during the wait, NoReply comes without waiting.
     int waitForReply(const ReplyPattern &pattern);
 
     // Commands. Every one returns a CommandResult; those that wait return after the reply, or
@@ -228,6 +230,8 @@ private:
     DeviceRecordTable m_records;
     QThread *m_thread = nullptr;
     CanDevice *m_device = nullptr;
+    // Brings the adapter's frames into the GUI thread.
+    FrameInbox *m_inbox = nullptr;
     ReplyWaiter m_replies;
     // One per battery number, 0 to 27.
     std::vector<HistoryAssembler> m_history;

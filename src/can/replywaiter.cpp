@@ -5,8 +5,10 @@
 
 int ReplyWaiter::wait(const ReplyPattern &pattern)
 {
+    if (!m_busOpen)
+        return NoReply;
     m_pending.append(pattern);
-    for (int cycle = 0; cycle < Cycles; ++cycle) {
+    for (int cycle = 0; cycle < Cycles && m_busOpen; ++cycle) {
         // Nothing held across this loop may be assumed unchanged afterwards (see the header).
         QEventLoop loop;
         auto *cycleTimer = new QTimer(&loop);

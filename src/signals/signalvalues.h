@@ -23,8 +23,8 @@ class QTimer;
 // longer believed, and on the next tick its status is written as 3 (offline). Only a new life
 // counter value followed by a status frame brings it back.
 //
-// Lives in the GUI thread: frames arrive there through a queued connection from the CAN worker,
-// so decoding, the timer and every reader are serialised without a lock.
+// Lives in the GUI thread: frames arrive there from the CAN worker through the CAN service's
+// frame inbox, so decoding, the timer and every reader are serialised without a lock.
 class SignalValues : public AbstractSignalValue
 {
     Q_OBJECT

@@ -9,6 +9,7 @@
 #include "can/candevice.h"
 #include "can/canservice.h"
 #include "can/commandcodec.h"
+#include "can/replywaiter.h"
 #include "log/logger.h"
 #include "signals/framekey.h"
 #include "signals/signalindex.h"
@@ -122,6 +123,7 @@ private slots:
 
     void waitEndsAtTheEndOfTheCycleOfItsReply();
     void noReplyGivesMinusOneAfterAboutASecond();
+    void closingTheBusEndsAWait();
     void readsAreRefusedWhileUpgrading();
     void stringReadWithoutItsLastPartTimesOut();
     void stringReadWithAHoleIsIncomplete_data();
@@ -421,11 +423,16 @@ void TestCanService::openPassesItsArgumentsAndCloseTakesEveryBatteryOffline()
     for (int devId = 0; devId < BatteryBank::DeviceCount; ++devId)
         QCOMPARE(SignalValues::instance()->value(devId, Signal::SysStatus).toInt(), 3);
 
-    // A closed adapter drops what it is given; the wait runs out, and nothing is logged.
+    // A closed adapter drops what it is given and hears nothing: the command fails without
+    // waiting (no event is served meanwhile), and nothing is logged.
     m_bus->clearTransmitted();
     m_capture->clear();
+    QObject context;
+    bool served = false;
+    QTimer::singleShot(0, &context, [&served] { served = true; });
     QDateTime time;
     QCOMPARE(m_service->readDeviceTime(1, time), -1);
+    QVERIFY(!served);
     QVERIFY(m_bus->transmitted().isEmpty());
     QCOMPARE(m_capture->count(QStringLiteral("WARN")), 0);
 
@@ -471,6 +478,19 @@ void TestCanService::noReplyGivesMinusOneAfterAboutASecond()
     m_bms->update([](PlayedBms &bms) { bms.silent.clear(); });
     QCOMPARE(m_service->setDeviceId(1), 0);
     QCOMPARE(m_service->setDeviceTime(1, QDateTime::currentDateTime()), 0);
+}
+
+void TestCanService::closingTheBusEndsAWait()
+{
+    m_bms->update([](PlayedBms &bms) { bms.silent = { 1 }; });
+    QTimer::singleShot(0, m_service.get(), [this] { m_service->closeService(); });
+    QObject context;
+    bool halfTheWaitPassed = false;
+    QTimer::singleShot(ReplyWaiter::Cycles * ReplyWaiter::CycleMs / 2, &context,
+        [&halfTheWaitPassed] { halfTheWaitPassed = true; });
+    int value = 77;
+    QCOMPARE(m_service->readParameter(1, 9, value), -1);
+    QVERIFY(!halfTheWaitPassed);
 }
 
 void TestCanService::readsAreRefusedWhileUpgrading()

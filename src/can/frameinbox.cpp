@@ -1,0 +1,79 @@
+#include "frameinbox.h"
+
+#include <QMetaObject>
+#include <QMutexLocker>
+
+#include <algorithm>
+#include <cstring>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+namespace {
+
+// Hands the free memory of every heap back to the system. glibc keeps freed memory in the heap
+// it came from for later allocations, so after a backlog the heaps would stay at its size (the
+// CAN worker's, for one, which the bus's own buffers fill while the window falls behind).
+void returnFreedMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
+
+} // namespace
+
+FrameInbox::FrameInbox(QObject *parent)
+    : QObject(parent)
+{ }
+
+void FrameInbox::put(ulong id, const QByteArray &data, ulong timeStamp)
+{
+    Frame frame;
+    frame.id = id;
+    frame.timeStamp = timeStamp;
+    frame.length = std::min(int(data.size()), MaxDataLength);
+    std::memcpy(frame.data, data.constData(), size_t(frame.length));
+
+    QMutexLocker locker(&m_mutex);
+    m_incoming.append(frame);
+    if (m_deliveryPosted)
+        return;
+    m_deliveryPosted = true;
+    QMetaObject::invokeMethod(this, &FrameInbox::deliver, Qt::QueuedConnection);
+}
+
+void FrameInbox::deliver()
+{
+    // m_batch and m_next are shared with the deliveries that a slot's local event loop runs:
+    // those go on with the same batch, and this one then finds it further along. A new batch is
+    // taken only once the last one is through, so the order holds.
+    {
+        QMutexLocker locker(&m_mutex);
+        m_deliveryPosted = false;
+        if (m_next == m_batch.size())
+            m_batch.swap(m_incoming);
+    }
+    while (m_next < m_batch.size()) {
+        const Frame frame = m_batch.at(m_next++);
+        emit frameArrived(frame.id, QByteArray(frame.data, frame.length), frame.timeStamp);
+    }
+    if (m_batch.capacity() > KeptFrames) {
+        // The end of a backlog: neither list keeps its room, nor the heaps theirs.
+        m_batch = QVector<Frame>();
+        returnFreedMemory();
+    } else {
+        m_batch.clear();
+    }
+    m_next = 0;
+
+    // Frames put since the batch was taken wait for the next round of the event loop, as
+    // events posted meanwhile do: taking them now could keep a window that falls behind from
+    // ever serving its timers and clicks.
+    QMutexLocker locker(&m_mutex);
+    if (!m_incoming.isEmpty() && !m_deliveryPosted) {
+        m_deliveryPosted = true;
+        QMetaObject::invokeMethod(this, &FrameInbox::deliver, Qt::QueuedConnection);
+    }
+}
