@@ -5,6 +5,7 @@
 #include "can/candevice.h"
 #include "can/canservice.h"
 #include "can/controlcanfactory.h"
+#include "can/frameinbox.h"
 #include "log/debugoutputdestination.h"
 #include "log/destinationfactory.h"
 #include "log/logger.h"
@@ -105,8 +106,7 @@ bool BusSession::open(QString *error)
     CanService *canService = service();
     QObject::disconnect(
         store(), &SignalValues::deviceReconnect, canService, &CanService::OnDeviceReconnect);
-    connect(canService->device(), &CanDevice::newData, this, &BusSession::onNewData,
-        Qt::QueuedConnection);
+    connect(canService->inbox(), &FrameInbox::frameArrived, this, &BusSession::onNewData);
 
     const auto openAdapter = [&] {
         return canService->initService(m_options.adapterType, AdapterIndex, ExtendedIdentifiers,

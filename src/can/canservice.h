@@ -153,9 +153,11 @@ public:
     bool isRtcSyncPending(uchar devId) const;
     // The battery's record as it stands now (a copy); an initial record for numbers above 27.
     DeviceRecord deviceRecord(uchar devId) const;
-    // The adapter, for those who want every raw frame as well: connect to its newData() signal
-    // (queued, since it lives in the worker thread) and call nothing on it directly.
+    // The adapter; it lives in the worker thread: call nothing on it directly.
     CanDevice *device() const { return m_device; }
+    // Every raw frame the adapter receives, in this object's thread and in order, after the
+    // signal store and the service have seen it: for those who want them all (connect directly).
+    FrameInbox *inbox() const { return m_inbox; }
 
     // Firmware upgrade over CAN (see UpgradeSession): s19Data holds the image's S1/S2/S3/S5 lines
     // with their line ends, chkSum their signed byte sum, bootVersion the identification the
