@@ -1,12 +1,11 @@
 #pragma once
 
+#include "support/readyprocess.h"
 #include "support/testport.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QProcess>
 #include <QStringList>
-#include <QtTest>
 
 // Runs bms-sim as a separate process on a virtual CAN bus of the test's own, and points the
 // program's CAN adapter at the same bus through canbus.ini beside the test executable. Each
@@ -22,7 +21,6 @@ public:
     SimProcess()
         : m_interface(QStringLiteral("tcp://127.0.0.1:%1/can0").arg(TestPort::pick()))
     { }
-    ~SimProcess() { stop(); }
 
     QString interfaceName() const { return m_interface; }
 
@@ -35,36 +33,13 @@ public:
         ini.write("plugin=virtualcan\ninterface=" + m_interface.toUtf8() + "\n");
         ini.close();
 
-        m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.start(QStringLiteral(BMS_SIM_PATH),
-            QStringList { QStringLiteral("--interface"), m_interface } + arguments);
-        if (!m_process.waitForStarted(5000))
-            return false;
-        return QTest::qWaitFor(
-                   [this] {
-                       m_output += m_process.readAll();
-                       return m_output.contains("bms-sim: playing batteries")
-                           || m_process.state() == QProcess::NotRunning;
-                   },
-                   10000)
-            && m_process.state() == QProcess::Running;
+        return m_process.start(QStringLiteral(BMS_SIM_PATH),
+            QStringList { QStringLiteral("--interface"), m_interface } + arguments,
+            "bms-sim: playing batteries");
     }
 
-    void stop()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000))
-            m_process.kill();
-        m_process.waitForFinished(3000);
-    }
-
-    QByteArray output()
-    {
-        m_output += m_process.readAll();
-        return m_output;
-    }
+    void stop() { m_process.stop(); }
+    QByteArray output() { return m_process.output(); }
 
     // The pseudo-terminal of the serial boot loader (--uart), as the simulator printed it;
     // empty without --uart.
@@ -82,6 +57,5 @@ public:
 
 private:
     QString m_interface;
-    QProcess m_process;
-    QByteArray m_output;
+    ReadyProcess m_process;
 };

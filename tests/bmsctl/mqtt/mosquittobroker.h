@@ -1,8 +1,8 @@
 #pragma once
 
+#include "support/readyprocess.h"
 #include "support/testport.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -22,7 +22,6 @@ public:
     MosquittoBroker()
         : m_port(TestPort::pick())
     { }
-    ~MosquittoBroker() { stop(); }
 
     QString url(const char *scheme = "mqtt") const
     {
@@ -45,38 +44,16 @@ public:
         config.write("user " + user + "\npersistence false\nlog_dest stderr\nlistener "
             + QByteArray::number(m_port) + " 127.0.0.1\n" + settings);
         config.close();
-        m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.start(QStringLiteral("/usr/sbin/mosquitto"), { "-c", config.fileName() });
-        m_log.clear();
-        return QTest::qWaitFor(
-                   [this] {
-                       m_log += m_process.readAll();
-                       return m_log.contains(" running")
-                           || m_process.state() == QProcess::NotRunning;
-                   },
-                   10000)
-            && m_process.state() == QProcess::Running;
+        m_process.clearOutput();
+        return m_process.start(
+            QStringLiteral("/usr/sbin/mosquitto"), { "-c", config.fileName() }, " running");
     }
 
-    void stop()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000))
-            m_process.kill();
-        m_process.waitForFinished(3000);
-    }
-
-    QByteArray log()
-    {
-        m_log += m_process.readAll();
-        return m_log;
-    }
+    void stop() { m_process.stop(); }
+    QByteArray log() { return m_process.output(); }
 
 private:
     QTemporaryDir m_dir;
     quint16 m_port;
-    QProcess m_process;
-    QByteArray m_log;
+    ReadyProcess m_process;
 };
