@@ -15,8 +15,9 @@ BusMonitor::BusMonitor(const AbstractSignalValue &catalogue)
     restart();
 }
 
-void BusMonitor::restart()
+void BusMonitor::restart(BitTimes bitTimes)
 {
+    m_bitTimes = bitTimes;
     m_devices.clear();
     m_frames = 0;
     m_bits = 0;
@@ -26,7 +27,8 @@ void BusMonitor::restart()
 void BusMonitor::addFrame(quint32 id, bool extended, const QByteArray &data)
 {
     ++m_frames;
-    m_bits += CanFrameBits::bitsOnWire(id, extended, data);
+    if (m_bitTimes == BitTimes::Counted)
+        m_bits += CanFrameBits::bitsOnWire(id, extended, data);
 
     const int devId = int(id & 0xFF);
     if (devId > BatteryBank::MaxDeviceId)

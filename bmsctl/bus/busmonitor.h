@@ -9,8 +9,9 @@
 class AbstractSignalValue;
 
 // What was heard on the bus since counting began: for each battery the broadcast frame kinds it
-// sent and how its life counter moved, and for the bus as a whole the frames and the bit times
-// they took (CanFrameBits).
+// sent and how its life counter moved, and for the bus as a whole the frames and, when asked, the
+// bit times they took (CanFrameBits). Counting bit times rebuilds every frame bit by bit, the
+// largest part of what this program spends on a busy bus, so only the bus load of scan asks.
 //
 // A battery counts as heard by the window's own rule (SignalValues): any frame whose
 // identifier's low byte is a device number of the bank, broadcast or reply.
@@ -33,10 +34,12 @@ public:
         int lastLifeCounter = -1;
     };
 
+    enum class BitTimes { Uncounted, Counted };
+
     explicit BusMonitor(const AbstractSignalValue &catalogue);
 
     // Forgets everything and starts counting now.
-    void restart();
+    void restart(BitTimes bitTimes = BitTimes::Uncounted);
     // Every received frame, in order; frames from the host's own address count for the bus only.
     void addFrame(quint32 id, bool extended, const QByteArray &data);
 
@@ -49,6 +52,7 @@ public:
     QList<quint32> missingFrameKinds(int devId) const;
 
     qint64 frames() const { return m_frames; }
+    // 0 unless the bit times are counted.
     qint64 bits() const { return m_bits; }
     qint64 elapsedMs() const { return m_clock.isValid() ? m_clock.elapsed() : 0; }
 
@@ -57,5 +61,6 @@ private:
     QHash<int, DeviceTraffic> m_devices;
     qint64 m_frames = 0;
     qint64 m_bits = 0;
+    BitTimes m_bitTimes = BitTimes::Uncounted;
     QElapsedTimer m_clock;
 };

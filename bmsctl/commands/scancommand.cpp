@@ -86,6 +86,9 @@ int ScanCommand::run(const QStringList &arguments, Console &console)
         return status;
     const BusOptions &options = line.busOptions();
     BusSession &session = line.session();
+    // The listening time alone, with the bit times its frames took for the bus load: the
+    // questions below add frames of their own.
+    session.monitor().restart(BusMonitor::BitTimes::Counted);
     const int listenMs = int(listenSeconds * 1000);
     const EventWait::Result listened = EventWait::until(listenMs, {}, [&] {
         console.progress(QStringLiteral("scan: listening %1/%2 s, batteries heard: %3")
@@ -98,7 +101,6 @@ int ScanCommand::run(const QStringList &arguments, Console &console)
         return ExitStatus::of(Outcome::Interrupted);
     }
 
-    // The load of the listening time only: the questions below add frames of their own.
     const BusMonitor &monitor = session.monitor();
     const double elapsed = qMax<qint64>(1, monitor.elapsedMs()) / 1000.0;
     const qint64 frames = monitor.frames();
