@@ -38,12 +38,17 @@ BmsSimulator::BmsSimulator(const SimOptions &options, QObject *parent)
     , m_parameters(new ThresholdSetting)
     , m_capacity(options.bitRate)
     , m_progressTimer(new QTimer(this))
+    , m_deliveryTimer(new QTimer(this))
     , m_secondTimer(new QTimer(this))
 {
     m_capacity.addNode(options.hostQueue); // HostNode
     m_progressTimer->setSingleShot(true);
     m_progressTimer->setTimerType(Qt::PreciseTimer);
     connect(m_progressTimer, &QTimer::timeout, this, &BmsSimulator::OnBusProgress);
+    m_deliveryTimer->setSingleShot(true);
+    m_deliveryTimer->setTimerType(Qt::PreciseTimer);
+    m_deliveryTimer->setInterval(DeliveryMs);
+    connect(m_deliveryTimer, &QTimer::timeout, this, &BmsSimulator::OnDelivery);
     connect(m_secondTimer, &QTimer::timeout, this, &BmsSimulator::OnBusSecond);
 }
 
@@ -239,9 +244,19 @@ void BmsSimulator::OnBusProgress()
         if (sent.node == HostNode)
             deliverToBatteries(sent.frame);
         else
-            m_bus->writeFrame(sent.frame);
+            m_carried.append(sent.frame);
     }
+    if (!m_carried.isEmpty() && !m_deliveryTimer->isActive())
+        m_deliveryTimer->start();
     scheduleProgress();
+}
+
+void BmsSimulator::OnDelivery()
+{
+    // Written in one go, they leave as one segment.
+    for (const QCanBusFrame &frame : qAsConst(m_carried))
+        m_bus->writeFrame(frame);
+    m_carried.clear();
 }
 
 void BmsSimulator::OnBusSecond()
