@@ -429,6 +429,11 @@ int CanService::upgradeFramesPerSecond() const
     return m_upgrade ? m_upgrade->dataFramesPerSecond() : 0;
 }
 
+UpgradeSession *CanService::upgradeSession() const
+{
+    return m_upgrade;
+}
+
 void CanService::stopUpgrading()
 {
     if (m_upgrade)

@@ -22,6 +22,7 @@ class CanUpgradeSession;
 class ClockSyncScheduler;
 class FrameInbox;
 class QThread;
+class UpgradeSession;
 
 // The single gateway between the pages and the CAN bus: opens and closes the adapter, sends the
 // host's commands to the batteries and waits for their replies. Each of its other jobs has a
@@ -174,6 +175,9 @@ public:
     UpgradeState upgradeState() const;
     // The pace the upgrade's data step keeps now, frames a second (0 without a session).
     int upgradeFramesPerSecond() const;
+    // The session the upgrade methods go to (nullptr without one), for a caller that follows
+    // its progress and result through the interface, as over any other transport.
+    UpgradeSession *upgradeSession() const;
     // The batteries the signal store has heard and holds online, in ascending order.
     static QList<int> onlineDevices();
 
