@@ -6,6 +6,7 @@
 #include "cli/interruption.h"
 
 #include "can/canservice.h"
+#include "can/upgradesession.h"
 #include "upgrade/firmwareimage.h"
 #include "upgrade/uartservice.h"
 
@@ -28,32 +29,78 @@ QString clause(QString text)
     return text;
 }
 
-// Waits until the upgrade has finished, or the user stops it (see the class comment): true,
-// with outcome->result Interrupted or Abandoned, when the upgrade is to be stopped. erasing()
-// tells whether the boot loader has been asked to erase; atStake names who would suffer.
-bool stoppedByUser(const bool &finished, const std::function<bool()> &erasing,
-    const QString &atStake, const std::function<void()> &onTick, ImageTransfer::Outcome *outcome,
-    Console &console)
+// An upgrade followed through UpgradeSession alone, whatever carries it: its last progress value,
+// and its result as the outcome's, Taken or Failed, or failedEarly when it failed before any
+// progress. What else a caller follows uses receiver() as its context, so that it goes with this.
+class FollowedUpgrade
 {
-    bool warned = false;
-    while (EventWait::until(
-               -1, [&finished] { return finished; }, onTick)
-            == EventWait::Interrupted
-        && !finished) {
-        if (warned || !erasing()) {
-            outcome->result = warned ? ImageTransfer::Abandoned : ImageTransfer::Interrupted;
-            return true;
-        }
-        console.error(QStringLiteral("the flash is being erased and written: stopping now leaves "
-                                     "%1 in the boot loader with erased or half-written flash. "
-                                     "The upgrade goes on; interrupt again (Ctrl-C) to abandon it "
-                                     "anyway")
-                          .arg(atStake));
-        Interruption::countFirstAsWarned();
-        warned = true;
+public:
+    FollowedUpgrade(
+        UpgradeSession *session, ImageTransfer::Result failedEarly, ImageTransfer::Outcome *outcome)
+        : m_session(session)
+        , m_outcome(outcome)
+    {
+        QObject::connect(session, &UpgradeSession::upgradeProgress, &m_receiver, [this](int value) {
+            m_progressed = true;
+            m_percent = value;
+        });
+        QObject::connect(session, &UpgradeSession::upgradeResult, &m_receiver,
+            [this, failedEarly](bool success) {
+                m_ended = true;
+                m_outcome->result = success ? ImageTransfer::Taken
+                                            : (m_progressed ? ImageTransfer::Failed : failedEarly);
+            });
     }
-    return false;
-}
+
+    QObject *receiver() { return &m_receiver; }
+    // Ends the wait without a result: the caller has stopped the session and set the outcome.
+    void end() { m_ended = true; }
+
+    // Starts the upgrade (start) and waits until it ends, or the user stops it (see the class
+    // comment: erasing() tells whether the boot loader has been asked to erase, atStake names
+    // who would suffer), with progressLine(percent) as the progress line meanwhile. Then stops
+    // the session, waiting for it when it lives in another thread: what it reported until then
+    // is taken in here too.
+    void run(const std::function<void()> &start, const std::function<bool()> &erasing,
+        const QString &atStake, const std::function<QString(int)> &progressLine, Console &console)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        start();
+        const auto onTick = [&] { console.progress(progressLine(m_percent)); };
+        bool warned = false;
+        while (EventWait::until(
+                   -1, [this] { return m_ended; }, onTick)
+                == EventWait::Interrupted
+            && !m_ended) {
+            if (warned || !erasing()) {
+                m_outcome->result = warned ? ImageTransfer::Abandoned : ImageTransfer::Interrupted;
+                break;
+            }
+            console.error(QStringLiteral("the flash is being erased and written: stopping now "
+                                         "leaves %1 in the boot loader with erased or "
+                                         "half-written flash. The upgrade goes on; interrupt "
+                                         "again (Ctrl-C) to abandon it anyway")
+                              .arg(atStake));
+            Interruption::countFirstAsWarned();
+            warned = true;
+        }
+        m_outcome->elapsedMs = clock.elapsed();
+        const bool elsewhere = m_session->thread() != QThread::currentThread();
+        QMetaObject::invokeMethod(
+            m_session, "stop", elsewhere ? Qt::BlockingQueuedConnection : Qt::DirectConnection);
+        QCoreApplication::sendPostedEvents(&m_receiver, QEvent::MetaCall);
+    }
+
+private:
+    UpgradeSession *m_session = nullptr;
+    ImageTransfer::Outcome *m_outcome = nullptr;
+    int m_percent = 0;
+    bool m_progressed = false;
+    bool m_ended = false;
+    // Disconnects the lambdas from the session, which may outlive this.
+    QObject m_receiver;
+};
 
 } // namespace
 
@@ -61,16 +108,12 @@ ImageTransfer::Outcome ImageTransfer::overCan(CanService *service, const Firmwar
     const QList<int> &expected, const QList<int> &mustAnswer, Console &console)
 {
     Outcome outcome;
-    bool finished = false;
-    int percent = 0;
-    // Disconnects the lambdas from the service, which outlives this call.
-    QObject receiver;
-    QObject::connect(service, &CanService::upgradeProgress, &receiver, [&](int value) {
-        percent = value;
-        outcome.finishReached = outcome.finishReached || value == 100;
-    });
+    FollowedUpgrade upgrade(service->upgradeSession(), Failed, &outcome);
+    QObject *receiver = upgrade.receiver();
+    QObject::connect(service, &CanService::upgradeProgress, receiver,
+        [&outcome](int value) { outcome.finishReached = outcome.finishReached || value == 100; });
     // Connected directly: stopping here stops the upgrade before the inquiry and the erase.
-    QObject::connect(service, &CanService::bootAnswersCollected, &receiver,
+    QObject::connect(service, &CanService::bootAnswersCollected, receiver,
         [&](const QList<int> &answered, const QList<int> &missing) {
             outcome.bootAnswers = answered;
             outcome.missing = missing;
@@ -79,7 +122,7 @@ ImageTransfer::Outcome ImageTransfer::overCan(CanService *service, const Firmwar
             if (mustStop) {
                 service->stopUpgrading();
                 outcome.result = Unanswered;
-                finished = true;
+                upgrade.end();
             } else if (!missing.isEmpty()) {
                 console.note(QStringLiteral("%1 did not answer the boot request: left out, %2 "
                                             "its firmware; going on with %3")
@@ -89,33 +132,24 @@ ImageTransfer::Outcome ImageTransfer::overCan(CanService *service, const Firmwar
                                      BatteryList::named(answered)));
             }
         });
-    QObject::connect(service, &CanService::newUpgradeState, &receiver,
+    QObject::connect(service, &CanService::newUpgradeState, receiver,
         [&outcome](const QString &text) { outcome.reason = clause(text); });
-    QObject::connect(service, &CanService::upgradeFinished, &receiver, [&](bool success) {
-        finished = true;
-        outcome.result = success ? Taken : Failed;
-    });
 
     const auto erasing
         = [service] { return service->upgradeState() >= CanService::US_ERASER_FLASH; };
     // Every frame of the upgrade goes through the transcript, the erase request among them.
-    QObject::connect(service, &CanService::newUpgradeData, &receiver,
+    QObject::connect(service, &CanService::newUpgradeData, receiver,
         [&] { outcome.eraseAsked = outcome.eraseAsked || erasing(); });
 
-    QElapsedTimer clock;
-    clock.start();
-    service->startUpgrading(image.s19Data, image.chkSum, image.bootVersion, expected);
-    const auto onTick = [&] {
-        if (service->upgradeState() == CanService::US_REQUEST_BOOT)
-            console.progress(QStringLiteral("flash: asking the batteries into their boot loaders"));
-        else
-            console.progress(
-                QStringLiteral("flash: sending the image over CAN, %1 %").arg(percent));
-    };
-    if (stoppedByUser(finished, erasing, QStringLiteral("every battery on the bus"), onTick,
-            &outcome, console))
-        service->stopUpgrading();
-    outcome.elapsedMs = clock.elapsed();
+    upgrade.run(
+        [&] { service->startUpgrading(image.s19Data, image.chkSum, image.bootVersion, expected); },
+        erasing, QStringLiteral("every battery on the bus"),
+        [service](int percent) {
+            return service->upgradeState() == CanService::US_REQUEST_BOOT
+                ? QStringLiteral("flash: asking the batteries into their boot loaders")
+                : QStringLiteral("flash: sending the image over CAN, %1 %").arg(percent);
+        },
+        console);
     return outcome;
 }
 
@@ -123,10 +157,7 @@ ImageTransfer::Outcome ImageTransfer::overSerial(
     const QString &port, const QByteArray &binData, Console &console)
 {
     Outcome outcome;
-    bool started = false;
-    bool finished = false;
     bool erasing = false;
-    int percent = 0;
     // The texts of the state the upgrade is in: a refusal or a timeout says why there.
     const QString moved = UartService::tr("move to next state: ");
     const QString baudChanged
@@ -135,12 +166,8 @@ ImageTransfer::Outcome ImageTransfer::overSerial(
 
     QThread thread;
     auto *service = new UartService;
-    QObject receiver;
-    QObject::connect(service, &UartService::upgradeProgress, &receiver, [&](int value) {
-        started = true;
-        percent = value;
-    });
-    QObject::connect(service, &UartService::newState, &receiver, [&](const QString &text) {
+    FollowedUpgrade upgrade(service, NotStarted, &outcome);
+    QObject::connect(service, &UartService::newState, upgrade.receiver(), [&](const QString &text) {
         if (text.startsWith(moved)) {
             texts.clear();
             erasing
@@ -148,30 +175,20 @@ ImageTransfer::Outcome ImageTransfer::overSerial(
         } else if (!text.startsWith(baudChanged))
             texts.append(clause(text));
     });
-    QObject::connect(service, &UartService::upgradeResult, &receiver, [&](bool success) {
-        finished = true;
-        outcome.result = success ? Taken : (started ? Failed : NotStarted);
-    });
     service->moveToThread(&thread);
     thread.start();
 
-    QElapsedTimer clock;
-    clock.start();
-    QMetaObject::invokeMethod(service, "startUpgrading", Qt::QueuedConnection, Q_ARG(QString, port),
-        Q_ARG(QByteArray, binData));
-    stoppedByUser(
-        finished, [&erasing] { return erasing; }, QStringLiteral("the battery on %1").arg(port),
+    // The service's stop closes the port; the texts it sent with its result are taken in then.
+    upgrade.run(
         [&] {
-            console.progress(
-                QStringLiteral("flash: sending the image over %1, %2 %").arg(port).arg(percent));
+            QMetaObject::invokeMethod(service, "startUpgrading", Qt::QueuedConnection,
+                Q_ARG(QString, port), Q_ARG(QByteArray, binData));
         },
-        &outcome, console);
-    outcome.elapsedMs = clock.elapsed();
-
-    // Closes the port; once the call returns, the texts the service sent with its result are
-    // queued here and are taken in.
-    QMetaObject::invokeMethod(service, "stopUpgrading", Qt::BlockingQueuedConnection);
-    QCoreApplication::sendPostedEvents(&receiver, QEvent::MetaCall);
+        [&erasing] { return erasing; }, QStringLiteral("the battery on %1").arg(port),
+        [&port](int percent) {
+            return QStringLiteral("flash: sending the image over %1, %2 %").arg(port).arg(percent);
+        },
+        console);
     outcome.reason = texts.join(QStringLiteral("; "));
     // The service goes with the thread's last deferred deletions.
     service->deleteLater();

@@ -21,11 +21,12 @@ class FirmwareImage;
 // those that answered the boot request; when one that must take the image (--expect) did not
 // answer after the request's tries, the upgrade is stopped there, before anything is erased.
 //
-// Both wait in the event loop (EventWait) until the upgrade ends, which its own timeouts
-// guarantee. Ctrl-C (or SIGTERM) stops it at once until the boot loader has been asked to erase
-// its flash (over serial: to prepare it for the image); from then on, stopping would leave the
-// batteries in their boot loaders with erased or half-written flash, so the first request only
-// says so, the upgrade goes on, and a second request abandons it.
+// Both follow the upgrade's progress and result alike, through its UpgradeSession, and wait in
+// the event loop (EventWait) until it ends, which its own timeouts guarantee. Ctrl-C (or
+// SIGTERM) stops it at once until the boot loader has been asked to erase its flash (over
+// serial: to prepare it for the image); from then on, stopping would leave the batteries in
+// their boot loaders with erased or half-written flash, so the first request only says so, the
+// upgrade goes on, and a second request abandons it.
 class ImageTransfer
 {
 public:

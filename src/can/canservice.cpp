@@ -1,10 +1,10 @@
 #include "canservice.h"
 
 #include "can/candevice.h"
+#include "can/canupgradesession.h"
 #include "can/clocksyncscheduler.h"
 #include "can/commandcodec.h"
 #include "can/frameinbox.h"
-#include "can/upgradesession.h"
 #include "log/frametranscript.h"
 #include "log/logger.h"
 #include "signals/batterybank.h"
@@ -28,7 +28,7 @@ bool isDeviceInRange(uint devId)
 
 // The single instance, once made, and the upgrade session start-up provides for it.
 CanService *s_instance = nullptr;
-UpgradeSession *s_providedUpgrade = nullptr;
+CanUpgradeSession *s_providedUpgrade = nullptr;
 
 } // namespace
 
@@ -48,7 +48,7 @@ CanService *CanService::instance()
     return service;
 }
 
-void CanService::provideUpgradeSession(UpgradeSession *upgrade)
+void CanService::provideUpgradeSession(CanUpgradeSession *upgrade)
 {
     if (s_instance)
         s_instance->setUpgradeSession(upgrade);
@@ -63,7 +63,7 @@ void CanService::stopWorkerThread()
     thread->wait();
 }
 
-CanService::CanService(CanDevice *device, UpgradeSession *upgrade, QObject *parent)
+CanService::CanService(CanDevice *device, CanUpgradeSession *upgrade, QObject *parent)
     : QObject(parent)
     , m_thread(new QThread(this))
     , m_device(device)
@@ -109,20 +109,20 @@ CanService::CanService(CanDevice *device, UpgradeSession *upgrade, QObject *pare
         setUpgradeSession(upgrade);
 }
 
-void CanService::setUpgradeSession(UpgradeSession *upgrade)
+void CanService::setUpgradeSession(CanUpgradeSession *upgrade)
 {
     delete m_upgrade;
     m_upgrade = upgrade;
     m_upgrade->setParent(this);
-    connect(m_upgrade, &UpgradeSession::sendFrame, this, &CanService::sendFrame);
+    connect(m_upgrade, &CanUpgradeSession::sendFrame, this, &CanService::sendFrame);
     m_upgrade->setBacklog([this] { return framesNotYetTaken(); });
-    connect(m_upgrade, &UpgradeSession::newUpgradeData, this, &CanService::newUpgradeData);
-    connect(m_upgrade, &UpgradeSession::newUpgradeState, this, &CanService::newUpgradeState);
+    connect(m_upgrade, &UpgradeSession::newData, this, &CanService::newUpgradeData);
+    connect(m_upgrade, &UpgradeSession::newState, this, &CanService::newUpgradeState);
     connect(m_upgrade, &UpgradeSession::upgradeProgress, this, &CanService::upgradeProgress);
-    connect(m_upgrade, &UpgradeSession::upgradeFinished, this, &CanService::upgradeFinished);
-    connect(
-        m_upgrade, &UpgradeSession::bootAnswersCollected, this, &CanService::bootAnswersCollected);
-    connect(m_upgrade, &UpgradeSession::leftInBootLoaders, this, &CanService::leftInBootLoaders);
+    connect(m_upgrade, &UpgradeSession::upgradeResult, this, &CanService::upgradeFinished);
+    connect(m_upgrade, &CanUpgradeSession::bootAnswersCollected, this,
+        &CanService::bootAnswersCollected);
+    connect(m_upgrade, &CanUpgradeSession::leftInBootLoaders, this, &CanService::leftInBootLoaders);
 }
 
 CanService::~CanService()
@@ -427,6 +427,11 @@ QList<int> CanService::onlineDevices()
 int CanService::upgradeFramesPerSecond() const
 {
     return m_upgrade ? m_upgrade->dataFramesPerSecond() : 0;
+}
+
+UpgradeSession *CanService::upgradeSession() const
+{
+    return m_upgrade;
 }
 
 void CanService::stopUpgrading()

@@ -18,6 +18,7 @@
 #include <atomic>
 
 class CanDevice;
+class CanUpgradeSession;
 class ClockSyncScheduler;
 class FrameInbox;
 class QThread;
@@ -31,7 +32,7 @@ class UpgradeSession;
 //   DeviceRecordTable   the last replies of each battery, in its DeviceRecord
 //   HistoryAssembler    history event records from their twelve frames, one per battery
 //   ClockSyncScheduler  the clock of every battery that comes (back) online set to the PC's
-//   UpgradeSession      the firmware upgrade over CAN, handed to the service at start-up (the
+//   CanUpgradeSession   the firmware upgrade over CAN, handed to the service at start-up (the
 //                       program's is CanUpgrade of upgrade/); the service forwards its upgrade
 //                       methods and tick to it, passes its signals on and carries its frames
 //   FrameTranscript     the Send and Recv lines of the log (log/)
@@ -95,7 +96,7 @@ public:
     // The upgrade session of the process-wide service, which takes it over (it must have no
     // parent): kept for instance()'s first call, or handed to the service at once when it
     // exists. Start-up calls it before anything asks for the service.
-    static void provideUpgradeSession(UpgradeSession *upgrade);
+    static void provideUpgradeSession(CanUpgradeSession *upgrade);
 
     // A service around the given adapter object, which it takes over: the adapter must have no
     // parent; it is moved into the service's worker thread and deleted when that thread ends.
@@ -103,7 +104,7 @@ public:
     // upgrade: the session the upgrade methods go to, taken over like the adapter; without one
     // nothing is upgraded (startUpgrading() returns -1) and the state stays US_IDLE.
     explicit CanService(
-        CanDevice *device, UpgradeSession *upgrade = nullptr, QObject *parent = nullptr);
+        CanDevice *device, CanUpgradeSession *upgrade = nullptr, QObject *parent = nullptr);
     // Stops the worker thread and with it the adapter. Must not be called while one of the
     // service's own operations is waiting.
     ~CanService() override;
@@ -159,9 +160,9 @@ public:
     // signal store and the service have seen it: for those who want them all (connect directly).
     FrameInbox *inbox() const { return m_inbox; }
 
-    // Firmware upgrade over CAN (see UpgradeSession): s19Data holds the image's S1/S2/S3/S5 lines
-    // with their line ends, chkSum their signed byte sum, bootVersion the identification the
-    // boot loader must answer with (its first 5 bytes). A start while an upgrade runs begins
+    // Firmware upgrade over CAN (see CanUpgradeSession): s19Data holds the image's S1/S2/S3/S5
+    // lines with their line ends, chkSum their signed byte sum, bootVersion the identification
+    // the boot loader must answer with (its first 5 bytes). A start while an upgrade runs begins
     // anew. Progress, transcript, failure texts and the result come as the signals below. While
     // the state is not US_IDLE, the clock, string and parameter reads are refused with
     // Upgrading. The batteries expected to answer the boot request are those online now
@@ -174,6 +175,9 @@ public:
     UpgradeState upgradeState() const;
     // The pace the upgrade's data step keeps now, frames a second (0 without a session).
     int upgradeFramesPerSecond() const;
+    // The session the upgrade methods go to (nullptr without one), for a caller that follows
+    // its progress and result through the interface, as over any other transport.
+    UpgradeSession *upgradeSession() const;
     // The batteries the signal store has heard and holds online, in ascending order.
     static QList<int> onlineDevices();
 
@@ -227,7 +231,7 @@ private:
     // object goes away.
     static void stopWorkerThread();
     bool isUpgrading() const { return upgradeState() != US_IDLE; }
-    void setUpgradeSession(UpgradeSession *upgrade);
+    void setUpgradeSession(CanUpgradeSession *upgrade);
 
     DeviceRecordTable m_records;
     QThread *m_thread = nullptr;
@@ -242,7 +246,7 @@ private:
     QsLogging::LogThrottle m_recvLog { RecvLinesPerSecond, RecvLinesInAllPerSecond };
     ClockSyncScheduler *m_clockSync = nullptr;
 
-    UpgradeSession *m_upgrade = nullptr;
+    CanUpgradeSession *m_upgrade = nullptr;
     // Counted up by sendFrame(), down in the adapter's thread after each write.
     std::atomic<int> m_framesNotYetTaken { 0 };
 };

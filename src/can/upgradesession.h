@@ -1,22 +1,18 @@
 #pragma once
 
-#include <QByteArray>
-#include <QList>
 #include <QObject>
 #include <QString>
-#include <QStringList>
 
-#include <functional>
-
-// A firmware upgrade session over the CAN bus, as the CAN service sees one: something it can
-// start with an image and stop, that is in some step (0 while idle), and that reports progress,
-// transcript lines, state texts and its result through the signals below, which the service
-// passes on as its own. The service is the session's transport: frames go out through
-// sendFrame(), every frame received comes in through hear() and the upgrade's answers through
-// takeAnswer(). How an upgrade works (its steps, frames and texts) is the session's business;
-// the program's is CanUpgrade (upgrade/), handed to the service at start-up.
+// A firmware upgrade session, whatever carries it: something that, once started, steps through
+// an upgrade until it ends, and reports progress, transcript lines, state texts and its result
+// through the signals below. Each transport starts its session with inputs of its own (the CAN
+// one an S-record image and the batteries expected, CanUpgradeSession; the serial one a port and
+// a raw image, UartService), so starting is not part of this interface; following and stopping
+// one is, so that a caller may do both without knowing the transport.
 //
-// Threads: GUI thread only, like the service.
+// Threads: a session lives in one thread (the CAN one in the GUI thread, the serial one in a
+// worker thread of its own) and is called there only; stop() is a slot so that it can be invoked
+// by name, queued, from another. The signals may be received in any thread, queued.
 class UpgradeSession : public QObject
 {
     Q_OBJECT
@@ -24,41 +20,21 @@ class UpgradeSession : public QObject
 public:
     using QObject::QObject;
 
-    // Starts, or starts again from the beginning, with these inputs (the image's S-record lines
-    // with their line ends, their signed byte sum and the boot version; the batteries expected
-    // to answer); 0.
-    virtual int start(const QStringList &s19Data, uint chkSum, const QByteArray &bootVersion,
-        const QList<int> &expected)
-        = 0;
-    // Back to idle without a word.
-    virtual void stop() = 0;
-    // The step the session is in; 0 while idle.
+    // The step the session is in; 0 while idle. Read in the session's own thread.
     virtual int step() const = 0;
-    // The pace of the session's data frames now, frames a second.
-    virtual int dataFramesPerSecond() = 0;
-    // The session's tick.
-    virtual void tick() = 0;
 
-    // The transport. How many frames sent are still on their way to the adapter.
-    virtual void setBacklog(std::function<int()> backlog) = 0;
-    // The bus was opened with this bit rate.
-    virtual void setBusBitRate(int bitsPerSecond) = 0;
-    // Every frame received (29-bit identifier, 8 data bytes).
-    virtual void hear(quint32 id, const QByteArray &data) = 0;
-    // A frame from a battery numbered below 28: true when it is one of the session's answers,
-    // which nothing else is to look at, whether the session uses it or not.
-    virtual bool takeAnswer(quint32 id, const QByteArray &data) = 0;
-    // The adapter could not send a frame.
-    virtual void transmitFailed(quint32 id, const QByteArray &data) = 0;
-    // The bus is being closed.
-    virtual void busClosed() = 0;
+public slots:
+    // Back to idle without a word: no result, no text.
+    virtual void stop() = 0;
 
 signals:
-    void sendFrame(ulong id, QByteArray data);
-    void newUpgradeData(QString data);
-    void newUpgradeState(QString state);
+    // One transcript line per frame sent or received.
+    void newData(QString data);
+    // A state, progress or failure text.
+    void newState(QString state);
+    // 0 to 100.
     void upgradeProgress(int value);
-    void upgradeFinished(bool success);
-    void bootAnswersCollected(QList<int> answered, QList<int> missing);
-    void leftInBootLoaders(QList<int> devIds);
+    // Whenever a started session ends, unless by stop(); true only when the boot loader took the
+    // whole image.
+    void upgradeResult(bool success);
 };

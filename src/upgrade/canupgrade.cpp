@@ -34,7 +34,7 @@ const char *badAnswerMessage(CanUpgrade::UpgradeState state)
 } // namespace
 
 CanUpgrade::CanUpgrade(QObject *parent)
-    : UpgradeSession(parent)
+    : CanUpgradeSession(parent)
     , m_timer(new QTimer(this))
     , m_pacer(MaxDataFramesPerSecond, DataBurstFrames)
 {
@@ -177,7 +177,7 @@ void CanUpgrade::tick()
 void CanUpgrade::sendStepFrame(quint32 id, const QByteArray &data)
 {
     emit sendFrame(id, data);
-    emit newUpgradeData(FrameTranscript::sendLine(id, data));
+    emit newData(FrameTranscript::sendLine(id, data));
 }
 
 void CanUpgrade::sendNextLine()
@@ -265,7 +265,7 @@ void CanUpgrade::processAnswer(quint32 id, const QByteArray &data)
     const bool lateRefusal = step == US_SEND_DATA && m_state > step && !good;
     if (step != m_state && !lateRefusal)
         return;
-    emit newUpgradeData(FrameTranscript::recvLine(id, data));
+    emit newData(FrameTranscript::recvLine(id, data));
 
     if (!good) {
         failAt(step);
@@ -294,7 +294,7 @@ void CanUpgrade::moveToNextUpgradeState(bool ok)
     if (m_state == US_UPGRADE_FINISH) {
         m_state = US_IDLE;
         emit upgradeProgress(100);
-        emit upgradeFinished(true);
+        emit upgradeResult(true);
         return;
     }
     resetCounters();
@@ -318,8 +318,8 @@ void CanUpgrade::fail(const QString &text)
     resetCounters();
     // The next tick stops the timer.
     m_state = US_IDLE;
-    emit upgradeFinished(false);
-    emit newUpgradeState(text);
+    emit upgradeResult(false);
+    emit newState(text);
     if (!inBootLoaders.isEmpty())
         emit leftInBootLoaders(inBootLoaders);
 }

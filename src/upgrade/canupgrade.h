@@ -4,7 +4,7 @@
 #include "canbootframe.h"
 #include "framepacer.h"
 
-#include "can/upgradesession.h"
+#include "can/canupgradesession.h"
 
 #include <QByteArray>
 #include <QList>
@@ -57,13 +57,14 @@ class QTimer;
 // answered the boot request are named through leftInBootLoaders(): they wait there, whatever
 // step they were cut off in, and an upgrade sent again starts them over.
 //
-// The CAN service is handed one at start-up (UpgradeSession), forwards its own upgrade methods
-// and its tick slot to it and passes on the signals as its own: the firmware page and the log
-// reader see the service, so the state keys are those of the service's UpgradeState and the
-// log lines name the service's methods.
+// The CAN service is handed one at start-up (CanUpgradeSession), forwards its own upgrade methods
+// and its tick slot to it and passes on the signals as its own (newData, newState and
+// upgradeResult as newUpgradeData, newUpgradeState and upgradeFinished): the firmware page and
+// the log reader see the service, so the state keys are those of the service's UpgradeState and
+// the log lines name the service's methods.
 //
 // Threads: GUI thread only, like the service.
-class CanUpgrade : public UpgradeSession
+class CanUpgrade : public CanUpgradeSession
 {
     Q_OBJECT
 
@@ -138,7 +139,7 @@ public:
     void transmitFailed(quint32 id, const QByteArray &data) override;
     void busClosed() override;
 
-    // Signals (UpgradeSession): bootAnswersCollected() when the boot request's answers are in
+    // Signals (CanUpgradeSession): bootAnswersCollected() when the boot request's answers are in
     // (see the class comment), answered and missing (expected but silent) each in ascending
     // order, a directly connected receiver may stop() there; leftInBootLoaders() after a
     // failure, the batteries that answered the boot request, now in their boot loaders.

@@ -7,7 +7,7 @@
 #include <QTimer>
 
 UartService::UartService(QObject *parent)
-    : QObject(parent)
+    : UpgradeSession(parent)
 {
     qRegisterMetaType<UartService::UpgradeState>("UartService::UpgradeState");
     m_timer = new QTimer(this);

@@ -3,8 +3,9 @@
 #include "uartframe.h"
 #include "uartimage.h"
 
+#include "can/upgradesession.h"
+
 #include <QByteArray>
-#include <QObject>
 #include <QSerialPort>
 #include <QString>
 
@@ -25,10 +26,17 @@ class QTimer;
 // the one case where a block travels twice, as the boot loader takes the CRC only after an
 // end frame.
 //
+// An upgrade session (UpgradeSession) over the serial port: startUpgrading() starts it with the
+// port and the image, stop() is stopUpgrading() and step() the state. Its signals: newData() a
+// "<hh:mm:ss:zzz> Send: <hex>" or "... Recv: <hex>" line for every chunk written or read;
+// newState() the progress and failure texts for the page's log pane; upgradeResult() whenever a
+// started upgrade stops, true only after the boot loader accepted the CRC.
+//
 // Threads: the service is built without a parent and moved to a worker thread of its own before
-// any call; startUpgrading() and stopUpgrading() are then invoked by name, queued, and every
-// slot, the timer and the port run in that thread. The four signals reach the page queued.
-class UartService : public QObject
+// any call; startUpgrading() and stopUpgrading() (or stop()) are then invoked by name, queued,
+// and every slot, the timer and the port run in that thread. The four signals reach the page
+// queued.
+class UartService : public UpgradeSession
 {
     Q_OBJECT
 
@@ -62,6 +70,7 @@ public:
 
     // Worker thread only, like everything below.
     UpgradeState state() const { return m_state; }
+    int step() const override { return m_state; }
     // Test seam: the two waits in ticks, so that tests need not sit through the second after
     // the request or the 20 s timeout. Call before startUpgrading(), in the thread the service
     // lives in. The program keeps BaudSwitchTicks and ReplyTimeoutTicks.
@@ -71,15 +80,7 @@ public:
 public slots:
     void startUpgrading(QString comPort, QByteArray binData);
     void stopUpgrading();
-
-signals:
-    // "<hh:mm:ss:zzz> Send: <hex>" or "... Recv: <hex>" for every chunk written or read.
-    void newData(QString data);
-    // Progress and failure texts for the page's log pane.
-    void newState(QString state);
-    void upgradeProgress(int precent);
-    // Whenever a started upgrade stops; true only after the boot loader accepted the CRC.
-    void upgradeResult(bool success);
+    void stop() override { stopUpgrading(); }
 
 private slots:
     void OnReadyRead();

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "can/upgradesession.h"
+#include "can/canupgradesession.h"
 
 // An upgrade session for the CAN service's own tests, which do not link the upgrade: it does
 // nothing but keep its step. start() puts it in step 1 and stop() back to 0 (idle); every
 // other call is ignored, and it takes no answer.
 //
 //   CanService service(new CanDevice(bus), new FakeUpgradeSession);
-class FakeUpgradeSession : public UpgradeSession
+class FakeUpgradeSession : public CanUpgradeSession
 {
 public:
     int start(const QStringList &, uint, const QByteArray &, const QList<int> &) override
