@@ -3,6 +3,8 @@
 #include "bus/bussession.h"
 #include "mqtt/brokerlink.h"
 
+#include "can/canservice.h"
+#include "can/frameinbox.h"
 #include "signals/signalindex.h"
 #include "signals/signalvalues.h"
 
@@ -38,6 +40,7 @@ MqttGateway::MqttGateway(
 
 void MqttGateway::start(bool publishing)
 {
+    m_session.service()->inbox()->setBatchInterval(FrameBatchMs);
     m_clock.start();
     m_lifeTimer.start();
     if (publishing)

@@ -36,6 +36,10 @@ public:
     static constexpr int LifeCheckMs = 250;
     // A battery that did not tell who it is is asked again after this.
     static constexpr int IdentityRetryMs = 30000;
+    // The frames heard are taken in batches this often once the gateway runs, rather than one
+    // batch per poll of the adapter: a busy bus wakes the main thread a few times less often, and
+    // a reply still comes well within its wait's first cycle (ReplyWaiter::CycleMs).
+    static constexpr int FrameBatchMs = 20;
 
     struct Options
     {

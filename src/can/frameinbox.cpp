@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 #include <QMutexLocker>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstring>
@@ -38,10 +39,32 @@ void FrameInbox::put(ulong id, const QByteArray &data, ulong timeStamp)
 
     QMutexLocker locker(&m_mutex);
     m_incoming.append(frame);
-    if (m_deliveryPosted)
+    postDelivery();
+}
+
+void FrameInbox::postDelivery()
+{
+    if (m_deliveryPosted || m_paced || m_incoming.isEmpty())
         return;
     m_deliveryPosted = true;
     QMetaObject::invokeMethod(this, &FrameInbox::deliver, Qt::QueuedConnection);
+}
+
+void FrameInbox::setBatchInterval(int intervalMs)
+{
+    if (!m_batchTimer) {
+        m_batchTimer = new QTimer(this);
+        connect(m_batchTimer, &QTimer::timeout, this, &FrameInbox::deliver);
+    }
+    QMutexLocker locker(&m_mutex);
+    m_paced = intervalMs > 0;
+    if (m_paced) {
+        m_batchTimer->start(intervalMs);
+        return;
+    }
+    m_batchTimer->stop();
+    // What the timer had not taken yet goes as a posted batch.
+    postDelivery();
 }
 
 void FrameInbox::deliver()
@@ -72,8 +95,5 @@ void FrameInbox::deliver()
     // events posted meanwhile do: taking them now could keep a window that falls behind from
     // ever serving its timers and clicks.
     QMutexLocker locker(&m_mutex);
-    if (!m_incoming.isEmpty() && !m_deliveryPosted) {
-        m_deliveryPosted = true;
-        QMetaObject::invokeMethod(this, &FrameInbox::deliver, Qt::QueuedConnection);
-    }
+    postDelivery();
 }

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QVector>
 
+class QTimer;
+
 // Carries the frames the adapter receives in the CAN worker thread over to the thread the inbox
 // lives in (the GUI thread), in the order they came.
 //
@@ -22,6 +24,10 @@
 // A slot of frameArrived() may run a local event loop (a command waiting for its reply); the
 // frames that come meanwhile are delivered inside that loop, after the rest of the current
 // batch, so the order still holds.
+//
+// A listener on a clock of its own may have the batches paced instead (setBatchInterval()): a
+// timer of the inbox's thread then takes what came since its last turn, and put() posts nothing.
+// At a busy bus's pace of a batch every poll, that thread wakes a few times less often.
 class FrameInbox : public QObject
 {
     Q_OBJECT
@@ -37,6 +43,9 @@ public:
 
     // From any thread: queues the frame (its first MaxDataLength data bytes) for delivery.
     void put(ulong id, const QByteArray &data, ulong timeStamp);
+    // From now on, the frames come in batches every intervalMs, or with a posted call per batch
+    // again for 0 (as at first). In the inbox's thread.
+    void setBatchInterval(int intervalMs);
 
 signals:
     // In the inbox's thread, once per frame put, in the order they were put.
@@ -52,12 +61,18 @@ private:
     };
 
     void deliver();
+    // Posts a call of deliver() when frames wait and none is posted, unless a timer takes them.
+    // Under the lock.
+    void postDelivery();
 
     QMutex m_mutex;
     // Filled by put(), under the lock.
     QVector<Frame> m_incoming;
     // Whether a delivery is posted that has not taken m_incoming yet; under the lock.
     bool m_deliveryPosted = false;
+    // Whether a timer takes the batches (setBatchInterval()); under the lock.
+    bool m_paced = false;
+    QTimer *m_batchTimer = nullptr;
     // The batch being delivered, and the next frame of it to deliver; the inbox's thread only.
     QVector<Frame> m_batch;
     int m_next = 0;

@@ -12,6 +12,7 @@ class TestFrameInbox : public QObject
 private slots:
     void aBacklogFromAnotherThreadIsOnePostedCall();
     void aSlotsEventLoopGoesOnWithTheSameBatch();
+    void pacedBatchesComeOnTheTimerAlone();
 };
 
 namespace {
@@ -76,6 +77,33 @@ void TestFrameInbox::aSlotsEventLoopGoesOnWithTheSameBatch()
     inbox.put(2, QByteArray(8, '\0'), 0);
     QTRY_COMPARE(spy.count(), 3);
     QCOMPARE(arrivedIds(spy), (QList<ulong> { 1, 2, 3 }));
+}
+
+// Paced, frames from another thread post nothing: the timer takes them, in order. Unpaced again,
+// what the timer left goes at once as a posted batch.
+void TestFrameInbox::pacedBatchesComeOnTheTimerAlone()
+{
+    FrameInbox inbox;
+    CallCounter counter;
+    inbox.installEventFilter(&counter);
+    QSignalSpy spy(&inbox, &FrameInbox::frameArrived);
+    inbox.setBatchInterval(20);
+    std::thread([&inbox] {
+        for (ulong id = 0; id < 100; ++id)
+            inbox.put(id, QByteArray(8, '\0'), 0);
+    }).join();
+    QTRY_COMPARE(spy.count(), 100);
+    QCOMPARE(arrivedIds(spy).mid(98), (QList<ulong> { 98, 99 }));
+    QCOMPARE(counter.calls, 0);
+
+    // Set long enough that only the posted call can deliver within the wait.
+    inbox.setBatchInterval(60 * 60 * 1000);
+    inbox.put(100, QByteArray(8, '\0'), 0);
+    QCoreApplication::processEvents();
+    QCOMPARE(spy.count(), 100);
+    inbox.setBatchInterval(0);
+    QTRY_COMPARE(spy.count(), 101);
+    QCOMPARE(counter.calls, 1);
 }
 
 QTEST_MAIN(TestFrameInbox)
