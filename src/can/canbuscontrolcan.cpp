@@ -63,6 +63,7 @@ std::uint32_t CanBusControlCan::openDevice(
         [this](QCanBusDevice::CanBusError error) { onErrorOccurred(error); });
     QObject::connect(device, &QCanBusDevice::stateChanged, device,
         [this](QCanBusDevice::CanBusDeviceState state) { onStateChanged(state); });
+    QObject::connect(device, &QCanBusDevice::framesReceived, device, [this] { announce(); });
 
     if (!device->connectDevice() || !waitForConnected()) {
         QString why
@@ -262,6 +263,18 @@ void CanBusControlCan::destroyDevice()
     m_device.reset();
 }
 
+bool CanBusControlCan::announceArrivals(std::function<void()> arrived)
+{
+    m_arrived = std::move(arrived);
+    return true;
+}
+
+void CanBusControlCan::announce()
+{
+    if (m_arrived)
+        m_arrived();
+}
+
 void CanBusControlCan::onErrorOccurred(QCanBusDevice::CanBusError error)
 {
     m_errorCode |= errorBitFor(error);
@@ -271,6 +284,7 @@ void CanBusControlCan::onErrorOccurred(QCanBusDevice::CanBusError error)
         QLOG_DEBUG() << "CanBusControlCan: CAN bus error:" << m_device->errorString()
                      << QsLogging::DroppedLines { held };
     }
+    announce();
 }
 
 void CanBusControlCan::onStateChanged(QCanBusDevice::CanBusDeviceState state)
@@ -281,6 +295,7 @@ void CanBusControlCan::onStateChanged(QCanBusDevice::CanBusDeviceState state)
         m_errorCode |= ConnectionErrorBit;
         QLOG_WARN() << "CanBusControlCan: lost the connection to the CAN bus"
                     << m_config.description();
+        announce();
     }
 }
 

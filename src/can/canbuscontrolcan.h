@@ -30,6 +30,8 @@ class QEventLoop;
 //   zero-filled beyond the received bytes; TimeStamp is the frame's own time (or the time since
 //   opening when the plugin gives none) in the vendor's unit of 100 us, wrapping at 32 bits.
 // - readErrInfo reports the error bits below collected since the last read, then clears them.
+// - announceArrivals: the device's framesReceived() and errors are announced as they come, so
+//   that the program reads the bus when something is there rather than on a timer.
 //
 // Threads: the bus device is created inside openDevice, so it lives in the thread that opens
 // (CanDevice's worker thread); every operation must come from that thread. openDevice runs a
@@ -81,6 +83,7 @@ public:
         std::uint32_t channel, VCI_ERR_INFO *errorInfo) override;
 
     QString description() const override;
+    bool announceArrivals(std::function<void()> arrived) override;
 
 private:
     bool isOpen(std::uint32_t deviceType, std::uint32_t deviceIndex) const;
@@ -89,6 +92,8 @@ private:
     bool isConnected() const;
     bool waitForConnected();
     void destroyDevice();
+    // Tells the device that frames or errors wait (announceArrivals()).
+    void announce();
     void onErrorOccurred(QCanBusDevice::CanBusError error);
     void onStateChanged(QCanBusDevice::CanBusDeviceState state);
     std::uint32_t adapterTime(const QCanBusFrame &frame) const;
@@ -104,6 +109,7 @@ private:
     QEventLoop *m_connectLoop = nullptr; // while openDevice waits
     bool m_connectAborted = false;
     std::uint32_t m_errorCode = 0;
+    std::function<void()> m_arrived;
     QsLogging::LogThrottle m_errorLog;
     QElapsedTimer m_sinceOpen;
 };

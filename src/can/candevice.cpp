@@ -126,12 +126,17 @@ int CanDevice::open(int canTypeId, int canId, bool isExtern, int canChannel, int
     m_baud = baud;
     if (init() < 0)
         return -1;
-    m_pollTimer->start();
+    const bool announced = m_api->announceArrivals([this] { takeArrivals(); });
+    m_pollTimer->start(announced ? AnnouncedPollIntervalMs : PollIntervalMs);
+    // What came while the adapter was being opened was not announced to anyone.
+    if (announced)
+        takeArrivals();
     return 0;
 }
 
 void CanDevice::close()
 {
+    m_api->announceArrivals({});
     if (m_initRunning)
         m_closedDuringInit = true;
     if (m_open)
@@ -282,10 +287,21 @@ void CanDevice::writeData(ulong id, QByteArray data)
 
 void CanDevice::OnTimeout()
 {
+    poll();
+}
+
+void CanDevice::takeArrivals()
+{
+    // No poll follows soon to take what is left.
+    while (poll() == ReceiveBufferFrames) { }
+}
+
+int CanDevice::poll()
+{
     // A failed re-initialisation leaves the timer running but may leave the adapter closed;
     // asking a closed adapter for frames would only produce error reports.
     if (!m_open || m_initRunning)
-        return;
+        return 0;
 
     const auto type = static_cast<std::uint32_t>(m_deviceType);
     const auto index = static_cast<std::uint32_t>(m_deviceIndex);
@@ -305,19 +321,20 @@ void CanDevice::OnTimeout()
                 QByteArray(reinterpret_cast<const char *>(frame.Data), MaxDataLength),
                 frame.TimeStamp);
         }
-        return;
+        return count;
     }
 
     VCI_ERR_INFO errorInfo {};
     m_api->readErrInfo(type, index, channel, &errorInfo);
     reportAdapterError(errorInfo.ErrCode);
+    return 0;
 }
 
 void CanDevice::reportAdapterError(std::uint32_t errorCode)
 {
-    // The poll runs every 5 ms: one line when an error appears or changes, one when it has been
-    // gone for ErrorClearedAfterMs. The adapter is not reset here; the next failing transmission
-    // does that.
+    // The poll runs every 5 ms (or at each announcement): one line when an error appears or
+    // changes, one when it has been gone for ErrorClearedAfterMs. The adapter is not reset here;
+    // the next failing transmission does that.
     if (errorCode == 0) {
         if (m_loggedErrorCode != 0 && m_errorSeenAt.elapsed() >= ErrorClearedAfterMs) {
             QLOG_INFO() << "CanDevice::OnTimeout: read error" << m_loggedErrorCode << "cleared.";

@@ -18,6 +18,12 @@ class QTimer;
 // that does not reach the bus, refused or given to a closed adapter, is reported through
 // transmitFailed().
 //
+// A provider that announces what arrives (the CAN-bus substitute, ControlCanApi::
+// announceArrivals()) is read at each announcement instead, everything it holds, and polled
+// only every AnnouncedPollIntervalMs for its error state. A poll every 5 ms wakes the worker
+// thread 200 times a second whether or not a frame came, which is a large part of what an open
+// bus costs the program; the vendor's library gives the poll no alternative.
+//
 // Threads: made in the GUI thread, then moved to the CAN worker thread; from then on every
 // slot, the poll timer and every ControlCAN call run in the worker thread. Other threads reach
 // it only through queued meta-calls by slot name (open and close blocking, writeData queued),
@@ -38,6 +44,7 @@ public:
     // An adapter error counts as cleared once the adapter has reported none for this long, so
     // that an error that comes and goes between polls is not logged on every poll.
     static constexpr int ErrorClearedAfterMs = 1000;
+    static constexpr int AnnouncedPollIntervalMs = ErrorClearedAfterMs;
 
     explicit CanDevice(QObject *parent = nullptr);
     // A null api means the factory's choice.
@@ -88,6 +95,11 @@ private:
     int init();
     int openAndStartAdapter();
     void closeAdapter();
+    // One read of the adapter: the frames it holds, up to ReceiveBufferFrames, handed on, or,
+    // when there are none, its error state looked at. The frames handed on.
+    int poll();
+    // Reads until the adapter holds no more frames (an announcement).
+    void takeArrivals();
     void reportAdapterError(std::uint32_t errorCode);
 
     std::shared_ptr<ControlCanApi> m_api;

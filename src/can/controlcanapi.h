@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // The nine ControlCAN operations CanDevice needs, behind one seam so that the vendor library,
 // the CAN-bus substitute and test fakes are interchangeable. Arguments and results follow the
 // vendor's C functions one to one (see controlcan.h): device type, device index, channel where
@@ -45,4 +47,10 @@ public:
 
     // Which adapter this is, for the log: the library's file, or the bus the substitute uses.
     virtual QString description() const = 0;
+
+    // A provider that learns when frames or errors arrive may call `arrived` then, from the
+    // thread it is used in, and answer true; the device then reads it at each call instead of
+    // polling it every few milliseconds. The vendor's library cannot (false). A later call
+    // replaces the callback; an empty one ends the calls.
+    virtual bool announceArrivals(std::function<void()> arrived);
 };

@@ -168,6 +168,7 @@ private slots:
     void canDeviceLogsALostConnectionOnce();
     void twoCanDevicesExchangeFrames_data();
     void twoCanDevicesExchangeFrames();
+    void aBurstIsTakenWholeWhenItArrives();
 
 private:
     // Lets frames flow from the second program until the given receivers have each seen one:
@@ -595,6 +596,32 @@ void TestCanBusControlCan::twoCanDevicesExchangeFrames()
     // Closed, then destroyed where they live, like their bus devices (tearDown).
     for (CanDevice *device : { deviceA, deviceB })
         QVERIFY(QMetaObject::invokeMethod(device, "close", blocking));
+}
+
+// The substitute announces what arrives: a burst larger than one read of the adapter is taken
+// whole as it comes, not a read's worth at each poll, which comes only once a second then.
+void TestCanBusControlCan::aBurstIsTakenWholeWhenItArrives()
+{
+    CanDevice device(std::make_shared<CanBusControlCan>(busConfig()));
+    bool heard = false;
+    QList<ulong> ids;
+    connect(&device, &CanDevice::newData, this, [&](ulong id) {
+        heard = true;
+        if (id != ProbeId)
+            ids.append(id);
+    });
+    QCOMPARE(device.open(AdapterType::UsbCan2, 0, true, 0, 250), 0);
+    QVERIFY(settle([&heard] { return heard; }));
+
+    constexpr int Burst = 5 * CanDevice::ReceiveBufferFrames / 2;
+    QList<ulong> sent;
+    for (int i = 0; i < Burst; ++i) {
+        sent.append(0x18000000ul + ulong(i));
+        QVERIFY(m_peer->writeFrame(makeFrame(quint32(sent.last()), QByteArray(8, char(i)))));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(ids.size(), Burst, CanDevice::AnnouncedPollIntervalMs / 2);
+    QCOMPARE(ids, sent);
+    device.close();
 }
 
 QTEST_GUILESS_MAIN(TestCanBusControlCan)
