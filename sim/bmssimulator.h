@@ -3,8 +3,6 @@
 #include "buscapacity.h"
 #include "simoptions.h"
 
-#include "can/candevice.h"
-
 #include <QCanBusFrame>
 #include <QElapsedTimer>
 #include <QHash>
@@ -59,12 +57,11 @@ private:
     // The bus model's node of the host, the batteries' nodes following in m_batteries' order.
     static constexpr int HostNode = 0;
     // The batteries' frames that the bus model carried go to the virtual bus together, at most
-    // this long after the first of them. Every write to the virtual bus travels as a segment of
+    // this long after the first of them, as a USB adapter hands its host what it buffered in
+    // batches, some milliseconds apart. Every write to the virtual bus travels as a segment of
     // its own and wakes every program listening: frame by frame, 28 batteries would wake each
-    // listener about 800 times a second, a cost no real adapter imposes, as the program reads
-    // the frames its adapter buffered once per poll. The bus model's timing is untouched; a
-    // frame arrives at most one poll period late, as it may wait that long in an adapter.
-    static constexpr int DeliveryMs = CanDevice::PollIntervalMs;
+    // listener about 800 times a second. The bus model's timing is untouched.
+    static constexpr int DeliveryMs = 10;
 
     void addBattery(int devId);
     void send(SimBattery *battery, quint32 id, const QByteArray &data);
