@@ -130,8 +130,12 @@ void TestE2eRecords::damagedAndCutShortReadOutKeepsWhatCame()
     // The battery goes quiet after 15 records; three seconds later the read-out is stalled.
     QTRY_COMPARE_WITH_TIMEOUT(readout->state(), HistoryReadout::Stalled, 10000);
     QCOMPARE(readout->receivedCount() + readout->droppedCount(), CutAfter);
-    QCOMPARE(
-        m_capture->count(QStringLiteral("check sum error for slave: 2 ")), readout->droppedCount());
+    // One line a damaged record, but no more than the log's bound for the reason in the second
+    // the records come in: half of 15 records damaged at random is more than 10 one time in 17.
+    const int checksumLines = m_capture->count(QStringLiteral("check sum error for slave: 2 "));
+    QVERIFY(checksumLines <= readout->droppedCount());
+    QVERIFY(checksumLines
+        >= qMin(readout->droppedCount(), HistoryReadout::DropLinesPerReasonPerSecond));
     QCOMPARE(m_capture->count(QStringLiteral("HistoryEventModel::OnTransferIdle: no record")), 1);
     QString expected = QStringLiteral("The BMS stopped sending after %1 of %2 events.")
                            .arg(readout->receivedCount())
