@@ -53,6 +53,8 @@ public:
     }
 
     QObject *receiver() { return &m_receiver; }
+    // The last progress value.
+    int percent() const { return m_percent; }
     // Ends the wait without a result: the caller has stopped the session and set the outcome.
     void end() { m_ended = true; }
 
@@ -110,8 +112,6 @@ ImageTransfer::Outcome ImageTransfer::overCan(CanService *service, const Firmwar
     Outcome outcome;
     FollowedUpgrade upgrade(service->upgradeSession(), Failed, &outcome);
     QObject *receiver = upgrade.receiver();
-    QObject::connect(service, &CanService::upgradeProgress, receiver,
-        [&outcome](int value) { outcome.finishReached = outcome.finishReached || value == 100; });
     // Connected directly: stopping here stops the upgrade before the inquiry and the erase.
     QObject::connect(service, &CanService::bootAnswersCollected, receiver,
         [&](const QList<int> &answered, const QList<int> &missing) {
@@ -150,6 +150,8 @@ ImageTransfer::Outcome ImageTransfer::overCan(CanService *service, const Firmwar
                 : QStringLiteral("flash: sending the image over CAN, %1 %").arg(percent);
         },
         console);
+    // The progress reaches 100 when the finish step begins, and only then.
+    outcome.finishReached = upgrade.percent() == 100;
     return outcome;
 }
 

@@ -5,10 +5,15 @@
 #include "cli/exitstatus.h"
 #include "cli/idlist.h"
 
+#include "signals/batterybank.h"
+
 BusCommandLine::BusCommandLine(const QString &name, const QString &description)
     : m_name(name)
     , m_parser(name, description)
     , m_idsOption(QStringLiteral("ids"))
+    , m_idOption(QStringLiteral("id"),
+          QStringLiteral("The battery, 0 to %1.").arg(BatteryBank::MaxDeviceId),
+          QStringLiteral("n"))
     , m_jsonOption(QStringLiteral("json"))
 { }
 
@@ -21,6 +26,19 @@ void BusCommandLine::addIdsOption(const QString &purpose)
         QStringLiteral("list"));
     m_parser.addOption(m_idsOption);
     m_hasIds = true;
+}
+
+void BusCommandLine::addIdOption()
+{
+    m_parser.addOption(m_idOption);
+}
+
+int BusCommandLine::readId(Console &console, int *devId)
+{
+    QString error;
+    if (!IdList::parseOne(m_parser.value(m_idOption), devId, &error))
+        return m_parser.usageError(console, error);
+    return -1;
 }
 
 void BusCommandLine::addJsonOption(const QString &description)

@@ -43,6 +43,11 @@ public:
 
     // --ids LIST: "<purpose>, e.g. 1,2,5-8 (default: every one heard)."
     void addIdsOption(const QString &purpose);
+    // --id N: the one battery the command works on, 0 to BatteryBank::MaxDeviceId.
+    void addIdOption();
+    bool idSet() const { return m_parser.isSet(m_idOption); }
+    // The battery --id names, into *devId: -1 to go on, or the usage error's status.
+    int readId(Console &console, int *devId);
     // --json.
     void addJsonOption(const QString &description = QStringLiteral("Print JSON."));
 
@@ -72,6 +77,7 @@ private:
     CommandParser m_parser;
     BusOptions::Parser m_busParser;
     QCommandLineOption m_idsOption;
+    QCommandLineOption m_idOption;
     QCommandLineOption m_jsonOption;
     bool m_hasIds = false;
     bool m_hasJson = false;

@@ -5,11 +5,8 @@
 #include "bus/bussession.h"
 #include "cli/console.h"
 #include "cli/exitstatus.h"
-#include "cli/idlist.h"
 #include "cli/interruption.h"
 #include "cli/report.h"
-
-#include "signals/batterybank.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -140,13 +137,11 @@ int HistoryCommand::run(const QStringList &arguments, Console &console)
             "historyEvent.<id>.<yyyyMMddhhmmss>.incomplete.csv, and the command ends with status "
             "1.\n\n"
             "Prints a summary per battery: records announced, read and rejected, and the file."));
-    const QCommandLineOption id(QStringLiteral("id"),
-        QStringLiteral("The battery, 0 to %1.").arg(BatteryBank::MaxDeviceId), QStringLiteral("n"));
     const QCommandLineOption all(QStringLiteral("all"), QStringLiteral("Every battery heard."));
     const QCommandLineOption out(QStringLiteral("out"),
         QStringLiteral("The folder to write the files into."), QStringLiteral("folder"));
     CommandParser &parser = line.parser();
-    parser.addOption(id);
+    line.addIdOption();
     parser.addOption(all);
     parser.addOption(out);
     line.addJsonOption(QStringLiteral("Print the summary as JSON."));
@@ -154,18 +149,18 @@ int HistoryCommand::run(const QStringList &arguments, Console &console)
     if (status >= 0)
         return status;
 
-    if (parser.isSet(id) == parser.isSet(all))
+    if (line.idSet() == parser.isSet(all))
         return parser.usageError(console,
-            parser.isSet(id) ? QStringLiteral("--id and --all exclude each other")
-                             : QStringLiteral("--id or --all is needed"));
+            line.idSet() ? QStringLiteral("--id and --all exclude each other")
+                         : QStringLiteral("--id or --all is needed"));
     if (!parser.isSet(out))
         return parser.usageError(console, QStringLiteral("--out is needed"));
     QList<int> ids;
-    if (parser.isSet(id)) {
-        QString error;
+    if (line.idSet()) {
         int devId = -1;
-        if (!IdList::parseOne(parser.value(id), &devId, &error))
-            return parser.usageError(console, error);
+        status = line.readId(console, &devId);
+        if (status >= 0)
+            return status;
         ids.append(devId);
     }
     status = line.readBusOptions(console);

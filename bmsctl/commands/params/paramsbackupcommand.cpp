@@ -6,11 +6,9 @@
 #include "bus/bussession.h"
 #include "cli/console.h"
 #include "cli/exitstatus.h"
-#include "cli/idlist.h"
 #include "cli/report.h"
 #include "formats/parametercatalogue.h"
 #include "formats/parameterfile.h"
-#include "signals/batterybank.h"
 
 #include <QDateTime>
 
@@ -27,24 +25,22 @@ int ParamsBackupCommand::run(const QStringList &arguments, Console &console)
         QStringLiteral("Reads every parameter of the battery and writes them, by id, name and "
                        "unit, with the battery's serial code, into a JSON file. The file is "
                        "written only when every parameter has answered."));
-    const QCommandLineOption id(QStringLiteral("id"),
-        QStringLiteral("The battery, 0 to %1.").arg(BatteryBank::MaxDeviceId), QStringLiteral("n"));
     const QCommandLineOption out(
         QStringLiteral("out"), QStringLiteral("The file to write."), QStringLiteral("file"));
     CommandParser &parser = line.parser();
-    parser.addOption(id);
+    line.addIdOption();
     parser.addOption(out);
     line.addJsonOption();
     int status = line.parse(arguments, console);
     if (status >= 0)
         return status;
 
-    QString error;
     int devId = -1;
-    if (!parser.isSet(id) || !parser.isSet(out))
+    if (!line.idSet() || !parser.isSet(out))
         return parser.usageError(console, QStringLiteral("--id and --out are needed"));
-    if (!IdList::parseOne(parser.value(id), &devId, &error))
-        return parser.usageError(console, error);
+    status = line.readId(console, &devId);
+    if (status >= 0)
+        return status;
     status = line.readBusOptions(console);
     if (status >= 0)
         return status;
@@ -78,6 +74,7 @@ int ParamsBackupCommand::run(const QStringList &arguments, Console &console)
     for (int position : positions)
         file.values.append({ catalogue.item(position).paramId, values.value(position) });
     const QString path = parser.value(out);
+    QString error;
     if (!file.save(path, catalogue, &error)) {
         console.error(error);
         return ExitStatus::of(Outcome::Failed);

@@ -6,14 +6,12 @@
 #include "bus/bussession.h"
 #include "cli/console.h"
 #include "cli/exitstatus.h"
-#include "cli/idlist.h"
 #include "cli/interruption.h"
 #include "cli/report.h"
 #include "formats/parametercatalogue.h"
 #include "formats/parameterfile.h"
 
 #include "can/canservice.h"
-#include "signals/batterybank.h"
 
 #include <algorithm>
 
@@ -64,25 +62,24 @@ int ParamsRestoreCommand::run(const QStringList &arguments, Console &console)
     parser.addPositional(
         QStringLiteral("FILE"), QStringLiteral("A parameter file."), QStringLiteral("FILE"));
     parser.setPositionalCount(1, 1);
-    const QCommandLineOption id(QStringLiteral("id"),
-        QStringLiteral("The battery, 0 to %1.").arg(BatteryBank::MaxDeviceId), QStringLiteral("n"));
+    line.addIdOption();
     const QCommandLineOption dryRun(
         QStringLiteral("dry-run"), QStringLiteral("Show what would be written, write nothing."));
     const QCommandLineOption force(
         QStringLiteral("force"), QStringLiteral("Restore a file taken from another serial code."));
-    for (const QCommandLineOption &option : { id, dryRun, force })
+    for (const QCommandLineOption &option : { dryRun, force })
         parser.addOption(option);
     line.addJsonOption();
     int status = line.parse(arguments, console);
     if (status >= 0)
         return status;
 
-    QString error;
     int devId = -1;
-    if (!parser.isSet(id))
+    if (!line.idSet())
         return parser.usageError(console, QStringLiteral("--id is needed"));
-    if (!IdList::parseOne(parser.value(id), &devId, &error))
-        return parser.usageError(console, error);
+    status = line.readId(console, &devId);
+    if (status >= 0)
+        return status;
     status = line.readBusOptions(console);
     if (status >= 0)
         return status;
@@ -93,6 +90,7 @@ int ParamsRestoreCommand::run(const QStringList &arguments, Console &console)
     }
     const QString path = parser.positional().at(0);
     ParameterFile file;
+    QString error;
     if (!ParameterFile::load(path, catalogue, &file, &error)) {
         console.error(error);
         return ExitStatus::of(Outcome::Failed);
