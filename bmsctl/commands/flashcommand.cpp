@@ -146,6 +146,13 @@ bool checkImage(
                      .arg(UartImage::MaxSize);
         return false;
     }
+    if (!serial && image->versionCutLine != 0) {
+        *error = QStringLiteral("%1:%2: %3")
+                     .arg(path)
+                     .arg(image->versionCutLine)
+                     .arg(image->versionCutReason);
+        return false;
+    }
     if (!serial && image->bootVersion.size() < CanUpgrade::BootVersionSize) {
         *error = QStringLiteral("%1: no record loads at an address whose top byte is 08, so the "
                                 "image carries no boot version the boot loaders would accept")

@@ -155,12 +155,14 @@ FirmwareImage FirmwareImage::parseS19(const QByteArray &content)
                 .arg(BootVersionColumn + 1)
                 .arg(BootVersionEnd));
     const quint64 versionStart = quint64(anchor.address) + ImageVersion::BootVersionSize;
-    if (anchorLine != 0 && !loaded.covers(versionStart, ImageVersion::Size))
-        return refuse(BadImage, anchorLine,
-            QStringLiteral("the image does not hold all of the firmware version that follows "
-                           "this record's boot version (%1-%2)")
-                .arg(LoadMap::addressText(versionStart),
-                    LoadMap::addressText(versionStart + ImageVersion::Size - 1)));
+    if (anchorLine != 0 && !loaded.covers(versionStart, ImageVersion::Size)) {
+        image.versionCutLine = anchorLine;
+        image.versionCutReason
+            = QStringLiteral("the image does not hold all of the firmware version that follows "
+                             "this record's boot version (%1-%2)")
+                  .arg(LoadMap::addressText(versionStart),
+                      LoadMap::addressText(versionStart + ImageVersion::Size - 1));
+    }
     image.chkSum = signedByteSum(kept);
     image.ranges = loaded.ranges();
     image.kind = S19Image;

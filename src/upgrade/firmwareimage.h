@@ -16,8 +16,11 @@
 //           number; the S1, S2, S3 and S5 lines are kept as text, line ends included, the
 //           others (S0, S6-S9) are checked and left out. The records must also make an image
 //           a boot loader can take, or the file is refused with the line at fault: no address
-//           loaded twice with different bytes (LoadMap), and a boot version and firmware
-//           version (ImageVersion) wholly inside the image when a record announces them.
+//           loaded twice with different bytes (LoadMap), and a boot version wholly inside
+//           the record that announces it. A firmware version (ImageVersion) not wholly inside
+//           the image is noted (versionCutLine), not refused: the boot loader takes such an
+//           image, but whether a battery runs it afterwards cannot be told from its version,
+//           so the tools that check that refuse it themselves.
 //
 // The parse functions take the file's bytes, so that they run without files or widgets (tests,
 // fuzzing, command-line tools); readBin() and readS19() read a file and call them.
@@ -75,4 +78,8 @@ public:
     QByteArray bootVersion;
     // ".s19": the addresses its S1, S2 and S3 records load.
     QVector<LoadMap::Range> ranges;
+    // ".s19": the line of the record with the boot version when the firmware version that
+    // follows it is not wholly in the image, and why; 0 when it is, or nothing announces it.
+    int versionCutLine = 0;
+    QString versionCutReason;
 };

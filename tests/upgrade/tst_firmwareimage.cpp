@@ -272,6 +272,15 @@ void TestFirmwareImage::loadedAddresses()
     QFETCH(int, badLine);
     QFETCH(QString, said);
     const FirmwareImage image = FirmwareImage::parseS19(file);
+    if (said.startsWith("the image does not hold")) {
+        // Taken, since its boot version is whole, but the cut is named for the tools that
+        // check the version run afterwards.
+        QVERIFY2(image.isValid(), qPrintable(image.badReason));
+        QCOMPARE(image.versionCutLine, badLine);
+        QCOMPARE(image.versionCutReason, said);
+        return;
+    }
+    QCOMPARE(image.versionCutLine, 0);
     QCOMPARE(image.badLine, badLine);
     if (badLine == 0) {
         QVERIFY2(image.isValid(), qPrintable(image.badReason));
