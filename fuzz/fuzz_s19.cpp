@@ -49,7 +49,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         image.revision();
         if (ImageVersion::ofS19(image.s19Data).size() != ImageVersion::Size)
             __builtin_trap();
-    } else if (image.error == FirmwareImage::BadRecord
+        // The loaded addresses come lowest first, a gap between each two ranges.
+        for (int i = 0; i < image.ranges.size(); ++i) {
+            if (image.ranges.at(i).last < image.ranges.at(i).first
+                || (i > 0 && image.ranges.at(i).first <= image.ranges.at(i - 1).last + 1))
+                __builtin_trap();
+        }
+    } else if ((image.error == FirmwareImage::BadRecord || image.error == FirmwareImage::BadImage)
         && (image.badLine < 1 || image.badReason.isEmpty() || !image.s19Data.isEmpty())) {
         __builtin_trap();
     }

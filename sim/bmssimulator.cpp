@@ -56,8 +56,12 @@ BmsSimulator::~BmsSimulator() = default;
 
 bool BmsSimulator::start()
 {
-    const CanBusConfig config(m_options.plugin, m_options.interfaceName);
     QString error;
+    if (!parametersLoaded(&error)) {
+        std::fprintf(stderr, "bms-sim: %s\n", qPrintable(error));
+        return false;
+    }
+    const CanBusConfig config(m_options.plugin, m_options.interfaceName);
     m_bus = config.createDevice(&error);
     if (!m_bus) {
         std::fprintf(stderr, "bms-sim: cannot use %s: %s\n", qPrintable(config.description()),
@@ -290,6 +294,28 @@ QString BmsSimulator::queueReport(BusCapacity::Span span) const
                      .arg(double(counts.longestWaitNs) / 1e6, 0, 'f', 1);
     }
     return nodes.join(QStringLiteral("; "));
+}
+
+bool BmsSimulator::parametersLoaded(QString *error)
+{
+    const QString path = ThresholdSetting::filePath();
+    const int result = m_parameters->loadSetting(path);
+    const int count = m_parameters->items().size();
+    if (result == ThresholdSetting::LoadOpenFailed)
+        *error = QStringLiteral("cannot read the parameter set %1").arg(path);
+    else if (result != ThresholdSetting::LoadOk)
+        *error = QStringLiteral("the parameter set %1 has a malformed line").arg(path);
+    else if (count < ThresholdSetting::ParameterCount)
+        *error = QStringLiteral("the parameter set %1 has %2 parameters, not %3")
+                     .arg(path)
+                     .arg(count)
+                     .arg(ThresholdSetting::ParameterCount);
+    else
+        return true;
+    *error += QStringLiteral(
+        "; the batteries would report every parameter it lacks as 0. Put the program's "
+        "setting/threshold.cfg (dist/setting/threshold.cfg in the sources) beside bms-sim");
+    return false;
 }
 
 void BmsSimulator::printSummary() const

@@ -38,8 +38,8 @@ public:
     explicit BmsSimulator(const SimOptions &options, QObject *parent = nullptr);
     ~BmsSimulator() override;
 
-    // Connects to the bus and starts the batteries; false with the reason printed when the bus
-    // cannot be joined.
+    // Connects to the bus and starts the batteries; false with the reason printed when the
+    // parameter set beside the program is missing or incomplete, or the bus cannot be joined.
     bool start();
     // "bms-sim: bus summary: ..." on standard output: the bus's bit rate, the seconds since
     // start, frames offered and dropped in all and per second, by the host and the batteries,
@@ -63,6 +63,9 @@ private:
     // listener about 800 times a second. The bus model's timing is untouched.
     static constexpr int DeliveryMs = 10;
 
+    // The batteries answer parameter reads with the set's values: false, with *error naming the
+    // file and the fix, when setting/threshold.cfg does not hold the whole set.
+    bool parametersLoaded(QString *error);
     void addBattery(int devId);
     void send(SimBattery *battery, quint32 id, const QByteArray &data);
     void offer(int node, const QCanBusFrame &frame);

@@ -9,9 +9,14 @@ namespace {
 constexpr int FrameFields = 3;
 constexpr int ShownLineLength = 60;
 
+QString shown(const QByteArray &line)
+{
+    return QString::fromLatin1(line.left(ShownLineLength)).simplified();
+}
+
 bool isFrame(const QByteArray &line)
 {
-    return line.count('#') >= FrameFields - 1;
+    return line.size() <= VirtualBusGuard::MaxLineLength && line.count('#') >= FrameFields - 1;
 }
 
 } // namespace
@@ -88,12 +93,15 @@ bool VirtualBusGuard::sendsFrames(const QUrl &url, QString *error) const
     QElapsedTimer clock;
     clock.start();
     QByteArray received;
-    while (!received.contains('\n') && clock.elapsed() < ProbeMs
+    while (!received.contains('\n') && received.size() <= MaxLineLength && clock.elapsed() < ProbeMs
         && probe.waitForReadyRead(int(ProbeMs - clock.elapsed())))
         received += probe.readAll();
     const int end = received.indexOf('\n');
-    if (end < 0)
+    if (end < 0) {
+        if (received.size() > MaxLineLength)
+            *error = unendedText(received);
         return false;
+    }
     const QByteArray line = received.left(end);
     if (isFrame(line))
         return true;
@@ -110,13 +118,17 @@ void VirtualBusGuard::onServerData()
         const QByteArray line
             = QByteArray::fromRawData(m_partLine.constData() + start, end - start);
         if (!isFrame(line)) {
-            refuse(QByteArray(line.constData(), line.size()));
+            refuse(foreignText(line));
             return;
         }
         start = end + 1;
     }
     m_toPlugin += m_partLine.left(start);
     m_partLine.remove(0, start);
+    if (m_partLine.size() > MaxLineLength) {
+        refuse(unendedText(m_partLine));
+        return;
+    }
     passToPlugin();
 }
 
@@ -128,7 +140,7 @@ void VirtualBusGuard::passToPlugin()
     }
 }
 
-void VirtualBusGuard::refuse(const QByteArray &line)
+void VirtualBusGuard::refuse(const QString &reason)
 {
     m_listener.close();
     m_server.abort();
@@ -136,11 +148,20 @@ void VirtualBusGuard::refuse(const QByteArray &line)
         m_plugin->abort();
     m_partLine.clear();
     m_toPlugin.clear();
-    emit foreignLine(foreignText(line));
+    emit foreignLine(reason);
 }
 
 QString VirtualBusGuard::foreignText(const QByteArray &line) const
 {
     return QStringLiteral("%1 is no virtual CAN bus server: it sent \"%2\"")
-        .arg(m_serverName, QString::fromLatin1(line.left(ShownLineLength)).simplified());
+        .arg(m_serverName, shown(line));
+}
+
+QString VirtualBusGuard::unendedText(const QByteArray &part) const
+{
+    return QStringLiteral("%1 is no virtual CAN bus server: it sent more than %2 bytes without "
+                          "a line end, beginning \"%3\"")
+        .arg(m_serverName)
+        .arg(MaxLineLength)
+        .arg(shown(part));
 }

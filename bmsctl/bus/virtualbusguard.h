@@ -35,6 +35,10 @@ public:
     static constexpr int ConnectTimeoutMs = 3000;
     // Batteries send their fastest frames every 200 ms, so a live bus has sent one by then.
     static constexpr int ProbeMs = 300;
+    // A frame's line is far shorter (ID#FLAGS#DATA, with 64 data bytes of CAN FD under 150
+    // characters). A server that sends more without a line end is no virtual bus, and what it
+    // sends is not kept: the guard stops there, as at a line that is no frame.
+    static constexpr int MaxLineLength = 1024;
 
     explicit VirtualBusGuard(QObject *parent = nullptr);
 
@@ -46,7 +50,8 @@ public:
     QString start(const QString &interfaceName, QString *error);
 
 signals:
-    // The server sent a line that is no frame (*reason says which); both connections are closed.
+    // The server sent a line that is no frame, or more than MaxLineLength bytes without a line
+    // end (reason says which); both connections are closed.
     void foreignLine(const QString &reason);
 
 private:
@@ -56,8 +61,9 @@ private:
     // ProbeMs for its first line: true when it is a frame; false, with *error, when it is not.
     bool sendsFrames(const QUrl &url, QString *error) const;
     QString foreignText(const QByteArray &line) const;
+    QString unendedText(const QByteArray &part) const;
     void passToPlugin();
-    void refuse(const QByteArray &line);
+    void refuse(const QString &reason);
 
     QString m_serverName; // HOST:PORT
     // In this order: the sockets go first, the plugin's with the listener, and a socket going

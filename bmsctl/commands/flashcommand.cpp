@@ -21,6 +21,7 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QMap>
 #include <QSerialPort>
@@ -134,6 +135,7 @@ bool checkImage(
         *error = QStringLiteral("%1 holds no S1, S2, S3 or S5 record").arg(path);
         return false;
     case FirmwareImage::BadRecord:
+    case FirmwareImage::BadImage:
         *error = QStringLiteral("%1:%2: %3").arg(path).arg(image->badLine).arg(image->badReason);
         return false;
     }
@@ -142,6 +144,13 @@ bool checkImage(
                      .arg(path)
                      .arg(image->binData.size())
                      .arg(UartImage::MaxSize);
+        return false;
+    }
+    if (!serial && image->versionCutLine != 0) {
+        *error = QStringLiteral("%1:%2: %3")
+                     .arg(path)
+                     .arg(image->versionCutLine)
+                     .arg(image->versionCutReason);
         return false;
     }
     if (!serial && image->bootVersion.size() < CanUpgrade::BootVersionSize) {
@@ -249,6 +258,12 @@ void printChecked(const QString &path, const QString &version, const FirmwareIma
         QJsonObject checked = imageJson(path, version, image);
         checked.insert(QStringLiteral("kind"), bin ? QStringLiteral("bin") : QStringLiteral("s19"));
         checked.insert(QStringLiteral("size"), double(size));
+        QJsonArray ranges;
+        for (const LoadMap::Range &range : image.ranges)
+            ranges.append(QJsonObject { { QStringLiteral("first"), double(range.first) },
+                { QStringLiteral("last"), double(range.last) } });
+        if (!bin)
+            checked.insert(QStringLiteral("ranges"), ranges);
         QJsonObject root;
         root.insert(QStringLiteral("image"), checked);
         root.insert(QStringLiteral("good"), true);
@@ -263,6 +278,9 @@ void printChecked(const QString &path, const QString &version, const FirmwareIma
         table.addRow({ QStringLiteral("records"),
             QStringLiteral("%1, each verified").arg(image.s19Data.size()) });
     table.addRow({ QStringLiteral("size"), QStringLiteral("%1 bytes").arg(size) });
+    // A record far from the rest (a mistyped address) shows as a range of its own.
+    if (!bin)
+        table.addRow({ QStringLiteral("addresses"), LoadMap::text(image.ranges) });
     // The boot loaders compare the first bytes of the boot version only.
     table.addRow({ bin ? QStringLiteral("revision tag") : QStringLiteral("boot version"),
         bin ? image.revision()

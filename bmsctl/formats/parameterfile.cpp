@@ -1,5 +1,6 @@
 #include "parameterfile.h"
 
+#include "formats/jsonduplicatekey.h"
 #include "formats/parametercatalogue.h"
 
 #include <QFile>
@@ -105,6 +106,12 @@ bool ParameterFile::fromJson(const QByteArray &json, const ParameterCatalogue &c
         return fail(error,
             QStringLiteral("not JSON: %1 at %2")
                 .arg(parseError.errorString(), positionIn(json, parseError.offset)));
+    const JsonDuplicateKey::Found twice = JsonDuplicateKey::find(json);
+    if (twice.offset >= 0)
+        return fail(error,
+            QStringLiteral("%1\"%2\" is given twice (%3): which one holds is unclear, keep one")
+                .arg(twice.object.isEmpty() ? QString() : twice.object + QStringLiteral(": "),
+                    twice.key, positionIn(json, twice.offset)));
     if (!document.isObject())
         return fail(error, QStringLiteral("not a parameter file: the JSON is not an object"));
     const QJsonObject root = document.object();

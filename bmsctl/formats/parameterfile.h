@@ -23,11 +23,12 @@ class ParameterCatalogue;
 //         ]
 //     }
 //
-// Reading checks everything before anything is used: the text is JSON, "serial" is text,
-// "parameters" lists objects whose "id" is a parameter of the program's set (once only) and whose
-// "value" is a whole number the parameter can carry (ParameterCatalogue); a "unit" given must be
-// the set's unit, so that a value is never taken in the wrong unit. "name" is for people and not
-// checked. A file may list fewer parameters than the set: a restore then touches only those.
+// Reading checks everything before anything is used: the text is JSON that gives no key twice
+// in one object (JsonDuplicateKey), "serial" is text, "parameters" lists objects whose "id" is a
+// parameter of the program's set (once only) and whose "value" is a whole number the parameter
+// can carry (ParameterCatalogue); a "unit" given must be the set's unit, so that a value is never
+// taken in the wrong unit. "name" is for people and not checked. A file may list fewer
+// parameters than the set: a restore then touches only those.
 struct ParameterFile
 {
     struct Value

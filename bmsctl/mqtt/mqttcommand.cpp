@@ -5,6 +5,7 @@
 #include "bus/eventwait.h"
 #include "cli/console.h"
 #include "cli/exitstatus.h"
+#include "cli/secretfile.h"
 #include "mqtt/brokerlink.h"
 #include "mqtt/mqttgateway.h"
 
@@ -167,6 +168,10 @@ private:
                               .arg(file.fileName(), file.errorString()));
             return ExitStatus::Failure;
         }
+        const QString exposed
+            = SecretFile::exposure(file.fileName(), QStringLiteral("the password file"));
+        if (!exposed.isEmpty())
+            console.note(exposed);
         client->password = file.readLine();
         while (client->password.endsWith('\n') || client->password.endsWith('\r'))
             client->password.chop(1);

@@ -59,6 +59,8 @@ UiFirmwareUpdateDialog::UiFirmwareUpdateDialog(const QString &currentRevision, Q
     file->addWidget(m_browse);
     m_refusal = makeLabel(QString(), "FirmwareUpdateRefusalLabel", this);
     m_refusal->setWordWrap(true);
+    m_ranges = makeLabel(QString(), "FirmwareUpdateRangesLabel", this);
+    m_ranges->setWordWrap(true);
 
     m_confirm = new QPushButton(tr("CONFIRM"), this);
     m_confirm->setObjectName(QStringLiteral("FirmwareItemConfirm"));
@@ -78,6 +80,7 @@ UiFirmwareUpdateDialog::UiFirmwareUpdateDialog(const QString &currentRevision, Q
     layout->addLayout(revisions);
     layout->addLayout(file);
     layout->addWidget(m_refusal);
+    layout->addWidget(m_ranges);
     layout->addStretch();
     layout->addLayout(confirm);
 
@@ -108,6 +111,7 @@ void UiFirmwareUpdateDialog::refuse(const QString &text)
     m_parsedPath.clear();
     m_image = FirmwareImage();
     m_refusal->setText(text);
+    m_ranges->clear();
     emit fileRefused(text);
 }
 
@@ -116,6 +120,9 @@ void UiFirmwareUpdateDialog::take(const QString &path, const FirmwareImage &imag
     m_image = image;
     m_parsedPath = path;
     m_refusal->clear();
+    // A record far from the others shows as a range of its own.
+    m_ranges->setText(
+        image.ranges.isEmpty() ? QString() : tr("Loads %1").arg(LoadMap::text(image.ranges)));
     m_newRevision->setText(image.revision());
     m_path->setText(path);
 }
@@ -160,6 +167,7 @@ bool UiFirmwareUpdateDialog::parseS19Data(const QString &path)
         refuse(tr("UiFirmwareUpdateDialog::parseS19Data: empty hex data: ") + path);
         return false;
     case FirmwareImage::BadRecord:
+    case FirmwareImage::BadImage:
         QLOG_WARN() << "UiFirmwareUpdateDialog::parseS19Data: bad record at line" << image.badLine
                     << ":" << image.badReason << ":" << path;
         refuse(tr("UiFirmwareUpdateDialog::parseS19Data: bad record at line %1: %2: %3")

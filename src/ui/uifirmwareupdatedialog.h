@@ -18,7 +18,8 @@ class QPushButton;
 // CONFIRM hands over only the data of the file whose path it hands over: the last file that
 // parsed, and only while the path field still names it. After a refused file nothing is handed
 // over until another file parses; the reason is shown under the file row (for an ".s19", the
-// line that is bad and why) and goes to the log and to fileRefused().
+// line that is bad and why) and goes to the log and to fileRefused(). For an ".s19" taken, the
+// address ranges it loads are shown there instead.
 class UiFirmwareUpdateDialog : public QDialog
 {
     Q_OBJECT
@@ -41,6 +42,8 @@ public:
     QPushButton *browseButton() const { return m_browse; }
     // Why the last chosen file was refused; empty once a file was taken.
     QLabel *refusalLabel() const { return m_refusal; }
+    // The addresses the last ".s19" taken loads; empty for a ".bin".
+    QLabel *rangesLabel() const { return m_ranges; }
     QPushButton *confirmButton() const { return m_confirm; }
 
 signals:
@@ -62,6 +65,7 @@ private:
     QLineEdit *m_path = nullptr;
     QPushButton *m_browse = nullptr;
     QLabel *m_refusal = nullptr;
+    QLabel *m_ranges = nullptr;
     QPushButton *m_confirm = nullptr;
 
     // The last file that parsed: its path and content. Cleared by a refused file.

@@ -13,16 +13,19 @@ int hexDigit(char c)
     return -1;
 }
 
-QByteArray withoutLineEnd(const QByteArray &line)
-{
-    if (line.endsWith("\r\n"))
-        return line.chopped(2);
-    if (line.endsWith('\n'))
-        return line.chopped(1);
-    return line;
-}
-
 } // namespace
+
+QByteArray SRecord::recordText(const QByteArray &line)
+{
+    int size = line.size();
+    if (line.endsWith("\r\n"))
+        size -= 2;
+    else if (line.endsWith('\n'))
+        size -= 1;
+    while (size > 0 && (line.at(size - 1) == ' ' || line.at(size - 1) == '\t'))
+        --size;
+    return line.left(size);
+}
 
 int SRecord::addressSize(char type)
 {
@@ -46,7 +49,7 @@ int SRecord::addressSize(char type)
 
 QString SRecord::parse(const QByteArray &line, SRecord *record)
 {
-    const QByteArray text = withoutLineEnd(line);
+    const QByteArray text = recordText(line);
     if (text.size() < 2 || text.at(0) != 'S' || addressSize(text.at(1)) == 0)
         return QStringLiteral("not an S-record");
     // A file with CR line ends reads as one long line.

@@ -19,9 +19,12 @@ struct SRecord
     quint32 address = 0;
     QByteArray data;
 
-    // Parses one line; a trailing LF or CR LF is allowed. Returns an empty text when the line
-    // is a well-formed record, otherwise why it is not (and leaves record unchanged).
+    // Parses one line; a trailing LF or CR LF is allowed, and so are blanks before it, which
+    // editors leave. Returns an empty text when the line is a well-formed record, otherwise why
+    // it is not (and leaves record unchanged).
     static QString parse(const QByteArray &line, SRecord *record);
+    // The text parse() reads of a line: without its line end and the spaces and tabs before it.
+    static QByteArray recordText(const QByteArray &line);
     // The record as a line without line end, in upper-case hexadecimal.
     QByteArray toLine() const;
 

@@ -113,6 +113,8 @@ void TestUiFirmwareUpdateDialog::s19ImageIsConfirmed()
     const QString path = write(QStringLiteral("image.s19"), GoodS19);
     m_dialog->choose(path);
     QCOMPARE(m_dialog->newRevisionEdit()->text(), QStringLiteral("ZK100"));
+    QCOMPARE(
+        m_dialog->rangesLabel()->text(), QStringLiteral("Loads 0x08000000-0x080000C7 (200 bytes)"));
     confirm();
     QCOMPARE(m_s19->size(), 1);
     const FirmwareImage expected = FirmwareImage::parseS19(GoodS19);
@@ -160,6 +162,11 @@ void TestUiFirmwareUpdateDialog::refusedFiles_data()
     QTest::newRow("an .s19 with a line that is no record")
         << "foreign.s19" << QByteArray("S1051234AABB4F\n\nTHIS IS NOT AN S-RECORD\n")
         << "UiFirmwareUpdateDialog::parseS19Data: bad record at line 3 : \"not an S-record\""
+        << "WARN";
+    QTest::newRow("an .s19 loading an address again with other data")
+        << "overlap.s19" << QByteArray("S1051234AABB4F\nS1051234AABC4E\n")
+        << "UiFirmwareUpdateDialog::parseS19Data: bad record at line 2 : \"loads 0x00001235 "
+           "again with other data\""
         << "WARN";
     QTest::newRow("a path that is not there")
         << "" << QByteArray() << "UiFirmwareUpdateDialog::parseBinData: failed to open bin file: "

@@ -1,5 +1,6 @@
 #include "support/testfirmware.h"
 #include "upgrade/firmwareimage.h"
+#include "upgrade/srecord.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -26,11 +27,19 @@ private slots:
     void noRecordAt08LeavesBootVersionEmpty();
     void brokenFiles_data();
     void brokenFiles();
+    void blanksBeforeTheLineEndAreNoPartOfTheRecord();
+    void loadedAddresses_data();
+    void loadedAddresses();
 };
 
 namespace {
 
 const QString DataDir = QStringLiteral(UPGRADE_TEST_DATA);
+
+QByteArray record(quint32 address, const QByteArray &data)
+{
+    return SRecord { '3', address, data }.toLine() + '\n';
+}
 
 } // namespace
 
@@ -83,17 +92,16 @@ void TestFirmwareImage::keptRecordsAndTheirSum()
                             "\n"
                             " \t\r\n"
                             "S205123456005E\n"
-                            "S30808000000010203E9\n"
+                            "S30809000000010203E8\n"
                             "S5030001FB\n"
                             "S70508000000F2\n"
                             "S9030000FC\n"
-                            "S3080800000004050"
-                            "6E0";
+                            "S30809000003040506DC";
     const FirmwareImage image = FirmwareImage::parseS19(file);
     QVERIFY(image.isValid());
     QCOMPARE(image.kind, FirmwareImage::S19Image);
-    const QStringList kept { "S1051234AABB4F\n", "S205123456005E\n", "S30808000000010203E9\n",
-        "S5030001FB\n", "S30808000000040506E0" };
+    const QStringList kept { "S1051234AABB4F\n", "S205123456005E\n", "S30809000000010203E8\n",
+        "S5030001FB\n", "S30809000003040506DC" };
     QCOMPARE(image.s19Data, kept);
     QCOMPARE(image.chkSum, FirmwareImage::signedByteSum(kept.join(QString()).toLatin1()));
 }
@@ -205,6 +213,83 @@ void TestFirmwareImage::brokenFiles()
     QCOMPARE(image.badReason, reason);
     QCOMPARE(image.kind, FirmwareImage::NoImage);
     QVERIFY(image.s19Data.isEmpty());
+}
+
+void TestFirmwareImage::blanksBeforeTheLineEndAreNoPartOfTheRecord()
+{
+    const QByteArray file = TestFirmware::s19(256, "ZK100", "ZK-BMS V3.0.01", "\r\n");
+    QByteArray padded = file;
+    padded.replace("\r\n", " \t \r\n");
+    const FirmwareImage plain = FirmwareImage::parseS19(file);
+    const FirmwareImage image = FirmwareImage::parseS19(padded);
+    QVERIFY2(image.isValid(), qPrintable(image.badReason));
+    // The boot loader gets the records without the blanks, and the sum is over what it gets.
+    QCOMPARE(image.s19Data, plain.s19Data);
+    QCOMPARE(image.chkSum, plain.chkSum);
+    QCOMPARE(image.bootVersion, plain.bootVersion);
+}
+
+void TestFirmwareImage::loadedAddresses_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("badLine"); // 0: the image is taken
+    QTest::addColumn<QString>("said"); // why it is refused, or the ranges it loads
+
+    const QByteArray image = TestFirmware::s19(64, "ZK100", "ZK-BMS V3.0.01", "\n", 16);
+    QTest::newRow("an address loaded again with other data") << image
+            + record(0x08000010, "other bytes") << 7 << "loads 0x08000010 again with other data";
+    QTest::newRow("a record over two others, other at its last byte")
+        << record(0x09000000, "ABCD") + record(0x09000004, "EFGH") + record(0x09000002, "CDEFGX")
+        << 3 << "loads 0x09000007 again with other data";
+    QTest::newRow("the same bytes loaded twice") << record(0x09000000, "ABCD")
+            + record(0x09000002, "CD") << 0 << "0x09000000-0x09000003 (4 bytes)";
+    QTest::newRow("records out of order") << record(0x09000004, "EFGH") + record(0x09000000, "ABCD")
+                                          << 0 << "0x09000000-0x09000007 (8 bytes)";
+    QTest::newRow("a record 128 MB past the rest")
+        << image + record(0x10000000, "far") << 0
+        << "0x08000000-0x0800003F (64 bytes), 0x10000000-0x10000002 (3 bytes)";
+    QTest::newRow("more ranges than a line shows")
+        << record(0x10, "a") + record(0x20, "b") + record(0x30, "c") + record(0x40, "d")
+            + record(0x50, "e")
+        << 0
+        << "0x00000010-0x00000010 (1 byte), 0x00000020-0x00000020 (1 byte), "
+           "0x00000030-0x00000030 (1 byte), 0x00000040-0x00000040 (1 byte), and 1 more";
+    const QString versionMissing = "the image does not hold all of the firmware version that "
+                                   "follows this record's boot version (0x08000007-0x08000015)";
+    QTest::newRow("an image that ends inside its version")
+        << TestFirmware::s19(12, "ZK100", "ZK-BMS V3.0.01", "\n") << 2 << versionMissing;
+    QList<QByteArray> lines = TestFirmware::s19(64, "ZK100", "ZK-BMS V3.0.01", "\n", 8).split('\n');
+    lines.removeAt(2);
+    QTest::newRow("a hole in the version") << lines.join('\n') << 2 << versionMissing;
+    QTest::newRow("a record at 08 shorter than the boot version")
+        << TestFirmware::s19(64, "ZK100", "ZK-BMS V3.0.01", "\n", 4) << 2
+        << "too short for the 7-byte boot version at characters 13 to 26";
+}
+
+void TestFirmwareImage::loadedAddresses()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, badLine);
+    QFETCH(QString, said);
+    const FirmwareImage image = FirmwareImage::parseS19(file);
+    if (said.startsWith("the image does not hold")) {
+        // Taken, since its boot version is whole, but the cut is named for the tools that
+        // check the version run afterwards.
+        QVERIFY2(image.isValid(), qPrintable(image.badReason));
+        QCOMPARE(image.versionCutLine, badLine);
+        QCOMPARE(image.versionCutReason, said);
+        return;
+    }
+    QCOMPARE(image.versionCutLine, 0);
+    QCOMPARE(image.badLine, badLine);
+    if (badLine == 0) {
+        QVERIFY2(image.isValid(), qPrintable(image.badReason));
+        QCOMPARE(LoadMap::text(image.ranges), said);
+        return;
+    }
+    QCOMPARE(image.error, FirmwareImage::BadImage);
+    QCOMPARE(image.badReason, said);
+    QVERIFY(image.s19Data.isEmpty() && image.bootVersion.isEmpty() && image.ranges.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestFirmwareImage)

@@ -32,6 +32,8 @@ void TestSRecord::parse_data()
                                    << 0x123456u << QByteArray::fromHex("00");
     QTest::newRow("S3 lower-case hex") << QByteArray("S30808000000010203e9") << QString() << '3'
                                        << 0x08000000u << QByteArray::fromHex("010203");
+    QTest::newRow("blanks before the line end") << QByteArray("S1051234AABB4F \t\r\n") << QString()
+                                                << '1' << 0x1234u << QByteArray::fromHex("AABB");
     QTest::newRow("S9 without data")
         << QByteArray("S9030000FC") << QString() << '9' << 0u << QByteArray();
     QTest::newRow("checksum off by one")

@@ -132,6 +132,16 @@ void TestBmsctlFlash::checkedOrRefusedBeforeAnythingIsSent_data()
         << QStringList { "--check", write("good.s19", TestFirmware::s19(1024, "ZK100", "V9")) } << 0
         << "32, each verified";
     QTest::newRow("--check, a good .bin") << QStringList { "--check", bin } << 0 << "600 bytes";
+    const QByteArray image = TestFirmware::s19(1024, "ZK100", "ZK-BMS V9.9.99", "\n");
+    QTest::newRow("--check, a record 128 MB past the rest") << QStringList {
+        "--check", write("far.s19", image + SRecord { '3', 0x10000000, "far" }.toLine())
+    } << 0 << "0x08000000-0x080003FF (1024 bytes), 0x10000000-0x10000002 (3 bytes)";
+    QTest::newRow("an address loaded again with other data")
+        << QStringList { write("overlap.s19", image + SRecord { '3', 0x08000100, "x" }.toLine()) }
+        << 1 << "overlap.s19:35: loads 0x08000100 again with other data; nothing sent";
+    QTest::newRow("an image too short for its version")
+        << QStringList { write("short.s19", TestFirmware::s19(12, "ZK100", "ZK-BMS V9.9.99")) } << 1
+        << "short.s19:2: the image does not hold all of the firmware version";
     QTest::newRow("--check, a record that does not verify") << QStringList { "--check",
         m_dir.filePath("broken.s19") } << 1 << "broken.s19:4: record checksum mismatch";
 }

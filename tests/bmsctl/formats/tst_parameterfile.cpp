@@ -92,6 +92,12 @@ void TestParameterFile::refusesWithAReason_data()
         << fileWith("{ \"id\": 1, \"value\": 4294967296 }") << "out of range";
     QTest::newRow("another unit") << fileWith("{ \"id\": 1, \"unit\": \"V\", \"value\": 3 }")
                                   << "unit \"V\" differs from the parameter set's \"mV\"";
+    QTest::newRow("a value given twice")
+        << fileWith("{ \"id\": 1, \"value\": 3650,\n \"value\": 3600 }")
+        << "parameters[0]: \"value\" is given twice (line 2, column 2)";
+    QTest::newRow("the serial given twice")
+        << QByteArray("{ \"serial\": \"A\", \"parameters\": [], \"ser\\u0069al\": \"B\" }")
+        << "\"serial\" is given twice (line 1, column 36)";
     QTest::newRow("entry not an object") << fileWith("7") << "parameters[0] is not an object";
 }
 
