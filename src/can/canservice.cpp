@@ -123,6 +123,7 @@ void CanService::setUpgradeSession(CanUpgradeSession *upgrade)
     connect(m_upgrade, &CanUpgradeSession::bootAnswersCollected, this,
         &CanService::bootAnswersCollected);
     connect(m_upgrade, &CanUpgradeSession::leftInBootLoaders, this, &CanService::leftInBootLoaders);
+    connect(m_upgrade, &CanUpgradeSession::rosterJudged, this, &CanService::rosterJudged);
 }
 
 CanService::~CanService()

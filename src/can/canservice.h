@@ -10,6 +10,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QMap>
 #include <QObject>
 #include <QStringList>
 
@@ -203,6 +204,9 @@ signals:
     // After a failure (upgradeFinished(false) and its text): the batteries that answered the
     // boot request and wait in their boot loaders; sending the image again recovers them.
     void leftInBootLoaders(QList<int> devIds);
+    // After an upgrade past the boot request: who of those that answered it finished well, and
+    // why each other did not (CanUpgradeSession::rosterJudged).
+    void rosterJudged(QList<int> finished, QMap<int, QString> notFinished);
 
 public slots:
     // Every frame the adapter receives, broadcasts included: stores reply content in the

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QStringList>
 
 #include <functional>
@@ -52,4 +53,9 @@ signals:
     void sendFrame(ulong id, QByteArray data);
     void bootAnswersCollected(QList<int> answered, QList<int> missing);
     void leftInBootLoaders(QList<int> devIds);
+    // Once an upgrade past the boot request has ended (after its result and text): the batteries
+    // that answered the boot request and finished well, and each other one with why it did not,
+    // as a clause ("refused the erase", "did not answer the finish", "was cut off (failed at
+    // state: US_SEND_DATA)").
+    void rosterJudged(QList<int> finished, QMap<int, QString> notFinished);
 };
