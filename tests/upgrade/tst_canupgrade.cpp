@@ -164,6 +164,7 @@ private slots:
     void secondStartBeginsAnew();
     void upgradeFailsAtOnce_data();
     void upgradeFailsAtOnce();
+    void dataStepTriesCountPerLine();
     void rosterJudgesEveryBattery_data();
     void rosterJudgesEveryBattery();
     void anotherHostsFramesAreNoAnswers_data();
@@ -931,6 +932,26 @@ void TestCanUpgrade::upgradeFailsAtOnce()
     const QStringList upgradeLines = warnings().filter(QStringLiteral("|CanService::"));
     QCOMPARE(upgradeLines.size(), 1 + int(how == "refuse late"));
     QVERIFY2(upgradeLines.last().contains(warning), qPrintable(upgradeLines.last()));
+}
+
+void TestCanUpgrade::dataStepTriesCountPerLine()
+{
+    tickUpTo(CanService::US_SEND_DATA, ThreeLines);
+    // The adapter's thread lags behind for all but the last try of each line in turn.
+    bool lagging = true;
+    auto *upgrade = m_service->findChild<CanUpgrade *>();
+    QVERIFY(upgrade);
+    upgrade->setBacklog([&lagging] { return lagging ? CanUpgrade::MaxBacklogFrames + 1 : 0; });
+    for (int line = 0; line < ThreeLines.size(); ++line) {
+        lagging = true;
+        tick((CanUpgrade::MaxTries - 1) * (CanUpgrade::SendDataTimeoutTicks + 1));
+        QCOMPARE(eventsStartingWith("progress").size(), line);
+        lagging = false;
+        tick();
+        QCOMPARE(eventsStartingWith("progress").size(), line + 1);
+    }
+    QCOMPARE(eventsStartingWith("finished"), QStringList());
+    m_service->stopUpgrading();
 }
 
 void TestCanUpgrade::rosterJudgesEveryBattery_data()
