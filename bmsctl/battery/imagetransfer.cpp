@@ -133,11 +133,8 @@ ImageTransfer::Outcome ImageTransfer::overCan(CanService *service, const Firmwar
     // The last text is the upgrade's failure; those before it name the batteries that left.
     QObject::connect(service, &CanService::newUpgradeState, receiver,
         [&outcome](const QString &text) { outcome.reason = clause(text); });
-    QObject::connect(service, &CanService::leftInBootLoaders, receiver,
-        [&outcome](const QList<int> &devIds) { outcome.leftInBootLoaders = devIds; });
     QObject::connect(service, &CanService::rosterJudged, receiver,
-        [&outcome](const QList<int> &finished, const QMap<int, QString> &notFinished) {
-            outcome.finished = finished;
+        [&outcome](const QList<int> &, const QMap<int, QString> &notFinished) {
             outcome.notFinished = notFinished;
         });
 
@@ -156,6 +153,8 @@ ImageTransfer::Outcome ImageTransfer::overCan(CanService *service, const Firmwar
                 : QStringLiteral("flash: sending the image over CAN, %1 %").arg(percent);
         },
         console);
+    // However it ended, also when stopped here or when it failed in the boot request step.
+    outcome.leftInBootLoaders = service->upgradeBootLoaders();
     return outcome;
 }
 

@@ -55,11 +55,10 @@ public:
         // loaders), and those expected that did not.
         QList<int> bootAnswers;
         QList<int> missing;
-        // Over CAN, once the upgrade ended: those of bootAnswers that finished well (and so left
-        // their boot loaders), each other one with why not ("refused the erase"), and those
-        // the upgrade names as waiting in their boot loaders (also when it failed in the boot
-        // request step itself, before bootAnswers was known).
-        QList<int> finished;
+        // Over CAN, once the upgrade ended (or was stopped): each battery of bootAnswers that did
+        // not finish well with why ("refused the erase"), and every battery that answered the
+        // boot request and waits in its boot loader (also when the upgrade failed or was stopped
+        // in the boot request step, before bootAnswers was known).
         QMap<int, QString> notFinished;
         QList<int> leftInBootLoaders;
         // Over CAN: whether the boot loaders were asked to erase their flash.

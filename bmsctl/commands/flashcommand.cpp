@@ -399,10 +399,9 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
     const ImageTransfer::Outcome sent = overSerial
         ? ImageTransfer::overSerial(port, image.binData, console)
         : ImageTransfer::overCan(session.service(), image, batteries.keys(), expected, console);
-    // Those that finished well left their boot loaders; the others wait there, and so do those
-    // the upgrade names when it failed before the boot request's answers were all in.
-    for (int devId : sent.bootAnswers + sent.leftInBootLoaders)
-        batteries[devId].inBootLoader = !sent.finished.contains(devId);
+    // Those that finished well left their boot loaders.
+    for (int devId : sent.leftInBootLoaders)
+        batteries[devId].inBootLoader = true;
     for (auto it = sent.notFinished.cbegin(); it != sent.notFinished.cend(); ++it)
         batteries[it.key()].whyLeft = it.value();
     const QString via = overSerial ? port : QStringLiteral("CAN");
@@ -427,22 +426,23 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
                                      "tries: stopped before the erase, nothing erased")
                           .arg(BatteryList::named(absent))
                           .arg(CanUpgrade::MaxTries));
-        if (!sent.bootAnswers.isEmpty())
-            console.note(waitingNote(sent.bootAnswers));
+        if (!sent.leftInBootLoaders.isEmpty())
+            console.note(waitingNote(sent.leftInBootLoaders));
         return ExitStatus::of(Outcome::Failed);
     }
     if (sent.result == ImageTransfer::Interrupted) {
         console.error(QStringLiteral("interrupted before the flash was erased: nothing erased or "
-                                     "written (a battery that entered its boot loader waits "
-                                     "there until restarted or flashed)"));
+                                     "written"));
+        if (!sent.leftInBootLoaders.isEmpty())
+            console.note(waitingNote(sent.leftInBootLoaders));
         return ExitStatus::of(Outcome::Interrupted);
     }
     if (sent.result == ImageTransfer::Abandoned) {
         console.error(QStringLiteral("upgrade abandoned after the erase: the flash is erased or "
                                      "half-written, the batteries wait in their boot loaders; "
                                      "flash the image again"));
-        if (!sent.bootAnswers.isEmpty())
-            console.note(waitingNote(sent.bootAnswers));
+        if (!sent.leftInBootLoaders.isEmpty())
+            console.note(waitingNote(sent.leftInBootLoaders));
         return ExitStatus::of(Outcome::Interrupted);
     }
     if (sent.result == ImageTransfer::NotStarted) {

@@ -430,6 +430,11 @@ int CanService::upgradeFramesPerSecond() const
     return m_upgrade ? m_upgrade->dataFramesPerSecond() : 0;
 }
 
+QList<int> CanService::upgradeBootLoaders() const
+{
+    return m_upgrade ? m_upgrade->inBootLoaders() : QList<int>();
+}
+
 UpgradeSession *CanService::upgradeSession() const
 {
     return m_upgrade;

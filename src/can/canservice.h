@@ -176,6 +176,8 @@ public:
     UpgradeState upgradeState() const;
     // The pace the upgrade's data step keeps now, frames a second (0 without a session).
     int upgradeFramesPerSecond() const;
+    // Those the last upgrade left in their boot loaders (CanUpgradeSession::inBootLoaders).
+    QList<int> upgradeBootLoaders() const;
     // The session the upgrade methods go to (nullptr without one), for a caller that follows
     // its progress and result through the interface, as over any other transport.
     UpgradeSession *upgradeSession() const;

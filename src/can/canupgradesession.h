@@ -34,6 +34,10 @@ public:
     virtual int dataFramesPerSecond() = 0;
     // The session's tick.
     virtual void tick() = 0;
+    // The batteries the last upgrade sent into their boot loaders (they answered its boot
+    // request) that have not left them by a good finish, in ascending order: whoever stopped it
+    // or saw it end learns who waits there.
+    virtual QList<int> inBootLoaders() const = 0;
 
     // The transport. How many frames sent are still on their way to the adapter.
     virtual void setBacklog(std::function<int()> backlog) = 0;

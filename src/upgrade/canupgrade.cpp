@@ -100,6 +100,7 @@ int CanUpgrade::start(const QStringList &s19Data, uint chkSum, const QByteArray 
     m_bootAnswers.clear();
     m_answered.clear();
     m_left.clear();
+    m_finished.clear();
     m_headroom.restart();
     m_s19Data = s19Data;
     m_chkSum = chkSum;
@@ -121,8 +122,20 @@ void CanUpgrade::stop()
     m_timer->stop();
 }
 
+QList<int> CanUpgrade::inBootLoaders() const
+{
+    const QList<int> finished = m_state == US_IDLE ? m_finished : finishedBatteries();
+    QList<int> waiting;
+    for (int devId : m_bootAnswers) {
+        if (!finished.contains(devId))
+            waiting.append(devId);
+    }
+    return waiting;
+}
+
 void CanUpgrade::endRun()
 {
+    m_finished = finishedBatteries();
     m_state = US_IDLE;
     m_endedAtMs = m_clock.elapsed();
 }
@@ -379,8 +392,8 @@ QList<int> CanUpgrade::finishedBatteries() const
     QList<int> finished;
     if (m_state != US_UPGRADE_FINISH)
         return finished;
-    for (int devId : m_answered) {
-        if (!m_left.contains(devId))
+    for (int devId : m_bootAnswers) {
+        if (m_answered.contains(devId) && !m_left.contains(devId))
             finished.append(devId);
     }
     return finished;
@@ -472,11 +485,10 @@ void CanUpgrade::moveToNextUpgradeState(bool ok)
             QLOG_WARN() << "CanService::moveToNextUpgradeState:" << text;
             return;
         }
-        const QList<int> finished = m_bootAnswers;
         endRun();
         emit upgradeProgress(100);
         emit upgradeResult(true);
-        emit rosterJudged(finished, {});
+        emit rosterJudged(m_finished, {});
         return;
     }
     resetCounters();
@@ -498,28 +510,24 @@ void CanUpgrade::failAt(UpgradeState step)
 void CanUpgrade::fail(const QString &text)
 {
     const bool judged = m_state > US_REQUEST_BOOT;
-    const QList<int> finished = finishedBatteries();
-    QList<int> inBootLoaders;
+    resetCounters();
+    // The next tick stops the timer.
+    endRun();
+    const QList<int> waiting = inBootLoaders();
     QMap<int, QString> notFinished = m_left;
     QString cutOff = text;
     if (cutOff.endsWith(QLatin1Char('.')))
         cutOff.chop(1);
-    for (int devId : m_bootAnswers) {
-        if (finished.contains(devId))
-            continue;
-        inBootLoaders.append(devId);
+    for (int devId : waiting) {
         if (!notFinished.contains(devId))
             notFinished.insert(devId, tr("was cut off (%1)").arg(cutOff));
     }
-    resetCounters();
-    // The next tick stops the timer.
-    endRun();
     emit upgradeResult(false);
     emit newState(text);
-    if (!inBootLoaders.isEmpty())
-        emit leftInBootLoaders(inBootLoaders);
+    if (!waiting.isEmpty())
+        emit leftInBootLoaders(waiting);
     if (judged)
-        emit rosterJudged(finished, notFinished);
+        emit rosterJudged(m_finished, notFinished);
 }
 
 void CanUpgrade::transmitFailed(quint32 id, const QByteArray &data)

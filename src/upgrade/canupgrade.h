@@ -148,6 +148,7 @@ public:
     int step() const override { return m_state; }
     // The batteries that answered the boot request so far in this upgrade, in ascending order.
     QList<int> bootAnswers() const { return m_bootAnswers; }
+    QList<int> inBootLoaders() const override;
 
     // How many frames sent are still on their way to the adapter (none when not given).
     void setBacklog(std::function<int()> backlog) override { m_backlog = std::move(backlog); }
@@ -235,6 +236,8 @@ private:
     // upgrade with why ("refused the erase").
     QList<int> m_answered;
     QMap<int, QString> m_left;
+    // Once the run has ended: those of the roster that finished well.
+    QList<int> m_finished;
     // Monotonic: when the last run ended, and the last upgrade frame another host sent.
     QElapsedTimer m_clock;
     qint64 m_endedAtMs = -OwnAnswersGraceMs;

@@ -687,6 +687,8 @@ void TestCanUpgrade::bootAnswersAreCollectedFromEveryBattery()
     tick();
     const QStringList frames = sentFrames();
     QCOMPARE(frames.filter(QStringLiteral("00020000")).size(), stopWhenCollected ? 0 : 1);
+    // Stopped or not, those that answered wait in their boot loaders.
+    QCOMPARE(numbers(m_service->upgradeBootLoaders()), collected.section(';', 0, 0).mid(11));
     QCOMPARE(eventsStartingWith("finished"), QStringList());
     m_service->stopUpgrading();
 }
@@ -1096,6 +1098,7 @@ void TestCanUpgrade::rosterJudgesEveryBattery()
         waiting.append(why.section(':', 0, 0));
     QCOMPARE(eventsStartingWith("left"),
         waiting.isEmpty() ? QStringList() : QStringList { "left: " + waiting.join(',') });
+    QCOMPARE(numbers(m_service->upgradeBootLoaders()), waiting.join(','));
     // The upgrade went on to its end unless none was left.
     const bool toTheEnd = !judged.startsWith(" | ");
     QCOMPARE(sentFrames().contains(QStringLiteral("00050000:")),
