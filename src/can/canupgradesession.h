@@ -26,7 +26,8 @@ public:
 
     // Starts, or starts again from the beginning, with these inputs (the image's S-record lines
     // with their line ends, their signed byte sum and the boot version; the batteries expected
-    // to answer); 0.
+    // to answer); 0, or -1 when it will not start (the result and the reason come first, as
+    // for an upgrade that failed).
     virtual int start(const QStringList &s19Data, uint chkSum, const QByteArray &bootVersion,
         const QList<int> &expected)
         = 0;

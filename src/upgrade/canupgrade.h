@@ -26,8 +26,9 @@ class QTimer;
 //   US_REQUEST_BOOT    Request                         55 + the first 5 bytes of bootVersion
 //   US_INQUIRE_BOOT    Inquire, with chkSum            55
 //   US_ERASER_FLASH    Erase                           55
-//   US_SEND_DATA       Data, each line in slices       none awaited; anything but 55 aborts,
-//                                                      even in US_UPGRADE_FINISH
+//   US_SEND_DATA       Data, each line in slices       none awaited; anything but 55 takes
+//                                                      its sender out, even in
+//                                                      US_UPGRADE_FINISH
 //   US_UPGRADE_FINISH  Finish                          55
 //
 // The boot request is answered by every battery that enters its boot loader, each under its own
@@ -52,8 +53,7 @@ class QTimer;
 // Any frame of the upgrade that the adapter could not send (refused, or dropped
 // because the adapter is closed) ends the upgrade, and so does closing the bus: the battery
 // would otherwise be left with a hole in its image, or waiting in its boot loader while the
-// host times out step after step. A line refused by the boot loader ends it even when the
-// refusal comes after the finish step began.
+// host times out step after step. The data step's tries count for each line.
 //
 // The batteries that answered the boot request well are the upgrade's roster. The steps after
 // it answer per battery, and the frames carry no address, so a battery's refusal may come after
@@ -154,7 +154,8 @@ public:
     void setBacklog(std::function<int()> backlog) override { m_backlog = std::move(backlog); }
     // The bit rate the bus was opened with, for the data step's pace.
     void setBusBitRate(int bitsPerSecond) override;
-    // Every frame the adapter received; counted while an upgrade runs.
+    // Every frame the adapter received: counted while an upgrade runs, and while idle noted
+    // when it is upgrade traffic (another host's, see the class comment).
     void hear(quint32 id, const QByteArray &data) override;
     // The pace the data step keeps now, in frames a second.
     int dataFramesPerSecond() override;
