@@ -47,6 +47,12 @@ void SimBootLoader::handleFrame(quint8 devId, quint32 id, const QByteArray &data
     // The application only listens for the request; the rest belongs to the boot loader.
     if (step != Frame::Request && !m_active)
         return;
+    // Once it refused a step, the boot loader takes nothing more of this upgrade.
+    if (m_refusing && step != Frame::Request) {
+        if (step != Frame::Data)
+            send(devId, step, Frame::Refused);
+        return;
+    }
 
     switch (step) {
     case Frame::Request: {
@@ -78,9 +84,10 @@ void SimBootLoader::handleFrame(quint8 devId, quint32 id, const QByteArray &data
         answerStep(devId, Frame::Erase);
         break;
     case Frame::Data: {
-        if (faulty && m_options.bootRefuse == stepName(Frame::Data) && !m_dataRefused) {
-            m_dataRefused = true;
+        if (faulty && m_options.bootRefuse == stepName(Frame::Data)) {
+            m_refusing = true;
             send(devId, Frame::Data, Frame::Refused);
+            break;
         }
         m_pending += data;
         int end = 0;
@@ -113,7 +120,7 @@ void SimBootLoader::clearRecords()
     m_pending.clear();
     m_sum = 0;
     m_badRecords = 0;
-    m_dataRefused = false;
+    m_refusing = false;
 }
 
 void SimBootLoader::takeLine(quint8 devId, const QByteArray &line)
@@ -139,12 +146,14 @@ bool SimBootLoader::finishIsGood() const
 void SimBootLoader::answerStep(quint8 devId, Step step)
 {
     const bool faulty = m_options.appliesTo(devId);
-    if (faulty && m_options.bootRefuse == stepName(step))
+    if (faulty && m_options.bootRefuse == stepName(step)) {
+        m_refusing = true;
         send(devId, step, Frame::Refused);
-    else if (faulty && m_options.bootCorrupt)
+    } else if (faulty && m_options.bootCorrupt) {
         send(devId, step, Frame::Accepted ^ 0x01);
-    else
+    } else {
         send(devId, step, Frame::Accepted);
+    }
 }
 
 void SimBootLoader::send(quint8 devId, Step step, quint8 first, const QByteArray &rest)

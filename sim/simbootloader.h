@@ -31,7 +31,8 @@ struct SimOptions;
 // The host does not wait for answers to the lines: 28 batteries answering each of them would
 // swamp the bus. Faults, for the fault packs (SimOptions): --boot-silent keeps the battery out
 // of its boot loader and silent; --boot-refuse STEP answers that step with AA (a refused request
-// also keeps it out; a refused data step answers its first record); --boot-corrupt answers the
+// also keeps it out; a refused data step answers its first slice) and then refuses every later
+// step of the upgrade (silently the data), as a boot loader that will not take this image; --boot-corrupt answers the
 // request with a wrong boot version and every other step with a wrong first byte;
 // --boot-ignore-requests N lets the first N requests pass unheard, so that a host must repeat it.
 class SimBootLoader : public QObject
@@ -77,7 +78,8 @@ private:
     quint32 m_expectedSum = 0;
     quint32 m_sum = 0;
     int m_badRecords = 0;
-    bool m_dataRefused = false;
+    // Refused a step (--boot-refuse): refuses every later one until the next request.
+    bool m_refusing = false;
     int m_requestsIgnored = 0; // of --boot-ignore-requests
     QByteArray m_pending; // slices of a line not yet complete
     QStringList m_lines;

@@ -53,8 +53,6 @@ public:
     }
 
     QObject *receiver() { return &m_receiver; }
-    // The last progress value.
-    int percent() const { return m_percent; }
     // Ends the wait without a result: the caller has stopped the session and set the outcome.
     void end() { m_ended = true; }
 
@@ -132,8 +130,13 @@ ImageTransfer::Outcome ImageTransfer::overCan(CanService *service, const Firmwar
                                      BatteryList::named(answered)));
             }
         });
+    // The last text is the upgrade's failure; those before it name the batteries that left.
     QObject::connect(service, &CanService::newUpgradeState, receiver,
         [&outcome](const QString &text) { outcome.reason = clause(text); });
+    QObject::connect(service, &CanService::rosterJudged, receiver,
+        [&outcome](const QList<int> &, const QMap<int, QString> &notFinished) {
+            outcome.notFinished = notFinished;
+        });
 
     const auto erasing
         = [service] { return service->upgradeState() >= CanService::US_ERASER_FLASH; };
@@ -150,8 +153,8 @@ ImageTransfer::Outcome ImageTransfer::overCan(CanService *service, const Firmwar
                 : QStringLiteral("flash: sending the image over CAN, %1 %").arg(percent);
         },
         console);
-    // The progress reaches 100 when the finish step begins, and only then.
-    outcome.finishReached = upgrade.percent() == 100;
+    // However it ended, also when stopped here or when it failed in the boot request step.
+    outcome.leftInBootLoaders = service->upgradeBootLoaders();
     return outcome;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QString>
 
 class CanService;
@@ -16,6 +17,10 @@ class FirmwareImage;
 //                takes the image
 //   over serial  through a UartService in a worker thread of its own, reached by queued calls
 //                only, as the firmware page does it: the battery on the cable takes the image
+//
+// Over CAN every battery that answered the boot request is judged at every step: one that
+// refuses or stays silent leaves the upgrade, which goes on with the others and fails at its
+// end (Outcome::notFinished says why each left).
 //
 // Over CAN the batteries expected (heard before, and those --expect names) are compared with
 // those that answered the boot request; when one that must take the image (--expect) did not
@@ -50,9 +55,12 @@ public:
         // loaders), and those expected that did not.
         QList<int> bootAnswers;
         QList<int> missing;
-        // Over CAN: whether the data step was over, so that a battery may have taken the finish
-        // and left its boot loader. Before that, none can have.
-        bool finishReached = false;
+        // Over CAN, once the upgrade ended (or was stopped): each battery of bootAnswers that did
+        // not finish well with why ("refused the erase"), and every battery that answered the
+        // boot request and waits in its boot loader (also when the upgrade failed or was stopped
+        // in the boot request step, before bootAnswers was known).
+        QMap<int, QString> notFinished;
+        QList<int> leftInBootLoaders;
         // Over CAN: whether the boot loaders were asked to erase their flash.
         bool eraseAsked = false;
     };

@@ -41,6 +41,8 @@ struct Battery
     QString before;
     // Answered the boot request: in its boot loader until a good finish.
     bool inBootLoader = false;
+    // Why it left the upgrade after answering the boot request ("refused the erase"), if it did.
+    QString whyLeft;
     bool back = false;
     bool answeredAfter = false;
     QString after;
@@ -67,13 +69,14 @@ struct Battery
         QString why = answeredBefore && after == before ? QStringLiteral("unchanged")
                                                         : QStringLiteral("runs another version");
         if (leftInBootLoader())
-            why = QStringLiteral("left in its boot loader");
+            why = whyLeft.isEmpty() ? QStringLiteral("left in its boot loader")
+                                    : QStringLiteral("left in its boot loader: ") + whyLeft;
         else if (!back)
             why = heardBefore ? QStringLiteral("not back on the bus")
                               : QStringLiteral("not on the bus");
         else if (!answeredAfter)
             why = QStringLiteral("no reply");
-        return expected ? QStringLiteral("FAILED: ") + why : why;
+        return expected || !whyLeft.isEmpty() ? QStringLiteral("FAILED: ") + why : why;
     }
     void addTo(Report &report, int devId) const
     {
@@ -86,6 +89,7 @@ struct Battery
             .text(QStringLiteral("result"), result())
             .field(QStringLiteral("back"), back)
             .field(QStringLiteral("leftInBootLoader"), leftInBootLoader())
+            .field(QStringLiteral("leftTheUpgrade"), textOrNull(!whyLeft.isEmpty(), whyLeft))
             .field(QStringLiteral("runsImage"), runsImage)
             .field(QStringLiteral("expected"), expected);
     }
@@ -186,12 +190,11 @@ QMap<int, Battery> readBefore(BusSession &session, Console &console)
     return batteries;
 }
 
-// Waits up to comeBackMs for the batteries to broadcast again (those heard before, expected or
-// in their boot loaders; the first DiscoveryMs when there are none), then reads the firmware of
-// every battery back, newcomers included. A battery leaves its boot loader only on a good
-// finish: unless mayBeBack (the finish step was reached), those in their boot loaders are not
-// waited for. False when interrupted.
-bool readBack(BusSession &session, int comeBackMs, const QString &version, bool mayBeBack,
+// Waits up to comeBackMs for the batteries to broadcast again (those heard before or expected;
+// the first DiscoveryMs when there are none), then reads the firmware of every battery back,
+// newcomers included. A battery leaves its boot loader only on a good finish: those still in
+// their boot loaders are not waited for. False when interrupted.
+bool readBack(BusSession &session, int comeBackMs, const QString &version,
     QMap<int, Battery> *batteries, Console &console)
 {
     // A boot loader answers the upgrade's steps under the battery's number too, but only the
@@ -202,7 +205,7 @@ bool readBack(BusSession &session, int comeBackMs, const QString &version, bool 
         = [&monitor](int devId) { return !monitor.traffic(devId).frameKinds.isEmpty(); };
     QList<int> awaited;
     for (auto it = batteries->cbegin(); it != batteries->cend(); ++it) {
-        if (mayBeBack || !it.value().inBootLoader)
+        if (!it.value().inBootLoader)
             awaited.append(it.key());
     }
     const auto backCount
@@ -321,9 +324,11 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
                        "that must run the image's version afterwards. Every battery heard "
                        "before and every one --expect names is to answer the boot request, "
                        "which goes out up to %2 times; when one --expect names has not "
-                       "answered, the flash stops there, before anything is erased. A battery "
-                       "that fails to come back waits in its boot loader: the image sent again "
-                       "brings it back.\n\n"
+                       "answered, the flash stops there, before anything is erased. Every battery "
+                       "that answered the boot request is judged at every step: one that refuses "
+                       "a step or does not answer it leaves the upgrade, which goes on with the "
+                       "others, and the flash fails naming it. A battery that fails to come back "
+                       "waits in its boot loader: the image sent again brings it back.\n\n"
                        "Over a serial port (--serial PORT, a .bin image): the battery on the "
                        "cable takes the image; every battery heard on CAN is read back.\n\n"
                        "The image is checked whole before anything is sent (every S-record "
@@ -412,8 +417,11 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
     const ImageTransfer::Outcome sent = overSerial
         ? ImageTransfer::overSerial(port, image.binData, console)
         : ImageTransfer::overCan(session.service(), image, batteries.keys(), expected, console);
-    for (int devId : sent.bootAnswers)
+    // Those that finished well left their boot loaders.
+    for (int devId : sent.leftInBootLoaders)
         batteries[devId].inBootLoader = true;
+    for (auto it = sent.notFinished.cbegin(); it != sent.notFinished.cend(); ++it)
+        batteries[it.key()].whyLeft = it.value();
     const QString via = overSerial ? port : QStringLiteral("CAN");
     // Said whenever batteries wait in their boot loaders: only the image sent again brings them
     // back, whatever step they were cut off in.
@@ -436,22 +444,23 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
                                      "tries: stopped before the erase, nothing erased")
                           .arg(BatteryList::named(absent))
                           .arg(CanUpgrade::MaxTries));
-        if (!sent.bootAnswers.isEmpty())
-            console.note(waitingNote(sent.bootAnswers));
+        if (!sent.leftInBootLoaders.isEmpty())
+            console.note(waitingNote(sent.leftInBootLoaders));
         return ExitStatus::of(Outcome::Failed);
     }
     if (sent.result == ImageTransfer::Interrupted) {
         console.error(QStringLiteral("interrupted before the flash was erased: nothing erased or "
-                                     "written (a battery that entered its boot loader waits "
-                                     "there until restarted or flashed)"));
+                                     "written"));
+        if (!sent.leftInBootLoaders.isEmpty())
+            console.note(waitingNote(sent.leftInBootLoaders));
         return ExitStatus::of(Outcome::Interrupted);
     }
     if (sent.result == ImageTransfer::Abandoned) {
         console.error(QStringLiteral("upgrade abandoned after the erase: the flash is erased or "
                                      "half-written, the batteries wait in their boot loaders; "
                                      "flash the image again"));
-        if (!sent.bootAnswers.isEmpty())
-            console.note(waitingNote(sent.bootAnswers));
+        if (!sent.leftInBootLoaders.isEmpty())
+            console.note(waitingNote(sent.leftInBootLoaders));
         return ExitStatus::of(Outcome::Interrupted);
     }
     if (sent.result == ImageTransfer::NotStarted) {
@@ -459,8 +468,7 @@ int FlashCommand::run(const QStringList &arguments, Console &console)
         return ExitStatus::of(Outcome::Failed);
     }
 
-    const bool mayBeBack = overSerial || sent.result == ImageTransfer::Taken || sent.finishReached;
-    if (!readBack(session, FlashCommand::ComeBackMs, version, mayBeBack, &batteries, console)) {
+    if (!readBack(session, FlashCommand::ComeBackMs, version, &batteries, console)) {
         console.error(QStringLiteral("interrupted"));
         return ExitStatus::of(Outcome::Interrupted);
     }

@@ -123,6 +123,7 @@ void CanService::setUpgradeSession(CanUpgradeSession *upgrade)
     connect(m_upgrade, &CanUpgradeSession::bootAnswersCollected, this,
         &CanService::bootAnswersCollected);
     connect(m_upgrade, &CanUpgradeSession::leftInBootLoaders, this, &CanService::leftInBootLoaders);
+    connect(m_upgrade, &CanUpgradeSession::rosterJudged, this, &CanService::rosterJudged);
 }
 
 CanService::~CanService()
@@ -427,6 +428,11 @@ QList<int> CanService::onlineDevices()
 int CanService::upgradeFramesPerSecond() const
 {
     return m_upgrade ? m_upgrade->dataFramesPerSecond() : 0;
+}
+
+QList<int> CanService::upgradeBootLoaders() const
+{
+    return m_upgrade ? m_upgrade->inBootLoaders() : QList<int>();
 }
 
 UpgradeSession *CanService::upgradeSession() const

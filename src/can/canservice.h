@@ -10,6 +10,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QMap>
 #include <QObject>
 #include <QStringList>
 
@@ -175,6 +176,8 @@ public:
     UpgradeState upgradeState() const;
     // The pace the upgrade's data step keeps now, frames a second (0 without a session).
     int upgradeFramesPerSecond() const;
+    // Those the last upgrade left in their boot loaders (CanUpgradeSession::inBootLoaders).
+    QList<int> upgradeBootLoaders() const;
     // The session the upgrade methods go to (nullptr without one), for a caller that follows
     // its progress and result through the interface, as over any other transport.
     UpgradeSession *upgradeSession() const;
@@ -203,6 +206,9 @@ signals:
     // After a failure (upgradeFinished(false) and its text): the batteries that answered the
     // boot request and wait in their boot loaders; sending the image again recovers them.
     void leftInBootLoaders(QList<int> devIds);
+    // After an upgrade past the boot request: who of those that answered it finished well, and
+    // why each other did not (CanUpgradeSession::rosterJudged).
+    void rosterJudged(QList<int> finished, QMap<int, QString> notFinished);
 
 public slots:
     // Every frame the adapter receives, broadcasts included: stores reply content in the

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QStringList>
 
 #include <functional>
@@ -25,7 +26,8 @@ public:
 
     // Starts, or starts again from the beginning, with these inputs (the image's S-record lines
     // with their line ends, their signed byte sum and the boot version; the batteries expected
-    // to answer); 0.
+    // to answer); 0, or -1 when it will not start (the result and the reason come first, as
+    // for an upgrade that failed).
     virtual int start(const QStringList &s19Data, uint chkSum, const QByteArray &bootVersion,
         const QList<int> &expected)
         = 0;
@@ -33,6 +35,10 @@ public:
     virtual int dataFramesPerSecond() = 0;
     // The session's tick.
     virtual void tick() = 0;
+    // The batteries the last upgrade sent into their boot loaders (they answered its boot
+    // request) that have not left them by a good finish, in ascending order: whoever stopped it
+    // or saw it end learns who waits there.
+    virtual QList<int> inBootLoaders() const = 0;
 
     // The transport. How many frames sent are still on their way to the adapter.
     virtual void setBacklog(std::function<int()> backlog) = 0;
@@ -52,4 +58,9 @@ signals:
     void sendFrame(ulong id, QByteArray data);
     void bootAnswersCollected(QList<int> answered, QList<int> missing);
     void leftInBootLoaders(QList<int> devIds);
+    // Once an upgrade past the boot request has ended (after its result and text): the batteries
+    // that answered the boot request and finished well, and each other one with why it did not,
+    // as a clause ("refused the erase", "did not answer the finish", "was cut off (failed at
+    // state: US_SEND_DATA)").
+    void rosterJudged(QList<int> finished, QMap<int, QString> notFinished);
 };

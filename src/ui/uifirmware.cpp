@@ -4,6 +4,7 @@
 #include "log/logger.h"
 #include "uifirmwareupdatedialog.h"
 #include "upgrade/firmwareimage.h"
+#include "upgrade/imageversion.h"
 #include "upgrade/uartservice.h"
 
 #include <QFrame>
@@ -17,6 +18,8 @@
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -164,6 +167,7 @@ UiFirmware::UiFirmware(QWidget *parent)
     connect(can, &CanService::newUpgradeState, this, &UiFirmware::OnNewState);
     connect(can, &CanService::bootAnswersCollected, this, &UiFirmware::OnBootAnswers);
     connect(can, &CanService::leftInBootLoaders, this, &UiFirmware::OnLeftInBootLoaders);
+    connect(can, &CanService::rosterJudged, this, &UiFirmware::OnRosterJudged);
     connect(m_clear, &QPushButton::clicked, m_log, &QPlainTextEdit::clear);
     connect(m_select, &QPushButton::clicked, this, &UiFirmware::OnClickSelect);
     connect(m_start, &QPushButton::clicked, this, &UiFirmware::OnClickStart);
@@ -225,6 +229,7 @@ void UiFirmware::OnConfirmPath(
 
 void UiFirmware::OnClickStart()
 {
+    m_readingBack = false;
     m_log->clear();
     m_progress->setValue(0);
     showResult(tr("SENDING"), QLatin1String(SendingStyle));
@@ -334,6 +339,80 @@ void UiFirmware::OnLeftInBootLoaders(QList<int> devIds)
              .arg(numbers(devIds)));
 }
 
+void UiFirmware::note(const QString &text)
+{
+    m_log->appendPlainText(text + QLatin1Char('\n'));
+    QLOG_INFO() << text;
+}
+
+void UiFirmware::OnRosterJudged(QList<int> finished, QMap<int, QString> notFinished)
+{
+    QList<int> roster = finished + notFinished.keys();
+    std::sort(roster.begin(), roster.end());
+    for (int devId : roster) {
+        if (finished.contains(devId))
+            note(tr("UiFirmware::OnRosterJudged: BMS %1 finished the upgrade.").arg(devId));
+        else
+            tell(tr("UiFirmware::OnRosterJudged: BMS %1 %2.")
+                     .arg(devId)
+                     .arg(notFinished.value(devId)));
+    }
+    const QString summary = tr("UiFirmware::OnRosterJudged: %1 of %2 BMS finished the upgrade.")
+                                .arg(finished.size())
+                                .arg(roster.size());
+    if (!notFinished.isEmpty()) {
+        tell(summary);
+        return;
+    }
+    note(summary);
+    m_readingBack = true;
+    m_readBack = finished;
+    m_imageVersion = fieldText(ImageVersion::ofS19(m_s19Data));
+    m_wrongVersion.clear();
+    m_readBackTime.start();
+}
+
+void UiFirmware::readBackVersions()
+{
+    CanService *can = CanService::instance();
+    for (int devId : QList<int>(m_readBack)) {
+        QByteArray bytes;
+        if (can->readFirmwareVersion(uchar(devId), bytes) != CanService::Success)
+            continue;
+        m_readBack.removeOne(devId);
+        const QString version = fieldText(bytes);
+        if (version == m_imageVersion) {
+            note(tr("UiFirmware::OnTimerTimeout: BMS %1 runs the image's firmware %2.")
+                     .arg(devId)
+                     .arg(version));
+        } else {
+            tell(tr("UiFirmware::OnTimerTimeout: BMS %1 reports firmware %2, not the image's %3.")
+                     .arg(devId)
+                     .arg(version, m_imageVersion));
+            m_wrongVersion.append(devId);
+        }
+    }
+    if (!m_readBack.isEmpty() && m_readBackTime.elapsed() < ReadBackMs)
+        return;
+    for (int devId : qAsConst(m_readBack)) {
+        tell(tr("UiFirmware::OnTimerTimeout: BMS %1 did not report its firmware version within "
+                "%2 s.")
+                 .arg(devId)
+                 .arg(ReadBackMs / 1000));
+        m_wrongVersion.append(devId);
+    }
+    m_readingBack = false;
+    if (m_wrongVersion.isEmpty()) {
+        note(tr("UiFirmware::OnTimerTimeout: every BMS runs the image's firmware %1.")
+                 .arg(m_imageVersion));
+        return;
+    }
+    std::sort(m_wrongVersion.begin(), m_wrongVersion.end());
+    tell(tr("UiFirmware::OnTimerTimeout: BMS %1 do not run the image's firmware %2.")
+             .arg(numbers(m_wrongVersion), m_imageVersion));
+    showResult(tr("FAILED"), QLatin1String(FailedStyle));
+}
+
 void UiFirmware::showResult(const QString &text, const QString &styleSheet)
 {
     m_result->setText(text);
@@ -365,6 +444,8 @@ void UiFirmware::OnUpgradeResult(bool success)
 
 void UiFirmware::OnTimerTimeout()
 {
+    if (m_readingBack)
+        readBackVersions();
     // Device numbers travel as one byte; nothing answers to a larger one.
     if (m_devId < 0 || m_devId > 0xFF)
         return;

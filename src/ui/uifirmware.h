@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -27,7 +30,10 @@ class UartService;
 // Over CAN every battery on the bus takes the image. The text log names the batteries online
 // before START that did not answer the boot request (the upgrade goes on without them, and they
 // keep their firmware), and, after a failure, those left waiting in their boot loaders, which
-// START with the same image brings back.
+// START with the same image brings back. At the end it gives one line for every battery that
+// answered the boot request (finished, or the step it left and why) and a summary; after a good
+// finish it reads each one's firmware version back (for up to ReadBackMs, once a second) and
+// names any that does not report the image's version, which makes the result FAILED.
 class UiFirmware : public QWidget
 {
     Q_OBJECT
@@ -35,6 +41,9 @@ class UiFirmware : public QWidget
 public:
     static constexpr int RefreshIntervalMs = 1000;
     static constexpr int MaxLogBlocks = 20000;
+    // Batteries restart from their boot loaders into the new firmware; they are given this long
+    // to report its version.
+    static constexpr int ReadBackMs = 20000;
 
     explicit UiFirmware(QWidget *parent = nullptr);
     ~UiFirmware() override;
@@ -75,6 +84,8 @@ public slots:
     // The CAN upgrade's word on who entered the boot loaders, and who is left there.
     void OnBootAnswers(QList<int> answered, QList<int> missing);
     void OnLeftInBootLoaders(QList<int> devIds);
+    // The CAN upgrade's word on every battery that answered its boot request.
+    void OnRosterJudged(QList<int> finished, QMap<int, QString> notFinished);
 
 private:
     enum class UpgradePath {
@@ -88,8 +99,11 @@ private:
     // Whether the confirmed file still holds what was confirmed; refuses START otherwise.
     bool confirmedFileUnchanged();
     void refuse(const QString &text);
-    // A line of the page's own in the text log, and a Warn line.
+    // A line of the page's own in the text log, and a Warn line (note: an Info line).
     void tell(const QString &text);
+    void note(const QString &text);
+    // One round of the read-back after a good finish (see the class comment).
+    void readBackVersions();
     void showResult(const QString &text, const QString &styleSheet);
 
     QLineEdit *m_serialNumber = nullptr;
@@ -115,5 +129,12 @@ private:
     UartService *m_uart = nullptr;
     // From START on the serial path until the service's result.
     bool m_uartUpgrading = false;
+    // The read-back after a good finish over CAN: the batteries still to report, the version
+    // the image carries, since when, and those that did not report it.
+    bool m_readingBack = false;
+    QList<int> m_readBack;
+    QString m_imageVersion;
+    QElapsedTimer m_readBackTime;
+    QList<int> m_wrongVersion;
     QTimer *m_timer = nullptr;
 };

@@ -60,6 +60,19 @@ QList<QByteArray> CanBootFrame::slicesOf(const QString &line)
     return slices;
 }
 
+bool CanBootFrame::isSlice(const QByteArray &data)
+{
+    static const QByteArray lineCharacters("S0123456789ABCDEFabcdef\r\n");
+    const int length = data.indexOf('\0') < 0 ? data.size() : data.indexOf('\0');
+    if (length == 0)
+        return false;
+    for (int i = 0; i < data.size(); ++i) {
+        if (i < length ? !lineCharacters.contains(data.at(i)) : data.at(i) != '\0')
+            return false;
+    }
+    return true;
+}
+
 QByteArray CanBootFrame::answer(quint8 first, const QByteArray &rest)
 {
     return sized(char(first) + rest, AnswerSize);

@@ -48,6 +48,9 @@ public:
     // the last one shorter, each as Latin-1 bytes.
     static QList<QByteArray> slicesOf(const QString &line);
     static int sliceCount(const QString &line) { return (line.size() + SliceSize - 1) / SliceSize; }
+    // Whether 8 received bytes can be a slice of an S-record line (a shorter slice arrives
+    // NUL-filled): its characters, and never an answer, whose first byte is not one of them.
+    static bool isSlice(const QByteArray &data);
 
     // The answers.
     static quint32 answerId(Step step, quint8 devId) { return quint32(step) << 16 | devId; }

@@ -31,6 +31,31 @@ const char *badAnswerMessage(CanUpgrade::UpgradeState state)
     }
 }
 
+// The step as the battery lines name it: "battery 2 refused the erase".
+QString stepNoun(CanUpgrade::UpgradeState step)
+{
+    switch (step) {
+    case CanUpgrade::US_REQUEST_BOOT:
+        return QStringLiteral("boot request");
+    case CanUpgrade::US_INQUIRE_BOOT:
+        return QStringLiteral("inquire");
+    case CanUpgrade::US_ERASER_FLASH:
+        return QStringLiteral("erase");
+    case CanUpgrade::US_SEND_DATA:
+        return QStringLiteral("data");
+    default:
+        return QStringLiteral("finish");
+    }
+}
+
+// A frame heard, as a text names it: "0x00040000: 53 33 32 35 30 38 30 32".
+QString frameText(quint32 id, const QByteArray &data)
+{
+    return QStringLiteral("0x%1: %2")
+        .arg(id, 8, 16, QLatin1Char('0'))
+        .arg(ByteText::hexPairs(data));
+}
+
 } // namespace
 
 CanUpgrade::CanUpgrade(QObject *parent)
@@ -43,6 +68,7 @@ CanUpgrade::CanUpgrade(QObject *parent)
     // Coarse timers may fire early or late by 5 %; the ticks count time for the timeouts.
     m_timer->setTimerType(Qt::PreciseTimer);
     connect(m_timer, &QTimer::timeout, this, &CanUpgrade::tick);
+    m_clock.start();
 }
 
 QString CanUpgrade::keyOf(UpgradeState state)
@@ -54,6 +80,17 @@ int CanUpgrade::start(const QStringList &s19Data, uint chkSum, const QByteArray 
     const QList<int> &expected)
 {
     ++m_runs;
+    const qint64 sinceForeign = m_clock.elapsed() - m_foreignAtMs;
+    if (m_state == US_IDLE && m_foreignAtMs >= 0 && sinceForeign < ForeignTrafficWindowMs) {
+        const QString text
+            = tr("another host is upgrading on this bus: heard %1 %2 s ago; not started.")
+                  .arg(m_foreignFrame)
+                  .arg(sinceForeign / 1000.0, 0, 'f', 1);
+        emit upgradeResult(false);
+        emit newState(text);
+        QLOG_WARN() << "CanService::startUpgrading:" << text;
+        return -1;
+    }
     m_expected.clear();
     for (int devId : expected) {
         if (devId >= 0 && devId <= BatteryBank::MaxDeviceId && !m_expected.contains(devId))
@@ -61,6 +98,9 @@ int CanUpgrade::start(const QStringList &s19Data, uint chkSum, const QByteArray 
     }
     std::sort(m_expected.begin(), m_expected.end());
     m_bootAnswers.clear();
+    m_answered.clear();
+    m_left.clear();
+    m_finished.clear();
     m_headroom.restart();
     m_s19Data = s19Data;
     m_chkSum = chkSum;
@@ -76,9 +116,28 @@ int CanUpgrade::start(const QStringList &s19Data, uint chkSum, const QByteArray 
 void CanUpgrade::stop()
 {
     ++m_runs;
-    m_state = US_IDLE;
+    if (m_state != US_IDLE)
+        endRun();
     resetCounters();
     m_timer->stop();
+}
+
+QList<int> CanUpgrade::inBootLoaders() const
+{
+    const QList<int> finished = m_state == US_IDLE ? m_finished : finishedBatteries();
+    QList<int> waiting;
+    for (int devId : m_bootAnswers) {
+        if (!finished.contains(devId))
+            waiting.append(devId);
+    }
+    return waiting;
+}
+
+void CanUpgrade::endRun()
+{
+    m_finished = finishedBatteries();
+    m_state = US_IDLE;
+    m_endedAtMs = m_clock.elapsed();
 }
 
 void CanUpgrade::setBusBitRate(int bitsPerSecond)
@@ -90,6 +149,17 @@ void CanUpgrade::hear(quint32 id, const QByteArray &data)
 {
     if (m_state != US_IDLE)
         m_headroom.hear(id, data);
+    else
+        noteForeignTraffic(id, data);
+}
+
+void CanUpgrade::noteForeignTraffic(quint32 id, const QByteArray &data)
+{
+    const qint64 now = m_clock.elapsed();
+    if (!CanBootFrame::isAnswer(id) || now - m_endedAtMs < OwnAnswersGraceMs)
+        return;
+    m_foreignAtMs = now;
+    m_foreignFrame = frameText(id, data);
 }
 
 int CanUpgrade::dataFramesPerSecond()
@@ -186,7 +256,8 @@ void CanUpgrade::sendNextLine()
     if (m_lineIndex < lineCount) {
         for (const QByteArray &slice : CanBootFrame::slicesOf(m_s19Data.at(m_lineIndex)))
             sendStepFrame(CanBootFrame::DataId, slice);
-        m_tickCount = 0;
+        // The step's tries count for each line: a stall of one line says nothing of the next.
+        resetCounters();
         m_nextSendTick = 1;
     } else {
         m_state = US_UPGRADE_FINISH;
@@ -204,6 +275,11 @@ void CanUpgrade::runTimeoutRule()
     const int earlierTimeouts = m_retryCount++;
     if (earlierTimeouts < MaxTries - 1) {
         m_tickCount = 0;
+        return;
+    }
+    // The steps whose answers every roster battery owes.
+    if (m_state == US_INQUIRE_BOOT || m_state == US_ERASER_FLASH || m_state == US_UPGRADE_FINISH) {
+        judgeSilence();
         return;
     }
     const QString key = keyOf(m_state);
@@ -244,6 +320,93 @@ QList<int> CanUpgrade::missingBatteries() const
     return missing;
 }
 
+void CanUpgrade::judgeSilence()
+{
+    const UpgradeState step = m_state;
+    for (int devId : stillIn()) {
+        if (!m_answered.contains(devId) && leave(devId, step, Silent))
+            return;
+    }
+    moveToNextUpgradeState(true);
+}
+
+QList<int> CanUpgrade::stillIn() const
+{
+    QList<int> in;
+    for (int devId : m_bootAnswers) {
+        if (!m_left.contains(devId))
+            in.append(devId);
+    }
+    return in;
+}
+
+bool CanUpgrade::everyoneAnswered() const
+{
+    const QList<int> in = stillIn();
+    return std::all_of(
+        in.cbegin(), in.cend(), [this](int devId) { return m_answered.contains(devId); });
+}
+
+bool CanUpgrade::leave(int devId, UpgradeState step, Departure how)
+{
+    const QString why = how == Refused ? tr("refused the %1").arg(stepNoun(step))
+                                       : tr("did not answer the %1").arg(stepNoun(step));
+    m_left.insert(devId, why);
+    const char *origin
+        = how == Refused ? "CanService::processCanFrame:" : "CanService::OnUpgradeTimerTimeOut:";
+    if (m_bootAnswers.size() > 1) {
+        const QString text = tr("battery %1 %2.").arg(devId).arg(why);
+        emit newState(text);
+        QLOG_WARN() << origin << text;
+    }
+    if (!stillIn().isEmpty())
+        return false;
+    // None is left: the upgrade ends at once. A single battery's leaving is the step's failure.
+    if (m_bootAnswers.size() > 1) {
+        const QString text = leaversText();
+        fail(text);
+        QLOG_WARN() << origin << text;
+    } else if (how == Refused) {
+        failAt(step);
+    } else {
+        const QString key = keyOf(step);
+        fail(tr("time out at state: %1.").arg(key));
+        QLOG_WARN() << "CanService::OnUpgradeTimerTimeOut: time out at state:" << key << ".\r\n";
+    }
+    return true;
+}
+
+QString CanUpgrade::leaversText() const
+{
+    QStringList lines;
+    for (auto it = m_left.cbegin(); it != m_left.cend(); ++it)
+        lines.append(tr("battery %1 %2").arg(it.key()).arg(it.value()));
+    return tr("%1 of %2 batteries left the upgrade: %3.")
+        .arg(m_left.size())
+        .arg(m_bootAnswers.size())
+        .arg(lines.join(QStringLiteral("; ")));
+}
+
+QList<int> CanUpgrade::finishedBatteries() const
+{
+    QList<int> finished;
+    if (m_state != US_UPGRADE_FINISH)
+        return finished;
+    for (int devId : m_bootAnswers) {
+        if (m_answered.contains(devId) && !m_left.contains(devId))
+            finished.append(devId);
+    }
+    return finished;
+}
+
+void CanUpgrade::stopForAnotherHost(quint32 id, const QByteArray &data)
+{
+    const QString text
+        = tr("another host is upgrading on this bus: heard %1; stopped.").arg(frameText(id, data));
+    fail(text);
+    QLOG_WARN() << "CanService::processCanFrame:" << text;
+}
+
 bool CanUpgrade::takeAnswer(quint32 id, const QByteArray &data)
 {
     if (!CanBootFrame::isAnswer(id))
@@ -257,31 +420,54 @@ void CanUpgrade::processAnswer(quint32 id, const QByteArray &data)
     const auto step = UpgradeState(CanBootFrame::stepOfAnswer(id));
     if (m_state == US_IDLE || data.size() < CanBootFrame::AnswerSize)
         return;
+    // No battery answers on the request's own identifier or with a piece of an S-record line.
+    if (id == CanBootFrame::RequestBootId || CanBootFrame::isSlice(data)) {
+        stopForAnotherHost(id, data);
+        return;
+    }
     bool good = CanBootFrame::isAccepted(data);
     if (good && step == US_REQUEST_BOOT)
         good = CanBootFrame::carriesBootVersion(data, m_bootVersion);
-    // The boot loader answers a line only to refuse it, and the refusal of one of the last lines
-    // can come once the finish step has begun: the image has a hole all the same.
-    const bool lateRefusal = step == US_SEND_DATA && m_state > step && !good;
+    const int devId = CanBootFrame::senderOf(id);
+    // Once the request step is over, a refusal counts whenever it comes: a battery's answer may
+    // come after another's good one moved the step on, and the boot loader answers a line only
+    // to refuse it, one of the last lines maybe once the finish step has begun.
+    const bool inRoster = m_state > US_REQUEST_BOOT && m_bootAnswers.contains(devId);
+    const bool lateRefusal
+        = !good && step < m_state && step > US_REQUEST_BOOT && inRoster && !m_left.contains(devId);
     if (step != m_state && !lateRefusal)
         return;
     emit newData(FrameTranscript::recvLine(id, data));
 
-    if (!good) {
-        failAt(step);
-        QLOG_WARN() << badAnswerMessage(step) << id << "; data:" << ByteText::hexPairs(data);
-        return;
-    }
     if (m_state == US_REQUEST_BOOT) {
+        if (!good) {
+            failAt(step);
+            QLOG_WARN() << badAnswerMessage(step) << id << "; data:" << ByteText::hexPairs(data);
+            return;
+        }
         // Collected until the step's time is up (see the class comment).
-        const int devId = CanBootFrame::senderOf(id);
         const auto at = std::lower_bound(m_bootAnswers.begin(), m_bootAnswers.end(), devId);
         if (at == m_bootAnswers.end() || *at != devId)
             m_bootAnswers.insert(at, devId);
         return;
     }
+    // Only the roster's batteries still in are judged; the others' answers are in the
+    // transcript and nothing more.
+    if (!inRoster || m_left.contains(devId))
+        return;
+    if (!good) {
+        const bool ended = leave(devId, step, Refused);
+        QLOG_WARN() << badAnswerMessage(step) << id << "; data:" << ByteText::hexPairs(data);
+        if (!ended && m_state != US_SEND_DATA && everyoneAnswered())
+            moveToNextUpgradeState(true);
+        return;
+    }
     // The host does not wait for the lines; a good answer to one changes nothing.
-    if (m_state != US_SEND_DATA)
+    if (m_state == US_SEND_DATA)
+        return;
+    if (!m_answered.contains(devId))
+        m_answered.append(devId);
+    if (everyoneAnswered())
         moveToNextUpgradeState(true);
 }
 
@@ -292,12 +478,21 @@ void CanUpgrade::moveToNextUpgradeState(bool ok)
         return;
     }
     if (m_state == US_UPGRADE_FINISH) {
-        m_state = US_IDLE;
+        if (!m_left.isEmpty()) {
+            emit upgradeProgress(100);
+            const QString text = leaversText();
+            fail(text);
+            QLOG_WARN() << "CanService::moveToNextUpgradeState:" << text;
+            return;
+        }
+        endRun();
         emit upgradeProgress(100);
         emit upgradeResult(true);
+        emit rosterJudged(m_finished, {});
         return;
     }
     resetCounters();
+    m_answered.clear();
     m_state = UpgradeState(m_state + 1);
     if (m_state == US_SEND_DATA) {
         m_nextSendTick = 1;
@@ -314,14 +509,25 @@ void CanUpgrade::failAt(UpgradeState step)
 
 void CanUpgrade::fail(const QString &text)
 {
-    const QList<int> inBootLoaders = m_bootAnswers;
+    const bool judged = m_state > US_REQUEST_BOOT;
     resetCounters();
     // The next tick stops the timer.
-    m_state = US_IDLE;
+    endRun();
+    const QList<int> waiting = inBootLoaders();
+    QMap<int, QString> notFinished = m_left;
+    QString cutOff = text;
+    if (cutOff.endsWith(QLatin1Char('.')))
+        cutOff.chop(1);
+    for (int devId : waiting) {
+        if (!notFinished.contains(devId))
+            notFinished.insert(devId, tr("was cut off (%1)").arg(cutOff));
+    }
     emit upgradeResult(false);
     emit newState(text);
-    if (!inBootLoaders.isEmpty())
-        emit leftInBootLoaders(inBootLoaders);
+    if (!waiting.isEmpty())
+        emit leftInBootLoaders(waiting);
+    if (judged)
+        emit rosterJudged(m_finished, notFinished);
 }
 
 void CanUpgrade::transmitFailed(quint32 id, const QByteArray &data)

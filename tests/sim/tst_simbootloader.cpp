@@ -150,15 +150,15 @@ void TestSimBootLoader::faults_data()
         << QStringList { "--boot-silent" } << 1 << QStringList() << false;
     QTest::newRow("refuses the request: stays out")
         << QStringList { "--boot-refuse", "request" } << 1 << QStringList { "1: aa" } << false;
-    QTest::newRow("refuses the inquire")
+    QTest::newRow("refuses the inquire, then every later step: stays in")
         << QStringList { "--boot-refuse", "inquire" } << 1
-        << QStringList { "1: 55 ZK100", "2: aa", "3: 55", "5: 55" } << false;
-    QTest::newRow("refuses the erase")
+        << QStringList { "1: 55 ZK100", "2: aa", "3: aa", "5: aa" } << true;
+    QTest::newRow("refuses the erase, then the finish: stays in")
         << QStringList { "--boot-refuse", "erase" } << 1
-        << QStringList { "1: 55 ZK100", "2: 55", "3: aa", "5: 55" } << false;
-    QTest::newRow("refuses the data once")
+        << QStringList { "1: 55 ZK100", "2: 55", "3: aa", "5: aa" } << true;
+    QTest::newRow("refuses the first slice, then the finish: stays in")
         << QStringList { "--boot-refuse", "data" } << 1
-        << QStringList { "1: 55 ZK100", "2: 55", "3: 55", "4: aa", "5: 55" } << false;
+        << QStringList { "1: 55 ZK100", "2: 55", "3: 55", "4: aa", "5: aa" } << true;
     QTest::newRow("refuses the finish: stays in")
         << QStringList { "--boot-refuse", "finish" } << 1
         << QStringList { "1: 55 ZK100", "2: 55", "3: 55", "5: aa" } << true;

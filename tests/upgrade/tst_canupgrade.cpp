@@ -164,6 +164,11 @@ private slots:
     void secondStartBeginsAnew();
     void upgradeFailsAtOnce_data();
     void upgradeFailsAtOnce();
+    void dataStepTriesCountPerLine();
+    void rosterJudgesEveryBattery_data();
+    void rosterJudgesEveryBattery();
+    void anotherHostsFramesAreNoAnswers_data();
+    void anotherHostsFramesAreNoAnswers();
 
 private:
     // Waits until everything queued to the adapter so far has gone out, then returns what went
@@ -682,6 +687,8 @@ void TestCanUpgrade::bootAnswersAreCollectedFromEveryBattery()
     tick();
     const QStringList frames = sentFrames();
     QCOMPARE(frames.filter(QStringLiteral("00020000")).size(), stopWhenCollected ? 0 : 1);
+    // Stopped or not, those that answered wait in their boot loaders.
+    QCOMPARE(numbers(m_service->upgradeBootLoaders()), collected.section(';', 0, 0).mid(11));
     QCOMPARE(eventsStartingWith("finished"), QStringList());
     m_service->stopUpgrading();
 }
@@ -927,6 +934,247 @@ void TestCanUpgrade::upgradeFailsAtOnce()
     const QStringList upgradeLines = warnings().filter(QStringLiteral("|CanService::"));
     QCOMPARE(upgradeLines.size(), 1 + int(how == "refuse late"));
     QVERIFY2(upgradeLines.last().contains(warning), qPrintable(upgradeLines.last()));
+}
+
+void TestCanUpgrade::dataStepTriesCountPerLine()
+{
+    tickUpTo(CanService::US_SEND_DATA, ThreeLines);
+    // The adapter's thread lags behind for all but the last try of each line in turn.
+    bool lagging = true;
+    auto *upgrade = m_service->findChild<CanUpgrade *>();
+    QVERIFY(upgrade);
+    upgrade->setBacklog([&lagging] { return lagging ? CanUpgrade::MaxBacklogFrames + 1 : 0; });
+    for (int line = 0; line < ThreeLines.size(); ++line) {
+        lagging = true;
+        tick((CanUpgrade::MaxTries - 1) * (CanUpgrade::SendDataTimeoutTicks + 1));
+        QCOMPARE(eventsStartingWith("progress").size(), line);
+        lagging = false;
+        tick();
+        QCOMPARE(eventsStartingWith("progress").size(), line + 1);
+    }
+    QCOMPARE(eventsStartingWith("finished"), QStringList());
+    m_service->stopUpgrading();
+}
+
+void TestCanUpgrade::rosterJudgesEveryBattery_data()
+{
+    QTest::addColumn<QList<int>>("roster");
+    // "<battery> <how> <step>": "refuses" in the step (in the order of the battery numbers, as
+    // the bus's arbitration has them), "refuses-later" once the step has moved on (for a step
+    // with an answer, after answering it well), "silent" through the step's tries.
+    QTest::addColumn<QStringList>("behaviour");
+    QTest::addColumn<QStringList>("texts"); // the state texts, in order
+    QTest::addColumn<QString>("judged"); // "<finished> | <not finished>: <why>, ..."
+
+    QTest::newRow("two: the second refuses the erase after the first's good answer")
+        << QList<int> { 1, 2 } << QStringList { "2 refuses erase" }
+        << QStringList { "battery 2 refused the erase.",
+               "1 of 2 batteries left the upgrade: battery 2 refused the erase." }
+        << "1 | 2: refused the erase";
+    QTest::newRow("two: the first refuses the inquire before the second answers")
+        << QList<int> { 1, 2 } << QStringList { "1 refuses inquire" }
+        << QStringList { "battery 1 refused the inquire.",
+               "1 of 2 batteries left the upgrade: battery 1 refused the inquire." }
+        << "2 | 1: refused the inquire";
+    QTest::newRow("three: a refusal of the inquire after the step moved on")
+        << QList<int> { 1, 2, 3 } << QStringList { "2 refuses-later inquire" }
+        << QStringList { "battery 2 refused the inquire.",
+               "1 of 3 batteries left the upgrade: battery 2 refused the inquire." }
+        << "1,3 | 2: refused the inquire";
+    QTest::newRow("two: a line refused") << QList<int> { 1, 2 } << QStringList { "2 refuses data" }
+                                         << QStringList { "battery 2 refused the data.",
+                                                "1 of 2 batteries left the upgrade: battery 2 "
+                                                "refused the data." }
+                                         << "1 | 2: refused the data";
+    QTest::newRow("two: a line refused after the finish step began")
+        << QList<int> { 1, 2 } << QStringList { "1 refuses-later data" }
+        << QStringList { "battery 1 refused the data.",
+               "1 of 2 batteries left the upgrade: battery 1 refused the data." }
+        << "2 | 1: refused the data";
+    QTest::newRow("three: one silent through the finish's tries")
+        << QList<int> { 1, 2, 3 } << QStringList { "3 silent finish" }
+        << QStringList { "battery 3 did not answer the finish.",
+               "1 of 3 batteries left the upgrade: battery 3 did not answer the finish." }
+        << "1,2 | 3: did not answer the finish";
+    QTest::newRow("two: both refuse the erase, the upgrade ends at once")
+        << QList<int> { 1, 2 } << QStringList { "1 refuses erase", "2 refuses erase" }
+        << QStringList { "battery 1 refused the erase.", "battery 2 refused the erase.",
+               "2 of 2 batteries left the upgrade: battery 1 refused the erase; battery 2 refused "
+               "the erase." }
+        << " | 1: refused the erase, 2: refused the erase";
+    QTest::newRow("two: one silent at the inquire, the other refuses the finish")
+        << QList<int> { 4, 9 } << QStringList { "9 silent inquire", "4 refuses finish" }
+        << QStringList { "battery 9 did not answer the inquire.", "battery 4 refused the finish.",
+               "2 of 2 batteries left the upgrade: battery 4 refused the finish; battery 9 did "
+               "not answer the inquire." }
+        << " | 4: refused the finish, 9: did not answer the inquire";
+    QTest::newRow("three: every battery finishes")
+        << QList<int> { 1, 2, 3 } << QStringList() << QStringList() << "1,2,3 | ";
+}
+
+void TestCanUpgrade::rosterJudgesEveryBattery()
+{
+    QFETCH(QList<int>, roster);
+    QFETCH(QStringList, behaviour);
+    QFETCH(QStringList, texts);
+    QFETCH(QString, judged);
+
+    QString judgedAs;
+    connect(m_service.get(), &CanService::rosterJudged, this,
+        [&](const QList<int> &finished, const QMap<int, QString> &notFinished) {
+            QStringList why;
+            for (auto it = notFinished.cbegin(); it != notFinished.cend(); ++it)
+                why.append(QStringLiteral("%1: %2").arg(it.key()).arg(it.value()));
+            judgedAs = numbers(finished) + " | " + why.join(QStringLiteral(", "));
+        });
+    // The test answers for the batteries, in the order of their numbers.
+    for (quint32 id : { CanBootFrame::RequestBootId, CanBootFrame::InquireBootId,
+             CanBootFrame::EraseFlashId, CanBootFrame::FinishId })
+        m_boot->silence(id);
+    const auto how = [&behaviour](int devId, int step) {
+        const QString stepName
+            = QStringList { "", "request", "inquire", "erase", "data", "finish" }.at(step);
+        for (const QString &entry : behaviour) {
+            const QStringList words = entry.split(' ');
+            if (words.at(0).toInt() == devId && words.at(2) == stepName)
+                return words.at(1);
+        }
+        return QString();
+    };
+    const auto answerFrom = [this](int devId, int step, bool good) {
+        const QByteArray data = step == CanService::US_REQUEST_BOOT
+            ? answer({ 0x55, 'Z', 'K', '1', '0', '0' })
+            : answer({ good ? 0x55 : 0xAA });
+        m_service->OnNewCanFrame(
+            CanBootFrame::answerId(CanBootFrame::Step(step), quint8(devId)), data, 0);
+    };
+
+    startWithoutTimer(ThreeLines);
+    QList<QPair<int, int>> later; // refusals owed once the step has moved on: battery, step
+    int firstOfStep = 0;
+    while (m_finished->isEmpty() && m_ticks < 5 * 60 * 1000) {
+        const int before = m_events.size();
+        tick();
+        const QStringList sent = m_events.mid(before).filter(QStringLiteral("Send: id: 0x000"));
+        if (sent.isEmpty())
+            continue;
+        const QString &line = sent.first();
+        const int step = CanBootFrame::stepOfHostFrame(
+            line.mid(line.indexOf("0x") + 2, 8).toUInt(nullptr, 16));
+        // Each step's first frame only (the data step's first line).
+        if (step == firstOfStep)
+            continue;
+        firstOfStep = step;
+        for (const auto &owed : later)
+            answerFrom(owed.first, owed.second, false);
+        later.clear();
+        for (int devId : roster) {
+            const QString way = how(devId, step);
+            if (step == CanService::US_SEND_DATA) {
+                if (way == "refuses")
+                    answerFrom(devId, step, false);
+                else if (way == "refuses-later")
+                    later.append({ devId, step });
+            } else if (way == "refuses") {
+                answerFrom(devId, step, false);
+            } else if (way != "silent") {
+                answerFrom(devId, step, true);
+                if (way == "refuses-later")
+                    later.append({ devId, step });
+            }
+        }
+    }
+    QCOMPARE(eventsStartingWith("finished"),
+        QStringList { QStringLiteral("finished: ") + (texts.isEmpty() ? "true" : "false") });
+    QStringList stateTexts;
+    for (const QString &text : texts)
+        stateTexts.append("state: " + text);
+    QCOMPARE(eventsStartingWith("state"), stateTexts);
+    QCOMPARE(judgedAs, judged);
+    // Those that did not finish wait in their boot loaders.
+    const QString notFinished = judged.section(" | ", 1);
+    QStringList waiting;
+    for (const QString &why : notFinished.split(", ", Qt::SkipEmptyParts))
+        waiting.append(why.section(':', 0, 0));
+    QCOMPARE(eventsStartingWith("left"),
+        waiting.isEmpty() ? QStringList() : QStringList { "left: " + waiting.join(',') });
+    QCOMPARE(numbers(m_service->upgradeBootLoaders()), waiting.join(','));
+    // The upgrade went on to its end unless none was left.
+    const bool toTheEnd = !judged.startsWith(" | ");
+    QCOMPARE(sentFrames().contains(QStringLiteral("00050000:")),
+        toTheEnd || texts.last().contains("finish"));
+}
+
+void TestCanUpgrade::anotherHostsFramesAreNoAnswers_data()
+{
+    QTest::addColumn<QString>("when");
+    QTest::addColumn<quint32>("id");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("text"); // the start of the state text; empty: none
+
+    const QByteArray slice("S3250802");
+    QTest::newRow("its slice heard before the start: not started")
+        << "before" << CanBootFrame::DataId << slice
+        << "another host is upgrading on this bus: heard 0x00040000: 53 33 32 35 30 38 30 32 0.0 "
+           "s ago; not started.";
+    QTest::newRow("its boot request heard before the start: not started")
+        << "before" << CanBootFrame::RequestBootId << QByteArray(8, '\0')
+        << "another host is upgrading on this bus: heard 0x0001ff00: 00 00 00 00 00 00 00 00";
+    QTest::newRow("its slice in the data step: stopped")
+        << "data" << CanBootFrame::DataId << slice
+        << "another host is upgrading on this bus: heard 0x00040000: 53 33 32 35 30 38 30 32; "
+           "stopped.";
+    QTest::newRow("the last, shorter slice of a line in the erase step: stopped")
+        << "erase" << CanBootFrame::DataId << QByteArray("F9\r\n\0\0\0\0", 8)
+        << "another host is upgrading on this bus: heard 0x00040000: 46 39 0d 0a 00 00 00 00; "
+           "stopped.";
+    QTest::newRow("its boot request in the erase step: stopped")
+        << "erase" << CanBootFrame::RequestBootId << QByteArray(8, '\0')
+        << "another host is upgrading on this bus: heard 0x0001ff00: 00 00 00 00 00 00 00 00; "
+           "stopped.";
+    QTest::newRow("a late answer to this upgrade, just after it ended: its own")
+        << "after" << answerId(CanBootFrame::EraseFlashId) << answer({ 0x55 }) << QString();
+}
+
+void TestCanUpgrade::anotherHostsFramesAreNoAnswers()
+{
+    QFETCH(QString, when);
+    QFETCH(quint32, id);
+    QFETCH(QByteArray, data);
+    QFETCH(QString, text);
+
+    if (when == "before" || when == "after") {
+        if (when == "after") {
+            tickUpTo(CanService::US_ERASER_FLASH, ThreeLines);
+            m_service->stopUpgrading();
+        }
+        sentFrames();
+        m_events.clear();
+        m_service->OnNewCanFrame(id, data, 0);
+        QCOMPARE(
+            m_service->startUpgrading(ThreeLines, ChkSum, BootVersion), text.isEmpty() ? 0 : -1);
+        // Refused: nothing sent.
+        if (!text.isEmpty())
+            QCOMPARE(sentFrames(), QStringList());
+        m_service->stopUpgrading();
+    } else {
+        tickUpTo(
+            when == "data" ? CanService::US_SEND_DATA : CanService::US_ERASER_FLASH, ThreeLines);
+        tick();
+        m_events.clear();
+        m_service->OnNewCanFrame(id, data, 0);
+        QCOMPARE(m_service->upgradeState(), CanService::US_IDLE);
+        QCOMPARE(eventsStartingWith("left"), QStringList { "left: 3" });
+    }
+    if (text.isEmpty()) {
+        QCOMPARE(eventsStartingWith("state"), QStringList());
+        return;
+    }
+    QCOMPARE(eventsStartingWith("finished"), QStringList { "finished: false" });
+    QCOMPARE(eventsStartingWith("state").size(), 1);
+    QVERIFY2(eventsStartingWith("state").first().startsWith("state: " + text),
+        qPrintable(eventsStartingWith("state").first()));
+    QVERIFY(warnings().last().contains(text));
 }
 
 QTEST_GUILESS_MAIN(TestCanUpgrade)

@@ -19,6 +19,7 @@ public:
     int step() const override { return m_step; }
     int dataFramesPerSecond() override { return 0; }
     void tick() override { }
+    QList<int> inBootLoaders() const override { return {}; }
     void setBacklog(std::function<int()>) override { }
     void setBusBitRate(int) override { }
     void hear(quint32, const QByteArray &) override { }

@@ -3,7 +3,8 @@
 // --expect names (the flash stops before the erase; without it, the battery is left out),
 // batteries left in their boot loaders by a failure or a killed flash and brought back by the
 // next, the images and command lines refused (or only checked, --check) before anything
-// is sent, and Ctrl-C, which abandons an upgrade at once only before the erase.
+// is sent, Ctrl-C, which abandons an upgrade at once only before the erase, and a flash started
+// while another runs, which does not start.
 
 #include "support/parameterset.h"
 #include "support/simprocess.h"
@@ -16,6 +17,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 
 class TestBmsctlFlash : public QObject
@@ -35,6 +37,7 @@ private slots:
     void ctrlCAfterTheEraseOnlyWarns();
     void batteriesOutOfStepWithTheBootRequest_data();
     void batteriesOutOfStepWithTheBootRequest();
+    void aFlashWhileAnotherRunsDoesNotStart();
 
 private:
     static QString busOf(SimProcess &sim) { return "virtualcan:" + sim.interfaceName(); }
@@ -247,11 +250,19 @@ void TestBmsctlFlash::batteriesOutOfStepWithTheBootRequest_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("thenExpect"); // a second flash's --expect, which must succeed
 
-    QTest::newRow("a refused record: the batteries left in their boot loaders are named")
+    QTest::newRow("a refused record: the battery left in its boot loader is named")
         << QStringList { "--packs", "1,2", "--boot-refuse", "data", "--fault-packs", "2" } << false
         << 1
-        << "batteries 1, 2 wait in their boot loaders with erased or half-written flash: sending "
-           "the image again brings them back"
+        << "battery 2 waits in its boot loader with erased or half-written flash: sending the "
+           "image again brings it back"
+        << QString();
+    // Battery 1 answers the request well, battery 2 refuses it: the upgrade ends there, with
+    // battery 1 in its boot loader, which is not waited for.
+    QTest::newRow("a refused boot request: the battery that answered it is named")
+        << QStringList { "--packs", "1,2", "--boot-refuse", "request", "--fault-packs", "2" }
+        << false << 1
+        << "battery 1 waits in its boot loader with intact flash: sending the image again brings "
+           "it back"
         << QString();
     QTest::newRow("killed in the data step: the flash sent again brings every battery back")
         << QStringList { "--packs", "1,2,3" } << true << -1 << QString() << "1-3";
@@ -281,7 +292,7 @@ void TestBmsctlFlash::batteriesOutOfStepWithTheBootRequest()
         killedInTheDataStep ? QList<BmsctlRun::Interrupt> { { halfASecondIntoTheData, SIGKILL } }
                             : QList<BmsctlRun::Interrupt> {});
     QVERIFY2(first.exitCode == exitCode && first.err.contains(message), first.said());
-    QVERIFY(sim.output().contains("recv 0x00030000"));
+    QVERIFY(sim.output().contains("recv 0x00030000") == !message.contains("intact"));
     if (thenExpect.isEmpty())
         return;
 
@@ -294,6 +305,28 @@ void TestBmsctlFlash::batteriesOutOfStepWithTheBootRequest()
         QCOMPARE(batteryOf(again, devId).value("after").toString(), "ZK-BMS V3.4.00");
         QVERIFY(!batteryOf(again, devId).value("leftInBootLoader").toBool());
     }
+}
+
+void TestBmsctlFlash::aFlashWhileAnotherRunsDoesNotStart()
+{
+    // 16 KiB: over five seconds of data, the second flash's whole listening time.
+    const QString image
+        = write("bms-v3.5.00.s19", TestFirmware::s19(16384, "ZK100\x07\x01", "ZK-BMS V3.5.00"));
+    const int erases = m_bank.output().count("recv 0x00030000");
+    QProcess first;
+    first.start(QStringLiteral(BMSCTL_PATH), { "flash", image, "--bus", busOf(m_bank) });
+    QVERIFY(
+        QTest::qWaitFor([&] { return m_bank.output().count("recv 0x00030000") > erases; }, 20000));
+
+    const BmsctlRun second = BmsctlRun::run({ "flash", image, "--bus", busOf(m_bank) });
+    QVERIFY2(second.exitCode == 1
+            && second.err.contains("another host is upgrading on this bus: heard 0x")
+            && second.err.contains("; not started"),
+        second.said());
+    // Nothing of the second reached the bus: the first goes on undisturbed.
+    QVERIFY(QTest::qWaitFor([&] { return first.state() == QProcess::NotRunning; }, 60000));
+    QVERIFY2(first.exitCode() == 0, first.readAllStandardError().constData());
+    QCOMPARE(m_bank.output().count("recv 0x00030000"), erases + 1);
 }
 
 QTEST_GUILESS_MAIN(TestBmsctlFlash)
