@@ -138,7 +138,7 @@ QSize MainWidger::clampedSize(const QSize &size)
 
 void MainWidger::connectTrends(const SignalValues *store, CanService *service)
 {
-    m_trendRecorder = new TrendRecorder(store, this);
+    m_trendRecorder = new TrendRecorder(store, nullptr, this);
     m_trendsWindow = new UiTrendsWindow(m_trendRecorder, store, service, this);
     // The navigation bar closes the bus once more while the window's children are destroyed.
     TrendRecorder *recorder = m_trendRecorder;

@@ -203,8 +203,14 @@ void UiTrendBatteryTab::redraw()
                 fromMs = std::min(fromMs, points.first().startMs);
         }
     }
+    // From the trend's time line to the wall clock's times, which the plots and exports name.
+    const qint64 shiftMs = m_recorder->wallMs(m_nowMs) - m_nowMs;
+    for (QVector<TrendPoint> &points : m_points) {
+        for (TrendPoint &point : points)
+            point.startMs += shiftMs;
+    }
     for (TrendPlot *plot : qAsConst(m_plots))
-        plot->showPoints(m_points, fromMs, m_nowMs);
+        plot->showPoints(m_points, fromMs + shiftMs, m_nowMs + shiftMs);
     if (m_devId >= 0)
         m_cells->showCells(*m_store, m_devId);
 }
@@ -278,8 +284,8 @@ QString UiTrendBatteryTab::askPath(
 {
     const QString proposed = QStringLiteral("%1/trends-%2-%3.%4")
                                  .arg(QCoreApplication::applicationDirPath(), idText(m_devId),
-                                     QDateTime::fromMSecsSinceEpoch(m_nowMs).toString(
-                                         QStringLiteral("yyyyMMdd-hhmmss")),
+                                     QDateTime::fromMSecsSinceEpoch(m_recorder->wallMs(m_nowMs))
+                                         .toString(QStringLiteral("yyyyMMdd-hhmmss")),
                                      suffix);
     return QFileDialog::getSaveFileName(this, title, proposed, filter);
 }

@@ -39,7 +39,8 @@ public:
     void setSpan(Span span);
     void setPaused(bool paused);
 
-    // The points shown last, by channel, and the time they were shown up to.
+    // The points shown last, by channel, at the wall clock's times, and the time they were shown
+    // up to on the recorder's time line.
     const TrendPlot::Points &points() const { return m_points; }
     qint64 shownUntilMs() const { return m_nowMs; }
 
@@ -59,8 +60,8 @@ public slots:
     void followTopBar(int devId);
     // Shows this battery and follows the top bar again (which is then told to select it).
     void openBattery(int devId);
-    // The window's tick: the list of batteries and, unless paused, the plots up to nowMs
-    // (milliseconds since the epoch).
+    // The window's tick: the list of batteries and, unless paused, the plots up to nowMs (on the
+    // recorder's time line, TrendRecorder::nowMs).
     void refresh(qint64 nowMs);
 
 private:

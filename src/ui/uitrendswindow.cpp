@@ -1,9 +1,9 @@
 #include "uitrendswindow.h"
 
+#include "records/trendrecorder.h"
 #include "uitrendbanktab.h"
 #include "uitrendbatterytab.h"
 
-#include <QDateTime>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTabWidget>
@@ -20,6 +20,7 @@ const QSize FrameRoom(20, 40);
 UiTrendsWindow::UiTrendsWindow(const TrendRecorder *recorder, const SignalValues *store,
     const CanService *service, QWidget *parent)
     : QWidget(parent, Qt::Window)
+    , m_recorder(recorder)
 {
     setWindowTitle(tr("Trends"));
     // No larger than the screen's free area, less room for the frame.
@@ -65,7 +66,7 @@ void UiTrendsWindow::Slot_ShowMonitorData(uint devId)
 void UiTrendsWindow::OnTimerTimeout()
 {
     if (m_tabs->currentWidget() == m_battery)
-        m_battery->refresh(QDateTime::currentMSecsSinceEpoch());
+        m_battery->refresh(m_recorder->nowMs());
     else
         m_bank->refresh();
 }

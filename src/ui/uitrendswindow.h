@@ -46,6 +46,7 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
+    const TrendRecorder *m_recorder;
     QTabWidget *m_tabs = nullptr;
     UiTrendBatteryTab *m_battery = nullptr;
     UiTrendBankTab *m_bank = nullptr;
