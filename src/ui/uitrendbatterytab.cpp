@@ -104,10 +104,8 @@ UiTrendBatteryTab::UiTrendBatteryTab(
     layout->addLayout(controls);
     layout->addWidget(m_shown, 1);
 
-    connect(m_battery, QOverload<int>::of(&QComboBox::activated), this, [this](int index) {
-        m_follow->setChecked(false);
-        select(m_battery->itemText(index).toInt());
-    });
+    connect(m_battery, QOverload<int>::of(&QComboBox::activated), this,
+        [this](int index) { pickBattery(m_battery->itemText(index).toInt()); });
     connect(m_follow, &QCheckBox::toggled, this, [this](bool follow) {
         if (follow && m_topBarId >= 0)
             select(m_topBarId);
@@ -152,6 +150,12 @@ void UiTrendBatteryTab::openBattery(int devId)
     // The top bar is about to select it.
     m_topBarId = devId;
     m_follow->setChecked(true);
+    select(devId);
+}
+
+void UiTrendBatteryTab::pickBattery(int devId)
+{
+    m_follow->setChecked(false);
     select(devId);
 }
 

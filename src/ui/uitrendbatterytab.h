@@ -60,6 +60,8 @@ public slots:
     void followTopBar(int devId);
     // Shows this battery and follows the top bar again (which is then told to select it).
     void openBattery(int devId);
+    // Shows this battery and stops following the top bar, as picking it in the selector does.
+    void pickBattery(int devId);
     // The window's tick: the list of batteries and, unless paused, the plots up to nowMs (on the
     // recorder's time line, TrendRecorder::nowMs).
     void refresh(qint64 nowMs);

@@ -4,8 +4,12 @@
 #include "uitrendbanktab.h"
 #include "uitrendbatterytab.h"
 
+#include <QComboBox>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSettings>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -39,6 +43,9 @@ UiTrendsWindow::UiTrendsWindow(const TrendRecorder *recorder, const SignalValues
     m_timer->setInterval(RefreshIntervalMs);
     connect(m_timer, &QTimer::timeout, this, &UiTrendsWindow::OnTimerTimeout);
     connect(m_tabs, &QTabWidget::currentChanged, this, &UiTrendsWindow::OnTimerTimeout);
+    for (const QKeySequence &keys :
+        { QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W) })
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
     connect(m_bank, &UiTrendBankTab::batteryClicked, this, [this](int devId) {
         m_battery->openBattery(devId);
         m_tabs->setCurrentWidget(m_battery);
@@ -49,6 +56,37 @@ UiTrendsWindow::UiTrendsWindow(const TrendRecorder *recorder, const SignalValues
 bool UiTrendsWindow::isRefreshing() const
 {
     return m_timer->isActive();
+}
+
+QString UiTrendsWindow::stateFilePath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/trends.ini");
+}
+
+void UiTrendsWindow::saveState(const QString &path) const
+{
+    QSettings state(path, QSettings::IniFormat);
+    state.setValue(QStringLiteral("geometry"), saveGeometry());
+    state.setValue(QStringLiteral("tab"), m_tabs->currentIndex());
+    state.setValue(QStringLiteral("span"), m_battery->spanCombo()->currentIndex());
+    // A battery picked in the tab, or -1 while it follows the top bar.
+    state.setValue(
+        QStringLiteral("battery"), m_battery->isFollowing() ? -1 : m_battery->deviceId());
+}
+
+void UiTrendsWindow::restoreState(const QString &path)
+{
+    const QSettings state(path, QSettings::IniFormat);
+    restoreGeometry(state.value(QStringLiteral("geometry")).toByteArray());
+    const int tab = state.value(QStringLiteral("tab"), 0).toInt();
+    if (tab >= 0 && tab < m_tabs->count())
+        m_tabs->setCurrentIndex(tab);
+    const int span = state.value(QStringLiteral("span"), -1).toInt();
+    if (span >= UiTrendBatteryTab::LastMinute && span <= UiTrendBatteryTab::Everything)
+        m_battery->setSpan(UiTrendBatteryTab::Span(span));
+    const int devId = state.value(QStringLiteral("battery"), -1).toInt();
+    if (devId >= 0)
+        m_battery->pickBattery(devId);
 }
 
 void UiTrendsWindow::showWindow()
@@ -82,4 +120,5 @@ void UiTrendsWindow::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
     m_timer->stop();
+    saveState(stateFilePath());
 }

@@ -36,6 +36,7 @@ private slots:
     void outliers_data();
     void outliers();
     void bankSortsByNumberAndAClickOpensTheBattery();
+    void bankHoldsItsOrderUnderThePointer();
     void batteryFollowsTheTopBarUntilOneIsPicked();
     void cellBars_data();
     void cellBars();
@@ -44,6 +45,7 @@ private slots:
     void pixelsKeepEachColumnsExtremes();
     void exportWritesWhatIsShown();
     void refreshesOnlyWhileShown();
+    void stateSurvivesARestart();
 
 private:
     // A battery online with these values; the spread is in mV above a lowest cell of 3.3 V.
@@ -100,6 +102,10 @@ void TestUiTrendsWindow::outliers_data()
     QTest::newRow("the pack out of balance")
         << QList<double> { 80, 80, 80 } << QList<double> { 10, 40, 11 } << -1 << none3
         << QList<bool> { false, true, false };
+    QTest::newRow("every battery beyond the threshold, not only the furthest")
+        << QList<double> { 80, 81, 60, 62, 80 } << QList<double> { 10, 10, 10, 10, 10 } << -1
+        << QList<bool> { false, false, true, true, false }
+        << QList<bool> { false, false, false, false, false };
     QTest::newRow("two batteries have no median to stand apart from")
         << QList<double> { 80, 20 } << QList<double> { 10, 90 } << -1
         << QList<bool> { false, false } << QList<bool> { false, false };
@@ -162,6 +168,35 @@ void TestUiTrendsWindow::bankSortsByNumberAndAClickOpensTheBattery()
     QCOMPARE(m_window->tabs()->currentWidget(), m_window->batteryTab());
     QCOMPARE(m_window->batteryTab()->deviceId(), 2);
     QVERIFY(m_window->batteryTab()->isFollowing());
+}
+
+void TestUiTrendsWindow::bankHoldsItsOrderUnderThePointer()
+{
+    battery(1, 30);
+    battery(2, 60);
+    battery(3, 90);
+    UiTrendBankTab *bank = m_window->bankTab();
+    bank->refresh();
+    bank->table()->sortByColumn(BankTableModel::StateOfCharge, Qt::AscendingOrder);
+    const auto order = [bank] {
+        QList<int> ids;
+        for (int row = 0; row < bank->proxy()->rowCount(); ++row)
+            ids.append(bank->proxy()->index(row, 0).data(BankTableModel::DeviceIdRole).toInt());
+        return ids;
+    };
+    QCOMPARE(order(), QList<int>({ 1, 2, 3 }));
+
+    QEvent enter(QEvent::Enter);
+    QApplication::sendEvent(bank->table()->viewport(), &enter);
+    battery(1, 95);
+    bank->refresh();
+    QCOMPARE(order(), QList<int>({ 1, 2, 3 }));
+    QCOMPARE(bank->model()->index(0, BankTableModel::StateOfCharge).data().toString(),
+        QStringLiteral("95.0"));
+
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(bank->table()->viewport(), &leave);
+    QCOMPARE(order(), QList<int>({ 2, 3, 1 }));
 }
 
 void TestUiTrendsWindow::batteryFollowsTheTopBarUntilOneIsPicked()
@@ -349,6 +384,23 @@ void TestUiTrendsWindow::refreshesOnlyWhileShown()
     QVERIFY(m_window->isRefreshing());
     m_window->hide();
     QVERIFY(!m_window->isRefreshing());
+}
+
+void TestUiTrendsWindow::stateSurvivesARestart()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("trends.ini"));
+    m_window->tabs()->setCurrentWidget(m_window->bankTab());
+    m_window->batteryTab()->setSpan(UiTrendBatteryTab::LastHour);
+    m_window->batteryTab()->pickBattery(5);
+    m_window->saveState(path);
+
+    UiTrendsWindow again(m_recorder.get(), m_store.get(), nullptr);
+    again.restoreState(path);
+    QCOMPARE(again.tabs()->currentWidget(), again.bankTab());
+    QCOMPARE(again.batteryTab()->spanCombo()->currentIndex(), int(UiTrendBatteryTab::LastHour));
+    QCOMPARE(again.batteryTab()->deviceId(), 5);
+    QVERIFY(!again.batteryTab()->isFollowing());
 }
 
 QTEST_MAIN(TestUiTrendsWindow)
