@@ -672,8 +672,8 @@ ID</source>
         <translation>放电继电器保护</translation>
     </message>
     <message>
-        <source>Total Discharge KWH</source>
-        <translation>累计放电量 KWH</translation>
+        <source>Total Discharge Wh</source>
+        <translation>累计放电量 Wh</translation>
     </message>
     <message>
         <source>Rated Capacity Ah</source>
