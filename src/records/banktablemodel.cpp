@@ -38,7 +38,7 @@ QString firmwareText(const QByteArray &bytes)
 }
 
 // A column's channel, the factor it is shown with, its decimals, and how far from the bank's
-// median (in the unit shown) a value stands out: a state of charge 5 % apart is a pack that
+// median (in the unit shown) a value stands out: a state of charge 10 % apart is a pack that
 // lags, a spread 20 mV wider a pack out of balance.
 struct Shown
 {
@@ -53,7 +53,7 @@ bool shownAs(int column, Shown &shown)
     using namespace TrendChannel;
     switch (column) {
     case BankTableModel::StateOfCharge:
-        shown = { StateOfCharge, 1.0, 1, 5.0 };
+        shown = { StateOfCharge, 1.0, 1, 10.0 };
         return true;
     case BankTableModel::Voltage:
         shown = { PackVoltage, 1.0, 1, 1.0 };

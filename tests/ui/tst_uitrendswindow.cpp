@@ -110,7 +110,7 @@ void TestUiTrendsWindow::outliers_data()
         << QList<double> { 80, 20 } << QList<double> { 10, 90 } << -1
         << QList<bool> { false, false } << QList<bool> { false, false };
     QTest::newRow("a battery offline is left out")
-        << QList<double> { 80, 80, 70, 5 } << QList<double> { 10, 10, 10, 10 } << 3
+        << QList<double> { 80, 80, 65, 5 } << QList<double> { 10, 10, 10, 10 } << 3
         << QList<bool> { false, false, true, false } << QList<bool> { false, false, false, false };
 }
 
