@@ -31,12 +31,6 @@ QString idText(int devId)
     return QStringLiteral("%1").arg(devId, 2, 10, QLatin1Char('0'));
 }
 
-QString firmwareText(const QByteArray &bytes)
-{
-    const int nul = bytes.indexOf('\0');
-    return QString::fromLatin1(nul < 0 ? bytes : bytes.left(nul)).trimmed();
-}
-
 // A column's channel, the factor it is shown with, its decimals, and how far from the bank's
 // median (in the unit shown) a value stands out: a state of charge 10 % apart is a pack that
 // lags, a spread 20 mV wider a pack out of balance.
@@ -196,6 +190,12 @@ QVariant BankTableModel::headerData(int section, Qt::Orientation orientation, in
     }
 }
 
+QString BankTableModel::recordText(const QByteArray &bytes)
+{
+    const int nul = bytes.indexOf('\0');
+    return QString::fromLatin1(nul < 0 ? bytes : bytes.left(nul)).trimmed();
+}
+
 int BankTableModel::deviceId(int row) const
 {
     return row >= 0 && row < m_rows.size() ? m_rows.at(row).devId : -1;
@@ -231,7 +231,7 @@ BankTableModel::Row BankTableModel::readRow(int devId) const
     row.protections = AlarmSet::activeNames(*m_store, devId, AlarmSet::ProtectionLevel);
     row.alarms = AlarmSet::activeNames(*m_store, devId, AlarmSet::AlarmLevel);
     if (m_service)
-        row.firmware = firmwareText(m_service->deviceRecord(uchar(devId)).firmwareVersion.bytes());
+        row.firmware = recordText(m_service->deviceRecord(uchar(devId)).firmwareVersion.bytes());
     row.outlierBy.fill(std::numeric_limits<double>::quiet_NaN());
     return row;
 }

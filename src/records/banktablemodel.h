@@ -54,6 +54,9 @@ public:
     QVariant headerData(
         int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
+    // A text field of a device record (firmware version, battery code) as shown: up to its
+    // first NUL, without surrounding blanks.
+    static QString recordText(const QByteArray &bytes);
     // The battery of a row; -1 outside the rows.
     int deviceId(int row) const;
     // How far from the median a value of the column stands out, in the unit it is shown in; 0

@@ -33,6 +33,7 @@ UiTrendsWindow::UiTrendsWindow(const TrendRecorder *recorder, const SignalValues
 
     m_tabs = new QTabWidget(this);
     m_battery = new UiTrendBatteryTab(recorder, store, m_tabs);
+    m_battery->setService(service);
     m_bank = new UiTrendBankTab(store, service, m_tabs);
     m_tabs->addTab(m_battery, tr("Battery"));
     m_tabs->addTab(m_bank, tr("Bank"));

@@ -365,15 +365,25 @@ void TestUiTrendsWindow::exportWritesWhatIsShown()
     const QList<QByteArray> lines = file.readAll().split('\n');
     // Header, five lines of points, the empty rest after the last line end.
     QCOMPARE(lines.size(), 7);
-    QVERIFY(lines.at(0).startsWith("Time,Interval (s),Pack voltage (V),Pack voltage (V) lowest,"));
+    QVERIFY(lines.at(0).startsWith(
+        "\xEF\xBB\xBF"
+        "Battery,Time,Interval (s),Pack voltage (V),Pack voltage (V) lowest,"));
     const QList<QByteArray> first = lines.at(1).trimmed().split(',');
+    QCOMPARE(first.at(0), QByteArray("01"));
     QCOMPARE(
-        first.at(0), QDateTime::fromMSecsSinceEpoch(T0).toString("yyyy-MM-dd hh:mm:ss").toUtf8());
-    QCOMPARE(first.mid(1, 4), QList<QByteArray>({ "1", "52.8", "52.8", "52.8" }));
+        first.at(1), QDateTime::fromMSecsSinceEpoch(T0).toString("yyyy-MM-dd hh:mm:ss").toUtf8());
+    QCOMPARE(first.mid(2, 4), QList<QByteArray>({ "1", "52.8", "52.8", "52.8" }));
 
+    // Five seconds of data in a ten-minute span: the window starts with the data, or a minute
+    // back at least.
+    QCOMPARE(
+        qint64(tab->plots().first()->axisInterval(QwtPlot::xBottom).minValue()), T0 + 4000 - 60000);
     const QString png = dir.filePath(QStringLiteral("trend.png"));
     QCOMPARE(tab->exportPng(png), 0);
     QVERIFY(!QImage(png).isNull());
+    QVERIFY2(tab->pictureTitle().startsWith(QStringLiteral("Battery 01 · ")
+                 + QDateTime::fromMSecsSinceEpoch(T0).toString("yyyy-MM-dd")),
+        qPrintable(tab->pictureTitle()));
     QCOMPARE(tab->exportCsv(dir.filePath(QStringLiteral("no/such/folder/trend.csv"))), -1);
 }
 
