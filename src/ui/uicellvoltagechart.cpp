@@ -39,6 +39,13 @@ UiCellVoltageChart::UiCellVoltageChart(QWidget *parent)
     setCanvasBackground(Qt::white);
     setAxisTitle(QwtPlot::yLeft, tr("V"));
     setAxisTitle(QwtPlot::xBottom, tr("Cell"));
+    // The bars start just below the lowest cell, so their heights compare only with this scale.
+    enableAxis(QwtPlot::yRight);
+    QwtText fromMean(tr("From the mean (mV)"));
+    QFont font = fromMean.font();
+    font.setPointSize(9);
+    fromMean.setFont(font);
+    setAxisTitle(QwtPlot::yRight, fromMean);
     auto *grid = new QwtPlotGrid;
     grid->enableX(false);
     grid->setMajorPen(QColor(0xDD, 0xDD, 0xDD), 0, Qt::DotLine);
@@ -80,6 +87,12 @@ void UiCellVoltageChart::showCells(const AbstractSignalValue &store, int devId)
         const double spread = high.y() - low.y();
         const double padding = std::max(MinimumPadding, spread * 0.6);
         setAxisScale(QwtPlot::yLeft, low.y() - padding, high.y() + padding);
+        double sum = 0;
+        for (const QPointF &cell : qAsConst(m_cells))
+            sum += cell.y();
+        const double mean = sum / m_cells.size();
+        setAxisScale(
+            QwtPlot::yRight, (low.y() - padding - mean) * 1000, (high.y() + padding - mean) * 1000);
         m_bars->setBaseline(low.y() - padding);
         // Every cell at the highest or lowest value, not only the first one found.
         for (int at = 0; highest != lowest && at < m_cells.size(); ++at) {

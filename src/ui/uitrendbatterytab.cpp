@@ -93,6 +93,15 @@ UiTrendBatteryTab::UiTrendBatteryTab(
         m_plots.append(plot);
         grid->addWidget(plot, i / 2, i % 2);
     }
+    // The time under the pointer in one plot is marked in the others.
+    for (TrendPlot *plot : qAsConst(m_plots)) {
+        connect(plot, &TrendPlot::pointerAt, this, [this, plot](double ms) {
+            for (TrendPlot *other : qAsConst(m_plots)) {
+                if (other != plot)
+                    other->markTime(ms);
+            }
+        });
+    }
     // Each channel in its plot: voltage and current, charge, cells, temperatures.
     const auto add = [this](int plot, const TrendPlot::Channel &channel) {
         m_plots.at(plot)->addChannel(channel);

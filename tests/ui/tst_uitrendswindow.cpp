@@ -46,6 +46,7 @@ private slots:
     void exportWritesWhatIsShown();
     void refreshesOnlyWhileShown();
     void stateSurvivesARestart();
+    void pointerTimeIsMarkedOnEveryPlot();
 
 private:
     // A battery online with these values; the spread is in mV above a lowest cell of 3.3 V.
@@ -411,6 +412,26 @@ void TestUiTrendsWindow::stateSurvivesARestart()
     QCOMPARE(again.batteryTab()->spanCombo()->currentIndex(), int(UiTrendBatteryTab::LastHour));
     QCOMPARE(again.batteryTab()->deviceId(), 5);
     QVERIFY(!again.batteryTab()->isFollowing());
+}
+
+void TestUiTrendsWindow::pointerTimeIsMarkedOnEveryPlot()
+{
+    battery(1, 50);
+    UiTrendBatteryTab *tab = m_window->batteryTab();
+    tab->openBattery(1);
+    sample(0, 30);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    tab->refresh(T0 + 30000);
+
+    QWidget *canvas = tab->plots().first()->canvas();
+    QTest::mouseMove(canvas, canvas->rect().center());
+    for (int i = 1; i < tab->plots().size(); ++i)
+        QTRY_VERIFY(tab->plots().at(i)->isTimeMarked());
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(canvas, &leave);
+    for (int i = 1; i < tab->plots().size(); ++i)
+        QVERIFY(!tab->plots().at(i)->isTimeMarked());
 }
 
 QTEST_MAIN(TestUiTrendsWindow)
