@@ -10,6 +10,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDateTime>
+#include <QGraphicsOpacityEffect>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -62,6 +63,20 @@ QString conditionText(BankState::Condition condition)
         break;
     }
     return UiMainTop::tr("Online, no fault");
+}
+
+// A counter at 0 is drawn faded, so that its red or yellow dot stands out only when it counts.
+void showCounterLit(QPushButton *counter, bool lit)
+{
+    if (lit == !counter->graphicsEffect())
+        return;
+    if (lit) {
+        counter->setGraphicsEffect(nullptr);
+        return;
+    }
+    auto *faded = new QGraphicsOpacityEffect(counter);
+    faded->setOpacity(0.3);
+    counter->setGraphicsEffect(faded);
 }
 
 QLabel *makeLabel(const QString &text, QWidget *parent)
@@ -202,6 +217,7 @@ void UiMainTop::updateProtect()
     const int count = AlarmSet::protectionCount(
         *SignalValues::instance(), currentDeviceId(), m_levelSignals, m_flagSignals);
     m_protect->setText(QString::number(count));
+    showCounterLit(m_protect, count > 0);
 }
 
 void UiMainTop::updateAlarm()
@@ -209,6 +225,7 @@ void UiMainTop::updateAlarm()
     const int count
         = AlarmSet::alarmCount(*SignalValues::instance(), currentDeviceId(), m_levelSignals);
     m_alarm->setText(QString::number(count));
+    showCounterLit(m_alarm, count > 0);
 }
 
 void UiMainTop::Slot_batteryIdChanged(int /*iIdx*/)
