@@ -47,6 +47,8 @@ private slots:
     void refreshesOnlyWhileShown();
     void stateSurvivesARestart();
     void pointerTimeIsMarkedOnEveryPlot();
+    void escapeAndCtrlWClose_data();
+    void escapeAndCtrlWClose();
 
 private:
     // A battery online with these values; the spread is in mV above a lowest cell of 3.3 V.
@@ -432,6 +434,22 @@ void TestUiTrendsWindow::pointerTimeIsMarkedOnEveryPlot()
     QApplication::sendEvent(canvas, &leave);
     for (int i = 1; i < tab->plots().size(); ++i)
         QVERIFY(!tab->plots().at(i)->isTimeMarked());
+}
+
+void TestUiTrendsWindow::escapeAndCtrlWClose_data()
+{
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::newRow("Esc") << QKeySequence(Qt::Key_Escape);
+    QTest::newRow("Ctrl+W") << QKeySequence(Qt::CTRL | Qt::Key_W);
+}
+
+void TestUiTrendsWindow::escapeAndCtrlWClose()
+{
+    QFETCH(QKeySequence, keys);
+    m_window->showWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTest::keySequence(m_window.get(), keys);
+    QTRY_VERIFY(!m_window->isVisible());
 }
 
 QTEST_MAIN(TestUiTrendsWindow)

@@ -241,6 +241,10 @@
         <source>○ Bus closed</source>
         <translation>○ 总线已关闭</translation>
     </message>
+    <message>
+        <source>Close the CAN bus and stop the upgrade?</source>
+        <translation>关闭 CAN 总线并停止升级？</translation>
+    </message>
 </context>
 <context>
     <name>UiMainTop</name>
@@ -1252,6 +1256,10 @@ ID</source>
         <source>Not heard live</source>
         <translation>从未在线</translation>
     </message>
+    <message>
+        <source>From the mean (mV)</source>
+        <translation>与平均值之差 (mV)</translation>
+    </message>
 </context>
 <context>
     <name>UiTrendBatteryTab</name>
@@ -1363,6 +1371,14 @@ ID</source>
         <source>Not saved: %1</source>
         <translation>未保存：%1</translation>
     </message>
+    <message>
+        <source>Battery %1</source>
+        <translation>电池 %1</translation>
+    </message>
+    <message>
+        <source>Battery %1 (%2)</source>
+        <translation>电池 %1（%2）</translation>
+    </message>
 </context>
 <context>
     <name>UiTrendBankTab</name>
@@ -1422,6 +1438,24 @@ ID</source>
     <message>
         <source>State unknown: the battery is not heard; the picture is the last state heard</source>
         <translation>状态未知：未收到该电池；图片为最后收到的状态</translation>
+    </message>
+</context>
+<context>
+    <name>MainWidger</name>
+    <message>
+        <source>Close the window and stop the upgrade?</source>
+        <translation>关闭窗口并停止升级？</translation>
+    </message>
+</context>
+<context>
+    <name>UpgradeStopQuestion</name>
+    <message>
+        <source>A firmware upgrade is running. Stopping it leaves the battery in its boot loader with its flash erased or half written: the battery stays out of service until it is upgraded again.</source>
+        <translation>固件升级正在进行。停止升级会使电池停留在引导程序中，其闪存已擦除或只写入一半：电池在再次升级之前无法使用。</translation>
+    </message>
+    <message>
+        <source>Upgrade running</source>
+        <translation>升级进行中</translation>
     </message>
 </context>
 </TS>
