@@ -114,6 +114,7 @@ TrendPlot::TrendPlot(QWidget *parent)
 
     m_timeMark = new QwtPlotMarker;
     m_timeMark->setLineStyle(QwtPlotMarker::VLine);
+    m_timeMark->setLabelAlignment(Qt::AlignRight | Qt::AlignTop);
     m_timeMark->setLinePen(QColor(0x60, 0x60, 0x60), 1, Qt::DashLine);
     m_timeMark->setVisible(false);
     m_timeMark->attach(this);
@@ -127,8 +128,14 @@ void TrendPlot::markTime(double ms)
     if (!shown && !m_timeMark->isVisible())
         return;
     m_timeMark->setVisible(shown);
-    if (shown)
+    if (shown) {
+        // The values there, as this plot's own read-out would show them.
         m_timeMark->setXValue(ms);
+        QwtText values(valuesAt(ms));
+        values.setBackgroundBrush(TrackerBackground);
+        values.setRenderFlags(Qt::AlignLeft);
+        m_timeMark->setLabel(values);
+    }
     replot();
 }
 

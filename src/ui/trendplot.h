@@ -56,7 +56,8 @@ public:
     // What the cursor reads at a time: each channel's value there (its band too, where thinned),
     // one per line; "-" where the channel has no point.
     QString valuesAt(double ms) const;
-    // A vertical line at this time, as the pointer stands over another plot; NaN removes it.
+    // A vertical line at this time with the channels' values there, as the pointer stands over
+    // another plot; NaN removes it.
     void markTime(double ms);
     bool isTimeMarked() const;
 
