@@ -307,7 +307,21 @@ int UiTrendBatteryTab::exportCsv(const QString &path) const
     for (const TrendPlot::Channel &channel : m_channels)
         header << channel.title << tr("%1 lowest").arg(channel.title)
                << tr("%1 highest").arg(channel.title);
-    const auto cells = [this, &lines](int row) {
+    // After the trend, an empty line and the cells as the chart below the plots shows them.
+    const QVector<QPointF> cellVolts = m_cells->cells();
+    const int cellBlock = cellVolts.isEmpty() ? 0 : 2 + cellVolts.size();
+    const QString cellsTime = QDateTime::fromMSecsSinceEpoch(m_shownToMs)
+                                  .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    const auto cells = [this, &lines, &cellVolts, &cellsTime](int row) {
+        if (row == lines.size())
+            return QStringList();
+        if (row == lines.size() + 1)
+            return QStringList { tr("Cell"), tr("Cell voltage (V) at %1").arg(cellsTime) };
+        if (row > lines.size()) {
+            const QPointF &cell = cellVolts.at(row - lines.size() - 2);
+            return QStringList { QString::number(int(cell.x())),
+                QString::number(cell.y(), 'f', 3) };
+        }
         const Line &line = lines.at(row);
         const TrendPoint *any = *std::find_if(
             line.cbegin(), line.cend(), [](const TrendPoint *point) { return point; });
@@ -326,7 +340,9 @@ int UiTrendBatteryTab::exportCsv(const QString &path) const
         }
         return cells;
     };
-    return CsvSaveJob::write(path, header, lines.size(), cells) == CsvSaveJob::Saved ? 0 : -1;
+    return CsvSaveJob::write(path, header, lines.size() + cellBlock, cells) == CsvSaveJob::Saved
+        ? 0
+        : -1;
 }
 
 void UiTrendBatteryTab::savePicture()

@@ -25,7 +25,8 @@ class UiCellVoltageChart;
 // still while the recorder goes on. What is shown can be saved as a picture, titled with the
 // battery, its battery code (when read), the date and the time window, or as CSV (the battery,
 // then the points shown, each with its interval and, where thinned, its lowest and highest
-// value; with a UTF-8 byte-order mark, which spreadsheet programs need to read the units). The
+// value, then the cell voltages of the chart; with a UTF-8 byte-order mark, which spreadsheet
+// programs need to read the units). The
 // save dialog starts in the folder last used, at first in the user's documents; the "Saved"
 // line clears after a few seconds or when another battery is shown.
 //

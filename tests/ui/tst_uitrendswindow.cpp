@@ -354,6 +354,10 @@ void TestUiTrendsWindow::pixelsKeepEachColumnsExtremes()
 void TestUiTrendsWindow::exportWritesWhatIsShown()
 {
     battery(1, 50);
+    UiTest::feed(1, FrameKey::CellVolts1to4,
+        { { Signal::Volt1, 3.301 }, { Signal::Volt2, 3.302 }, { Signal::Volt3, 3.303 },
+            { Signal::Volt4, 3.304 } },
+        m_store.get());
     UiTrendBatteryTab *tab = m_window->batteryTab();
     tab->openBattery(1);
     sample(0, 4);
@@ -366,8 +370,12 @@ void TestUiTrendsWindow::exportWritesWhatIsShown()
     QFile file(csv);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');
-    // Header, five lines of points, the empty rest after the last line end.
-    QCOMPARE(lines.size(), 7);
+    // Header, five lines of points, an empty line, the four cells under their header, the
+    // empty rest after the last line end.
+    QCOMPARE(lines.size(), 13);
+    QVERIFY(lines.at(6).trimmed().isEmpty());
+    QVERIFY(lines.at(7).startsWith("Cell,Cell voltage (V) at "));
+    QCOMPARE(lines.at(11).trimmed(), QByteArray("4,3.304"));
     QVERIFY(lines.at(0).startsWith(
         "\xEF\xBB\xBF"
         "Battery,Time,Interval (s),Pack voltage (V),Pack voltage (V) lowest,"));
