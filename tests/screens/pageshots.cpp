@@ -30,6 +30,7 @@
 
 #include <QApplication>
 #include <QLayout>
+#include <QLocale>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -81,8 +82,10 @@ int main(int argc, char *argv[])
     Resources::init();
     if (arguments.contains(QStringLiteral("--chinese"))) {
         auto *translator = new QTranslator(&app);
-        if (translator->load(QStringLiteral("cn"), QStringLiteral(":/resource/language")))
+        if (translator->load(QStringLiteral("cn"), QStringLiteral(":/resource/language"))) {
             app.installTranslator(translator);
+            QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+        }
     }
     Startup::registerMetaTypes();
     Startup::substituteFonts();
