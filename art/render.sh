@@ -27,6 +27,12 @@ icons/CURRENT.svg          218  84  src/resource/Icon
 icons/POWER.svg            218  84  src/resource/Icon
 icons/Energym.svg          218  84  src/resource/Icon
 icons/HEALTH.svg           218  84  src/resource/Icon
+icons/zh/SOC.svg           218  84  src/resource/Icon/zh
+icons/zh/VOLTAGE.svg       218  84  src/resource/Icon/zh
+icons/zh/CURRENT.svg       218  84  src/resource/Icon/zh
+icons/zh/POWER.svg         218  84  src/resource/Icon/zh
+icons/zh/Energym.svg       218  84  src/resource/Icon/zh
+icons/zh/HEALTH.svg        218  84  src/resource/Icon/zh
 icons/relayon.svg          160 120  src/resource/Icon
 icons/relayoff.svg         160 120  src/resource/Icon
 icons/prechargeon.svg      160 120  src/resource/Icon

@@ -6,7 +6,10 @@
 #   scripts/screenshots.sh [build dir] [output folder] [--chinese] [page ...]
 #
 # Pages: home, history-events, realtime-recording, history-data, manufacturing, trends-battery,
-# trends-bank (default: all). The trends pages show the Trends window with a bank of 28 batteries.
+# trends-bank, bank-line, trends-bank-faults (default: all). The trends pages show the Trends
+# window with a bank of 28 batteries. The last two show a bank with faults: battery 03 in
+# protection (--force) and battery 05 played by a second simulator on the same bus that falls
+# silent; bank-line is the top bar with battery 01 selected, trends-bank-faults the Bank tab.
 #
 # Needs xvfb-run and ImageMagick's import. The simulator runs on a virtual bus of its own; the
 # driver finds it through canbus.ini beside it, which is put back as it was afterwards.
@@ -25,9 +28,23 @@ if [ "${1:-}" = "--inner" ]; then
         crop=1500x940+0+0
         ;;
     esac
-    "$bin/bms-sim" --packs "$packs" --seed 7 --history-events 48 >/dev/null &
+    faults=()
+    case $page in
+    bank-line | trends-bank-faults)
+        packs=1,2,3,12,17
+        faults=(--force 16=2 --fault-packs 3)
+        [ "$page" = bank-line ] && crop=1641x98+0+0
+        ;;
+    esac
+    "$bin/bms-sim" --packs "$packs" --seed 7 --history-events 48 "${faults[@]}" >/dev/null &
     sim=$!
-    trap 'kill $sim 2>/dev/null || true' EXIT
+    silent=""
+    if [ ${#faults[@]} -gt 0 ]; then
+        sleep 1
+        "$bin/bms-sim" --packs 5 --seed 7 --silent-after 6 >/dev/null &
+        silent=$!
+    fi
+    trap 'kill $sim $silent 2>/dev/null || true' EXIT
     sleep 1
     coproc DRIVER { "$bin/page-shots" "$page" $language 2>/dev/null; }
     if ! timeout 150 grep -m1 -q ready <&"${DRIVER[0]}"; then
@@ -40,6 +57,9 @@ if [ "${1:-}" = "--inner" ]; then
     exit 0
 fi
 
+# ImageMagick's import grabs the screen; only this script needs it.
+./scripts/install-deps.sh imagemagick
+
 build=${1:-build}
 out=${2:-docs/screenshots}
 shift $(($# < 2 ? $# : 2))
@@ -50,7 +70,7 @@ if [ "${1:-}" = "--chinese" ]; then
 fi
 pages=("$@")
 [ ${#pages[@]} -eq 0 ] && pages=(home history-events realtime-recording history-data manufacturing
-    trends-battery trends-bank)
+    trends-battery trends-bank bank-line trends-bank-faults)
 bin=$(cd "$build/bin" && pwd)
 mkdir -p "$out"
 out=$(cd "$out" && pwd)

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFont>
+#include <QLocale>
 #include <QPalette>
 #include <QTextCodec>
 #include <QTranslator>
@@ -27,8 +28,11 @@ void Startup::loadLanguage(QApplication &app)
     auto *translator = new QTranslator(&app);
     QLOG_INFO() << "loading language...";
     if (AppConfig::readChineseLanguage()) {
-        if (translator->load(QStringLiteral("cn"), QStringLiteral(":/resource/language")))
+        if (translator->load(QStringLiteral("cn"), QStringLiteral(":/resource/language"))) {
             app.installTranslator(translator);
+            // Pictures with words in them have Chinese variants among the resources.
+            QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+        }
     }
 }
 

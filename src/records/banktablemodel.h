@@ -3,19 +3,24 @@
 #include "records/trendchannel.h"
 
 #include <QAbstractTableModel>
+#include <QStringList>
 #include <QVector>
+
+#include <array>
 
 class CanService;
 class SignalValues;
 
 // The bank at a glance: one row per battery heard on the bus, in the order they were first
-// heard, with its live values as the store holds them at the last refresh(). A view sorts it
-// through a proxy on SortRole, which gives every cell as a number (or a text for the firmware).
+// heard, with its values as the store holds them at the last refresh(). A view sorts it through
+// a proxy on SortRole, which gives every cell as a number (or a text for the firmware).
 //
-// Among the batteries online (three or more, so that a median says who stands apart), the
-// state of charge and the cell voltage spread furthest from the bank's median are marked
-// (IsOutlierRole, and a background): the pack out of balance, the pack that lags. Ties are all
-// marked; a bank where every value is the same marks none.
+// Among the batteries online (three or more, so that a median says who stands apart), every
+// value further from the bank's median than its column's threshold (outlierThreshold) is marked
+// (IsOutlierRole, a background and a tool tip saying by how much): the pack out of balance, the
+// pack that lags. Protection and alarm counts above 0 are marked red and yellow, with the
+// conditions named in the tool tip. A battery offline shows the values last heard, greyed, with
+// the time it was last heard in the Online column. summary() sums the bank up.
 //
 // The firmware version is the one the CAN service's record holds for the battery, when
 // something (the firmware page) has read it; the model never sends a command itself.
@@ -49,8 +54,17 @@ public:
     QVariant headerData(
         int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
+    // A text field of a device record (firmware version, battery code) as shown: up to its
+    // first NUL, without surrounding blanks.
+    static QString recordText(const QByteArray &bytes);
     // The battery of a row; -1 outside the rows.
     int deviceId(int row) const;
+    // How far from the median a value of the column stands out, in the unit it is shown in; 0
+    // for a column that is not compared.
+    static double outlierThreshold(int column);
+    // The bank in one line: batteries online, total current and power, lowest and highest cell
+    // with battery and cell number, highest temperature; of the batteries online.
+    QString summary() const;
 
 public slots:
     // Reads every battery heard from the store again; new batteries become new last rows.
@@ -61,21 +75,31 @@ private:
     {
         int devId = 0;
         bool online = false;
+        // When it was last heard live; 0 when never.
+        qint64 lastLiveMs = 0;
         TrendChannel::Values values {};
-        int protections = 0;
-        int alarms = 0;
+        int maxCellNumber = 0;
+        int minCellNumber = 0;
+        int maxTemperatureNumber = 0;
+        QStringList protections;
+        QStringList alarms;
         QString firmware;
-        bool socOutlier = false;
-        bool spreadOutlier = false;
+        // By column: how far the value stands from the bank's median, when beyond the column's
+        // threshold; NaN otherwise.
+        std::array<double, ColumnCount> outlierBy {};
     };
 
     Row readRow(int devId) const;
-    // Marks, among the rows online, those whose channel stands furthest from the median.
-    void markOutliers(TrendChannel::Id channel, bool Row::*mark);
+    // Marks, among the rows online, the values of a column beyond its threshold from the median.
+    void markOutliers(int column);
     QVariant number(const Row &row, int column) const;
     QString text(const Row &row, int column) const;
+    QVariant background(const Row &row, int column) const;
+    QString toolTip(const Row &row, int column) const;
 
     const SignalValues *m_store;
     const CanService *m_service;
     QVector<Row> m_rows;
+    // By column, the median of the last refresh, for the tool tips.
+    std::array<double, ColumnCount> m_medians {};
 };

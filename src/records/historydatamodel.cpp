@@ -51,7 +51,7 @@ HistoryDataModel::HistoryDataModel(QObject *parent)
     m_header = QStringList { QString(), tr("Hrs"), QString(), tr("Times"), QString(), tr("kWh") };
     const QString zero = QStringLiteral("0");
     m_grid = {
-        { tr("-20-0 ℃"), zero, tr("Voltage >56.5V"), zero, tr("Total Discharge KWH"), zero },
+        { tr("-20-0 ℃"), zero, tr("Voltage >56.5V"), zero, tr("Total Discharge Wh"), zero },
         { tr("0-10 ℃"), zero, tr("Voltage <51.0V"), zero, tr("Rated Capacity Ah"), zero },
         { tr("10-15 ℃"), zero, tr("Charge Relay Protect"), zero, QString(), QString() },
         { tr("15-45 ℃"), zero, tr("Discharge Relay Protect"), zero, QString(), QString() },

@@ -12,8 +12,12 @@ class QTimer;
 // values are broadcast signals the store already holds; once a second the grid is refilled
 // from it for the selected battery, whether or not anything changed.
 //
+// The lifetime discharge energy (93) is a raw count of watt-hours, as the home page reads it
+// (divided by a million, in MWh); its label therefore names Wh, not the kWh of its column's
+// header, which it shares with the rated capacity in Ah.
+//
 //          |  Hrs                   | Times                     | kWh
-//   row 0  |  -20-0 ℃        98     | Voltage >56.5V        94  | Total Discharge KWH  93
+//   row 0  |  -20-0 ℃        98     | Voltage >56.5V        94  | Total Discharge Wh   93
 //   row 1  |  0-10 ℃         99     | Voltage <51.0V        95  | Rated Capacity Ah    75
 //   row 2  |  10-15 ℃        100    | Charge Relay Protect  96  |
 //   row 3  |  15-45 ℃        101    | Discharge Relay Pro.  97  |

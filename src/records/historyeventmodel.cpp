@@ -12,6 +12,9 @@ namespace {
 
 const QString FontFamily = QStringLiteral("Microsoft YaHei");
 constexpr int FontPointSize = 10;
+// The four relay states, the fault name and the alarm level close each row.
+constexpr int FirstWordColumn = HistoryRecordText::ColumnCount - 6;
+constexpr int AlarmLevelColumn = HistoryRecordText::ColumnCount - 1;
 
 } // namespace
 
@@ -47,8 +50,13 @@ QVariant HistoryEventModel::data(const QModelIndex &index, int role) const
         || index.column() >= HistoryRecordText::ColumnCount)
         return QVariant();
     switch (role) {
-    case Qt::DisplayRole:
-        return m_rows.at(index.row()).value(index.column());
+    case Qt::DisplayRole: {
+        // The relay states and the fault name are words; the other cells numbers.
+        const QString cell = m_rows.at(index.row()).value(index.column());
+        return index.column() >= FirstWordColumn && index.column() != AlarmLevelColumn
+            ? HistoryRecordText::translated(cell)
+            : cell;
+    }
     case Qt::FontRole:
         return QFont(FontFamily, FontPointSize, QFont::Normal);
     default:
@@ -64,7 +72,7 @@ QVariant HistoryEventModel::headerData(int section, Qt::Orientation orientation,
         return QVariant();
     switch (role) {
     case Qt::DisplayRole:
-        return HistoryRecordText::columnNames().at(section);
+        return HistoryRecordText::translated(HistoryRecordText::columnNames().at(section));
     case Qt::FontRole:
         return QFont(FontFamily, FontPointSize, QFont::Bold);
     default:

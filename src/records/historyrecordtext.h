@@ -15,6 +15,9 @@ public:
 
     // The column names, the table's and the CSV file's header.
     static const QStringList &columnNames();
+    // A column name, a relay state or a fault name as the table shows it, in the language of
+    // the translator installed; the text itself for any other.
+    static QString translated(const QString &text);
     // The name of a fault id; empty for ids not in the table.
     static QString faultText(int faultId);
     // The cells of record, SlaveNo being slaveNo: the battery it was read from.

@@ -9,7 +9,7 @@
 // not drawn across from the point before.
 struct TrendPoint
 {
-    qint64 startMs = 0; // milliseconds since the epoch, UTC
+    qint64 startMs = 0; // milliseconds on the trend's time line, or since the epoch once shown
     qint64 widthMs = 0;
     float min = 0;
     float max = 0;

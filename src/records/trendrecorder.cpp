@@ -1,19 +1,27 @@
 #include "trendrecorder.h"
 
+#include "records/systemtrendclock.h"
 #include "signals/signalindex.h"
 #include "signals/signalvalues.h"
 
-#include <QDateTime>
 #include <QTimer>
 
-TrendRecorder::TrendRecorder(const AbstractSignalValue *store, QObject *parent)
+namespace {
+
+const SystemTrendClock SystemClock;
+
+} // namespace
+
+TrendRecorder::TrendRecorder(
+    const AbstractSignalValue *store, const TrendClock *clock, QObject *parent)
     : QObject(parent)
     , m_store(store)
+    , m_clock(clock ? clock : &SystemClock)
+    , m_originMs(m_clock->wallMs() - m_clock->monotonicMs())
 {
     m_timer = new QTimer(this);
     m_timer->setInterval(SampleIntervalMs);
-    connect(
-        m_timer, &QTimer::timeout, this, [this] { sample(QDateTime::currentMSecsSinceEpoch()); });
+    connect(m_timer, &QTimer::timeout, this, &TrendRecorder::sampleNow);
 }
 
 TrendRecorder::~TrendRecorder() = default;
@@ -30,6 +38,17 @@ bool TrendRecorder::isRunning() const
     return m_timer->isActive();
 }
 
+qint64 TrendRecorder::nowMs() const
+{
+    return m_clock->monotonicMs() + m_originMs;
+}
+
+qint64 TrendRecorder::wallMs(qint64 trendMs) const
+{
+    const qint64 driftMs = m_clock->wallMs() - nowMs();
+    return trendMs + qRound64(double(driftMs) / 1000) * 1000;
+}
+
 void TrendRecorder::start()
 {
     if (!m_timer->isActive())
@@ -43,14 +62,19 @@ void TrendRecorder::stop()
         series.markGap();
 }
 
-void TrendRecorder::sample(qint64 msSinceEpoch)
+void TrendRecorder::sampleNow()
+{
+    sample(nowMs());
+}
+
+void TrendRecorder::sample(qint64 trendMs)
 {
     for (int devId = 0; devId < int(m_series.size()); ++devId) {
         TrendSeries &series = m_series[size_t(devId)];
         if (m_store->value(devId, Signal::SysStatus).toUInt() != SignalValues::OfflineStatus)
-            series.append(msSinceEpoch, TrendChannel::read(*m_store, devId));
+            series.append(trendMs, TrendChannel::read(*m_store, devId));
         else
             series.markGap();
-        series.forgetBefore(msSinceEpoch - TrendSeries::SpanMs);
+        series.forgetBefore(trendMs - TrendSeries::SpanMs);
     }
 }

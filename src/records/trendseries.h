@@ -17,8 +17,8 @@
 //     [ 60 s buckets, 18 h ][ 10 s buckets, 5 h ][ 1 s samples, last hour ]
 //
 // A bucket leaving a finer tier is merged into the coarser one; one leaving the coarsest tier is
-// forgotten. Times are milliseconds since the epoch; a sample from before the newest one (a clock
-// set back) is dropped, so that the buckets stay in time order.
+// forgotten. Times are milliseconds on the recorder's monotonic time line (TrendRecorder); a
+// sample from before the newest one is dropped, so that the buckets stay in time order.
 class TrendSeries
 {
 public:

@@ -94,3 +94,16 @@ int AlarmSet::alarmCount(const AbstractSignalValue &store, int devId, const QLis
     }
     return count;
 }
+
+QStringList AlarmSet::activeNames(const AbstractSignalValue &store, int devId, int level)
+{
+    QStringList names;
+    for (const Alarm &alarm : Alarms) {
+        const int value = store.value(devId, alarm.signal).toInt();
+        const bool active = alarm.kind == Level ? value == level
+                                                : level == ProtectionLevel && value == FlagActive;
+        if (active)
+            names.append(QCoreApplication::translate(NameContext, alarm.name));
+    }
+    return names;
+}

@@ -51,4 +51,7 @@ public:
         const QList<int> &levels, const QList<int> &flags);
     // Level signals at AlarmLevel.
     static int alarmCount(const AbstractSignalValue &store, int devId, const QList<int> &levels);
+    // The translated names of what protectionCount (level ProtectionLevel) or alarmCount (level
+    // AlarmLevel) counts for a battery, in the order of Alarms.
+    static QStringList activeNames(const AbstractSignalValue &store, int devId, int level);
 };

@@ -3,6 +3,7 @@
 #include "log/logger.h"
 #include "signals/signalindex.h"
 
+#include <QDateTime>
 #include <QTimer>
 
 #include <limits>
@@ -37,6 +38,11 @@ QVariant SignalValues::value(int devId, int index) const
     if (it == m_values.cend() || uint(index) >= uint(it->size()))
         return QVariant();
     return it->at(index);
+}
+
+qint64 SignalValues::lastLiveMs(int devId) const
+{
+    return uint(devId) < m_lastLiveMs.size() ? m_lastLiveMs[size_t(devId)] : 0;
 }
 
 void SignalValues::OnCanDeviceClose()
@@ -107,8 +113,10 @@ bool SignalValues::acceptInteger(int devId, const QVector<QVariant> &values, int
     if (index == Signal::LifeCounter) {
         // Compared as variants on purpose: before the first life-counter frame the stored
         // value is int 0, so a battery whose counter starts at 0 has not yet shown it moves.
-        if (QVariant(value) != values.at(index))
+        if (QVariant(value) != values.at(index)) {
             m_staleTicks[devId] = 0;
+            m_lastLiveMs[size_t(devId)] = QDateTime::currentMSecsSinceEpoch();
+        }
         return true;
     }
     if (index == Signal::SysStatus) {

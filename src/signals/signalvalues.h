@@ -50,6 +50,9 @@ public:
     QVariant value(int devId, int index) const override;
     // Device ids in the order their first frame arrived.
     const QList<uchar> &knownDevices() const { return m_knownDevices; }
+    // When the device was last heard live (its life counter moved), in milliseconds since the
+    // epoch by the PC's clock; 0 when never. What it shows while offline is from then.
+    qint64 lastLiveMs(int devId) const;
 
 signals:
     void newDeviceId(uchar devId);
@@ -76,4 +79,5 @@ private:
     QList<uchar> m_knownDevices;
     QTimer *m_offlineTimer = nullptr;
     std::array<int, BatteryBank::DeviceCount> m_staleTicks {};
+    std::array<qint64, BatteryBank::DeviceCount> m_lastLiveMs {};
 };

@@ -105,6 +105,7 @@ MainWidger::MainWidger(const SignalValues *store, CanService *service, QWidget *
     connect(m_top, &UiMainTop::loginClicked, this, &MainWidger::OnClickLock);
     connect(m_top, &UiMainTop::comPortChanged, m_firmware, &UiFirmware::OnNewComPort);
     connect(m_login, &UiLogin::userLogin, this, &MainWidger::SlotLogIn);
+    connect(m_parallelInfo, &UiParallelInfo::batteryClicked, m_top, &UiMainTop::selectDevice);
     connect(m_top, &UiMainTop::Sig_SetCurrentBmsId, m_baseInfo, &UiBaseInfo::Slot_ShowMonitorData);
     connect(
         m_top, &UiMainTop::Sig_SetCurrentBmsId, m_parameter, &UiParameter::Slot_ShowMonitorData);
@@ -138,8 +139,9 @@ QSize MainWidger::clampedSize(const QSize &size)
 
 void MainWidger::connectTrends(const SignalValues *store, CanService *service)
 {
-    m_trendRecorder = new TrendRecorder(store, this);
+    m_trendRecorder = new TrendRecorder(store, nullptr, this);
     m_trendsWindow = new UiTrendsWindow(m_trendRecorder, store, service, this);
+    m_trendsWindow->restoreState(UiTrendsWindow::stateFilePath());
     // The navigation bar closes the bus once more while the window's children are destroyed.
     TrendRecorder *recorder = m_trendRecorder;
     connect(m_left, &UiMainLeft::busOpenChanged, recorder, [recorder](bool open) {

@@ -1,7 +1,6 @@
 #include "trendplot.h"
 
-#include "trendpixels.h"
-
+#include <QEvent>
 #include <QPen>
 #include <QResizeEvent>
 
@@ -11,11 +10,14 @@
 #include <qwt_legend.h>
 #include <qwt_picker_machine.h>
 #include <qwt_plot_grid.h>
+#include <qwt_plot_marker.h>
 #include <qwt_plot_picker.h>
 #include <qwt_scale_draw.h>
 #include <qwt_scale_widget.h>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -23,6 +25,8 @@ namespace {
 constexpr double AxisExtent = 52;
 const QColor TrackerBackground(255, 255, 255, 225);
 const QSize MinimumSize(360, 180);
+// Room above and below the values shown, as a share of their range.
+constexpr double ValuePadding = 0.08;
 
 QwtDateScaleDraw *timeScaleDraw()
 {
@@ -58,6 +62,16 @@ public:
     {
         setStateMachine(new QwtPickerTrackerMachine);
         setRubberBandPen(QPen(Qt::darkGray, 1, Qt::DashLine));
+        connect(this, QOverload<const QPointF &>::of(&QwtPlotPicker::moved), plot,
+            [plot](const QPointF &position) { emit plot->pointerAt(position.x()); });
+        plot->canvas()->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_plot->canvas() && event->type() == QEvent::Leave)
+            emit m_plot->pointerAt(qQNaN());
+        return QwtPlotPicker::eventFilter(watched, event);
     }
 
     // The values under a cursor that stands still change with every refresh; the tracker's
@@ -76,7 +90,7 @@ protected:
     }
 
 private:
-    const TrendPlot *m_plot;
+    TrendPlot *m_plot;
 };
 
 TrendPlot::TrendPlot(QWidget *parent)
@@ -98,7 +112,36 @@ TrendPlot::TrendPlot(QWidget *parent)
     grid->setMajorPen(QColor(0xDD, 0xDD, 0xDD), 0, Qt::DotLine);
     grid->attach(this);
 
+    m_timeMark = new QwtPlotMarker;
+    m_timeMark->setLineStyle(QwtPlotMarker::VLine);
+    m_timeMark->setLabelAlignment(Qt::AlignRight | Qt::AlignTop);
+    m_timeMark->setLinePen(QColor(0x60, 0x60, 0x60), 1, Qt::DashLine);
+    m_timeMark->setVisible(false);
+    m_timeMark->attach(this);
+
     m_picker = new Picker(this);
+}
+
+void TrendPlot::markTime(double ms)
+{
+    const bool shown = !std::isnan(ms);
+    if (!shown && !m_timeMark->isVisible())
+        return;
+    m_timeMark->setVisible(shown);
+    if (shown) {
+        // The values there, as this plot's own read-out would show them.
+        m_timeMark->setXValue(ms);
+        QwtText values(valuesAt(ms));
+        values.setBackgroundBrush(TrackerBackground);
+        values.setRenderFlags(Qt::AlignLeft);
+        m_timeMark->setLabel(values);
+    }
+    replot();
+}
+
+bool TrendPlot::isTimeMarked() const
+{
+    return m_timeMark->isVisible();
 }
 
 void TrendPlot::addChannel(const Channel &channel)
@@ -120,6 +163,55 @@ void TrendPlot::addChannel(const Channel &channel)
     }
     m_rightAxisUsed = m_rightAxisUsed || channel.axis == QwtPlot::yRight;
     m_shown.append(shown);
+    updateAxisTitles();
+}
+
+void TrendPlot::updateAxisTitles()
+{
+    if (!m_rightAxisUsed)
+        return;
+    for (QwtPlot::Axis axis : { QwtPlot::yLeft, QwtPlot::yRight }) {
+        QStringList titles;
+        QColor color = Qt::black;
+        for (const Shown &shown : qAsConst(m_shown)) {
+            if (shown.channel.axis != axis)
+                continue;
+            titles.append(shown.channel.title);
+            color = titles.size() == 1 ? shown.channel.color : QColor(Qt::black);
+        }
+        QwtText title(titles.join(QStringLiteral(" / ")));
+        title.setColor(color);
+        QFont font = title.font();
+        font.setPointSize(9);
+        title.setFont(font);
+        setAxisTitle(axis, title);
+    }
+}
+
+void TrendPlot::fitAxis(QwtPlot::Axis axis, const QVector<TrendPixels::Drawn> &drawn)
+{
+    double low = std::numeric_limits<double>::infinity();
+    double high = -low;
+    for (int i = 0; i < m_shown.size(); ++i) {
+        if (m_shown.at(i).channel.axis != axis)
+            continue;
+        for (const QPointF &point : drawn.at(i).line) {
+            low = std::min(low, point.y());
+            high = std::max(high, point.y());
+        }
+        for (const QwtIntervalSample &band : drawn.at(i).band) {
+            low = std::min(low, band.interval.minValue());
+            high = std::max(high, band.interval.maxValue());
+        }
+    }
+    if (!(low <= high)) {
+        setAxisAutoScale(axis);
+        return;
+    }
+    // A flat line still gets room: a hundredth of its value, or 0.01.
+    const double room
+        = high > low ? (high - low) * ValuePadding : std::max(std::abs(low) * 0.01, 0.01);
+    setAxisScale(axis, low - room, high + room);
 }
 
 void TrendPlot::showPoints(const Points &points, qint64 fromMs, qint64 toMs)
@@ -143,15 +235,18 @@ void TrendPlot::resizeEvent(QResizeEvent *event)
 void TrendPlot::draw()
 {
     const double msPerPixel = double(m_toMs - m_fromMs) / std::max(1, canvas()->width());
+    QVector<TrendPixels::Drawn> drawn;
     for (Shown &shown : m_shown) {
-        const TrendPixels::Drawn drawn
-            = TrendPixels::reduce(shown.points, shown.channel.factor, m_fromMs, msPerPixel);
-        shown.curve->setSamples(drawn.line);
-        shown.curve->setBreaks(drawn.lineBreaks);
-        shown.band->setSamples(drawn.band);
-        shown.band->setBreaks(drawn.bandBreaks);
+        drawn.append(TrendPixels::reduce(shown.points, shown.channel.factor, m_fromMs, msPerPixel));
+        shown.curve->setSamples(drawn.last().line);
+        shown.curve->setBreaks(drawn.last().lineBreaks);
+        shown.band->setSamples(drawn.last().band);
+        shown.band->setBreaks(drawn.last().bandBreaks);
     }
-    if (!m_rightAxisUsed) {
+    fitAxis(QwtPlot::yLeft, drawn);
+    if (m_rightAxisUsed) {
+        fitAxis(QwtPlot::yRight, drawn);
+    } else {
         updateAxes();
         setAxisScaleDiv(QwtPlot::yRight, axisScaleDiv(QwtPlot::yLeft));
     }

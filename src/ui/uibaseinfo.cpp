@@ -8,7 +8,9 @@
 #include "uivaluepair.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFrame>
+#include <QGraphicsColorizeEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPixmap>
@@ -46,6 +48,9 @@ UiBaseInfo::UiBaseInfo(QWidget *parent)
 {
     m_status = new UiKeyValue(tr("STATUS"), tr("Static"), this);
     m_status->setObjectName(QStringLiteral("BaseInfoStatus"));
+    m_lastHeard = new QLabel(this);
+    m_lastHeard->setObjectName(QStringLiteral("BaseInfoLastHeard"));
+    m_lastHeard->setStyleSheet(QStringLiteral("QLabel{color: #808080;}"));
 
     // The icons carry the captions and units; the labels only the numbers.
     const QStringList icons = {
@@ -84,6 +89,7 @@ UiBaseInfo::UiBaseInfo(QWidget *parent)
     left->addWidget(picture, 0, Qt::AlignHCenter);
     left->addSpacing(20);
     left->addWidget(m_status, 0, Qt::AlignHCenter);
+    left->addWidget(m_lastHeard, 0, Qt::AlignHCenter);
     left->addStretch();
 
     // Right column: the figures, then the detail rows, then the relays.
@@ -144,6 +150,37 @@ QString UiBaseInfo::figureText(Figure figure) const
     return m_figures.value(figure) ? m_figures.value(figure)->text() : QString();
 }
 
+QString UiBaseInfo::lastHeardText() const
+{
+    return m_lastHeard->text();
+}
+
+void UiBaseInfo::showLive(bool live, qint64 lastLiveMs)
+{
+    m_lastHeard->setText(live ? QString()
+            : lastLiveMs > 0  ? tr("Last heard %1")
+                                   .arg(QDateTime::fromMSecsSinceEpoch(lastLiveMs)
+                                            .toString(QStringLiteral("hh:mm:ss")))
+                             : tr("Not heard live"));
+    if (live == m_live)
+        return;
+    m_live = live;
+    QList<QWidget *> values = { m_status };
+    for (QLabel *figure : qAsConst(m_figures))
+        values.append(figure);
+    for (QWidget *value : qAsConst(values)) {
+        if (live) {
+            value->setGraphicsEffect(nullptr);
+            continue;
+        }
+        auto *grey = new QGraphicsColorizeEffect(value);
+        grey->setColor(QColor(0x90, 0x90, 0x90));
+        value->setGraphicsEffect(grey);
+    }
+    for (UiRelayStatus *relay : qAsConst(m_relays))
+        relay->setKnown(live);
+}
+
 void UiBaseInfo::Slot_ShowMonitorData(uint devId)
 {
     m_devId = int(devId);
@@ -173,6 +210,10 @@ void UiBaseInfo::OnTimerTimeout()
         // Two bits cannot carry anything else; a bad value keeps the last good word.
         break;
     }
+
+    const auto *store = qobject_cast<const SignalValues *>(m_source);
+    showLive(value(Signal::SysStatus).toUInt() != SignalValues::OfflineStatus,
+        store ? store->lastLiveMs(devId) : 0);
 
     const double voltage = value(Signal::SumVolt).toFloat();
     const double current = value(Signal::Curr).toFloat();

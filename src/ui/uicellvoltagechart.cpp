@@ -3,7 +3,9 @@
 #include "markedbarchart.h"
 #include "signals/abstractsignalvalue.h"
 #include "signals/signalindex.h"
+#include "signals/signalvalues.h"
 
+#include <QDateTime>
 #include <QFont>
 
 #include <qwt_plot_grid.h>
@@ -26,6 +28,7 @@ const QSize MinimumSize(360, 160);
 
 const QColor UiCellVoltageChart::Highest(0xE0, 0x40, 0x40);
 const QColor UiCellVoltageChart::Lowest(0x30, 0x70, 0xD0);
+const QColor UiCellVoltageChart::LastSeen(0xB0, 0xB0, 0xB0);
 
 UiCellVoltageChart::UiCellVoltageChart(QWidget *parent)
     : QwtPlot(parent)
@@ -36,6 +39,13 @@ UiCellVoltageChart::UiCellVoltageChart(QWidget *parent)
     setCanvasBackground(Qt::white);
     setAxisTitle(QwtPlot::yLeft, tr("V"));
     setAxisTitle(QwtPlot::xBottom, tr("Cell"));
+    // The bars start just below the lowest cell, so their heights compare only with this scale.
+    enableAxis(QwtPlot::yRight);
+    QwtText fromMean(tr("From the mean (mV)"));
+    QFont font = fromMean.font();
+    font.setPointSize(9);
+    fromMean.setFont(font);
+    setAxisTitle(QwtPlot::yRight, fromMean);
     auto *grid = new QwtPlotGrid;
     grid->enableX(false);
     grid->setMajorPen(QColor(0xDD, 0xDD, 0xDD), 0, Qt::DotLine);
@@ -77,10 +87,19 @@ void UiCellVoltageChart::showCells(const AbstractSignalValue &store, int devId)
         const double spread = high.y() - low.y();
         const double padding = std::max(MinimumPadding, spread * 0.6);
         setAxisScale(QwtPlot::yLeft, low.y() - padding, high.y() + padding);
+        double sum = 0;
+        for (const QPointF &cell : qAsConst(m_cells))
+            sum += cell.y();
+        const double mean = sum / m_cells.size();
+        setAxisScale(
+            QwtPlot::yRight, (low.y() - padding - mean) * 1000, (high.y() + padding - mean) * 1000);
         m_bars->setBaseline(low.y() - padding);
-        if (highest != lowest) {
-            marks.insert(highest, Highest);
-            marks.insert(lowest, Lowest);
+        // Every cell at the highest or lowest value, not only the first one found.
+        for (int at = 0; highest != lowest && at < m_cells.size(); ++at) {
+            if (m_cells.at(at).y() == high.y())
+                marks.insert(at, Highest);
+            else if (m_cells.at(at).y() == low.y())
+                marks.insert(at, Lowest);
         }
         title = tr("Cell voltages: spread %1 mV (highest: cell %2, %3 V; lowest: cell %4, %5 V)")
                     .arg(std::lround(spread * 1000))
@@ -88,6 +107,18 @@ void UiCellVoltageChart::showCells(const AbstractSignalValue &store, int devId)
                     .arg(high.y(), 0, 'f', 3)
                     .arg(int(low.x()))
                     .arg(low.y(), 0, 'f', 3);
+    }
+    if (store.value(devId, Signal::SysStatus).toUInt() == SignalValues::OfflineStatus) {
+        // Not live: every bar grey, and the time they are from.
+        for (int at = 0; at < m_cells.size(); ++at)
+            marks.insert(at, LastSeen);
+        const auto *values = qobject_cast<const SignalValues *>(&store);
+        const qint64 lastMs = values ? values->lastLiveMs(devId) : 0;
+        title = (lastMs > 0 ? tr("Last seen %1")
+                                  .arg(QDateTime::fromMSecsSinceEpoch(lastMs).toString(
+                                      QStringLiteral("hh:mm:ss")))
+                            : tr("Not heard live"))
+            + QStringLiteral(" · ") + title;
     }
     QwtText heading(title);
     QFont font = heading.font();

@@ -1,5 +1,6 @@
 #include "uilogin.h"
 
+#include <QEvent>
 #include <QFont>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -48,6 +49,15 @@ UiLogin::UiLogin(QWidget *parent)
     row->addWidget(m_login);
     row->addStretch();
 
+    m_wrong = new QLabel(this);
+    m_wrong->setObjectName(QStringLiteral("LoginWrongPassword"));
+    m_wrong->setStyleSheet(QStringLiteral("QLabel{color: #D02020;}"));
+    m_wrong->setFont(QFont(QStringLiteral("Microsoft YaHei"), 12));
+    m_wrong->setAlignment(Qt::AlignCenter);
+
+    // Outside the layout, whose items are the page's fixed frame: it follows the field.
+    m_password->installEventFilter(this);
+
     auto *layout = new QVBoxLayout(this);
     layout->addStretch(4);
     layout->addWidget(picture, 0, Qt::AlignCenter);
@@ -57,11 +67,23 @@ UiLogin::UiLogin(QWidget *parent)
 
     connect(m_login, &QPushButton::clicked, this, &UiLogin::OnClickLogin);
     connect(m_password, &QLineEdit::returnPressed, this, &UiLogin::OnClickLogin);
+    connect(m_password, &QLineEdit::textEdited, m_wrong, &QLabel::clear);
 }
 
 bool UiLogin::isAccepted(const QString &password)
 {
     return password == ServicePassword || password == ShortPassword;
+}
+
+bool UiLogin::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_password
+        && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+        const QRect field = m_password->geometry();
+        m_wrong->setGeometry(
+            field.left(), field.bottom() + 8, field.width() + m_login->width(), 30);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void UiLogin::showEvent(QShowEvent *event)
@@ -75,10 +97,12 @@ void UiLogin::OnClickLogin()
 {
     if (!isAccepted(m_password->text())) {
         // Left as typed, so that a slip can be corrected rather than typed again.
+        m_wrong->setText(tr("Wrong password"));
         return;
     }
     // A password left in the field would let the next person at the desk into the relay
     // control with a single click on ">"; the password is asked for again on every visit.
     m_password->clear();
+    m_wrong->clear();
     emit userLogin();
 }

@@ -70,6 +70,11 @@ UiMainLeft::UiMainLeft(CanService *service, QWidget *parent)
     m_closeCan = new QPushButton(tr("CLOSE CAN-BUS"), this);
     m_closeCan->setObjectName(QStringLiteral("MainLeftCloseCan"));
     m_closeCan->setFixedHeight(CanButtonHeight);
+    m_openCan->setToolTip(tr("Open the CAN bus with the adapter type above"));
+    m_closeCan->setToolTip(tr("Close the CAN bus; the values shown stay as last heard"));
+    m_busState = new QLabel(this);
+    m_busState->setObjectName(QStringLiteral("MainLeftBusState"));
+    m_busState->setAlignment(Qt::AlignCenter);
 
     auto *typeRow = new QHBoxLayout;
     typeRow->setSpacing(0);
@@ -97,6 +102,8 @@ UiMainLeft::UiMainLeft(CanService *service, QWidget *parent)
     layout->addLayout(typeRow);
     layout->addWidget(m_openCan);
     layout->addWidget(m_closeCan);
+    layout->addWidget(m_busState);
+    showBusState();
 
     if (!allPages) {
         m_group->button(ParallelInfo)->hide();
@@ -181,6 +188,14 @@ void UiMainLeft::Slot_closeCanBusClicked()
     closeBus();
 }
 
+void UiMainLeft::showBusState()
+{
+    m_busState->setText(m_busOpen ? tr("● Bus open") : tr("○ Bus closed"));
+    m_busState->setStyleSheet(m_busOpen
+            ? QStringLiteral("QLabel{color: #2E9E4F;font: bold 14px \"Microsoft YaHei\";}")
+            : QStringLiteral("QLabel{color: #808080;font: bold 14px \"Microsoft YaHei\";}"));
+}
+
 void UiMainLeft::closeBus()
 {
     // Fails a running upgrade first (CanService::closeService).
@@ -193,5 +208,6 @@ void UiMainLeft::setBusOpen(bool open)
 {
     m_busOpen = open;
     m_openCan->setStyleSheet(openCanStyle(open));
+    showBusState();
     emit busOpenChanged(open);
 }

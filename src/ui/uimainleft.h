@@ -54,6 +54,8 @@ public:
     QPushButton *closeCanButton() const { return m_closeCan; }
     // As last shown on OPEN CAN-BUS: the last successful open or the last close.
     bool isBusOpen() const { return m_busOpen; }
+    // Below the bus buttons: "Bus open" or "Bus closed", in green or grey.
+    QLabel *busStateLabel() const { return m_busState; }
     bool hasManufactureEntry() const { return m_hasManufactureEntry; }
 
 signals:
@@ -70,6 +72,7 @@ public slots:
 
 private:
     void closeBus();
+    void showBusState();
     void setBusOpen(bool open);
 
     CanService *m_service = nullptr;
@@ -78,6 +81,7 @@ private:
     QLabel *m_typeLabel = nullptr;
     QPushButton *m_openCan = nullptr;
     QPushButton *m_closeCan = nullptr;
+    QLabel *m_busState = nullptr;
     bool m_busOpen = false;
     bool m_hasManufactureEntry = false;
 };

@@ -2,15 +2,19 @@
 
 #include "serialportlist.h"
 #include "signals/alarmset.h"
+#include "signals/bankstate.h"
 #include "signals/signalvalues.h"
 #include "uiactiveevent.h"
+#include "uibankline.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDateTime>
+#include <QGraphicsOpacityEffect>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -29,6 +33,50 @@ const char *const TrendsButtonStyle
 QString deviceText(int devId)
 {
     return QStringLiteral("%1").arg(devId, 2, 10, QLatin1Char('0'));
+}
+
+// A dot in the colour of a battery's condition, for the battery selector.
+QIcon conditionIcon(BankState::Condition condition)
+{
+    static const QColor Colors[] = { QColor(0x3C, 0xC4, 0x72), UiBankLine::AlarmColor,
+        UiBankLine::ProtectionColor, UiBankLine::OfflineColor };
+    QPixmap dot(14, 14);
+    dot.fill(Qt::transparent);
+    QPainter painter(&dot);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Colors[condition]);
+    painter.drawEllipse(1, 1, 12, 12);
+    return QIcon(dot);
+}
+
+QString conditionText(BankState::Condition condition)
+{
+    switch (condition) {
+    case BankState::Protection:
+        return UiMainTop::tr("In protection");
+    case BankState::Alarm:
+        return UiMainTop::tr("In alarm");
+    case BankState::Offline:
+        return UiMainTop::tr("Offline: values last heard");
+    case BankState::Normal:
+        break;
+    }
+    return UiMainTop::tr("Online, no fault");
+}
+
+// A counter at 0 is drawn faded, so that its red or yellow dot stands out only when it counts.
+void showCounterLit(QPushButton *counter, bool lit)
+{
+    if (lit == !counter->graphicsEffect())
+        return;
+    if (lit) {
+        counter->setGraphicsEffect(nullptr);
+        return;
+    }
+    auto *faded = new QGraphicsOpacityEffect(counter);
+    faded->setOpacity(0.3);
+    counter->setGraphicsEffect(faded);
 }
 
 QLabel *makeLabel(const QString &text, QWidget *parent)
@@ -54,7 +102,9 @@ UiMainTop::UiMainTop(QWidget *parent)
     m_trends = new QPushButton(this);
     m_trends->setObjectName(QStringLiteral("TopWidgetTrendsButton"));
     m_trends->setStyleSheet(QLatin1String(TrendsButtonStyle));
-    m_trends->setToolTip(tr("Trends"));
+    m_trends->setToolTip(tr("Trends (Ctrl+T)"));
+    m_home->setToolTip(tr("Home: the selected battery's values"));
+    m_login->setToolTip(tr("Log in to the engineering page"));
     m_trends->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
 
     m_comPorts = new QComboBox(this);
@@ -69,6 +119,9 @@ UiMainTop::UiMainTop(QWidget *parent)
     m_protect->setObjectName(QStringLiteral("MainTopProtect"));
     m_alarm = new QPushButton(this);
     m_alarm->setObjectName(QStringLiteral("MainTopAlarm"));
+    m_protect->setToolTip(tr("Protection conditions of the selected battery; click for the list"));
+    m_alarm->setToolTip(tr("Alarm conditions of the selected battery; click for the list"));
+    m_bankLine = new UiBankLine(this);
 
     m_date = makeLabel(QString(), this);
     m_time = makeLabel(QString(), this);
@@ -96,6 +149,8 @@ UiMainTop::UiMainTop(QWidget *parent)
     layout->addSpacing(GroupSpacing);
     layout->addWidget(m_trends);
     layout->addStretch();
+    layout->addWidget(m_bankLine);
+    layout->addSpacing(ClockSpacing);
     layout->addLayout(counters);
     layout->addSpacing(ClockSpacing);
     layout->addLayout(clock);
@@ -106,6 +161,7 @@ UiMainTop::UiMainTop(QWidget *parent)
     connect(m_comPorts, &QComboBox::currentTextChanged, this, &UiMainTop::comPortChanged);
     connect(m_protect, &QPushButton::clicked, this, &UiMainTop::OnShowActiveAlarm);
     connect(m_alarm, &QPushButton::clicked, this, &UiMainTop::OnShowActiveAlarm);
+    connect(m_bankLine, &UiBankLine::batteryClicked, this, &UiMainTop::selectDevice);
     connect(SignalValues::instance(), &SignalValues::newDeviceId, this, &UiMainTop::OnNewDeviceId);
     // The battery selector's own signal is connected by OnNewDeviceId once it holds batteries.
 
@@ -146,6 +202,7 @@ void UiMainTop::OnNewDeviceId(uchar devId)
     m_batteries->setCurrentText(current);
     connect(m_batteries, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
         &UiMainTop::Slot_batteryIdChanged);
+    refreshBank();
 }
 
 void UiMainTop::selectDevice(int devId)
@@ -160,6 +217,7 @@ void UiMainTop::updateProtect()
     const int count = AlarmSet::protectionCount(
         *SignalValues::instance(), currentDeviceId(), m_levelSignals, m_flagSignals);
     m_protect->setText(QString::number(count));
+    showCounterLit(m_protect, count > 0);
 }
 
 void UiMainTop::updateAlarm()
@@ -167,6 +225,7 @@ void UiMainTop::updateAlarm()
     const int count
         = AlarmSet::alarmCount(*SignalValues::instance(), currentDeviceId(), m_levelSignals);
     m_alarm->setText(QString::number(count));
+    showCounterLit(m_alarm, count > 0);
 }
 
 void UiMainTop::Slot_batteryIdChanged(int /*iIdx*/)
@@ -184,6 +243,7 @@ void UiMainTop::OnTimerTimeout()
 
     updateProtect();
     updateAlarm();
+    refreshBank();
 
     const uint bmsId = m_batteries->currentText().toUInt();
     if (int(bmsId) != m_lastBmsId) {
@@ -197,7 +257,24 @@ void UiMainTop::OnTimerTimeout()
 void UiMainTop::OnShowActiveAlarm()
 {
     UiActiveEvent dialog(currentDeviceId(), m_levelSignals, m_flagSignals, alarmNames(), this);
+    dialog.setOnsets(&m_onsets);
     dialog.exec();
+}
+
+void UiMainTop::refreshBank()
+{
+    const SignalValues &store = *SignalValues::instance();
+    m_onsets.update(store, store.knownDevices(), QDateTime::currentMSecsSinceEpoch());
+    m_bankLine->showState(BankState::read(store, store.knownDevices()), store);
+    for (int i = 0; i < m_batteries->count(); ++i) {
+        const BankState::Condition condition
+            = BankState::condition(store, m_batteries->itemText(i).toInt());
+        if (m_batteries->itemData(i, ConditionRole) == QVariant(int(condition)))
+            continue;
+        m_batteries->setItemData(i, int(condition), ConditionRole);
+        m_batteries->setItemIcon(i, conditionIcon(condition));
+        m_batteries->setItemData(i, conditionText(condition), Qt::ToolTipRole);
+    }
 }
 
 void UiMainTop::refreshComPorts()

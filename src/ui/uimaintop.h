@@ -1,5 +1,7 @@
 #pragma once
 
+#include "signals/alarmonsets.h"
+
 #include <QList>
 #include <QStringList>
 #include <QWidget>
@@ -9,6 +11,7 @@ class QLabel;
 class QPushButton;
 class QTimer;
 class SerialPortList;
+class UiBankLine;
 
 // The top bar: home and login buttons, the serial-port and battery selectors, the PROTECTION
 // and ALARM counters of the selected battery, and the clock.
@@ -18,7 +21,10 @@ class SerialPortList;
 // one-second tick whenever it differs from the last one announced, so the pages hear of the
 // first battery (or of id 0 while none is known) without anyone having to pick.
 //
-// The counters do not latch: each tick recounts the selected battery's active faults.
+// The counters do not latch: each tick recounts the selected battery's active faults. Beside
+// them, the bank line names the batteries of the whole bank in protection, in alarm or offline
+// (BankState), and the selector marks each battery's condition with a coloured dot, keeping its
+// items' texts; both follow the same tick.
 //
 // Beside the battery selector, a button (Ctrl+T) asks for the Trends window (trendsClicked).
 class UiMainTop : public QWidget
@@ -28,6 +34,8 @@ public:
     static constexpr int TickIntervalMs = 1000;
     static constexpr int ComboHeight = 40;
     static constexpr int ComPortComboWidth = 125;
+    // The battery selector's items carry their BankState::Condition in this role.
+    static constexpr int ConditionRole = Qt::UserRole + 1;
 
     explicit UiMainTop(QWidget *parent = nullptr);
 
@@ -47,6 +55,7 @@ public:
     QPushButton *alarmButton() const { return m_alarm; }
     QLabel *dateLabel() const { return m_date; }
     QLabel *timeLabel() const { return m_time; }
+    UiBankLine *bankLine() const { return m_bankLine; }
 
 signals:
     void homeClicked();
@@ -68,6 +77,7 @@ public slots:
 
 private:
     void refreshComPorts();
+    void refreshBank();
 
     QPushButton *m_home = nullptr;
     QPushButton *m_login = nullptr;
@@ -78,9 +88,11 @@ private:
     QPushButton *m_alarm = nullptr;
     QLabel *m_date = nullptr;
     QLabel *m_time = nullptr;
+    UiBankLine *m_bankLine = nullptr;
     QTimer *m_timer = nullptr;
     SerialPortList *m_portList = nullptr;
     int m_lastBmsId = -1;
     QList<int> m_levelSignals;
     QList<int> m_flagSignals;
+    AlarmOnsets m_onsets;
 };

@@ -1,7 +1,9 @@
 #include "uipackvoltagestatus.h"
 
 #include <QCoreApplication>
+#include <QGraphicsColorizeEffect>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QVBoxLayout>
 
 UiPackVoltageStatus::UiPackVoltageStatus(int devId, QWidget *parent)
@@ -74,6 +76,24 @@ void UiPackVoltageStatus::setVoltageStatus(float voltage, int status)
         m_status->setText(tr("Offline"));
         break;
     default:
-        break;
+        return;
     }
+    const bool greyed = status == 3;
+    if (greyed == m_greyed)
+        return;
+    m_greyed = greyed;
+    if (!greyed) {
+        setGraphicsEffect(nullptr);
+        return;
+    }
+    auto *grey = new QGraphicsColorizeEffect(this);
+    grey->setColor(QColor(0x90, 0x90, 0x90));
+    setGraphicsEffect(grey);
+}
+
+void UiPackVoltageStatus::mouseReleaseEvent(QMouseEvent *event)
+{
+    QWidget::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->pos()))
+        emit clicked(m_devId);
 }

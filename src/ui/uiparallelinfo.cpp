@@ -38,6 +38,7 @@ UiParallelInfo::UiParallelInfo(QWidget *parent)
         auto *tile = new UiPackVoltageStatus(devId, grid);
         gridLayout->addWidget(tile, row, devId % TilesPerRow + 1);
         m_tiles.append(tile);
+        connect(tile, &UiPackVoltageStatus::clicked, this, &UiParallelInfo::batteryClicked);
     }
 
     auto *scrollArea = new QScrollArea(this);

@@ -3,6 +3,8 @@
 #include "relayindex.h"
 #include "relaypicture.h"
 
+#include <QGraphicsOpacityEffect>
+#include <QGridLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -14,6 +16,14 @@ UiRelayStatus::UiRelayStatus(int type, QWidget *parent)
 
     m_pictureLabel = new QLabel(this);
     m_pictureLabel->setObjectName(QStringLiteral("RelayStatus"));
+    m_unknownMark = new QLabel(QStringLiteral("?"), m_pictureLabel);
+    m_unknownMark->setObjectName(QStringLiteral("RelayStatusUnknown"));
+    m_unknownMark->setStyleSheet(
+        QStringLiteral("QLabel{color: #606060;font: bold 40px \"Microsoft YaHei\";border: none;}"));
+    m_unknownMark->hide();
+    auto *mark = new QGridLayout(m_pictureLabel);
+    mark->setContentsMargins(0, 0, 0, 0);
+    mark->addWidget(m_unknownMark, 0, 0, Qt::AlignCenter);
 
     m_nameLabel = new QLabel(RelayPicture::caption(relayOf(type)), this);
     m_nameLabel->setObjectName(QStringLiteral("UiParamSettingItemName"));
@@ -57,4 +67,21 @@ void UiRelayStatus::updateStatus(bool isOn)
     m_pictureLabel->setStyleSheet(
         QStringLiteral("QLabel{border-image: url(%1);min-height: 80px;min-width: 120px;}")
             .arg(picture));
+}
+
+void UiRelayStatus::setKnown(bool known)
+{
+    if (known == m_known)
+        return;
+    m_known = known;
+    m_unknownMark->setVisible(!known);
+    if (known) {
+        m_pictureLabel->setGraphicsEffect(nullptr);
+        setToolTip(QString());
+        return;
+    }
+    auto *faded = new QGraphicsOpacityEffect(m_pictureLabel);
+    faded->setOpacity(0.35);
+    m_pictureLabel->setGraphicsEffect(faded);
+    setToolTip(tr("State unknown: the battery is not heard; the picture is the last state heard"));
 }

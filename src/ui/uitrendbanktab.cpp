@@ -3,10 +3,13 @@
 #include "markedbarchart.h"
 #include "records/banktablemodel.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QSortFilterProxyModel>
 #include <QTableView>
+#include <QVBoxLayout>
 
 #include <qwt_plot.h>
 #include <qwt_plot_grid.h>
@@ -47,6 +50,11 @@ UiTrendBankTab::UiTrendBankTab(
     m_table->verticalHeader()->setDefaultSectionSize(26);
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->viewport()->installEventFilter(this);
+    m_summary = new QLabel(this);
+    m_summary->setObjectName(QStringLiteral("TrendBankSummary"));
+    m_summary->setWordWrap(true);
+    m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     m_socPlot = new QwtPlot(this);
     m_socPlot->setTitle(tr("State of charge (%)"));
@@ -63,8 +71,11 @@ UiTrendBankTab::UiTrendBankTab(
     m_socBars->setOrientation(Qt::Horizontal);
     m_socBars->attach(m_socPlot);
 
+    auto *rows = new QVBoxLayout;
+    rows->addWidget(m_table, 1);
+    rows->addWidget(m_summary);
     auto *layout = new QHBoxLayout(this);
-    layout->addWidget(m_table, 1);
+    layout->addLayout(rows, 1);
     layout->addWidget(m_socPlot);
 
     connect(m_table, &QTableView::clicked, this, [this](const QModelIndex &index) {
@@ -72,10 +83,28 @@ UiTrendBankTab::UiTrendBankTab(
     });
 }
 
+bool UiTrendBankTab::isHoldingOrder() const
+{
+    return !m_proxy->dynamicSortFilter();
+}
+
 void UiTrendBankTab::refresh()
 {
     m_model->refresh();
+    m_summary->setText(m_model->summary());
     showSocBars();
+}
+
+bool UiTrendBankTab::eventFilter(QObject *watched, QEvent *event)
+{
+    // Sorting again as the pointer leaves puts the rows where the values now say.
+    if (watched == m_table->viewport()) {
+        if (event->type() == QEvent::Enter)
+            m_proxy->setDynamicSortFilter(false);
+        else if (event->type() == QEvent::Leave)
+            m_proxy->setDynamicSortFilter(true);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void UiTrendBankTab::showSocBars()

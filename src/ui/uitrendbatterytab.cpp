@@ -1,5 +1,7 @@
 #include "uitrendbatterytab.h"
 
+#include "can/canservice.h"
+#include "records/banktablemodel.h"
 #include "records/csvsavejob.h"
 #include "records/trendrecorder.h"
 #include "signals/signalvalues.h"
@@ -9,13 +11,19 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QImage>
 #include <QLabel>
 #include <QMap>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QStandardPaths>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -27,6 +35,8 @@ constexpr std::array<qint64, 4> SpanMs = { 60 * 1000, 10 * 60 * 1000, 60 * 60 * 
 // What an empty plot spans before anything has been recorded.
 constexpr qint64 EmptySpanMs = 60 * 1000;
 constexpr int PlotCount = 4;
+// Above the plots in an exported picture.
+constexpr int PictureTitleHeight = 36;
 
 QString idText(int devId)
 {
@@ -53,6 +63,13 @@ UiTrendBatteryTab::UiTrendBatteryTab(
     auto *picture = new QPushButton(tr("Export PNG"), this);
     auto *csv = new QPushButton(tr("Export CSV"), this);
     m_status = new QLabel(this);
+    m_statusTimer = new QTimer(this);
+    m_statusTimer->setSingleShot(true);
+    m_statusTimer->setInterval(StatusShownMs);
+    connect(m_statusTimer, &QTimer::timeout, m_status, &QLabel::clear);
+    m_folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (m_folder.isEmpty())
+        m_folder = QCoreApplication::applicationDirPath();
 
     auto *controls = new QHBoxLayout;
     controls->addWidget(new QLabel(tr("Battery"), this));
@@ -75,6 +92,15 @@ UiTrendBatteryTab::UiTrendBatteryTab(
         auto *plot = new TrendPlot(m_shown);
         m_plots.append(plot);
         grid->addWidget(plot, i / 2, i % 2);
+    }
+    // The time under the pointer in one plot is marked in the others.
+    for (TrendPlot *plot : qAsConst(m_plots)) {
+        connect(plot, &TrendPlot::pointerAt, this, [this, plot](double ms) {
+            for (TrendPlot *other : qAsConst(m_plots)) {
+                if (other != plot)
+                    other->markTime(ms);
+            }
+        });
     }
     // Each channel in its plot: voltage and current, charge, cells, temperatures.
     const auto add = [this](int plot, const TrendPlot::Channel &channel) {
@@ -104,10 +130,8 @@ UiTrendBatteryTab::UiTrendBatteryTab(
     layout->addLayout(controls);
     layout->addWidget(m_shown, 1);
 
-    connect(m_battery, QOverload<int>::of(&QComboBox::activated), this, [this](int index) {
-        m_follow->setChecked(false);
-        select(m_battery->itemText(index).toInt());
-    });
+    connect(m_battery, QOverload<int>::of(&QComboBox::activated), this,
+        [this](int index) { pickBattery(m_battery->itemText(index).toInt()); });
     connect(m_follow, &QCheckBox::toggled, this, [this](bool follow) {
         if (follow && m_topBarId >= 0)
             select(m_topBarId);
@@ -155,6 +179,12 @@ void UiTrendBatteryTab::openBattery(int devId)
     select(devId);
 }
 
+void UiTrendBatteryTab::pickBattery(int devId)
+{
+    m_follow->setChecked(false);
+    select(devId);
+}
+
 void UiTrendBatteryTab::refresh(qint64 nowMs)
 {
     refreshBatteryList();
@@ -170,6 +200,8 @@ void UiTrendBatteryTab::select(int devId)
         return;
     m_devId = devId;
     m_battery->setCurrentText(idText(devId));
+    // A line about the battery shown before.
+    m_status->clear();
     redraw();
 }
 
@@ -195,23 +227,62 @@ void UiTrendBatteryTab::redraw()
             ? series->points(TrendChannel::Id(channel), fromMs, m_nowMs)
             : QVector<TrendPoint>();
     }
-    if (spanMs == 0) {
-        // Everything kept: from the oldest point on.
-        fromMs = m_nowMs - EmptySpanMs;
-        for (const QVector<TrendPoint> &points : m_points) {
-            if (!points.isEmpty())
-                fromMs = std::min(fromMs, points.first().startMs);
-        }
+    // From the oldest point on, when the data starts later than the span reaches back, but a
+    // minute at least.
+    qint64 oldestMs = m_nowMs - EmptySpanMs;
+    for (const QVector<TrendPoint> &points : m_points) {
+        if (!points.isEmpty())
+            oldestMs = std::min(oldestMs, points.first().startMs);
     }
+    fromMs = std::max(fromMs, oldestMs);
+    // From the trend's time line to the wall clock's times, which the plots and exports name.
+    const qint64 shiftMs = m_recorder->wallMs(m_nowMs) - m_nowMs;
+    for (QVector<TrendPoint> &points : m_points) {
+        for (TrendPoint &point : points)
+            point.startMs += shiftMs;
+    }
+    m_shownFromMs = fromMs + shiftMs;
+    m_shownToMs = m_nowMs + shiftMs;
     for (TrendPlot *plot : qAsConst(m_plots))
-        plot->showPoints(m_points, fromMs, m_nowMs);
+        plot->showPoints(m_points, m_shownFromMs, m_shownToMs);
     if (m_devId >= 0)
         m_cells->showCells(*m_store, m_devId);
 }
 
+QString UiTrendBatteryTab::pictureTitle() const
+{
+    const QString code = m_service && m_devId >= 0
+        ? BankTableModel::recordText(m_service->deviceRecord(uchar(m_devId)).batteryCode.bytes())
+        : QString();
+    const QDateTime from = QDateTime::fromMSecsSinceEpoch(m_shownFromMs);
+    const QDateTime to = QDateTime::fromMSecsSinceEpoch(m_shownToMs);
+    const QString time = QStringLiteral("hh:mm:ss");
+    const QString window = from.date() == to.date()
+        ? QStringLiteral("%1 %2 – %3")
+              .arg(from.toString(QStringLiteral("yyyy-MM-dd")), from.toString(time),
+                  to.toString(time))
+        : QStringLiteral("%1 – %2").arg(from.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
+            to.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    const QString battery = code.isEmpty() ? tr("Battery %1").arg(idText(m_devId))
+                                           : tr("Battery %1 (%2)").arg(idText(m_devId), code);
+    return QStringLiteral("%1 · %2").arg(battery, window);
+}
+
 int UiTrendBatteryTab::exportPng(const QString &path) const
 {
-    return m_shown->grab().save(path, "PNG") ? 0 : -1;
+    const QPixmap plots = m_shown->grab();
+    QImage picture(plots.width(), plots.height() + PictureTitleHeight, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    QFont font = painter.font();
+    font.setPointSize(12);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.drawText(
+        QRect(0, 0, picture.width(), PictureTitleHeight), Qt::AlignCenter, pictureTitle());
+    painter.drawPixmap(0, PictureTitleHeight, plots);
+    painter.end();
+    return picture.save(path, "PNG") ? 0 : -1;
 }
 
 int UiTrendBatteryTab::exportCsv(const QString &path) const
@@ -230,16 +301,33 @@ int UiTrendBatteryTab::exportCsv(const QString &path) const
     }
     const QVector<Line> lines = QVector<Line>::fromList(byStart.values());
 
-    QStringList header = { tr("Time"), tr("Interval (s)") };
+    // The byte-order mark goes in front of the first cell, so that spreadsheet programs read the
+    // file as UTF-8 and show the units (℃) right.
+    QStringList header = { QChar(0xFEFF) + tr("Battery"), tr("Time"), tr("Interval (s)") };
     for (const TrendPlot::Channel &channel : m_channels)
         header << channel.title << tr("%1 lowest").arg(channel.title)
                << tr("%1 highest").arg(channel.title);
-    const auto cells = [this, &lines](int row) {
+    // After the trend, an empty line and the cells as the chart below the plots shows them.
+    const QVector<QPointF> cellVolts = m_cells->cells();
+    const int cellBlock = cellVolts.isEmpty() ? 0 : 2 + cellVolts.size();
+    const QString cellsTime = QDateTime::fromMSecsSinceEpoch(m_shownToMs)
+                                  .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    const auto cells = [this, &lines, &cellVolts, &cellsTime](int row) {
+        if (row == lines.size())
+            return QStringList();
+        if (row == lines.size() + 1)
+            return QStringList { tr("Cell"), tr("Cell voltage (V) at %1").arg(cellsTime) };
+        if (row > lines.size()) {
+            const QPointF &cell = cellVolts.at(row - lines.size() - 2);
+            return QStringList { QString::number(int(cell.x())),
+                QString::number(cell.y(), 'f', 3) };
+        }
         const Line &line = lines.at(row);
         const TrendPoint *any = *std::find_if(
             line.cbegin(), line.cend(), [](const TrendPoint *point) { return point; });
-        QStringList cells = { QDateTime::fromMSecsSinceEpoch(any->startMs)
-                                  .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
+        QStringList cells = { idText(m_devId),
+            QDateTime::fromMSecsSinceEpoch(any->startMs)
+                .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
             QString::number(any->widthMs / 1000.0) };
         for (const TrendPlot::Channel &channel : m_channels) {
             const TrendPoint *point = line[channel.id];
@@ -252,7 +340,9 @@ int UiTrendBatteryTab::exportCsv(const QString &path) const
         }
         return cells;
     };
-    return CsvSaveJob::write(path, header, lines.size(), cells) == CsvSaveJob::Saved ? 0 : -1;
+    return CsvSaveJob::write(path, header, lines.size() + cellBlock, cells) == CsvSaveJob::Saved
+        ? 0
+        : -1;
 }
 
 void UiTrendBatteryTab::savePicture()
@@ -260,8 +350,7 @@ void UiTrendBatteryTab::savePicture()
     const QString path = askPath(tr("Export PNG"), QStringLiteral("png"), tr("PNG image (*.png)"));
     if (path.isEmpty())
         return;
-    m_status->setText(
-        exportPng(path) == 0 ? tr("Saved %1").arg(path) : tr("Not saved: %1").arg(path));
+    showStatus(exportPng(path) == 0 ? tr("Saved %1").arg(path) : tr("Not saved: %1").arg(path));
 }
 
 void UiTrendBatteryTab::saveCsv()
@@ -269,17 +358,25 @@ void UiTrendBatteryTab::saveCsv()
     const QString path = askPath(tr("Export CSV"), QStringLiteral("csv"), tr("CSV file (*.csv)"));
     if (path.isEmpty())
         return;
-    m_status->setText(
-        exportCsv(path) == 0 ? tr("Saved %1").arg(path) : tr("Not saved: %1").arg(path));
+    showStatus(exportCsv(path) == 0 ? tr("Saved %1").arg(path) : tr("Not saved: %1").arg(path));
+}
+
+void UiTrendBatteryTab::showStatus(const QString &text)
+{
+    m_status->setText(text);
+    m_statusTimer->start();
 }
 
 QString UiTrendBatteryTab::askPath(
     const QString &title, const QString &suffix, const QString &filter)
 {
     const QString proposed = QStringLiteral("%1/trends-%2-%3.%4")
-                                 .arg(QCoreApplication::applicationDirPath(), idText(m_devId),
-                                     QDateTime::fromMSecsSinceEpoch(m_nowMs).toString(
-                                         QStringLiteral("yyyyMMdd-hhmmss")),
+                                 .arg(m_folder, idText(m_devId),
+                                     QDateTime::fromMSecsSinceEpoch(m_recorder->wallMs(m_nowMs))
+                                         .toString(QStringLiteral("yyyyMMdd-hhmmss")),
                                      suffix);
-    return QFileDialog::getSaveFileName(this, title, proposed, filter);
+    const QString path = QFileDialog::getSaveFileName(this, title, proposed, filter);
+    if (!path.isEmpty())
+        m_folder = QFileInfo(path).absolutePath();
+    return path;
 }

@@ -17,6 +17,10 @@ class UiTrendBatteryTab;
 //
 // Clicking a battery in the Bank tab opens it in the Battery tab and asks the top bar to select
 // it (batteryChosen); the Battery tab follows the top bar's choice (Slot_ShowMonitorData).
+//
+// Esc and Ctrl+W close it. Its size, position, tab, time window and battery choice are kept
+// across restarts in a file of their own, "trends.ini" beside config.txt: saveState() as it is
+// hidden, restoreState() when the main window builds it.
 class UiTrendsWindow : public QWidget
 {
     Q_OBJECT
@@ -32,6 +36,11 @@ public:
     QTabWidget *tabs() const { return m_tabs; }
     bool isRefreshing() const;
 
+    // The state file beside the executable.
+    static QString stateFilePath();
+    void saveState(const QString &path) const;
+    void restoreState(const QString &path);
+
 signals:
     void batteryChosen(int devId);
 
@@ -46,6 +55,7 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
+    const TrendRecorder *m_recorder;
     QTabWidget *m_tabs = nullptr;
     UiTrendBatteryTab *m_battery = nullptr;
     UiTrendBankTab *m_bank = nullptr;

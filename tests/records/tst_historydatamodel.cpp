@@ -134,7 +134,7 @@ void TestHistoryDataModel::gridBeforeAnyBattery()
     QCOMPARE(cell(1, 2), QStringLiteral("Voltage <51.0V"));
     QCOMPARE(cell(2, 2), QStringLiteral("Charge Relay Protect"));
     QCOMPARE(cell(3, 2), QStringLiteral("Discharge Relay Protect"));
-    QCOMPARE(cell(0, 4), QStringLiteral("Total Discharge KWH"));
+    QCOMPARE(cell(0, 4), QStringLiteral("Total Discharge Wh"));
     QCOMPARE(cell(1, 4), QStringLiteral("Rated Capacity Ah"));
     for (int row = 0; row < 4; ++row)
         QCOMPARE(cell(row, 3), QStringLiteral("0"));

@@ -2,6 +2,7 @@
 // thinning keeps, order and gaps), and the recorder on a signal store of the test's own, fed with
 // broadcast frames as the adapter would feed it.
 
+#include "records/trendclock.h"
 #include "records/trendrecorder.h"
 #include "signals/framekey.h"
 #include "signals/signalvalues.h"
@@ -45,6 +46,24 @@ QHash<int, double> pack(uint status)
         { Signal::SysStatus, status } };
 }
 
+// The PC's clocks, moved by the test: both a second a tick, and the wall clock set at will.
+class MovedClock : public TrendClock
+{
+public:
+    qint64 monotonicMs() const override { return m_monotonicMs; }
+    qint64 wallMs() const override { return m_wallMs; }
+    void tick()
+    {
+        m_monotonicMs += Second;
+        m_wallMs += Second;
+    }
+    void setWall(qint64 ms) { m_wallMs = ms; }
+
+private:
+    qint64 m_monotonicMs = 7 * Second;
+    qint64 m_wallMs = Start;
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(TrendChannel::Id)
@@ -64,6 +83,8 @@ private slots:
     void samplesOnlineBatteriesOnly();
     void offlineAndClosedBusAreGaps();
     void timerSamplesOnceASecond();
+    void wallClockSetKeepsOrderAndAge_data();
+    void wallClockSetKeepsOrderAndAge();
 
 private:
     void send(uchar devId, quint32 frameKey, const QHash<int, double> &values)
@@ -230,6 +251,38 @@ void TestTrends::timerSamplesOnceASecond()
         m_recorder->series(Online)->points(TrendChannel::StateOfCharge, 0, Ever).size(), 2, 5000);
     QVERIFY(clock.elapsed() >= 2 * TrendRecorder::SampleIntervalMs - 200);
     QVERIFY(m_recorder->isRunning());
+}
+
+void TestTrends::wallClockSetKeepsOrderAndAge_data()
+{
+    QTest::addColumn<qint64>("setByMs");
+    QTest::newRow("set back an hour drops no sample") << -Hour;
+    QTest::newRow("set a day forward forgets nothing") << 24 * Hour;
+    QTest::newRow("set back a day") << -24 * Hour;
+}
+
+void TestTrends::wallClockSetKeepsOrderAndAge()
+{
+    QFETCH(qint64, setByMs);
+    MovedClock clock;
+    TrendRecorder recorder(m_store.get(), &clock);
+    for (int i = 0; i < 10; ++i) {
+        if (i == 5)
+            clock.setWall(clock.wallMs() + setByMs);
+        clock.tick();
+        recorder.sampleNow();
+    }
+
+    const QVector<TrendPoint> points
+        = recorder.series(Online)->points(TrendChannel::PackVoltage, 0, Ever);
+    QCOMPARE(points.size(), 10);
+    for (int i = 1; i < points.size(); ++i) {
+        QCOMPARE(points.at(i).startMs, points.at(i - 1).startMs + Second);
+        QVERIFY(!points.at(i).gapBefore);
+    }
+    // Named by the clock as it reads now.
+    QCOMPARE(recorder.wallMs(points.last().startMs), clock.wallMs());
+    QCOMPARE(recorder.wallMs(points.first().startMs), clock.wallMs() - 9 * Second);
 }
 
 QTEST_GUILESS_MAIN(TestTrends)

@@ -3,10 +3,11 @@
 // itself. It opens the bus (canbus.ini beside it says which), waits for a battery, runs the
 // page's scenario and then prints "ready" and keeps the window up. The trends pages open the
 // Trends window from the top bar instead, in the screen's corner, once every battery the
-// simulator plays is online, and give the recorder a minute and a half.
+// simulator plays is online, and give the recorder a minute and a half. The bank-fault pages
+// select battery 01 and wait until the bank line names a battery offline and one in protection.
 //
 //   page-shots home|history-events|realtime-recording|history-data|manufacturing|trends-battery|
-//              trends-bank [--chinese]
+//              trends-bank|bank-line|trends-bank-faults [--chinese]
 
 #include "app/startup.h"
 #include "can/canservice.h"
@@ -15,6 +16,7 @@
 #include "records/historyreadout.h"
 #include "records/realtimerecordingtablemodel.h"
 #include "resource/resources.h"
+#include "signals/bankstate.h"
 #include "signals/signalvalues.h"
 #include "ui/mainwidger.h"
 #include "ui/uihistoryevents.h"
@@ -28,6 +30,7 @@
 
 #include <QApplication>
 #include <QLayout>
+#include <QLocale>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -69,7 +72,8 @@ int main(int argc, char *argv[])
     const QStringList pages { QStringLiteral("home"), QStringLiteral("history-events"),
         QStringLiteral("realtime-recording"), QStringLiteral("history-data"),
         QStringLiteral("manufacturing"), QStringLiteral("trends-battery"),
-        QStringLiteral("trends-bank") };
+        QStringLiteral("trends-bank"), QStringLiteral("bank-line"),
+        QStringLiteral("trends-bank-faults") };
     if (!pages.contains(page)) {
         std::fprintf(
             stderr, "usage: page-shots %s [--chinese]\n", qPrintable(pages.join(QLatin1Char('|'))));
@@ -78,8 +82,10 @@ int main(int argc, char *argv[])
     Resources::init();
     if (arguments.contains(QStringLiteral("--chinese"))) {
         auto *translator = new QTranslator(&app);
-        if (translator->load(QStringLiteral("cn"), QStringLiteral(":/resource/language")))
+        if (translator->load(QStringLiteral("cn"), QStringLiteral(":/resource/language"))) {
             app.installTranslator(translator);
+            QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+        }
     }
     Startup::registerMetaTypes();
     Startup::substituteFonts();
@@ -90,6 +96,29 @@ int main(int argc, char *argv[])
     window->show();
     window->mainLeft()->openCanButton()->click();
     UiLogsHistory *logs = window->logsHistory();
+
+    if (page == QLatin1String("bank-line") || page == QLatin1String("trends-bank-faults")) {
+        const auto faultsShown = [] {
+            const SignalValues *store = SignalValues::instance();
+            const BankState state = BankState::read(*store, store->knownDevices());
+            return !state.offline().isEmpty() && !state.protection().isEmpty();
+        };
+        when([] { return SignalValues::instance()->knownDevices().contains(1); },
+            [=] {
+                window->mainTop()->selectDevice(1);
+                when(faultsShown, [=] {
+                    if (page == QLatin1String("trends-bank-faults")) {
+                        window->mainTop()->trendsButton()->click();
+                        UiTrendsWindow *trends = window->trendsWindow();
+                        trends->move(0, 0);
+                        trends->tabs()->setCurrentWidget(trends->bankTab());
+                    }
+                    // Two ticks of the top bar and of the Trends window.
+                    QTimer::singleShot(2500, ready);
+                });
+            });
+        return app.exec();
+    }
 
     if (page.startsWith(QLatin1String("trends-"))) {
         // The simulator's batteries all arrive within a few seconds of each other.

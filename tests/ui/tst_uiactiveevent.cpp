@@ -1,4 +1,5 @@
 #include "resource/resources.h"
+#include "signals/alarmonsets.h"
 #include "signals/alarmset.h"
 #include "signals/framekey.h"
 #include "signals/signalindex.h"
@@ -6,7 +7,9 @@
 #include "ui/uimaintop.h"
 #include "uitestsupport.h"
 
+#include <QDateTime>
 #include <QLabel>
+#include <QTableWidget>
 #include <QtTest>
 
 class TestUiActiveEvent : public QObject
@@ -22,6 +25,7 @@ private slots:
     void everyLevelAndFlagInListOrder();
     void levelThreeAndUnlistedFlagsAreNotListed();
     void refreshFollowsTheStoreAndKeepsTheBattery();
+    void tableNamesSeverityAndFirstSeen();
 
 private:
     UiActiveEvent *makeDialog(int devId);
@@ -125,6 +129,34 @@ void TestUiActiveEvent::refreshFollowsTheStoreAndKeepsTheBattery()
     UiTest::feed(8, FrameKey::AlarmLevels, {});
     dialog->OnTimerTimeout();
     QCOMPARE(dialog->eventText(), QStringLiteral("\r\n"));
+}
+
+void TestUiActiveEvent::tableNamesSeverityAndFirstSeen()
+{
+    const quint8 devId = 19;
+    const qint64 t0 = QDateTime(QDate(2026, 3, 1), QTime(10, 0, 0)).toMSecsSinceEpoch();
+    AlarmOnsets onsets;
+    QScopedPointer<UiActiveEvent> dialog(makeDialog(devId));
+    dialog->setOnsets(&onsets);
+    QVERIFY(dialog->noneActiveLabel()->isVisibleTo(dialog.get()));
+    QCOMPARE(dialog->eventTable()->rowCount(), 0);
+
+    UiTest::feed(devId, FrameKey::AlarmLevels, { { Signal::ChargeHiTemp, 1 } });
+    onsets.update(*SignalValues::instance(), { devId }, t0);
+    UiTest::feed(devId, FrameKey::Faults, { { Signal::TempWireBreak, 1 } });
+    // Still active a minute on: first seen keeps its time.
+    onsets.update(*SignalValues::instance(), { devId }, t0 + 60000);
+    dialog->OnTimerTimeout();
+
+    QVERIFY(!dialog->noneActiveLabel()->isVisibleTo(dialog.get()));
+    const QTableWidget *table = dialog->eventTable();
+    const auto row = [table](int r) {
+        return QStringList { table->item(r, 0)->text(), table->item(r, 1)->text(),
+            table->item(r, 2)->text() };
+    };
+    QCOMPARE(table->rowCount(), 2);
+    QCOMPARE(row(0), QStringList({ "Protection", "Temp Wire Break", "2026-03-01 10:01:00" }));
+    QCOMPARE(row(1), QStringList({ "Alarm", "Charge Hight Temp", "2026-03-01 10:00:00" }));
 }
 
 QTEST_MAIN(TestUiActiveEvent)

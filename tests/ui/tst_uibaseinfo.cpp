@@ -8,6 +8,7 @@
 #include "ui/uivaluepair.h"
 #include "uitestsupport.h"
 
+#include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
 #include <QtTest>
@@ -30,6 +31,7 @@ private slots:
     void relayIndicatorsFollowTheirSignals();
     void selectingAnotherBatteryTakesEffectAtTheNextTick();
     void keyValueAndValuePair();
+    void offlineValuesAreShownAsLastHeard();
 };
 
 void TestUiBaseInfo::initTestCase()
@@ -265,6 +267,37 @@ void TestUiBaseInfo::keyValueAndValuePair()
     pair.setValues(QStringLiteral("31℃"), QStringLiteral("T-2"));
     QCOMPARE(pair.first(), QStringLiteral("31℃"));
     QCOMPARE(pair.second(), QStringLiteral("T-2"));
+}
+
+void TestUiBaseInfo::offlineValuesAreShownAsLastHeard()
+{
+    const quint8 devId = 23;
+    UiTest::feed(
+        devId, FrameKey::PackStatus, { { Signal::SumVolt, 51.5 }, { Signal::SysStatus, 1 } });
+    UiBaseInfo page;
+    page.Slot_ShowMonitorData(devId);
+    page.OnTimerTimeout();
+    QVERIFY(page.isShowingLive());
+    QVERIFY(page.lastHeardText().isEmpty());
+    QVERIFY(page.relays().first()->isKnown());
+
+    // The bus closed: the last values stay, marked as such.
+    SignalValues::instance()->OnCanDeviceClose();
+    page.OnTimerTimeout();
+    QVERIFY(!page.isShowingLive());
+    QCOMPARE(page.figureText(UiBaseInfo::Voltage), QStringLiteral("51.5"));
+    const QDateTime heard
+        = QDateTime::fromMSecsSinceEpoch(SignalValues::instance()->lastLiveMs(devId));
+    QCOMPARE(page.lastHeardText(),
+        QStringLiteral("Last heard %1").arg(heard.toString(QStringLiteral("hh:mm:ss"))));
+    for (const UiRelayStatus *relay : page.relays())
+        QVERIFY(!relay->isKnown());
+
+    UiTest::feed(
+        devId, FrameKey::PackStatus, { { Signal::SumVolt, 51.6 }, { Signal::SysStatus, 1 } });
+    page.OnTimerTimeout();
+    QVERIFY(page.isShowingLive());
+    QVERIFY(page.relays().first()->isKnown());
 }
 
 QTEST_MAIN(TestUiBaseInfo)

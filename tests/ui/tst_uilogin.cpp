@@ -130,8 +130,11 @@ void TestUiLogin::refused()
         QTest::keyClicks(login.passwordEdit(), text);
         confirm(login, how);
         QCOMPARE(logins.count(), 0);
-        // Left as typed, for the user to correct.
+        // Left as typed, for the user to correct, and said to be wrong until it is.
         QCOMPARE(login.passwordEdit()->text(), text);
+        QCOMPARE(login.wrongPasswordLabel()->text(), QStringLiteral("Wrong password"));
+        QTest::keyClick(login.passwordEdit(), Qt::Key_X);
+        QVERIFY(login.wrongPasswordLabel()->text().isEmpty());
     }
     QVERIFY(!UiLogin::isAccepted(text));
 }

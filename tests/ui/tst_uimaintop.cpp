@@ -1,9 +1,11 @@
 #include "resource/resources.h"
 #include "signals/alarmset.h"
+#include "signals/bankstate.h"
 #include "signals/framekey.h"
 #include "signals/signalindex.h"
 #include "signals/signalvalues.h"
 #include "ui/uiactiveevent.h"
+#include "ui/uibankline.h"
 #include "ui/uimaintop.h"
 #include "uitestsupport.h"
 
@@ -37,6 +39,9 @@ private slots:
     void countsDoNotLatch();
     void countButtonsOpenTheActiveEventList();
     void alarmSetHasTwentyOneNames();
+    void bankLineNamesTheBatteriesThatNeedALook_data();
+    void bankLineNamesTheBatteriesThatNeedALook();
+    void selectorMarksEachBatteryAndTheLineSelects();
     void comPortListIsRebuiltOnTheTick();
     void portsNamedInTheEnvironmentAreListedWhileTheyExist();
 };
@@ -55,6 +60,20 @@ void selectBattery(UiMainTop &top, quint8 devId)
 }
 
 } // namespace
+
+// Battery devId in protection (a cell over voltage at level 2), in alarm (at level 1), offline,
+// or well, in the given store.
+void putInCondition(quint8 devId, BankState::Condition condition, SignalValues *store)
+{
+    const int level = condition == BankState::Protection ? AlarmSet::ProtectionLevel
+        : condition == BankState::Alarm                  ? AlarmSet::AlarmLevel
+                                                         : 0;
+    UiTest::feed(devId, FrameKey::AlarmLevels, { { Signal::CellOverVolt, level } }, store);
+    UiTest::feed(devId, FrameKey::PackStatus,
+        { { Signal::SysStatus,
+            condition == BankState::Offline ? SignalValues::OfflineStatus : 0 } },
+        store);
+}
 
 void TestUiMainTop::initTestCase()
 {
@@ -310,6 +329,58 @@ void TestUiMainTop::portsNamedInTheEnvironmentAreListedWhileTheyExist()
     QVERIFY(QFile::remove(present));
     top.OnTimerTimeout();
     QCOMPARE(ports->findText(present), -1);
+}
+
+void TestUiMainTop::bankLineNamesTheBatteriesThatNeedALook_data()
+{
+    QTest::addColumn<QList<int>>("conditions"); // of batteries 0, 1, 2, ...
+    QTest::addColumn<QString>("line");
+    using B = BankState;
+    QTest::newRow("all well: nothing") << QList<int> { B::Normal, B::Normal } << QString();
+    QTest::newRow("two in protection, one offline") << QList<int> { B::Normal, B::Protection,
+        B::Offline, B::Protection } << QStringLiteral("Protection: 01, 03 · Offline: 02");
+    QTest::newRow("an offline battery's last faults are not counted as live")
+        << QList<int> { B::Alarm, B::Offline } << QStringLiteral("Alarm: 00 · Offline: 01");
+}
+
+void TestUiMainTop::bankLineNamesTheBatteriesThatNeedALook()
+{
+    QFETCH(QList<int>, conditions);
+    QFETCH(QString, line);
+    SignalValues store;
+    for (int devId = 0; devId < conditions.size(); ++devId) {
+        putInCondition(quint8(devId), BankState::Condition(conditions.at(devId)), &store);
+        // Its faults stay as they were last heard.
+        if (conditions.at(devId) == BankState::Offline)
+            UiTest::feed(quint8(devId), FrameKey::AlarmLevels,
+                { { Signal::CellOverVolt, AlarmSet::ProtectionLevel } }, &store);
+    }
+    UiBankLine bankLine;
+    bankLine.showState(BankState::read(store, store.knownDevices()), store);
+    QCOMPARE(bankLine.plainText(), line);
+}
+
+void TestUiMainTop::selectorMarksEachBatteryAndTheLineSelects()
+{
+    const QList<QPair<quint8, BankState::Condition>> batteries = { { 3, BankState::Protection },
+        { 5, BankState::Offline }, { 8, BankState::Alarm }, { 9, BankState::Normal } };
+    UiMainTop top;
+    for (const auto &battery : batteries) {
+        putInCondition(battery.first, battery.second, SignalValues::instance());
+        top.OnNewDeviceId(battery.first);
+    }
+    selectBattery(top, 9);
+    top.OnTimerTimeout();
+
+    QComboBox *combo = top.batteryCombo();
+    for (const auto &battery : batteries) {
+        const int item
+            = combo->findText(QStringLiteral("%1").arg(battery.first, 2, 10, QLatin1Char('0')));
+        QCOMPARE(combo->itemData(item, UiMainTop::ConditionRole).toInt(), int(battery.second));
+    }
+    QVERIFY(top.bankLine()->plainText().contains(QStringLiteral("Offline: 05")));
+    emit top.bankLine()->linkActivated(QStringLiteral("3"));
+    QCOMPARE(top.currentDeviceId(), 3);
 }
 
 QTEST_MAIN(TestUiMainTop)

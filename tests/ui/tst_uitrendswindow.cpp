@@ -36,6 +36,7 @@ private slots:
     void outliers_data();
     void outliers();
     void bankSortsByNumberAndAClickOpensTheBattery();
+    void bankHoldsItsOrderUnderThePointer();
     void batteryFollowsTheTopBarUntilOneIsPicked();
     void cellBars_data();
     void cellBars();
@@ -44,6 +45,10 @@ private slots:
     void pixelsKeepEachColumnsExtremes();
     void exportWritesWhatIsShown();
     void refreshesOnlyWhileShown();
+    void stateSurvivesARestart();
+    void pointerTimeIsMarkedOnEveryPlot();
+    void escapeAndCtrlWClose_data();
+    void escapeAndCtrlWClose();
 
 private:
     // A battery online with these values; the spread is in mV above a lowest cell of 3.3 V.
@@ -100,11 +105,15 @@ void TestUiTrendsWindow::outliers_data()
     QTest::newRow("the pack out of balance")
         << QList<double> { 80, 80, 80 } << QList<double> { 10, 40, 11 } << -1 << none3
         << QList<bool> { false, true, false };
+    QTest::newRow("every battery beyond the threshold, not only the furthest")
+        << QList<double> { 80, 81, 60, 62, 80 } << QList<double> { 10, 10, 10, 10, 10 } << -1
+        << QList<bool> { false, false, true, true, false }
+        << QList<bool> { false, false, false, false, false };
     QTest::newRow("two batteries have no median to stand apart from")
         << QList<double> { 80, 20 } << QList<double> { 10, 90 } << -1
         << QList<bool> { false, false } << QList<bool> { false, false };
     QTest::newRow("a battery offline is left out")
-        << QList<double> { 80, 80, 70, 5 } << QList<double> { 10, 10, 10, 10 } << 3
+        << QList<double> { 80, 80, 65, 5 } << QList<double> { 10, 10, 10, 10 } << 3
         << QList<bool> { false, false, true, false } << QList<bool> { false, false, false, false };
 }
 
@@ -162,6 +171,35 @@ void TestUiTrendsWindow::bankSortsByNumberAndAClickOpensTheBattery()
     QCOMPARE(m_window->tabs()->currentWidget(), m_window->batteryTab());
     QCOMPARE(m_window->batteryTab()->deviceId(), 2);
     QVERIFY(m_window->batteryTab()->isFollowing());
+}
+
+void TestUiTrendsWindow::bankHoldsItsOrderUnderThePointer()
+{
+    battery(1, 30);
+    battery(2, 60);
+    battery(3, 90);
+    UiTrendBankTab *bank = m_window->bankTab();
+    bank->refresh();
+    bank->table()->sortByColumn(BankTableModel::StateOfCharge, Qt::AscendingOrder);
+    const auto order = [bank] {
+        QList<int> ids;
+        for (int row = 0; row < bank->proxy()->rowCount(); ++row)
+            ids.append(bank->proxy()->index(row, 0).data(BankTableModel::DeviceIdRole).toInt());
+        return ids;
+    };
+    QCOMPARE(order(), QList<int>({ 1, 2, 3 }));
+
+    QEvent enter(QEvent::Enter);
+    QApplication::sendEvent(bank->table()->viewport(), &enter);
+    battery(1, 95);
+    bank->refresh();
+    QCOMPARE(order(), QList<int>({ 1, 2, 3 }));
+    QCOMPARE(bank->model()->index(0, BankTableModel::StateOfCharge).data().toString(),
+        QStringLiteral("95.0"));
+
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(bank->table()->viewport(), &leave);
+    QCOMPARE(order(), QList<int>({ 2, 3, 1 }));
 }
 
 void TestUiTrendsWindow::batteryFollowsTheTopBarUntilOneIsPicked()
@@ -316,6 +354,10 @@ void TestUiTrendsWindow::pixelsKeepEachColumnsExtremes()
 void TestUiTrendsWindow::exportWritesWhatIsShown()
 {
     battery(1, 50);
+    UiTest::feed(1, FrameKey::CellVolts1to4,
+        { { Signal::Volt1, 3.301 }, { Signal::Volt2, 3.302 }, { Signal::Volt3, 3.303 },
+            { Signal::Volt4, 3.304 } },
+        m_store.get());
     UiTrendBatteryTab *tab = m_window->batteryTab();
     tab->openBattery(1);
     sample(0, 4);
@@ -328,17 +370,31 @@ void TestUiTrendsWindow::exportWritesWhatIsShown()
     QFile file(csv);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');
-    // Header, five lines of points, the empty rest after the last line end.
-    QCOMPARE(lines.size(), 7);
-    QVERIFY(lines.at(0).startsWith("Time,Interval (s),Pack voltage (V),Pack voltage (V) lowest,"));
+    // Header, five lines of points, an empty line, the four cells under their header, the
+    // empty rest after the last line end.
+    QCOMPARE(lines.size(), 13);
+    QVERIFY(lines.at(6).trimmed().isEmpty());
+    QVERIFY(lines.at(7).startsWith("Cell,Cell voltage (V) at "));
+    QCOMPARE(lines.at(11).trimmed(), QByteArray("4,3.304"));
+    QVERIFY(lines.at(0).startsWith(
+        "\xEF\xBB\xBF"
+        "Battery,Time,Interval (s),Pack voltage (V),Pack voltage (V) lowest,"));
     const QList<QByteArray> first = lines.at(1).trimmed().split(',');
+    QCOMPARE(first.at(0), QByteArray("01"));
     QCOMPARE(
-        first.at(0), QDateTime::fromMSecsSinceEpoch(T0).toString("yyyy-MM-dd hh:mm:ss").toUtf8());
-    QCOMPARE(first.mid(1, 4), QList<QByteArray>({ "1", "52.8", "52.8", "52.8" }));
+        first.at(1), QDateTime::fromMSecsSinceEpoch(T0).toString("yyyy-MM-dd hh:mm:ss").toUtf8());
+    QCOMPARE(first.mid(2, 4), QList<QByteArray>({ "1", "52.8", "52.8", "52.8" }));
 
+    // Five seconds of data in a ten-minute span: the window starts with the data, or a minute
+    // back at least.
+    QCOMPARE(
+        qint64(tab->plots().first()->axisInterval(QwtPlot::xBottom).minValue()), T0 + 4000 - 60000);
     const QString png = dir.filePath(QStringLiteral("trend.png"));
     QCOMPARE(tab->exportPng(png), 0);
     QVERIFY(!QImage(png).isNull());
+    QVERIFY2(tab->pictureTitle().startsWith(QStringLiteral("Battery 01 · ")
+                 + QDateTime::fromMSecsSinceEpoch(T0).toString("yyyy-MM-dd")),
+        qPrintable(tab->pictureTitle()));
     QCOMPARE(tab->exportCsv(dir.filePath(QStringLiteral("no/such/folder/trend.csv"))), -1);
 }
 
@@ -349,6 +405,59 @@ void TestUiTrendsWindow::refreshesOnlyWhileShown()
     QVERIFY(m_window->isRefreshing());
     m_window->hide();
     QVERIFY(!m_window->isRefreshing());
+}
+
+void TestUiTrendsWindow::stateSurvivesARestart()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("trends.ini"));
+    m_window->tabs()->setCurrentWidget(m_window->bankTab());
+    m_window->batteryTab()->setSpan(UiTrendBatteryTab::LastHour);
+    m_window->batteryTab()->pickBattery(5);
+    m_window->saveState(path);
+
+    UiTrendsWindow again(m_recorder.get(), m_store.get(), nullptr);
+    again.restoreState(path);
+    QCOMPARE(again.tabs()->currentWidget(), again.bankTab());
+    QCOMPARE(again.batteryTab()->spanCombo()->currentIndex(), int(UiTrendBatteryTab::LastHour));
+    QCOMPARE(again.batteryTab()->deviceId(), 5);
+    QVERIFY(!again.batteryTab()->isFollowing());
+}
+
+void TestUiTrendsWindow::pointerTimeIsMarkedOnEveryPlot()
+{
+    battery(1, 50);
+    UiTrendBatteryTab *tab = m_window->batteryTab();
+    tab->openBattery(1);
+    sample(0, 30);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    tab->refresh(T0 + 30000);
+
+    QWidget *canvas = tab->plots().first()->canvas();
+    QTest::mouseMove(canvas, canvas->rect().center());
+    for (int i = 1; i < tab->plots().size(); ++i)
+        QTRY_VERIFY(tab->plots().at(i)->isTimeMarked());
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(canvas, &leave);
+    for (int i = 1; i < tab->plots().size(); ++i)
+        QVERIFY(!tab->plots().at(i)->isTimeMarked());
+}
+
+void TestUiTrendsWindow::escapeAndCtrlWClose_data()
+{
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::newRow("Esc") << QKeySequence(Qt::Key_Escape);
+    QTest::newRow("Ctrl+W") << QKeySequence(Qt::CTRL | Qt::Key_W);
+}
+
+void TestUiTrendsWindow::escapeAndCtrlWClose()
+{
+    QFETCH(QKeySequence, keys);
+    m_window->showWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTest::keySequence(m_window.get(), keys);
+    QTRY_VERIFY(!m_window->isVisible());
 }
 
 QTEST_MAIN(TestUiTrendsWindow)

@@ -49,6 +49,30 @@
         <source>(Error)</source>
         <translation>(故障)</translation>
     </message>
+    <message>
+        <source>Severity</source>
+        <translation>级别</translation>
+    </message>
+    <message>
+        <source>Event</source>
+        <translation>事件</translation>
+    </message>
+    <message>
+        <source>First seen</source>
+        <translation>首次出现</translation>
+    </message>
+    <message>
+        <source>none active</source>
+        <translation>无活动事件</translation>
+    </message>
+    <message>
+        <source>Protection</source>
+        <translation>保护</translation>
+    </message>
+    <message>
+        <source>Alarm</source>
+        <translation>告警</translation>
+    </message>
 </context>
 <context>
     <name>UiBaseInfo</name>
@@ -92,6 +116,14 @@
         <source>%1℃</source>
         <translation>%1℃</translation>
     </message>
+    <message>
+        <source>Last heard %1</source>
+        <translation>最后收到 %1</translation>
+    </message>
+    <message>
+        <source>Not heard live</source>
+        <translation>从未在线</translation>
+    </message>
 </context>
 <context>
     <name>UiBmuInfo</name>
@@ -125,6 +157,10 @@
     <message>
         <source>&gt;</source>
         <translation>&gt;</translation>
+    </message>
+    <message>
+        <source>Wrong password</source>
+        <translation>密码错误</translation>
     </message>
 </context>
 <context>
@@ -188,6 +224,26 @@
     <message>
         <source>open can failed!</source>
         <translation>打开CAN失败！</translation>
+    </message>
+    <message>
+        <source>Open the CAN bus with the adapter type above</source>
+        <translation>以上方的适配器类型打开 CAN 总线</translation>
+    </message>
+    <message>
+        <source>Close the CAN bus; the values shown stay as last heard</source>
+        <translation>关闭 CAN 总线；显示的数值保持为最后收到的数值</translation>
+    </message>
+    <message>
+        <source>● Bus open</source>
+        <translation>● 总线已打开</translation>
+    </message>
+    <message>
+        <source>○ Bus closed</source>
+        <translation>○ 总线已关闭</translation>
+    </message>
+    <message>
+        <source>Close the CAN bus and stop the upgrade?</source>
+        <translation>关闭 CAN 总线并停止升级？</translation>
     </message>
 </context>
 <context>
@@ -299,6 +355,42 @@ ID</source>
     <message>
         <source>AFE Communication Error</source>
         <translation>AFE通信故障</translation>
+    </message>
+    <message>
+        <source>In protection</source>
+        <translation>保护中</translation>
+    </message>
+    <message>
+        <source>In alarm</source>
+        <translation>告警中</translation>
+    </message>
+    <message>
+        <source>Offline: values last heard</source>
+        <translation>离线：显示最后收到的数值</translation>
+    </message>
+    <message>
+        <source>Online, no fault</source>
+        <translation>在线，无故障</translation>
+    </message>
+    <message>
+        <source>Trends (Ctrl+T)</source>
+        <translation>趋势 (Ctrl+T)</translation>
+    </message>
+    <message>
+        <source>Home: the selected battery&apos;s values</source>
+        <translation>首页：所选电池的数值</translation>
+    </message>
+    <message>
+        <source>Log in to the engineering page</source>
+        <translation>登录工程页面</translation>
+    </message>
+    <message>
+        <source>Protection conditions of the selected battery; click for the list</source>
+        <translation>所选电池的保护项；点击查看列表</translation>
+    </message>
+    <message>
+        <source>Alarm conditions of the selected battery; click for the list</source>
+        <translation>所选电池的告警项；点击查看列表</translation>
     </message>
 </context>
 <context>
@@ -672,8 +764,8 @@ ID</source>
         <translation>放电继电器保护</translation>
     </message>
     <message>
-        <source>Total Discharge KWH</source>
-        <translation>累计放电量 KWH</translation>
+        <source>Total Discharge Wh</source>
+        <translation>累计放电量 Wh</translation>
     </message>
     <message>
         <source>Rated Capacity Ah</source>
@@ -689,6 +781,238 @@ ID</source>
     <message>
         <source>failed to write file: </source>
         <translation>写入文件失败: </translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation>日期</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>时间</translation>
+    </message>
+    <message>
+        <source>SlaveNo</source>
+        <translation>从机号</translation>
+    </message>
+    <message>
+        <source>SumVolt</source>
+        <translation>总电压</translation>
+    </message>
+    <message>
+        <source>Curr</source>
+        <translation>电流</translation>
+    </message>
+    <message>
+        <source>RemainCapacity</source>
+        <translation>剩余容量</translation>
+    </message>
+    <message>
+        <source>SOC</source>
+        <translation>SOC</translation>
+    </message>
+    <message>
+        <source>SOH</source>
+        <translation>SOH</translation>
+    </message>
+    <message>
+        <source>DiffVolt</source>
+        <translation>压差</translation>
+    </message>
+    <message>
+        <source>MaxCellV</source>
+        <translation>最高单体电压</translation>
+    </message>
+    <message>
+        <source>MaxCellVNo.</source>
+        <translation>最高单体电压编号</translation>
+    </message>
+    <message>
+        <source>MinCellV</source>
+        <translation>最低单体电压</translation>
+    </message>
+    <message>
+        <source>MinCellVNo.</source>
+        <translation>最低单体电压编号</translation>
+    </message>
+    <message>
+        <source>MaxCellT</source>
+        <translation>最高温度</translation>
+    </message>
+    <message>
+        <source>MaxCellTNo.</source>
+        <translation>最高温度编号</translation>
+    </message>
+    <message>
+        <source>MinCellT</source>
+        <translation>最低温度</translation>
+    </message>
+    <message>
+        <source>MinCellTNo.</source>
+        <translation>最低温度编号</translation>
+    </message>
+    <message>
+        <source>PrechargeRelay</source>
+        <translation>预充继电器</translation>
+    </message>
+    <message>
+        <source>ChargeRelay</source>
+        <translation>充电继电器</translation>
+    </message>
+    <message>
+        <source>DischargeRelay</source>
+        <translation>放电继电器</translation>
+    </message>
+    <message>
+        <source>PosRelay</source>
+        <translation>总正继电器</translation>
+    </message>
+    <message>
+        <source>FaultsID</source>
+        <translation>故障</translation>
+    </message>
+    <message>
+        <source>AlarmLevel</source>
+        <translation>告警级别</translation>
+    </message>
+    <message>
+        <source>Cell Over Voltage Alarm</source>
+        <translation>单体过压告警</translation>
+    </message>
+    <message>
+        <source>Cell Under Voltage Alarm</source>
+        <translation>单体欠压告警</translation>
+    </message>
+    <message>
+        <source>Pack Over Voltage Alarm</source>
+        <translation>总压过压告警</translation>
+    </message>
+    <message>
+        <source>Pack Under Voltage Alarm</source>
+        <translation>总压欠压告警</translation>
+    </message>
+    <message>
+        <source>Cell Differential Voltage Alarm</source>
+        <translation>单体压差告警</translation>
+    </message>
+    <message>
+        <source>Charge Hight Temperature Alarm</source>
+        <translation>充电高温告警</translation>
+    </message>
+    <message>
+        <source>Discharge Hight Temperature Alarm</source>
+        <translation>放电高温告警</translation>
+    </message>
+    <message>
+        <source>Charge Low Temperature Alarm</source>
+        <translation>充电低温告警</translation>
+    </message>
+    <message>
+        <source>Discharge Low Temperature Alarm</source>
+        <translation>放电低温告警</translation>
+    </message>
+    <message>
+        <source>Differential Temperature Alarm</source>
+        <translation>温差告警</translation>
+    </message>
+    <message>
+        <source>Charge Over Current Alarm</source>
+        <translation>充电过流告警</translation>
+    </message>
+    <message>
+        <source>Discharge Over Current Alarm</source>
+        <translation>放电过流告警</translation>
+    </message>
+    <message>
+        <source>Cell Over Voltage Protect</source>
+        <translation>单体过压保护</translation>
+    </message>
+    <message>
+        <source>Cell Under Voltage Protect</source>
+        <translation>单体欠压保护</translation>
+    </message>
+    <message>
+        <source>Pack Over Voltage Protect</source>
+        <translation>总压过压保护</translation>
+    </message>
+    <message>
+        <source>Pack Under Voltage Protect</source>
+        <translation>总压欠压保护</translation>
+    </message>
+    <message>
+        <source>Cell Differential Voltage Protect</source>
+        <translation>单体压差保护</translation>
+    </message>
+    <message>
+        <source>Charge Hight Temperature Protect</source>
+        <translation>充电高温保护</translation>
+    </message>
+    <message>
+        <source>Discharge Hight Temperature Protect</source>
+        <translation>放电高温保护</translation>
+    </message>
+    <message>
+        <source>Charge Low Temperature Protect</source>
+        <translation>充电低温保护</translation>
+    </message>
+    <message>
+        <source>Discharge Low Temperature Protect</source>
+        <translation>放电低温保护</translation>
+    </message>
+    <message>
+        <source>Differential Temperature Protect</source>
+        <translation>温差保护</translation>
+    </message>
+    <message>
+        <source>Charge Over Current Protect</source>
+        <translation>充电过流保护</translation>
+    </message>
+    <message>
+        <source>Discharge Over Current Protect</source>
+        <translation>放电过流保护</translation>
+    </message>
+    <message>
+        <source>AFE-OV</source>
+        <translation>AFE过压</translation>
+    </message>
+    <message>
+        <source>AFE-UV</source>
+        <translation>AFE欠压</translation>
+    </message>
+    <message>
+        <source>Duplicate Slave Address Error</source>
+        <translation>从机地址重复</translation>
+    </message>
+    <message>
+        <source>Internal Can Communication Error</source>
+        <translation>内部CAN通信故障</translation>
+    </message>
+    <message>
+        <source>External Can Communication Error</source>
+        <translation>外部CAN通信故障</translation>
+    </message>
+    <message>
+        <source>Rs485 Communication Error</source>
+        <translation>RS485通信故障</translation>
+    </message>
+    <message>
+        <source>Voltage Detect Error</source>
+        <translation>电压检测故障</translation>
+    </message>
+    <message>
+        <source>Temperature Detect Error</source>
+        <translation>温度检测故障</translation>
+    </message>
+    <message>
+        <source>AFE Communication Error</source>
+        <translation>AFE通信故障</translation>
+    </message>
+    <message>
+        <source>On</source>
+        <translation>闭合</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>断开</translation>
     </message>
 </context>
 <context>
@@ -857,6 +1181,54 @@ ID</source>
         <source>Firmware</source>
         <translation>固件版本</translation>
     </message>
+    <message>
+        <source>%1 from the bank&apos;s median of %2: more than %3 apart</source>
+        <translation>与电池组中位数 %2 相差 %1：超过 %3</translation>
+    </message>
+    <message>
+        <source>In protection: %1</source>
+        <translation>保护中：%1</translation>
+    </message>
+    <message>
+        <source>In alarm: %1</source>
+        <translation>告警中：%1</translation>
+    </message>
+    <message>
+        <source>Offline: the values are those last heard, at %1</source>
+        <translation>离线：显示的是 %1 最后收到的数值</translation>
+    </message>
+    <message>
+        <source>Offline: never heard live</source>
+        <translation>离线：从未在线</translation>
+    </message>
+    <message>
+        <source>Online %1 of %2</source>
+        <translation>在线 %1 / %2</translation>
+    </message>
+    <message>
+        <source>current %1 A</source>
+        <translation>电流 %1 A</translation>
+    </message>
+    <message>
+        <source>power %1 kW</source>
+        <translation>功率 %1 kW</translation>
+    </message>
+    <message>
+        <source>lowest cell %1 V (%2, cell %3)</source>
+        <translation>最低单体 %1 V（%2，第 %3 节）</translation>
+    </message>
+    <message>
+        <source>highest cell %1 V (%2, cell %3)</source>
+        <translation>最高单体 %1 V（%2，第 %3 节）</translation>
+    </message>
+    <message>
+        <source>highest temperature %1 ℃ (%2, sensor %3)</source>
+        <translation>最高温度 %1 ℃（%2，传感器 %3）</translation>
+    </message>
+    <message>
+        <source>last seen %1</source>
+        <translation>最后在线 %1</translation>
+    </message>
 </context>
 <context>
     <name>UiCellVoltageChart</name>
@@ -875,6 +1247,18 @@ ID</source>
     <message>
         <source>Cell voltages: spread %1 mV (highest: cell %2, %3 V; lowest: cell %4, %5 V)</source>
         <translation>单体电压：压差 %1 mV（最高：第 %2 节，%3 V；最低：第 %4 节，%5 V）</translation>
+    </message>
+    <message>
+        <source>Last seen %1</source>
+        <translation>最后在线 %1</translation>
+    </message>
+    <message>
+        <source>Not heard live</source>
+        <translation>从未在线</translation>
+    </message>
+    <message>
+        <source>From the mean (mV)</source>
+        <translation>与平均值之差 (mV)</translation>
     </message>
 </context>
 <context>
@@ -987,6 +1371,14 @@ ID</source>
         <source>Not saved: %1</source>
         <translation>未保存：%1</translation>
     </message>
+    <message>
+        <source>Battery %1</source>
+        <translation>电池 %1</translation>
+    </message>
+    <message>
+        <source>Battery %1 (%2)</source>
+        <translation>电池 %1（%2）</translation>
+    </message>
 </context>
 <context>
     <name>UiTrendBankTab</name>
@@ -1012,6 +1404,58 @@ ID</source>
     <message>
         <source>Bank</source>
         <translation>电池组</translation>
+    </message>
+</context>
+<context>
+    <name>UiBankLine</name>
+    <message>
+        <source>Protection: %1</source>
+        <translation>保护：%1</translation>
+    </message>
+    <message>
+        <source>Alarm: %1</source>
+        <translation>告警：%1</translation>
+    </message>
+    <message>
+        <source>Offline: %1</source>
+        <translation>离线：%1</translation>
+    </message>
+    <message>
+        <source>Batteries of the whole bank that need a look; click a number to select it.</source>
+        <translation>整个电池组中需要关注的电池；点击编号可选中该电池。</translation>
+    </message>
+    <message>
+        <source>%1 last heard %2</source>
+        <translation>%1 最后收到 %2</translation>
+    </message>
+    <message>
+        <source>%1 not heard live</source>
+        <translation>%1 从未在线</translation>
+    </message>
+</context>
+<context>
+    <name>UiRelayStatus</name>
+    <message>
+        <source>State unknown: the battery is not heard; the picture is the last state heard</source>
+        <translation>状态未知：未收到该电池；图片为最后收到的状态</translation>
+    </message>
+</context>
+<context>
+    <name>MainWidger</name>
+    <message>
+        <source>Close the window and stop the upgrade?</source>
+        <translation>关闭窗口并停止升级？</translation>
+    </message>
+</context>
+<context>
+    <name>UpgradeStopQuestion</name>
+    <message>
+        <source>A firmware upgrade is running. Stopping it leaves the battery in its boot loader with its flash erased or half written: the battery stays out of service until it is upgraded again.</source>
+        <translation>固件升级正在进行。停止升级会使电池停留在引导程序中，其闪存已擦除或只写入一半：电池在再次升级之前无法使用。</translation>
+    </message>
+    <message>
+        <source>Upgrade running</source>
+        <translation>升级进行中</translation>
     </message>
 </context>
 </TS>
