@@ -34,8 +34,10 @@ int ConvertCommand::run(const QStringList &arguments, Console &console)
                        "IN's format is told by its extension or its content, OUT's by --to, "
                        "else by its extension, else candump. Time stamps (to the microsecond), "
                        "buses, identifiers and data are kept; what IN holds that is no frame of "
-                       "this bus (error, remote and CAN FD frames, other events) is skipped and "
-                       "named on standard error, the status then 1. The log is read and written "
+                       "this bus (error, remote and CAN FD frames, BLF objects of other kinds) is "
+                       "skipped and named on standard error, the status then 1; the events and "
+                       "status lines of ASC and TRC logs hold no frame and are passed over. The "
+                       "log is read and written "
                        "frame by frame, so a log of any size converts. An existing OUT is kept "
                        "unless --overwrite. Needs no bus.")
             .arg(names));
