@@ -89,9 +89,11 @@ int main(int argc, char *argv[])
         QByteArray lines;
         for (qint64 i = 0; i < frames; ++i) {
             const qint64 timeUs = 1700000000000000 + i * 100;
-            lines += QByteArray::asprintf("(%lld.%06lld) can0 %08X#0212%02XD03E8FA002\n",
-                timeUs / 1000000, timeUs % 1000000, unsigned(0x02008000 + i % 28 + 1),
-                unsigned(i % 256));
+            char line[64];
+            lines += QByteArray(line,
+                std::snprintf(line, sizeof line, "(%lld.%06lld) can0 %08X#0212%02XD03E8FA002\n",
+                    timeUs / 1000000, timeUs % 1000000, unsigned(0x02008000 + i % 28 + 1),
+                    unsigned(i % 256)));
             if (lines.size() > (1 << 20)) {
                 log.write(lines);
                 lines.clear();

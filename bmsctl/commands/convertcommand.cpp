@@ -86,7 +86,7 @@ int ConvertCommand::run(const QStringList &arguments, Console &console)
         return ExitStatus::of(Outcome::Failed);
     }
     const std::unique_ptr<LogWriter> writer = LogFormat::writer(*outKind);
-    if (!writer->open(out, parser.isSet(overwrite))) {
+    if (!writer->open(out, parser.isSet(overwrite), LogWriter::Handing::Batched)) {
         console.error(QStringLiteral("cannot write %1: %2%3")
                           .arg(out, writer->errorString(),
                               QFileInfo::exists(out) && !parser.isSet(overwrite)

@@ -2,7 +2,7 @@
 
 #include "formats/echoedtext.h"
 
-#include <QRegularExpression>
+#include <QStringList>
 
 #include <limits>
 
@@ -143,10 +143,11 @@ QString CandumpLine::format(const LoggedFrame &frame)
 
 bool CandumpLine::parse(const QString &line, LoggedFrame *frame, QString *reason)
 {
-    const QString trimmed = line.trimmed();
-    if (trimmed.isEmpty())
+    // Runs of blanks of any kind become one space.
+    const QString simplified = line.simplified();
+    if (simplified.isEmpty())
         return fail(reason, QString());
-    const QStringList fields = trimmed.split(QRegularExpression(QStringLiteral("\\s+")));
+    const QStringList fields = simplified.split(QLatin1Char(' '));
     if (fields.size() != 3 && fields.size() != 4)
         return fail(reason,
             QStringLiteral("not \"(time) interface id#data\" with an optional R or T: %1 fields")

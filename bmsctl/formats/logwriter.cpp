@@ -3,9 +3,11 @@
 #include <cerrno>
 #include <cstring>
 
-bool LogWriter::open(const QString &path, bool overwrite)
+bool LogWriter::open(const QString &path, bool overwrite, Handing handing)
 {
     m_file.setFileName(path);
+    m_handing = handing;
+    m_batch.clear();
     m_written = 0;
     m_failed = false;
     m_error.clear();
@@ -29,18 +31,33 @@ bool LogWriter::write(const LoggedFrame &frame)
 
 bool LogWriter::flush()
 {
-    return !m_failed && m_file.isOpen() && flushHeld();
+    return !m_failed && m_file.isOpen() && flushHeld() && putBatch();
 }
 
 bool LogWriter::close()
 {
-    if (m_file.isOpen() && !m_failed)
-        finish();
+    if (m_file.isOpen() && !m_failed && finish())
+        putBatch();
     m_file.close();
     return !m_failed;
 }
 
 bool LogWriter::put(const QByteArray &bytes)
+{
+    if (m_handing == Handing::EveryPiece)
+        return putNow(bytes);
+    m_batch += bytes;
+    return m_batch.size() < BatchBytes || putBatch();
+}
+
+bool LogWriter::putBatch()
+{
+    const bool put = m_batch.isEmpty() || putNow(m_batch);
+    m_batch.clear();
+    return put;
+}
+
+bool LogWriter::putNow(const QByteArray &bytes)
 {
     const qint64 end = m_file.pos();
     errno = 0;
@@ -56,6 +73,8 @@ bool LogWriter::put(const QByteArray &bytes)
 
 bool LogWriter::putAt(qint64 offset, const QByteArray &bytes)
 {
+    if (!putBatch())
+        return false;
     const qint64 end = m_file.pos();
     errno = 0;
     if (m_file.seek(offset) && m_file.write(bytes) == bytes.size() && m_file.seek(end))
