@@ -8,11 +8,16 @@ bool BlfLogReader::begin()
     m_at = 0;
     m_paddingLeft = 0;
     m_sourceOffset = 0;
+    m_offset = 0;
     QString reason;
     if (!BlfObject::readFileHeader(m_file.read(BlfObject::FileHeaderSize), &m_header, &reason))
         return fail(reason);
-    if (!m_file.seek(m_header.headerSize))
-        return fail(m_file.errorString());
+    // Read past rather than sought: a pipe is read as it comes.
+    const qint64 rest = qint64(m_header.headerSize) - BlfObject::FileHeaderSize;
+    if (m_file.read(rest).size() != rest)
+        return fail(
+            QStringLiteral("the file ends inside its header of %1 bytes").arg(m_header.headerSize));
+    m_offset = m_header.headerSize;
     return true;
 }
 
@@ -78,7 +83,7 @@ bool BlfLogReader::readFromFile()
 {
     m_stream.remove(0, m_at);
     m_at = 0;
-    const qint64 offset = m_file.pos();
+    const qint64 offset = m_offset;
     const QByteArray base = m_file.read(BlfObject::BaseHeaderSize);
     if (base.isEmpty() || base.count('\0') == base.size())
         return m_file.error() == QFileDevice::NoError ? false : fail(m_file.errorString());
@@ -94,7 +99,7 @@ bool BlfLogReader::readFromFile()
         return fail(QStringLiteral("%1: the file ends inside an object of %2 bytes")
                         .arg(where())
                         .arg(header.size));
-    m_file.read(BlfObject::padding(header.size));
+    m_offset += object.size() + m_file.read(BlfObject::padding(header.size)).size();
     if (header.type != BlfObject::LogContainer) {
         m_stream += object;
         m_stream += QByteArray(BlfObject::padding(header.size), '\0');

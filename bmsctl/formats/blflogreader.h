@@ -15,6 +15,7 @@
 class BlfLogReader : public LogReader
 {
 protected:
+    bool readsInBlocks() const override { return true; }
     bool begin() override;
     bool readFrame(LoggedFrame *frame) override;
 
@@ -29,4 +30,5 @@ private:
     int m_at = 0;
     int m_paddingLeft = 0;
     qint64 m_sourceOffset = 0;
+    qint64 m_offset = 0; // of the file's next byte: a pipe has no position of its own
 };

@@ -4,17 +4,24 @@ bool LogReader::open(const QString &path)
 {
     m_file.close();
     m_file.setFileName(path);
-    if (!m_file.open(QIODevice::ReadOnly))
+    const QIODevice::OpenMode mode = readsInBlocks() ? QIODevice::ReadOnly | QIODevice::Unbuffered
+                                                     : QIODevice::OpenMode(QIODevice::ReadOnly);
+    if (!m_file.open(mode))
         return fail(m_file.errorString());
-    return rewind();
+    return start();
 }
 
 bool LogReader::rewind()
 {
-    m_error.clear();
-    m_skipped.clear();
     if (!m_file.seek(0))
         return fail(m_file.errorString());
+    return start();
+}
+
+bool LogReader::start()
+{
+    m_error.clear();
+    m_skipped.clear();
     return begin();
 }
 

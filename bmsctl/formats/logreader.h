@@ -22,9 +22,11 @@ class LogReader
 public:
     virtual ~LogReader() = default;
 
-    // Opens the file and reads any header; false with errorString() when it cannot.
+    // Opens the file and reads any header; false with errorString() when it cannot. A pipe is
+    // read as it comes.
     bool open(const QString &path);
-    // From the beginning again (skipped() starts over); false with errorString() when it cannot.
+    // From the beginning again (skipped() starts over); false with errorString() when it cannot
+    // (a pipe).
     bool rewind();
     // The next frame; false at the end, and when the file cannot be read further (errorString()
     // is then set: a read error, or a structure that cannot be followed).
@@ -34,6 +36,9 @@ public:
     QString errorString() const { return m_error; }
 
 protected:
+    // Whether the format is read in blocks of known sizes, each read from the system as asked
+    // (unbuffered): a buffered read asks for more than the block and, from a pipe, waits for it.
+    virtual bool readsInBlocks() const { return false; }
     // Starts reading at the beginning of m_file: a header, state of a previous pass.
     virtual bool begin() = 0;
     // Reads on to the next frame; false at the end or on a fault (fail() sets the reason).
@@ -45,5 +50,7 @@ protected:
     SkippedLines m_skipped;
 
 private:
+    bool start();
+
     QString m_error;
 };

@@ -24,7 +24,7 @@ bool TextLogReader::readLine(bool *tooLong)
             m_line.chop(1);
         return true;
     }
-    if (m_file.atEnd())
+    if (length < MaxLineBytes + 1)
         return true; // the last line, without a line end
     // Cut: read past the rest of the line a piece at a time.
     *tooLong = true;

@@ -1,12 +1,16 @@
 // bmsctl's traffic logs in every format against an independent implementation, python-can: its
 // readers read what `bmsctl convert` writes, and bmsctl reads what its writers write, frame for
-// frame and to the microsecond; and what bmsctl echoes of a hostile log stays plain text.
+// frame and to the microsecond; decode reads a log as it comes, not whole first; and what bmsctl
+// echoes of a hostile log stays plain text.
 
 #include "bmsctlrun.h"
+#include "formats/blfobject.h"
 #include "formats/candumplogreader.h"
 #include "formats/candumplogwriter.h"
 
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 class TestBmsctlLogs : public QObject
 {
@@ -18,6 +22,8 @@ private slots:
     void pythonCanReadsWhatBmsctlWrites();
     void bmsctlReadsWhatPythonCanWrites_data();
     void bmsctlReadsWhatPythonCanWrites();
+    void decodeReadsTheLogAsItComes_data();
+    void decodeReadsTheLogAsItComes();
     void decodeEchoesNoTerminalEscape_data();
     void decodeEchoesNoTerminalEscape();
 
@@ -149,6 +155,58 @@ void TestBmsctlLogs::bmsctlReadsWhatPythonCanWrites()
     const BmsctlRun decode = BmsctlRun::run({ "decode", written });
     QVERIFY2(decode.exitCode == 0 && decode.err.contains("2 frames decoded, 3 other frames"),
         decode.said());
+}
+
+void TestBmsctlLogs::decodeReadsTheLogAsItComes_data()
+{
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<QByteArray>("rest");
+    // Battery 1's pack status, 53.0 V, then battery 2's.
+    const QByteArray data = QByteArray::fromHex("02120DB0C83D9001");
+    QTest::newRow("candump") << "log" << QByteArray("(1.000000) can0 02008001#02120DB0C83D9001\n")
+                             << QByteArray("(2.000000) can0 02008002#02120DB0C83D9001\n");
+    QTest::newRow("asc") << "asc"
+                         << QByteArray("base hex  timestamps absolute\n"
+                                       " 1.000000 1  2008001x Rx d 8 02 12 0D B0 C8 3D 90 01\n")
+                         << QByteArray(" 2.000000 1  2008002x Rx d 8 02 12 0D B0 C8 3D 90 01\n");
+    QTest::newRow("trc") << "trc"
+                         << QByteArray(";$FILEVERSION=2.1\n"
+                                       " 1 1000.000 DT 1 02008001 Rx - 8 02 12 0D B0 C8 3D 90 01\n")
+                         << QByteArray(
+                                " 2 2000.000 DT 1 02008002 Rx - 8 02 12 0D B0 C8 3D 90 01\n");
+    LoggedFrame frame;
+    frame.id = 0x02008001;
+    frame.data = data;
+    const QByteArray first = BlfObject::fileHeader({}) + BlfObject::canMessage(frame, 0);
+    frame.id = 0x02008002;
+    QTest::newRow("blf") << "blf" << first << BlfObject::canMessage(frame, 0);
+}
+
+void TestBmsctlLogs::decodeReadsTheLogAsItComes()
+{
+    QFETCH(QString, extension);
+    QFETCH(QByteArray, first);
+    QFETCH(QByteArray, rest);
+    // A pipe: decode must give the first frame's values while the rest is still to come.
+    const QString live = path("live." + extension);
+    QFile::remove(live);
+    QCOMPARE(::mkfifo(QFile::encodeName(live).constData(), 0600), 0);
+    QProcess decode;
+    decode.start(QStringLiteral(BMSCTL_PATH), { "decode", live });
+    QFile pipe(live);
+    QVERIFY(pipe.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    QCOMPARE(pipe.write(first), first.size());
+    QString out;
+    QTRY_VERIFY2_WITH_TIMEOUT((out += QString::fromUtf8(decode.readAllStandardOutput()))
+                                  .contains(",1,PackStatus,SumVolt,53.0,V"),
+        qPrintable(out + decode.readAllStandardError()), 10000);
+    QCOMPARE(pipe.write(rest), rest.size());
+    pipe.close();
+    QVERIFY(decode.waitForFinished(10000));
+    out += QString::fromUtf8(decode.readAllStandardOutput());
+    QVERIFY2(decode.exitCode() == 0 && out.contains(",2,PackStatus,SumVolt,53.0,V"),
+        qPrintable(out + decode.readAllStandardError()));
 }
 
 void TestBmsctlLogs::decodeEchoesNoTerminalEscape_data()
