@@ -6,6 +6,7 @@
 #include "cli/interruption.h"
 #include "commands/clock/clockcheckcommand.h"
 #include "commands/clock/clocksynccommand.h"
+#include "commands/convertcommand.h"
 #include "commands/dbcexportcommand.h"
 #include "commands/decodecommand.h"
 #include "commands/flashcommand.h"
@@ -43,6 +44,7 @@ std::vector<std::unique_ptr<Command>> everyCommand()
     commands.emplace_back(new RecordCommand);
     commands.emplace_back(new ReplayCommand);
     commands.emplace_back(new DecodeCommand);
+    commands.emplace_back(new ConvertCommand);
     commands.emplace_back(new DbcExportCommand);
     commands.emplace_back(new MqttCommand);
     return commands;

@@ -10,8 +10,8 @@ that tests and benchmarks share (sim/testkit/). Inside bmsctl/ the folders are l
     cli <- formats <- bus <- battery <- commands, mqtt
 and its main.cpp, which names every command, uses them all. The benchmarks (bench/) use the program, the
 simulator and sim/testkit, never tests/; the fuzz targets (fuzz/) use the readers below the
-widgets. A test of tests/<folder> uses what its folder's library uses, sim/testkit, the test
-helpers of tests/support/ and of the test folders of the layers it uses; an include that
+widgets and bmsctl's file formats (formats/, with the cli/ below it). A test of tests/<folder>
+uses what its folder's library uses, sim/testkit, the test helpers of tests/support/ and of the test folders of the layers it uses; an include that
 reaches a layer it may not use through one of those helpers counts as its own.
 
 The build refuses an include of a library its target does not link; this check sees what the
@@ -81,7 +81,7 @@ def uses(part):
     if part == "bench":
         return {part, "sim", "testkit"} | PROGRAM
     if part == "fuzz":
-        return {part} | BELOW_WIDGETS
+        return {part, "bmsctl/cli", "bmsctl/formats"} | BELOW_WIDGETS
     if part == "tests/support":
         return {part, "testkit"} | BELOW_WIDGETS
     tested = uses(tested_part(part))

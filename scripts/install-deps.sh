@@ -14,6 +14,8 @@ packages=(
     clang-format
     # The independent reader of bmsctl's candump logs in its tests.
     python3-can
+    # bmsctl's BLF traffic logs: zlib packs and unpacks their log containers.
+    zlib1g-dev
     # bmsctl mqtt: the Mosquitto client library; its tests run the broker, read it with
     # mosquitto_sub and make their TLS certificates with openssl. The broker package may start a
     # system broker on port 1883; the tests never use it, they start their own on ports of their

@@ -3,9 +3,8 @@
 #include "cli/commandparser.h"
 #include "cli/console.h"
 #include "cli/exitstatus.h"
-#include "formats/candumplogreader.h"
+#include "formats/logformat.h"
 #include "formats/signalformat.h"
-#include "formats/skippedlines.h"
 
 #include "signals/batterybank.h"
 #include "signals/signalnames.h"
@@ -47,21 +46,25 @@ QString csvField(const QString &text)
 
 QString DecodeCommand::summary() const
 {
-    return QStringLiteral("A candump log decoded offline (CSV or JSON lines).");
+    return QStringLiteral("A traffic log decoded offline (CSV or JSON lines).");
 }
 
 int DecodeCommand::run(const QStringList &arguments, Console &console)
 {
     CommandParser parser(name(),
-        QStringLiteral("Decodes the broadcast frames of a candump log the way the window's signal "
-                       "store does, and prints every signal they carry: as CSV, one row a signal "
-                       "(time,id,frame,signal,value,unit), or as JSON lines, one object a frame; a "
-                       "frame shorter than 8 bytes gives only the signals it holds whole. "
-                       "Frames that are not broadcasts (command replies, other devices) are "
-                       "counted, not printed. Lines that do not parse are skipped and named on "
-                       "standard error, the rest decoded; the status is then 1. Needs no bus."));
+        QStringLiteral(
+            "Decodes the broadcast frames of a traffic log (%1, told by the extension "
+            "or the content) the way the window's signal "
+            "store does, and prints every signal they carry: as CSV, one row a signal "
+            "(time,id,frame,signal,value,unit), or as JSON lines, one object a frame; a "
+            "frame shorter than 8 bytes gives only the signals it holds whole. "
+            "Frames that are not broadcasts (command replies, other devices) are "
+            "counted, not printed. Lines that do not parse are skipped and named on "
+            "standard error, the rest decoded; the status is then 1. The log is read as it "
+            "is decoded, so a log of any size is. Needs no bus.")
+            .arg(LogFormat::names().join(QStringLiteral(", "))));
     parser.addPositional(
-        QStringLiteral("FILE"), QStringLiteral("A candump log."), QStringLiteral("FILE"));
+        QStringLiteral("FILE"), QStringLiteral("A traffic log."), QStringLiteral("FILE"));
     parser.setPositionalCount(1, 1);
     const QCommandLineOption format(QStringLiteral("format"),
         QStringLiteral("csv (default) or jsonl."), QStringLiteral("format"), QStringLiteral("csv"));
@@ -76,20 +79,21 @@ int DecodeCommand::run(const QStringList &arguments, Console &console)
     const bool csv = formatName == QLatin1String("csv");
 
     const QString path = parser.positional().at(0);
-    CandumpLogReader reader;
-    if (!reader.read(path)) {
-        console.error(QStringLiteral("cannot read %1: %2").arg(path, reader.errorString()));
+    const std::unique_ptr<LogReader> reader = LogFormat::reader(LogFormat::detect(path));
+    if (!reader->open(path)) {
+        console.error(QStringLiteral("cannot read %1: %2").arg(path, reader->errorString()));
         return ExitStatus::of(Outcome::Failed);
     }
 
     // A store of its own, fed frame by frame: the values are exactly those the window would
     // hold (floats, wrapped integers), read back signal by signal.
     SignalValues store;
-    int decoded = 0;
-    int others = 0;
+    qint64 decoded = 0;
+    qint64 others = 0;
     if (csv)
         console.printLine(QStringLiteral("time,id,frame,signal,value,unit"));
-    for (const LoggedFrame &frame : reader.frames()) {
+    LoggedFrame frame;
+    while (reader->next(&frame)) {
         const int devId = int(frame.id & 0xFF);
         const QVector<SignalDefinition> &definitions = store.definitions(frame.id >> 8);
         if (!frame.extended || devId > BatteryBank::MaxDeviceId || definitions.isEmpty()) {
@@ -135,11 +139,16 @@ int DecodeCommand::run(const QStringList &arguments, Console &console)
         console.print(lines);
     }
 
-    SkippedLines::report(console, path, reader.skipped());
-    console.note(QStringLiteral("%1: %2 frames decoded, %3 other frames, %4 lines skipped")
+    const SkippedLines &skipped = reader->skipped();
+    skipped.report(console, path);
+    console.note(QStringLiteral("%1: %2 frames decoded, %3 other frames, %4 skipped")
                      .arg(path)
                      .arg(decoded)
                      .arg(others)
-                     .arg(reader.skipped().size()));
-    return ExitStatus::of(reader.skipped().isEmpty() ? Outcome::Done : Outcome::Partial);
+                     .arg(skipped.count()));
+    if (!reader->errorString().isEmpty()) {
+        console.error(QStringLiteral("reading %1 stopped: %2").arg(path, reader->errorString()));
+        return ExitStatus::of(Outcome::Failed);
+    }
+    return ExitStatus::of(skipped.isEmpty() ? Outcome::Done : Outcome::Partial);
 }

@@ -6,36 +6,55 @@
 #include "cli/console.h"
 #include "cli/exitstatus.h"
 #include "cli/report.h"
-#include "formats/candumplogwriter.h"
+#include "formats/logformat.h"
 
 #include <QFileInfo>
 
+#include <limits>
+#include <memory>
+#include <optional>
+
 using ExitStatus::Outcome;
+
+namespace {
+
+// The longest recording a timer can time, in whole seconds (about 24 days).
+constexpr int MaxSeconds = std::numeric_limits<int>::max() / 1000;
+
+} // namespace
 
 QString RecordCommand::summary() const
 {
-    return QStringLiteral("Raw traffic into a candump log (FILE.log).");
+    return QStringLiteral("Raw traffic into a log (candump, ASC, TRC or BLF).");
 }
 
 int RecordCommand::run(const QStringList &arguments, Console &console)
 {
     BusCommandLine line(name(),
-        QStringLiteral("Writes every frame the adapter receives into a log in the candump format, "
-                       "one line a frame: (1700000000.123456) can0 02008001#0212F7D03E8FA002. The "
+        QStringLiteral("Writes every frame the adapter receives into a log, in the format of "
+                       "--format (%1; by default the one the extension names, else candump: "
+                       "one line a frame, (1700000000.123456) can0 02008001#0212F7D03E8FA002). The "
                        "time is this PC's clock when the frame arrived (the adapter is polled "
                        "every 5 ms); the adapter hands over 8 data bytes and 29-bit identifiers, "
                        "so every frame is logged so. Runs until --seconds have passed or "
-                       "Ctrl-C. Every frame reaches the file as it comes, so that a recording cut "
-                       "short keeps what came before. An existing file is kept unless "
-                       "--overwrite."));
+                       "Ctrl-C, or at once when the file cannot be written (a full disk), the file "
+                       "then ending on its last whole line or block. Every frame of a text log "
+                       "reaches the file as it comes, a binary log's compressed blocks at least "
+                       "every tenth of a second, so that a recording cut short keeps what came "
+                       "before. An existing file is kept unless --overwrite.")
+            .arg(LogFormat::names().join(QStringLiteral(", "))));
     const QCommandLineOption out(
         QStringLiteral("out"), QStringLiteral("The log to write."), QStringLiteral("file"));
     const QCommandLineOption overwrite(QStringLiteral("overwrite"),
         QStringLiteral("Replace the file if it exists (once the bus is open)."));
     const QCommandLineOption seconds(QStringLiteral("seconds"),
         QStringLiteral("Stop after this many seconds (default: at Ctrl-C)."), QStringLiteral("n"));
+    const QCommandLineOption format(QStringLiteral("format"),
+        QStringLiteral("The log's format: %1.").arg(LogFormat::names().join(QStringLiteral(", "))),
+        QStringLiteral("format"));
     CommandParser &parser = line.parser();
     parser.addOption(out);
+    parser.addOption(format);
     parser.addOption(overwrite);
     parser.addOption(seconds);
     line.addJsonOption(QStringLiteral("Print the summary as JSON."));
@@ -49,16 +68,27 @@ int RecordCommand::run(const QStringList &arguments, Console &console)
     if (parser.isSet(seconds)) {
         bool ok = false;
         const double value = parser.value(seconds).toDouble(&ok);
-        if (!ok || value <= 0)
+        // Asked so that "nan" fails too; a value beyond the timer's reach would never end.
+        if (!ok || !(value > 0 && value <= MaxSeconds))
             return parser.usageError(console,
-                QStringLiteral("--seconds takes a number above 0: %1").arg(parser.value(seconds)));
-        durationMs = int(value * 1000);
+                QStringLiteral("--seconds takes a number above 0, up to %1: %2")
+                    .arg(MaxSeconds)
+                    .arg(parser.value(seconds)));
+        durationMs = qMax(1, int(value * 1000));
+    }
+    const QString path = parser.value(out);
+    std::optional<LogFormat::Kind> kind = LogFormat::fromExtension(path);
+    if (parser.isSet(format)) {
+        kind = LogFormat::fromName(parser.value(format));
+        if (!kind)
+            return parser.usageError(console,
+                QStringLiteral("--format takes %1: %2")
+                    .arg(LogFormat::names().join(QStringLiteral(", ")), parser.value(format)));
     }
     status = line.readBusOptions(console);
     if (status >= 0)
         return status;
 
-    const QString path = parser.value(out);
     const bool replace = parser.isSet(overwrite);
     if (!replace && QFileInfo::exists(path)) {
         console.error(
@@ -69,7 +99,9 @@ int RecordCommand::run(const QStringList &arguments, Console &console)
     status = line.openBus(console);
     if (status >= 0)
         return status;
-    CandumpLogWriter writer;
+    const std::unique_ptr<LogWriter> writerOwned
+        = LogFormat::writer(kind.value_or(LogFormat::Candump));
+    LogWriter &writer = *writerOwned;
     if (!writer.open(path, replace)) {
         console.error(QStringLiteral("cannot write %1: %2").arg(path, writer.errorString()));
         return ExitStatus::of(Outcome::Failed);
@@ -77,11 +109,14 @@ int RecordCommand::run(const QStringList &arguments, Console &console)
     BusSession &session = line.session();
     QObject::connect(&session, &BusSession::frameReceived, &session,
         [&writer](const LoggedFrame &frame) { writer.write(frame); });
-    EventWait::until(durationMs, {}, [&] {
-        console.progress(QStringLiteral("recording: %1 frames, %2 s")
-                             .arg(writer.framesWritten())
-                             .arg(session.monitor().elapsedMs() / 1000));
-    });
+    EventWait::until(
+        durationMs, [&] { return writer.failed(); },
+        [&] {
+            writer.flush();
+            console.progress(QStringLiteral("recording: %1 frames, %2 s")
+                                 .arg(writer.framesWritten())
+                                 .arg(session.monitor().elapsedMs() / 1000));
+        });
     const double elapsed = session.monitor().elapsedMs() / 1000.0;
     session.close();
     QObject::disconnect(&session, &BusSession::frameReceived, &session, nullptr);

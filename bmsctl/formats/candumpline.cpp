@@ -1,6 +1,8 @@
 #include "candumpline.h"
 
-#include <QRegularExpression>
+#include "formats/echoedtext.h"
+
+#include <QStringList>
 
 #include <limits>
 
@@ -17,16 +19,6 @@ constexpr qint64 MicrosPerSecond = 1000000;
 // The most whole seconds whose microseconds, fraction included, still fit in 64 bits.
 constexpr qint64 MaxSeconds
     = (std::numeric_limits<qint64>::max() - (MicrosPerSecond - 1)) / MicrosPerSecond;
-// A reason echoes at most this much of a field: a line of megabytes must not come back whole.
-constexpr int MaxShownChars = 40;
-
-QString shown(const QString &text)
-{
-    if (text.size() <= MaxShownChars)
-        return text;
-    return text.left(MaxShownChars) + QChar(0x2026); // an ellipsis
-}
-
 // The direction a logging host adds after the data: received or transmitted.
 bool isDirection(const QString &field)
 {
@@ -64,11 +56,12 @@ bool parseTime(const QString &field, qint64 *timeUs, QString *reason)
 {
     if (field.size() < 2 || !field.startsWith(QLatin1Char('('))
         || !field.endsWith(QLatin1Char(')')))
-        return fail(
-            reason, QStringLiteral("the time stamp is not in parentheses: %1").arg(shown(field)));
+        return fail(reason,
+            QStringLiteral("the time stamp is not in parentheses: %1").arg(EchoedText::of(field)));
     const QString inner = field.mid(1, field.size() - 2);
     if (inner.startsWith(QLatin1Char('-')))
-        return fail(reason, QStringLiteral("the time stamp is negative: %1").arg(shown(field)));
+        return fail(
+            reason, QStringLiteral("the time stamp is negative: %1").arg(EchoedText::of(field)));
     const int dot = inner.indexOf(QLatin1Char('.'));
     const QString seconds = dot < 0 ? inner : inner.left(dot);
     const QString fraction = dot < 0 ? QString() : inner.mid(dot + 1);
@@ -76,7 +69,7 @@ bool parseTime(const QString &field, qint64 *timeUs, QString *reason)
         return fail(reason,
             QStringLiteral("the time stamp is not seconds (digits, optionally a point and more "
                            "digits): %1")
-                .arg(shown(field)));
+                .arg(EchoedText::of(field)));
     // Seconds may have any number of digits (a tool that writes milliseconds since the epoch
     // gives thirteen), as long as the time in microseconds fits in 64 bits.
     bool ok = false;
@@ -85,7 +78,7 @@ bool parseTime(const QString &field, qint64 *timeUs, QString *reason)
         return fail(reason,
             QStringLiteral("the time stamp is more than %1 seconds: %2")
                 .arg(MaxSeconds)
-                .arg(shown(field)));
+                .arg(EchoedText::of(field)));
     // Finer fractions than microseconds are cut; shorter ones are filled with zeros.
     const qint64 micros
         = fraction.left(MicrosDigits).leftJustified(MicrosDigits, QLatin1Char('0')).toLongLong();
@@ -97,8 +90,8 @@ bool parseFrame(const QString &field, LoggedFrame *frame, QString *reason)
 {
     const int hash = field.indexOf(QLatin1Char('#'));
     if (hash < 0)
-        return fail(
-            reason, QStringLiteral("no '#' between identifier and data: %1").arg(shown(field)));
+        return fail(reason,
+            QStringLiteral("no '#' between identifier and data: %1").arg(EchoedText::of(field)));
     const QString idText = field.left(hash);
     const QString dataText = field.mid(hash + 1);
     if (dataText.startsWith(QLatin1Char('#')))
@@ -108,7 +101,8 @@ bool parseFrame(const QString &field, LoggedFrame *frame, QString *reason)
 
     if ((idText.size() != StandardIdDigits && idText.size() != ExtendedIdDigits) || !isHex(idText))
         return fail(reason,
-            QStringLiteral("the identifier is not 3 or 8 hex digits: %1").arg(shown(idText)));
+            QStringLiteral("the identifier is not 3 or 8 hex digits: %1")
+                .arg(EchoedText::of(idText)));
     const quint32 id = idText.toUInt(nullptr, 16);
     const bool extended = idText.size() == ExtendedIdDigits;
     if (extended && (id & ErrorFrameFlag))
@@ -120,10 +114,12 @@ bool parseFrame(const QString &field, LoggedFrame *frame, QString *reason)
                 .arg(extended ? 29 : 11));
 
     if (dataText.size() % 2 != 0 || !isHex(dataText))
-        return fail(
-            reason, QStringLiteral("the data is not pairs of hex digits: %1").arg(shown(dataText)));
+        return fail(reason,
+            QStringLiteral("the data is not pairs of hex digits: %1")
+                .arg(EchoedText::of(dataText)));
     if (dataText.size() / 2 > MaxDataBytes)
-        return fail(reason, QStringLiteral("more than 8 data bytes: %1").arg(shown(dataText)));
+        return fail(
+            reason, QStringLiteral("more than 8 data bytes: %1").arg(EchoedText::of(dataText)));
 
     frame->id = id;
     frame->extended = extended;
@@ -147,10 +143,11 @@ QString CandumpLine::format(const LoggedFrame &frame)
 
 bool CandumpLine::parse(const QString &line, LoggedFrame *frame, QString *reason)
 {
-    const QString trimmed = line.trimmed();
-    if (trimmed.isEmpty())
+    // Runs of blanks of any kind become one space.
+    const QString simplified = line.simplified();
+    if (simplified.isEmpty())
         return fail(reason, QString());
-    const QStringList fields = trimmed.split(QRegularExpression(QStringLiteral("\\s+")));
+    const QStringList fields = simplified.split(QLatin1Char(' '));
     if (fields.size() != 3 && fields.size() != 4)
         return fail(reason,
             QStringLiteral("not \"(time) interface id#data\" with an optional R or T: %1 fields")
@@ -158,7 +155,7 @@ bool CandumpLine::parse(const QString &line, LoggedFrame *frame, QString *reason
     if (fields.size() == 4 && !isDirection(fields.at(3)))
         return fail(reason,
             QStringLiteral("the field after the data is not a direction, R or T: %1")
-                .arg(shown(fields.at(3))));
+                .arg(EchoedText::of(fields.at(3))));
     LoggedFrame parsed;
     if (!parseTime(fields.at(0), &parsed.timeUs, reason))
         return false;

@@ -16,8 +16,8 @@
 // line with the frame's direction, R received or T transmitted; it is read and not kept. What
 // this program cannot carry is refused with a reason, so that a reader can skip the line and say
 // why: remote frames (ID#R), CAN FD frames (ID##...), error frames (the error flag 0x20000000 in
-// an 8-digit identifier), and anything malformed; a reason quotes at most a few dozen characters
-// of what it refuses. Hex digits are read in either case and written in upper case, as candump
+// an 8-digit identifier), and anything malformed; a reason quotes what it refuses through
+// EchoedText. Hex digits are read in either case and written in upper case, as candump
 // does; lines are written without a direction.
 class CandumpLine
 {

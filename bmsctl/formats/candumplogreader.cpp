@@ -2,34 +2,10 @@
 
 #include "formats/candumpline.h"
 
-#include <QFile>
-
-bool CandumpLogReader::read(const QString &path)
+TextLogReader::Line CandumpLogReader::parseLine(
+    const QByteArray &line, qint64, LoggedFrame *frame, QString *reason)
 {
-    m_frames.clear();
-    m_skipped.clear();
-    m_error.clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_error = file.errorString();
-        return false;
-    }
-    int number = 0;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine());
-        ++number;
-        LoggedFrame frame;
-        QString reason;
-        if (CandumpLine::parse(line, &frame, &reason)) {
-            frame.line = number;
-            m_frames.append(frame);
-        } else if (!reason.isEmpty()) {
-            m_skipped.append({ number, reason });
-        }
-    }
-    if (file.error() != QFileDevice::NoError) {
-        m_error = file.errorString();
-        return false;
-    }
-    return true;
+    if (CandumpLine::parse(QString::fromUtf8(line), frame, reason))
+        return Line::Frame;
+    return reason->isEmpty() ? Line::NoFrame : Line::Skipped;
 }

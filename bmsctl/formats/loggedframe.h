@@ -13,5 +13,7 @@ struct LoggedFrame
     quint32 id = 0;
     bool extended = true;
     QByteArray data;
-    int line = 0; // the line of the log it was read from, 1-based; 0 when not read from one
+    // Where in the log it was read: the line (1-based) of a text log, the byte offset of its
+    // object in a binary one; 0 when not read from a log.
+    qint64 line = 0;
 };

@@ -1,30 +1,38 @@
 // bmsctl's traffic commands against bms-sim: a recording read back by an independent reader
 // (python-can), replayed onto a second bus where the window's signal store decodes the same
-// values as the offline decode, a log with broken lines, a log python-can wrote, and
-// recordings that must survive: an earlier one not overwritten unless asked, and what was
-// heard before a kill.
+// values as the offline decode, a recording in every log format replayed as recorded, a log
+// with broken lines, a log python-can wrote, and
+// recordings that must survive: an earlier one not overwritten unless asked, what was heard
+// before a kill, a full disk; a --seconds beyond the timer refused; and a replay of a log that
+// spans no time paced to the bus's room.
 
 #include "support/parameterset.h"
 #include "support/simprocess.h"
 #include "support/testport.h"
 
 #include "bmsctlrun.h"
+#include "formats/logformat.h"
 #include "formats/signalformat.h"
 
 #include "can/canbusconfig.h"
+#include "can/canframebits.h"
 #include "can/commandprotocol.h"
 #include "signals/framekey.h"
 #include "signals/signalnames.h"
 #include "signals/signalvalues.h"
+#include "upgrade/busheadroom.h"
 #include "upgrade/canbootframe.h"
 
 #include <QCanBusDevice>
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 class TestBmsctlTraffic : public QObject
 {
@@ -35,6 +43,8 @@ private slots:
     void cleanupTestCase();
 
     void recordThenReplayIntoASecondBus();
+    void recordAndReplayInEveryFormat_data();
+    void recordAndReplayInEveryFormat();
     void decodeSkipsBrokenLinesByNumber();
     void replaySendsOnlyTheBatteriesFramesAtTheirLength_data();
     void replaySendsOnlyTheBatteriesFramesAtTheirLength();
@@ -45,6 +55,12 @@ private slots:
     void recordOverwritesAnEarlierFileOnlyWhenAsked_data();
     void recordOverwritesAnEarlierFileOnlyWhenAsked();
     void recordKeepsWhatItHeardWhenKilled();
+    void recordRefusesSecondsBeyondItsTimer_data();
+    void recordRefusesSecondsBeyondItsTimer();
+    void recordOnAFullDiskStopsOnAWholeLine_data();
+    void recordOnAFullDiskStopsOnAWholeLine();
+    void replayNeverOffersMoreThanTheBusCarries_data();
+    void replayNeverOffersMoreThanTheBusCarries();
 
 private:
     QString path(const char *name) const { return m_dir.filePath(QString::fromLatin1(name)); }
@@ -189,6 +205,38 @@ void TestBmsctlTraffic::recordThenReplayIntoASecondBus()
     }
 }
 
+void TestBmsctlTraffic::recordAndReplayInEveryFormat_data()
+{
+    QTest::addColumn<QString>("format");
+    for (const QString &name : LogFormat::names())
+        QTest::newRow(qPrintable(name)) << name;
+}
+
+void TestBmsctlTraffic::recordAndReplayInEveryFormat()
+{
+    QFETCH(QString, format);
+    // An extension that says nothing: record goes by --format, replay by the content.
+    const QString recorded = path("every.dat");
+    const BmsctlRun record
+        = BmsctlRun::run({ "record", "--bus", "virtualcan:" + m_sim.interfaceName(), "--out",
+            recorded, "--format", format, "--seconds", "1.5", "--overwrite" });
+    QVERIFY2(record.exitCode == 0, record.said());
+    const BmsctlRun convert
+        = BmsctlRun::run({ "convert", recorded, path("every.log"), "--overwrite" });
+    QVERIFY2(convert.exitCode == 0 && convert.out.contains("(" + format + ")"), convert.said());
+    QString error;
+    const QStringList logged = runPythonCan(
+        { BMSCTL_TEST_SOURCE "/commands/read_candump.py", path("every.log") }, &error);
+    QVERIFY2(logged.size() > 4, qPrintable(error));
+
+    m_heard.clear();
+    const BmsctlRun replay
+        = BmsctlRun::run({ "replay", recorded, "--bus", secondBus(), "--speed", "4" });
+    QVERIFY2(replay.exitCode == 0, replay.said());
+    QTRY_COMPARE_WITH_TIMEOUT(m_heard.size(), logged.size(), 5000);
+    QCOMPARE(texts(m_heard), logged);
+}
+
 void TestBmsctlTraffic::decodeSkipsBrokenLinesByNumber()
 {
     QFile log(path("broken.log"));
@@ -206,8 +254,7 @@ void TestBmsctlTraffic::decodeSkipsBrokenLinesByNumber()
         decode.said());
     QVERIFY2(decode.err.contains("broken.log:3: skipped: a remote frame"), decode.said());
     QVERIFY2(decode.err.contains("broken.log:5: skipped"), decode.said());
-    QVERIFY2(
-        decode.err.contains("2 frames decoded, 0 other frames, 3 lines skipped"), decode.said());
+    QVERIFY2(decode.err.contains("2 frames decoded, 0 other frames, 3 skipped"), decode.said());
     // The rest is decoded: 0x0212 is 53.0 V; 0x0DB0 is 3504, 50.4 A above the offset of -300;
     // SOC 800 and SOH 985 share bytes 4 to 6; byte 0x42 of the temperature frame is 66 - 40 = 26
     // degrees.
@@ -333,6 +380,119 @@ void TestBmsctlTraffic::recordKeepsWhatItHeardWhenKilled()
     QVERIFY(log.open(QIODevice::ReadOnly));
     const QByteArray content = log.readAll();
     QVERIFY(!content.isEmpty() && content.endsWith('\n'));
+}
+
+void TestBmsctlTraffic::recordRefusesSecondsBeyondItsTimer_data()
+{
+    QTest::addColumn<QString>("seconds");
+    for (const char *seconds : { "2147484", "3e9", "1e300", "inf", "nan", "0" })
+        QTest::newRow(seconds) << QString::fromLatin1(seconds);
+}
+
+void TestBmsctlTraffic::recordRefusesSecondsBeyondItsTimer()
+{
+    QFETCH(QString, seconds);
+    const BmsctlRun record = BmsctlRun::run({ "record", "--bus",
+        "virtualcan:" + m_sim.interfaceName(), "--out", path("never.log"), "--seconds", seconds });
+    QVERIFY2(record.exitCode == 2
+            && record.err.contains("--seconds takes a number above 0, up to "
+                                   "2147483"),
+        record.said());
+    QVERIFY(!QFile::exists(path("never.log")));
+}
+
+void TestBmsctlTraffic::recordOnAFullDiskStopsOnAWholeLine_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const char *name : { "full.log", "full.asc", "full.trc", "full.blf" })
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void TestBmsctlTraffic::recordOnAFullDiskStopsOnAWholeLine()
+{
+    QFETCH(QString, name);
+    // A small file system of the test's own, nearly full: the recording fills it at once.
+    const QString mount = path("tiny");
+    QVERIFY(QDir().mkpath(mount));
+    if (QProcess::execute("mount", { "-t", "tmpfs", "-o", "size=256k", "tmpfs", mount }) != 0)
+        QSKIP("mounting a tmpfs needs root");
+    const auto unmount = qScopeGuard([&] { QProcess::execute("umount", { mount }); });
+    QFile filler(mount + "/filler");
+    QVERIFY(filler.open(QIODevice::WriteOnly));
+    // Two pages left, some hundred lines.
+    filler.write(QByteArray(int(QStorageInfo(mount).bytesAvailable()) - 3 * 4096 + 100, '\0'));
+    filler.close();
+
+    const QString log = mount + '/' + name;
+    const BmsctlRun record
+        = BmsctlRun::run({ "record", "--bus", "virtualcan:" + m_sim.interfaceName(), "--out", log,
+                             "--seconds", "120" },
+            {}, 30000);
+    QVERIFY2(record.exitCode == 1 && record.err.contains("failed after")
+            && record.err.contains(QString::fromLocal8Bit(strerror(ENOSPC))),
+        record.said());
+    // What is there reads to its end: whole lines, whole blocks.
+    const std::unique_ptr<LogReader> reader = LogFormat::reader(LogFormat::detect(log));
+    QVERIFY(reader->open(log));
+    LoggedFrame frame;
+    int frames = 0;
+    while (reader->next(&frame))
+        ++frames;
+    QVERIFY2(reader->errorString().isEmpty() && reader->skipped().isEmpty(),
+        qPrintable(reader->errorString()));
+    QVERIFY(frames > 0);
+    QFile written(log);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QVERIFY(name.endsWith(".blf") || written.readAll().endsWith('\n'));
+}
+
+void TestBmsctlTraffic::replayNeverOffersMoreThanTheBusCarries_data()
+{
+    QTest::addColumn<QByteArray>("log");
+    QTest::addColumn<QStringList>("options");
+    const QByteArray spaced = "(1700000000.000000) can0 02008001#0212F7D03E8FA002\n"
+                              "(1700000000.500000) can0 02008002#0212F7D03E8FA002\n"
+                              "(1700000001.000000) can0 02008003#0212F7D03E8FA002\n";
+    QTest::newRow("one frame") << spaced.left(spaced.indexOf('\n') + 1) << QStringList();
+    QTest::newRow("equal time stamps")
+        << QByteArray(spaced).replace("00.5", "00.0").replace("01.0", "00.0") << QStringList();
+    QTest::newRow("--max-gap 0") << spaced << QStringList { "--max-gap", "0" };
+}
+
+void TestBmsctlTraffic::replayNeverOffersMoreThanTheBusCarries()
+{
+    QFETCH(QByteArray, log);
+    QFETCH(QStringList, options);
+    QFile file(path("flat.log"));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(log) == log.size());
+    file.close();
+
+    // At 50 kbit/s the room is a few hundred frames a second, by the rule the replay keeps.
+    const int bitRate = 50000;
+    const int perSecond
+        = BusHeadroom(bitRate).framesPerSecond(CanFrameBits::worstCaseBits(true, 8));
+    const int counted = 2 * perSecond;
+    m_heard.clear();
+    QProcess replay;
+    replay.start(QStringLiteral(BMSCTL_PATH),
+        QStringList { "replay", file.fileName(), "--loop", "--bus", secondBus(), "--bitrate",
+            QString::number(bitRate / 1000) }
+            + options);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_heard.isEmpty(), 10000);
+    QElapsedTimer clock;
+    clock.start();
+    const int first = m_heard.size();
+    QTRY_VERIFY_WITH_TIMEOUT(m_heard.size() >= first + counted, 20000);
+    const qint64 elapsedMs = clock.elapsed();
+    replay.terminate();
+    QVERIFY(replay.waitForFinished(10000));
+    QCOMPARE(replay.exitCode(), 0);
+    // The bucket's burst aside, the frames came no faster than the room allows.
+    QVERIFY2(elapsedMs >= 1000 * (counted - 20) / perSecond,
+        qPrintable(QStringLiteral("%1 frames in %2 ms, the room being %3 a second")
+                       .arg(counted)
+                       .arg(elapsedMs)
+                       .arg(perSecond)));
 }
 
 QTEST_GUILESS_MAIN(TestBmsctlTraffic)
