@@ -88,40 +88,43 @@ BatteryReport::BatteryReport(const AbstractSignalValue &store, const QList<int> 
     const QString celsius = QStringLiteral("°C");
     const QString temperature = QStringLiteral("temperature");
     m_values = {
-        { "soc", "State of charge", "%", "battery", false, signal(Signal::SOC) },
-        { "soh", "State of health", "%", "", false, signal(Signal::SOH) },
-        { "voltage", "Voltage", volt, voltage, false, signal(Signal::SumVolt) },
-        { "current", "Current", "A", "current", false, signal(Signal::Curr) },
-        { "power", "Power", "kW", "power", false, power },
-        { "cell_voltage_max", "Highest cell voltage", volt, voltage, false,
+        { "soc", {}, "State of charge", "%", "battery", false, signal(Signal::SOC) },
+        { "soh", {}, "State of health", "%", "", false, signal(Signal::SOH) },
+        { "voltage", {}, "Voltage", volt, voltage, false, signal(Signal::SumVolt) },
+        { "current", {}, "Current", "A", "current", false, signal(Signal::Curr) },
+        { "power", {}, "Power", "kW", "power", false, power },
+        { "cell_voltage_max", {}, "Highest cell voltage", volt, voltage, false,
             signal(Signal::MaxCellV) },
-        { "cell_voltage_max_cell", "Cell of the highest voltage", "", "", false,
+        { "cell_voltage_max_cell", {}, "Cell of the highest voltage", "", "", false,
             signal(Signal::MaxCellVNo) },
-        { "cell_voltage_min", "Lowest cell voltage", volt, voltage, false,
+        { "cell_voltage_min", {}, "Lowest cell voltage", volt, voltage, false,
             signal(Signal::MinCellV) },
-        { "cell_voltage_min_cell", "Cell of the lowest voltage", "", "", false,
+        { "cell_voltage_min_cell", {}, "Cell of the lowest voltage", "", "", false,
             signal(Signal::MinCellVNo) },
-        { "cell_voltage_spread", "Cell voltage spread", volt, voltage, false, cellSpread },
-        { "temperature_max", "Highest temperature", celsius, temperature, false,
+        { "cell_voltage_spread", {}, "Cell voltage spread", volt, voltage, false, cellSpread },
+        { "temperature_max", {}, "Highest temperature", celsius, temperature, false,
             signal(Signal::MaxCellT) },
-        { "temperature_min", "Lowest temperature", celsius, temperature, false,
+        { "temperature_min", {}, "Lowest temperature", celsius, temperature, false,
             signal(Signal::MinCellT) },
-        { "main_relay", "Main relay", "", "", true, relay(Signal::Main2ndRelay) },
-        { "charge_relay", "Charge relay", "", "", true, relay(Signal::ChargeRelay) },
-        { "discharge_relay", "Discharge relay", "", "", true, relay(Signal::DischargeRelay) },
-        { "precharge_relay", "Pre-charge relay", "", "", true, relay(Signal::PrechargeRelay) },
-        { "protections", "Protections", "", "", false,
+        { "main_relay", {}, "Main relay", "", "", true, relay(Signal::Main2ndRelay) },
+        { "charge_relay", {}, "Charge relay", "", "", true, relay(Signal::ChargeRelay) },
+        { "discharge_relay", {}, "Discharge relay", "", "", true, relay(Signal::DischargeRelay) },
+        { "precharge_relay", {}, "Pre-charge relay", "", "", true, relay(Signal::PrechargeRelay) },
+        { "protections", {}, "Protections", "", "", false,
             [](const AbstractSignalValue &store, int devId) {
                 return QJsonValue(
                     AlarmSet::protectionCount(store, devId, levelSignals(), flagSignals()));
             } },
-        { "alarms", "Alarms", "", "", false,
+        { "alarms", {}, "Alarms", "", "", false,
             [](const AbstractSignalValue &store, int devId) {
                 return QJsonValue(AlarmSet::alarmCount(store, devId, levelSignals()));
             } },
     };
+    for (ReportedValue &value : m_values)
+        value.objectId = value.key;
     for (int index : extraSignals) {
-        ReportedValue value { SignalNames::name(index), SignalNames::name(index), {}, {}, false,
+        const QString name = SignalNames::name(index);
+        ReportedValue value { name, QStringLiteral("signal_") + name.toLower(), name, {}, {}, false,
             signal(index) };
         describeUnit(store.unit(index), &value);
         m_values.append(value);

@@ -15,6 +15,9 @@ class AbstractSignalValue;
 struct ReportedValue
 {
     QString key; // in the state message: "soc", "cell_voltage_max", "Volt1"
+    // Home Assistant's object id, unique within the device: the key for the gateway's own values,
+    // "signal_<name>" for catalogue signals, whose names may match one ("SOC" and "soc").
+    QString objectId;
     QString name; // for people: "State of charge"
     QString unit; // as Home Assistant writes it ("°C", not "℃"); empty for none
     QString deviceClass; // Home Assistant's sensor device class; empty for none

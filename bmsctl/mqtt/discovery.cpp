@@ -49,13 +49,13 @@ QList<Discovery::Message> Discovery::battery(const QString &discoveryPrefix,
     common.insert(QStringLiteral("has_entity_name"), true);
 
     QList<Message> messages;
-    const auto add = [&](const QString &component, const QString &key, QJsonObject config) {
+    const auto add = [&](const QString &component, const QString &objectId, QJsonObject config) {
         for (auto it = common.constBegin(); it != common.constEnd(); ++it)
             config.insert(it.key(), it.value());
-        config.insert(QStringLiteral("unique_id"), QStringLiteral("%1_%2").arg(node, key));
-        messages.append({ QStringLiteral("%1/%2/%3/%4/config")
-                              .arg(discoveryPrefix, component, node, key.toLower()),
-            QJsonDocument(config).toJson(QJsonDocument::Compact) });
+        config.insert(QStringLiteral("unique_id"), QStringLiteral("%1_%2").arg(node, objectId));
+        messages.append(
+            { QStringLiteral("%1/%2/%3/%4/config").arg(discoveryPrefix, component, node, objectId),
+                QJsonDocument(config).toJson(QJsonDocument::Compact) });
     };
 
     for (const ReportedValue &value : values) {
@@ -67,7 +67,7 @@ QList<Discovery::Message> Discovery::battery(const QString &discoveryPrefix,
         if (value.binary) {
             config.insert(QStringLiteral("payload_on"), QStringLiteral("1"));
             config.insert(QStringLiteral("payload_off"), QStringLiteral("0"));
-            add(QStringLiteral("binary_sensor"), value.key, config);
+            add(QStringLiteral("binary_sensor"), value.objectId, config);
             continue;
         }
         if (!value.unit.isEmpty())
@@ -75,7 +75,7 @@ QList<Discovery::Message> Discovery::battery(const QString &discoveryPrefix,
         if (!value.deviceClass.isEmpty())
             config.insert(QStringLiteral("device_class"), value.deviceClass);
         config.insert(QStringLiteral("state_class"), QStringLiteral("measurement"));
-        add(QStringLiteral("sensor"), value.key, config);
+        add(QStringLiteral("sensor"), value.objectId, config);
     }
 
     QJsonObject alarms;

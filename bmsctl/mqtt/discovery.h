@@ -17,7 +17,7 @@ struct BatteryIdentity;
 // online.
 //
 // Configurations are published retained under
-// <discovery prefix>/<sensor|binary_sensor>/<node>/<key>/config, node being
+// <discovery prefix>/<sensor|binary_sensor>/<node>/<object id>/config, node being
 // bmsctl_<site>_<id> with every character outside [A-Za-z0-9_-] made '_'.
 class Discovery
 {

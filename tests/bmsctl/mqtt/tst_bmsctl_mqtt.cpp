@@ -3,8 +3,11 @@
 
 #include "support/simprocess.h"
 
+#include "fakebroker.h"
 #include "mosquittobroker.h"
 #include "mqtt/batteryreport.h"
+#include "mqtt/brokerlink.h"
+#include "mqtt/mqttgateway.h"
 #include "mqttsubscriber.h"
 
 #include "signals/alarmset.h"
@@ -13,6 +16,9 @@
 
 #include "bmsctlrun.h"
 
+#include "signals/signalnames.h"
+
+#include <QElapsedTimer>
 #include <QJsonArray>
 
 namespace {
@@ -76,6 +82,13 @@ private slots:
     void refusalsEndOnceAndAreRetriedOtherwise_data();
     void refusalsEndOnceAndAreRetriedOtherwise();
     void silentBatteryGoesOfflineAndComesBack();
+    void topicTextsTheBrokerWouldDropAreRefused_data();
+    void topicTextsTheBrokerWouldDropAreRefused();
+    void gatewaysOfOneSiteKeepTheirConnections_data();
+    void gatewaysOfOneSiteKeepTheirConnections();
+    void droppedConnectionsAreRetriedLessAndLessOften();
+    void endIsBoundedAndUntakenMessagesFailIt();
+    void silentNameServerHoldsNothingUp();
 
 private:
     QString bus(SimProcess &sim) const { return "virtualcan:" + sim.interfaceName(); }
@@ -107,9 +120,10 @@ void TestBmsctlMqtt::publishesWhatTheBatteriesSayWithDiscovery()
     QVERIFY(sub.start(local(m_broker)));
     Gateway gateway;
     QVERIFY(gateway.start(gatewayArguments("plant", m_broker.url())
-        + QStringList { "--ha-discovery", "--interval", "500" }));
+        + QStringList { "--ha-discovery", "--interval", "500", "--signals", "SOC" }));
     const SignalValues store;
-    const BatteryReport report(store, {});
+    // A catalogue signal whose name is a built-in value's in other letters keeps its own entity.
+    const BatteryReport report(store, { SignalNames::indexOf("SOC") });
     const QString configOf = QStringLiteral("homeassistant/sensor/bmsctl_plant_%1/%2/config");
     QTRY_VERIFY_WITH_TIMEOUT(sub.of("bms/plant/2/state").size() >= 2
             && !sub.of(configOf.arg(2).arg("active_alarms")).isEmpty(),
@@ -145,7 +159,7 @@ void TestBmsctlMqtt::publishesWhatTheBatteriesSayWithDiscovery()
                 sub.last(QStringLiteral("homeassistant/%1/bmsctl_plant_%2/%3/config")
                              .arg(component)
                              .arg(devId)
-                             .arg(value.key)))
+                             .arg(value.objectId)))
                                            .object();
             QVERIFY2(state.contains(value.key), qPrintable(value.key));
             QCOMPARE(config["value_template"].toString(), "{{ value_json." + value.key + " }}");
@@ -171,13 +185,23 @@ void TestBmsctlMqtt::publishesWhatTheBatteriesSayWithDiscovery()
     QVERIFY2(overVoltage >= 0 && canError > overVoltage && hot > canError,
         sub.last("bms/plant/2/alarms").constData());
 
-    // Home Assistant starting again asks for the configurations again.
+    // Home Assistant starting again asks for the configurations again: at once, and once more
+    // at most DiscoveryAnswerMs later however often any client says it.
     const QString soc = configOf.arg(1).arg("soc");
     const int configs = sub.of(soc).size();
-    QCOMPARE(QProcess::execute("mosquitto_pub",
-                 local(m_broker) + QStringList { "-t", "homeassistant/status", "-m", "online" }),
-        0);
+    QProcess flood;
+    flood.start(
+        "mosquitto_pub", local(m_broker) + QStringList { "-t", "homeassistant/status", "-l" });
+    QVERIFY(flood.waitForStarted());
+    flood.write(QByteArray("online\n").repeated(300));
+    flood.closeWriteChannel();
+    QVERIFY(flood.waitForFinished() && flood.exitCode() == 0);
+    QElapsedTimer sinceFirstAnswer;
     QTRY_VERIFY(sub.of(soc).size() > configs);
+    sinceFirstAnswer.start();
+    QTRY_VERIFY_WITH_TIMEOUT(sub.of(soc).size() >= configs + 2, 2 * MqttGateway::DiscoveryAnswerMs);
+    QVERIFY(sinceFirstAnswer.elapsed() >= MqttGateway::DiscoveryAnswerMs / 2);
+    QCOMPARE(sub.of(soc).size(), configs + 2);
     QCOMPARE(gateway.terminate(), 0);
 }
 
@@ -303,10 +327,11 @@ void TestBmsctlMqtt::refusalsEndOnceAndAreRetriedOtherwise()
     Gateway gateway;
     QVERIFY(gateway.start(arguments));
     QVERIFY(gateway.says(said));
-    // Tried again every second, told once.
+    // Tried again every second, told once; the final offline never reached the broker.
     QTRY_VERIFY(broker.log().count("disconnected, not authorised") >= 3);
     QCOMPARE(gateway.err.count(said), 1);
-    QCOMPARE(gateway.terminate(), 0);
+    QCOMPARE(gateway.terminate(), 1);
+    QVERIFY(gateway.err.contains("the final offline among them, did not reach the broker"));
 }
 
 void TestBmsctlMqtt::silentBatteryGoesOfflineAndComesBack()
@@ -328,6 +353,158 @@ void TestBmsctlMqtt::silentBatteryGoesOfflineAndComesBack()
         reportedOffline |= QJsonDocument::fromJson(payload).object()["online"].toInt() == 0;
     QVERIFY(reportedOffline);
     QCOMPARE(gateway.terminate(), 0);
+}
+
+void TestBmsctlMqtt::topicTextsTheBrokerWouldDropAreRefused_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("said");
+
+    QTest::newRow("a tab in the prefix") << QStringList { "--prefix", "bms\tx" }
+                                         << "--prefix gives no topic to publish under: it holds a "
+                                            "control character (U+0009)";
+    QTest::newRow("a wildcard in the site") << QStringList { "--site",
+        "barn+" } << "--site gives no topic to publish under: it holds a wildcard";
+    QTest::newRow("a wildcard in the discovery prefix")
+        << QStringList { "--discovery-prefix", "ha/#" } << "--discovery-prefix gives no topic";
+    QTest::newRow("a first level the broker keeps")
+        << QStringList { "--prefix", "$SYS/x" } << "begins with $";
+    QTest::newRow("longer than MQTT allows")
+        << QStringList { "--prefix", QString(65500, 'a') } << "is too long";
+    QTest::newRow("an empty level") << QStringList { "--prefix", "bms//x" } << "has an empty level";
+}
+
+void TestBmsctlMqtt::topicTextsTheBrokerWouldDropAreRefused()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, said);
+
+    // Refused when the command line is read: nothing is connected to.
+    const BmsctlRun run = BmsctlRun::run(QStringList { "mqtt", "--once" }
+        + gatewayArguments("checked", "mqtt://127.0.0.1:1") + options);
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(said), run.said().left(2000));
+}
+
+void TestBmsctlMqtt::gatewaysOfOneSiteKeepTheirConnections_data()
+{
+    QTest::addColumn<QStringList>("second");
+    QTest::addColumn<bool>("takenOver");
+
+    QTest::newRow("another prefix") << QStringList { "--prefix", "bms/other" } << false;
+    QTest::newRow("the same prefix and bus") << QStringList() << true;
+}
+
+void TestBmsctlMqtt::gatewaysOfOneSiteKeepTheirConnections()
+{
+    QFETCH(QStringList, second);
+    QFETCH(bool, takenOver);
+
+    MosquittoBroker broker;
+    QVERIFY(broker.start("allow_anonymous true\n"));
+    Gateway first;
+    QVERIFY(first.start(gatewayArguments("twin", broker.url())));
+    QVERIFY(first.says("connected to"));
+    Gateway other;
+    QVERIFY(other.start(gatewayArguments("twin", broker.url()) + second));
+    QVERIFY(other.says("connected to"));
+    if (takenOver) {
+        QVERIFY2(first.says("when another client connects with the client id bmsctl-twin-"),
+            first.err.constData());
+    } else {
+        // Both stay, while the second publishes a few rounds.
+        MqttSubscriber sub;
+        QVERIFY(sub.start(local(broker)));
+        QTRY_VERIFY(sub.of("bms/other/1/state").size() >= 3);
+        first.err += first.process.readAllStandardError();
+        QVERIFY2(!first.err.contains("lost the connection"), first.err.constData());
+    }
+    first.terminate();
+    other.terminate();
+}
+
+void TestBmsctlMqtt::droppedConnectionsAreRetriedLessAndLessOften()
+{
+    FakeBroker broker(FakeBroker::After::Drop);
+    QVERIFY(broker.listen());
+    Gateway gateway;
+    QVERIFY(gateway.start(gatewayArguments("dropped", broker.url())));
+    QTRY_VERIFY_WITH_TIMEOUT(broker.connections().size() >= 4, 20000);
+    // 1, 2, 4 s apart: a connection that lasted no while does not start the waits again.
+    const QList<qint64> at = broker.connections();
+    QVERIFY2(
+        at[3] - at[2] >= 3 * BrokerLink::FirstRetryMs && at[2] - at[1] >= BrokerLink::FirstRetryMs,
+        qPrintable(QStringLiteral("%1 %2 %3 %4").arg(at[0]).arg(at[1]).arg(at[2]).arg(at[3])));
+    QCOMPARE(gateway.terminate(), 1);
+}
+
+void TestBmsctlMqtt::endIsBoundedAndUntakenMessagesFailIt()
+{
+    FakeBroker broker(FakeBroker::After::Silence);
+    QVERIFY(broker.listen());
+    Gateway gateway;
+    QVERIFY(gateway.start(gatewayArguments("unread", broker.url())));
+    QVERIFY(gateway.says("connected to"));
+    QElapsedTimer ending;
+    ending.start();
+    // The final flush's 3 s, then the disconnect's 1 s at most.
+    QCOMPARE(gateway.terminate(), 1);
+    QVERIFY2(ending.elapsed() < 6000, qPrintable(QString::number(ending.elapsed())));
+    QVERIFY2(gateway.err.contains("the final offline among them, did not reach the broker"),
+        gateway.err.constData());
+    QVERIFY(!gateway.err.contains(" 0 messages, the final"));
+}
+
+void TestBmsctlMqtt::silentNameServerHoldsNothingUp()
+{
+    // A network and mount namespace of the test's own: its resolv.conf names a loopback address
+    // where a socket takes the questions and never answers.
+    if (QProcess::execute("unshare", { "--mount", "--net", "true" }) != 0)
+        QSKIP("no namespaces of its own here (unshare needs root)");
+    QTemporaryDir dir;
+    QFile resolv(dir.filePath("resolv.conf"));
+    QVERIFY(resolv.open(QIODevice::WriteOnly));
+    resolv.write("nameserver 127.0.0.2\noptions timeout:30 attempts:1\n");
+    resolv.close();
+    const QString script = QStringLiteral(R"(
+ip link set lo up && mount --bind "$0/resolv.conf" /etc/resolv.conf || exit 3
+python3 -u -c '
+import socket
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.bind(("127.0.0.2", 53))
+while True:
+    s.recvfrom(512)
+    print("name server asked")
+' & sink=$!
+"$1" --interface "$2" --packs 1,2 > "$0/sim.log" 2>&1 & sim=$!
+until grep -q "playing batteries" "$0/sim.log"; do sleep 0.1; done
+"$3" mqtt --bus "virtualcan:$2" --broker mqtt://bank-broker.lan --site resolving & gateway=$!
+trap 'kill -TERM $gateway' TERM
+while kill -0 $gateway 2>/dev/null; do wait $gateway; status=$?; done
+kill $sink $sim
+exit $status
+)");
+    QProcess run;
+    run.setProcessChannelMode(QProcess::MergedChannels);
+    run.start("unshare",
+        { "--mount", "--net", "sh", "-c", script, dir.path(), BMS_SIM_PATH,
+            QStringLiteral("tcp://127.0.0.1:%1/can0").arg(TestPort::pick()), BMSCTL_PATH });
+    QByteArray said;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            said += run.readAll();
+            return said.contains("name server asked") || run.state() == QProcess::NotRunning;
+        },
+        20000));
+    QVERIFY2(said.contains("name server asked"), said.constData());
+    // The lookup hangs for 30 s; SIGTERM is heard at once and the end is bounded as ever.
+    QElapsedTimer ending;
+    ending.start();
+    run.terminate();
+    QVERIFY(QTest::qWaitFor([&] { return run.state() == QProcess::NotRunning; }, 20000));
+    said += run.readAll();
+    QVERIFY2(ending.elapsed() < 6000, said.constData());
+    QCOMPARE(run.exitCode(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestBmsctlMqtt)
