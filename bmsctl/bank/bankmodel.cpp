@@ -2,8 +2,18 @@
 
 #include "bus/busmonitor.h"
 
+#include "signals/alarmset.h"
 #include "signals/signalindex.h"
 #include "signals/signalvalues.h"
+
+namespace {
+
+double number(const AbstractSignalValue &store, int devId, int index)
+{
+    return double(store.value(devId, index).toFloat());
+}
+
+} // namespace
 
 BankModel::BankModel(const SignalValues &store, const BusMonitor &monitor, const QList<int> &ids)
     : m_store(store)
@@ -27,4 +37,89 @@ void BankModel::checkLives(qint64 nowMs)
     m_nowMs = nowMs;
     for (int devId : batteries())
         m_lives.observe(devId, m_store.value(devId, Signal::LifeCounter), nowMs);
+}
+
+QList<int> BankModel::onlineBatteries() const
+{
+    QList<int> online;
+    for (int devId : batteries()) {
+        if (isOnline(devId))
+            online.append(devId);
+    }
+    return online;
+}
+
+BankModel::Figures BankModel::figures() const
+{
+    Figures figures;
+    const QList<int> heard = batteries();
+    figures.heard = heard.size();
+    double capacity = 0;
+    double chargeHeld = 0;
+    bool everyCapacity = true;
+    for (int devId : heard) {
+        figures.dischargeEnergy += dischargeEnergyKwh(m_store, devId);
+        if (!isOnline(devId)) {
+            figures.offline.append(devId);
+            continue;
+        }
+        const bool first = figures.online.isEmpty();
+        figures.online.append(devId);
+        const double soc = number(m_store, devId, Signal::SOC);
+        const double rated = number(m_store, devId, Signal::RatedCapacity);
+        everyCapacity = everyCapacity && rated > 0;
+        capacity += rated;
+        chargeHeld += soc * rated;
+        figures.soc += soc;
+        figures.current += number(m_store, devId, Signal::Curr);
+        figures.power += powerKw(m_store, devId);
+        figures.voltage += number(m_store, devId, Signal::SumVolt);
+        const auto extreme = [&](Extreme *extreme, int valueIndex, int numberIndex, bool highest) {
+            const double value = number(m_store, devId, valueIndex);
+            if (first || (highest ? value > extreme->value : value < extreme->value))
+                *extreme = { value, devId, m_store.value(devId, numberIndex).toInt() };
+        };
+        extreme(&figures.cellVoltageMax, Signal::MaxCellV, Signal::MaxCellVNo, true);
+        extreme(&figures.cellVoltageMin, Signal::MinCellV, Signal::MinCellVNo, false);
+        extreme(&figures.temperatureMax, Signal::MaxCellT, Signal::MaxCellTNo, true);
+        figures.protections += protections(m_store, devId) > 0;
+        figures.alarms += alarms(m_store, devId) > 0;
+    }
+    const int online = figures.online.size();
+    if (online > 0) {
+        figures.socWeighted = everyCapacity;
+        figures.soc = everyCapacity ? chargeHeld / capacity : figures.soc / online;
+        figures.voltage /= online;
+        figures.cellVoltageSpread = figures.cellVoltageMax.value - figures.cellVoltageMin.value;
+    }
+    return figures;
+}
+
+double BankModel::powerKw(const AbstractSignalValue &store, int devId)
+{
+    return number(store, devId, Signal::SumVolt) * number(store, devId, Signal::Curr) / 1000.0;
+}
+
+double BankModel::cellVoltageSpread(const AbstractSignalValue &store, int devId)
+{
+    return number(store, devId, Signal::MaxCellV) - number(store, devId, Signal::MinCellV);
+}
+
+double BankModel::dischargeEnergyKwh(const AbstractSignalValue &store, int devId)
+{
+    // Whole: past 2^24 Wh a float would round the counter.
+    return store.value(devId, Signal::TotalDischargeEnergy).toDouble() / 1000.0;
+}
+
+int BankModel::protections(const AbstractSignalValue &store, int devId)
+{
+    static const QList<int> levels = AlarmSet::levelSignals();
+    static const QList<int> flags = AlarmSet::flagSignals();
+    return AlarmSet::protectionCount(store, devId, levels, flags);
+}
+
+int BankModel::alarms(const AbstractSignalValue &store, int devId)
+{
+    static const QList<int> levels = AlarmSet::levelSignals();
+    return AlarmSet::alarmCount(store, devId, levels);
 }

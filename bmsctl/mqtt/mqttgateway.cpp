@@ -10,6 +10,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <cmath>
+
 namespace {
 
 const QByteArray Online = QByteArrayLiteral("online");
@@ -63,12 +65,39 @@ void MqttGateway::publishRound()
             m_link.publishRetained(m_options.topics.alarms(devId), alarms);
         }
     }
+    m_link.publishState(m_options.topics.bankState(),
+        QJsonDocument(BankReport::state(m_bank.figures(), now)).toJson(QJsonDocument::Compact));
+}
+
+void MqttGateway::publishEvents()
+{
+    const QString time = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+    for (const AlarmWatch::Event &event :
+        m_alarms.look(*m_session.store(), m_bank.onlineBatteries())) {
+        QJsonObject message {
+            { QStringLiteral("time"), time },
+            { QStringLiteral("battery"), event.battery },
+            { QStringLiteral("kind"),
+                event.protection ? QStringLiteral("protection") : QStringLiteral("alarm") },
+            { QStringLiteral("name"), event.name },
+            { QStringLiteral("active"), event.active },
+        };
+        if (!event.subject.isEmpty()) {
+            message.insert(event.subject, event.number);
+            // Millivolts and whole degrees are what the batteries send.
+            message.insert(QStringLiteral("value"), std::round(event.value * 1000) / 1000);
+            message.insert(QStringLiteral("unit"), event.unit);
+        }
+        m_link.publishState(
+            m_options.topics.events(), QJsonDocument(message).toJson(QJsonDocument::Compact));
+    }
 }
 
 void MqttGateway::checkLives()
 {
     const qint64 nowMs = m_clock.elapsed();
     m_bank.checkLives(nowMs);
+    publishEvents();
     int unidentified = -1;
     for (int devId : m_bank.batteries()) {
         Battery &battery = m_batteries[devId];
@@ -114,6 +143,15 @@ void MqttGateway::readIdentity(int devId)
     publishDiscovery(devId);
 }
 
+void MqttGateway::publishBankDiscovery()
+{
+    if (!m_options.discovery || m_stopped)
+        return;
+    for (const Discovery::Message &config : Discovery::bank(
+             m_options.discoveryPrefix, m_options.topics, m_options.site, m_bankReport.values()))
+        m_link.publishRetained(config.topic, config.payload);
+}
+
 void MqttGateway::publishDiscovery(int devId)
 {
     const Battery battery = m_batteries.value(devId);
@@ -130,6 +168,7 @@ void MqttGateway::publishRetainedState()
     if (m_stopped)
         return;
     m_link.publishRetained(m_options.topics.status(), Online);
+    publishBankDiscovery();
     for (auto it = m_batteries.cbegin(); it != m_batteries.cend(); ++it) {
         if (!it->availability.isEmpty())
             m_link.publishRetained(m_options.topics.availability(it.key()), it->availability);
@@ -154,6 +193,7 @@ void MqttGateway::onMessage(const QString &topic, const QByteArray &payload)
 void MqttGateway::answerDiscovery()
 {
     m_discoveryAnswered.start();
+    publishBankDiscovery();
     for (auto it = m_batteries.cbegin(); it != m_batteries.cend(); ++it)
         publishDiscovery(it.key());
 }

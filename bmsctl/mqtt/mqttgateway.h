@@ -1,7 +1,9 @@
 #pragma once
 
+#include "bank/alarmwatch.h"
 #include "bank/bankmodel.h"
 #include "battery/batteryidentity.h"
+#include "mqtt/bankreport.h"
 #include "mqtt/batteryreport.h"
 #include "mqtt/discovery.h"
 #include "mqtt/gatewaytopics.h"
@@ -16,9 +18,11 @@ class BrokerLink;
 class BusSession;
 
 // The bus side of `bmsctl mqtt`: what the signal store holds about every battery heard becomes
-// messages for the broker (GatewayTopics): a state message per battery and interval, the active
-// alarms and the availability when they change, the gateway's own status, and with discovery
-// Home Assistant's configurations. Everything retained is put again at each connection and,
+// messages for the broker (GatewayTopics): a state message per battery and one for the bank
+// (BankModel) every interval, the active alarms and the availability when they change, an
+// event for each protection or alarm that becomes active or clears (looked for with the life
+// counters, a few times a second), the gateway's own status, and with discovery Home
+// Assistant's configurations, the bank's device among them. Everything retained is put again at each connection and,
 // for discovery, when Home Assistant announces itself online: at once, and at most once per
 // DiscoveryAnswerMs however often it is said (any client may say it).
 //
@@ -81,6 +85,8 @@ private:
     void checkLives();
     void readIdentity(int devId);
     void publishDiscovery(int devId);
+    void publishBankDiscovery();
+    void publishEvents();
     void publishRetainedState();
     void answerDiscovery();
     void onMessage(const QString &topic, const QByteArray &payload);
@@ -89,7 +95,9 @@ private:
     BusSession &m_session;
     BrokerLink &m_link;
     BatteryReport m_report;
+    BankReport m_bankReport;
     BankModel m_bank;
+    AlarmWatch m_alarms;
     QMap<int, Battery> m_batteries;
     QElapsedTimer m_clock;
     QTimer m_publishTimer;

@@ -82,6 +82,7 @@ private slots:
     void refusalsEndOnceAndAreRetriedOtherwise_data();
     void refusalsEndOnceAndAreRetriedOtherwise();
     void silentBatteryGoesOfflineAndComesBack();
+    void bankIsOneBatteryWithItsEvents();
     void topicTextsTheBrokerWouldDropAreRefused_data();
     void topicTextsTheBrokerWouldDropAreRefused();
     void gatewaysOfOneSiteKeepTheirConnections_data();
@@ -352,6 +353,131 @@ void TestBmsctlMqtt::silentBatteryGoesOfflineAndComesBack()
     for (const QByteArray &payload : sub.of("bms/quiet/2/state"))
         reportedOffline |= QJsonDocument::fromJson(payload).object()["online"].toInt() == 0;
     QVERIFY(reportedOffline);
+    QCOMPARE(gateway.terminate(), 0);
+}
+
+void TestBmsctlMqtt::bankIsOneBatteryWithItsEvents()
+{
+    // Batteries 1 and 3 from one simulator; battery 2 from another on the same bus, first with
+    // a cell over-voltage protection, then without.
+    SimProcess sim;
+    QVERIFY(sim.start({ "--packs", "1,3" }));
+    const auto second = [&](ReadyProcess *process, const QStringList &arguments) {
+        return process->start(BMS_SIM_PATH,
+            QStringList { "--interface", sim.interfaceName(), "--packs", "2" } + arguments,
+            "bms-sim: playing batteries");
+    };
+    ReadyProcess forced;
+    QVERIFY(second(&forced, { "--force", QStringLiteral("%1=2").arg(Signal::CellOverVolt) }));
+    MqttSubscriber sub;
+    QVERIFY(sub.start(local(m_broker)));
+    Gateway gateway;
+    QVERIFY(gateway.start({ "--bus", bus(sim), "--broker", m_broker.url(), "--site", "whole",
+        "--interval", "500", "--signals", "RatedCapacity", "--ha-discovery" }));
+    const QString overVoltage = alarmName(Signal::CellOverVolt);
+    const auto event = [&](bool active) {
+        for (const QByteArray &payload : sub.of("bms/whole/events")) {
+            const QJsonObject event = QJsonDocument::fromJson(payload).object();
+            if (event["battery"].toInt() == 2 && event["name"].toString() == overVoltage
+                && event["kind"].toString() == "protection" && event["active"].toBool() == active)
+                return event;
+        }
+        return QJsonObject();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(!event(true).isEmpty(), 15000);
+    // The highest cell, as the battery's state tells it.
+    const QJsonObject raised = event(true);
+    QVERIFY2(raised["cell"].toInt() >= 1 && raised["cell"].toInt() <= 16
+            && raised["value"].toDouble() > 2.5 && raised["unit"].toString() == "V",
+        QJsonDocument(raised).toJson().constData());
+
+    // A round in which every battery and the bank were published, matched by their time.
+    QJsonObject bank;
+    QMap<int, QJsonObject> batteries;
+    const auto roundFound = [&] {
+        // The bank's state before the last: the batteries' of its round have all arrived.
+        const QList<QByteArray> banks = sub.of("bms/whole/bank/state");
+        if (banks.size() < 2)
+            return false;
+        bank = QJsonDocument::fromJson(banks.at(banks.size() - 2)).object();
+        batteries.clear();
+        for (int devId : { 1, 2, 3 }) {
+            for (const QByteArray &state :
+                sub.of(QStringLiteral("bms/whole/%1/state").arg(devId))) {
+                const QJsonObject object = QJsonDocument::fromJson(state).object();
+                if (object["time"].toString() == bank["time"].toString())
+                    batteries.insert(devId, object);
+            }
+        }
+        return batteries.size() == 3 && bank["batteries_online"].toInt() == 3;
+    };
+    QVERIFY2(QTest::qWaitFor(roundFound, 15000),
+        QJsonDocument(bank).toJson() + QByteArray::number(batteries.size()));
+    double current = 0, power = 0, voltage = 0, energy = 0, charge = 0, capacity = 0;
+    int protections = 0, alarms = 0;
+    QJsonObject highest = batteries.first(), lowest = batteries.first(),
+                hottest = batteries.first();
+    for (const QJsonObject &state : batteries) {
+        current += state["current"].toDouble();
+        power += state["power"].toDouble();
+        voltage += state["voltage"].toDouble() / batteries.size();
+        energy += state["discharge_energy"].toDouble();
+        charge += state["soc"].toDouble() * state["RatedCapacity"].toDouble();
+        capacity += state["RatedCapacity"].toDouble();
+        protections += state["protections"].toInt() > 0;
+        alarms += state["alarms"].toInt() > 0;
+        if (state["cell_voltage_max"].toDouble() > highest["cell_voltage_max"].toDouble())
+            highest = state;
+        if (state["cell_voltage_min"].toDouble() < lowest["cell_voltage_min"].toDouble())
+            lowest = state;
+        if (state["temperature_max"].toDouble() > hottest["temperature_max"].toDouble())
+            hottest = state;
+    }
+    const QByteArray said = QJsonDocument(bank).toJson();
+    QVERIFY2(capacity > 0 && qAbs(bank["soc"].toDouble() - charge / capacity) < 0.06, said);
+    QCOMPARE(bank["soc_weighting"].toString(), "capacity");
+    QVERIFY2(qAbs(bank["current"].toDouble() - current) < 0.06, said);
+    QVERIFY2(qAbs(bank["power"].toDouble() - power) < 0.003, said);
+    QVERIFY2(qAbs(bank["voltage"].toDouble() - voltage) < 0.006, said);
+    QVERIFY2(qAbs(bank["discharge_energy"].toDouble() - energy) < 0.003, said);
+    QCOMPARE(bank["cell_voltage_max"].toDouble(), highest["cell_voltage_max"].toDouble());
+    QCOMPARE(bank["cell_voltage_max_battery"].toInt(), highest["id"].toInt());
+    QCOMPARE(bank["cell_voltage_max_cell"].toInt(), highest["cell_voltage_max_cell"].toInt());
+    QCOMPARE(bank["cell_voltage_min"].toDouble(), lowest["cell_voltage_min"].toDouble());
+    QCOMPARE(bank["cell_voltage_min_battery"].toInt(), lowest["id"].toInt());
+    QCOMPARE(bank["cell_voltage_min_cell"].toInt(), lowest["cell_voltage_min_cell"].toInt());
+    QVERIFY2(qAbs(bank["cell_voltage_spread"].toDouble()
+                 - (highest["cell_voltage_max"].toDouble() - lowest["cell_voltage_min"].toDouble()))
+            < 1e-6,
+        said);
+    QCOMPARE(bank["temperature_max"].toDouble(), hottest["temperature_max"].toDouble());
+    QCOMPARE(bank["protections"].toInt(), protections);
+    QCOMPARE(bank["alarms"].toInt(), alarms);
+    QCOMPARE(bank["batteries_heard"].toInt(), 3);
+    QCOMPARE(bank["batteries_offline"].toArray().size(), 0);
+
+    // Energy entities as Home Assistant's energy view takes them; power as power.
+    const auto config = [&](const QString &node, const QString &objectId) {
+        return QJsonDocument::fromJson(
+            sub.last(QStringLiteral("homeassistant/sensor/bmsctl_whole_%1/%2/config")
+                         .arg(node, objectId)))
+            .object();
+    };
+    QTRY_VERIFY(!config("1", "discharge_energy").isEmpty());
+    for (const QJsonObject &energyConfig :
+        { config("bank", "discharge_energy"), config("1", "discharge_energy") }) {
+        QCOMPARE(energyConfig["device_class"].toString(), "energy");
+        QCOMPARE(energyConfig["state_class"].toString(), "total_increasing");
+        QCOMPARE(energyConfig["unit_of_measurement"].toString(), "kWh");
+    }
+    QCOMPARE(config("bank", "power")["device_class"].toString(), "power");
+    QCOMPARE(config("bank", "soc")["state_topic"].toString(), "bms/whole/bank/state");
+
+    // The protection clears when battery 2 plays on without it.
+    forced.stop();
+    ReadyProcess plain;
+    QVERIFY(second(&plain, {}));
+    QTRY_VERIFY_WITH_TIMEOUT(!event(false).isEmpty(), 15000);
     QCOMPARE(gateway.terminate(), 0);
 }
 
