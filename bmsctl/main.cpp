@@ -17,6 +17,7 @@
 #include "commands/replaycommand.h"
 #include "commands/scancommand.h"
 #include "commands/watchcommand.h"
+#include "exporter/exportercommand.h"
 #include "mqtt/mqttcommand.h"
 
 #include "log/processtimezone.h"
@@ -45,6 +46,7 @@ std::vector<std::unique_ptr<Command>> everyCommand()
     commands.emplace_back(new DecodeCommand);
     commands.emplace_back(new DbcExportCommand);
     commands.emplace_back(new MqttCommand);
+    commands.emplace_back(new ExporterCommand);
     return commands;
 }
 

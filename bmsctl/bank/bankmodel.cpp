@@ -19,7 +19,17 @@ BankModel::BankModel(const SignalValues &store, const BusMonitor &monitor, const
     : m_store(store)
     , m_monitor(monitor)
     , m_ids(ids)
-{ }
+{
+    for (quint32 key : store.frameKeys()) {
+        for (const SignalDefinition &definition : store.definitions(key))
+            m_frameOfSignal.insert(definition.index, key);
+    }
+}
+
+bool BankModel::hasSent(int devId, int signalIndex) const
+{
+    return m_monitor.traffic(devId).frameKinds.contains(m_frameOfSignal.value(signalIndex));
+}
 
 QList<int> BankModel::batteries() const
 {

@@ -2,6 +2,7 @@
 
 #include "bank/lifewatch.h"
 
+#include <QHash>
 #include <QList>
 
 class AbstractSignalValue;
@@ -67,6 +68,9 @@ public:
 
     // As of the last checkLives().
     Figures figures() const;
+    // Whether the battery has sent the frame that carries the signal: a pack of 16 cells never
+    // sends the frames of cells 17 to 32, whose values the store holds at 0.
+    bool hasSent(int devId, int signalIndex) const;
 
     const SignalValues &store() const { return m_store; }
 
@@ -82,6 +86,7 @@ private:
     const SignalValues &m_store;
     const BusMonitor &m_monitor;
     QList<int> m_ids;
+    QHash<int, quint32> m_frameOfSignal;
     LifeWatch m_lives;
     qint64 m_nowMs = 0;
 };
