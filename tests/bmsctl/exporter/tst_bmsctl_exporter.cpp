@@ -1,6 +1,7 @@
 // bmsctl exporter end to end: bms-sim on the bus, the exporter, and Debian's Prometheus of the
 // test's own scraping it every second, asked through its HTTP query API.
 
+#include "bmsctlrun.h"
 #include "support/readyprocess.h"
 #include "support/simprocess.h"
 #include "support/testport.h"
@@ -29,6 +30,9 @@ class TestBmsctlExporter : public QObject
 
 private slots:
     void prometheusSeesTheBank();
+    void refusesWhatItCannotServe_data();
+    void refusesWhatItCannotServe();
+    void basicAuthenticationGuardsTheMetrics();
 
 private:
     // The result vector of an instant query; empty on any failure.
@@ -114,6 +118,69 @@ void TestBmsctlExporter::prometheusSeesTheBank()
     QTRY_COMPARE_WITH_TIMEOUT(value(third), 0.0, 30000);
     QVERIFY(query(QStringLiteral("bms_cell_voltage_volts{battery=\"3\"}")).isEmpty());
     QCOMPARE(value("count(bms_up == 1)"), 2.0);
+}
+
+void TestBmsctlExporter::refusesWhatItCannotServe_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said");
+
+    QTest::newRow("no address") << QStringList { "--listen", "300.1.1.1:80" } << 2
+                                << "--listen takes HOST:PORT";
+    QTest::newRow("no port") << QStringList { "--listen", "127.0.0.1" } << 2
+                             << "--listen takes HOST:PORT";
+    QTest::newRow("a user without a password")
+        << QStringList { "--username", "prometheus" } << 2 << "go together";
+    QTest::newRow("a port taken") << QStringList() << 1 << "cannot serve on 127.0.0.1:";
+}
+
+void TestBmsctlExporter::refusesWhatItCannotServe()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+
+    SimProcess sim;
+    QVERIFY(sim.start({ "--packs", "1,2" }));
+    QTcpServer taken;
+    QVERIFY(taken.listen(QHostAddress::LocalHost, TestPort::pick()));
+    const BmsctlRun run
+        = BmsctlRun::run(QStringList { "exporter", "--bus", "virtualcan:" + sim.interfaceName(),
+                             "--listen", QStringLiteral("127.0.0.1:%1").arg(taken.serverPort()) }
+            + options);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.err.contains(said), run.said());
+}
+
+void TestBmsctlExporter::basicAuthenticationGuardsTheMetrics()
+{
+    SimProcess sim;
+    QVERIFY(sim.start({ "--packs", "1,2" }));
+    QTemporaryDir dir;
+    QFile password(dir.filePath("password"));
+    QVERIFY(password.open(QIODevice::WriteOnly));
+    password.write("s3cret\n");
+    password.close();
+    const quint16 port = TestPort::pick();
+    ReadyProcess exporter;
+    QVERIFY(exporter.start(BMSCTL_PATH,
+        { "exporter", "--bus", "virtualcan:" + sim.interfaceName(), "--listen",
+            QStringLiteral("127.0.0.1:%1").arg(port), "--username", "prometheus", "--password-file",
+            password.fileName() },
+        "serving the batteries"));
+    const auto status = [&](const QString &credentials) {
+        QUrl url(QStringLiteral("http://127.0.0.1:%1/metrics").arg(port));
+        url.setUserInfo(credentials);
+        QNetworkReply *reply = m_network.get(QNetworkRequest(url));
+        if (!QTest::qWaitFor([reply] { return reply->isFinished(); }, 5000))
+            reply->abort();
+        reply->deleteLater();
+        return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    };
+    QCOMPARE(status("prometheus:s3cret"), 200);
+    QCOMPARE(status("prometheus:wrong"), 401);
+    QCOMPARE(status(QString()), 401);
 }
 
 QTEST_GUILESS_MAIN(TestBmsctlExporter)
