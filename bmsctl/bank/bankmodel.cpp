@@ -26,9 +26,26 @@ BankModel::BankModel(const SignalValues &store, const BusMonitor &monitor, const
     }
 }
 
-bool BankModel::hasSent(int devId, int signalIndex) const
+int BankModel::countOf(int devId, int countSignal, int first, int count) const
 {
-    return m_monitor.traffic(devId).frameKinds.contains(m_frameOfSignal.value(signalIndex));
+    const int reported = m_store.value(devId, countSignal).toInt();
+    if (reported >= 1 && reported <= count)
+        return reported;
+    const QSet<quint32> sent = m_monitor.traffic(devId).frameKinds;
+    int heard = 0;
+    while (heard < count && sent.contains(m_frameOfSignal.value(first + heard)))
+        ++heard;
+    return heard;
+}
+
+int BankModel::cellCount(int devId) const
+{
+    return countOf(devId, Signal::Count76, Signal::Volt1, Signal::Volt32 - Signal::Volt1 + 1);
+}
+
+int BankModel::sensorCount(int devId) const
+{
+    return countOf(devId, Signal::Byte77, Signal::Temp1, Signal::Temp8 - Signal::Temp1 + 1);
 }
 
 QList<int> BankModel::batteries() const

@@ -68,9 +68,11 @@ public:
 
     // As of the last checkLives().
     Figures figures() const;
-    // Whether the battery has sent the frame that carries the signal: a pack of 16 cells never
-    // sends the frames of cells 17 to 32, whose values the store holds at 0.
-    bool hasSent(int devId, int signalIndex) const;
+    // The cells and temperature sensors the battery has: as many as it reports in its pack
+    // frame (Count76, Byte77) when it reports a count that fits, else those whose frames it
+    // sent. A pack of 16 cells may send the frames of cells 17 to 32 with 0 in them.
+    int cellCount(int devId) const;
+    int sensorCount(int devId) const;
 
     const SignalValues &store() const { return m_store; }
 
@@ -83,6 +85,9 @@ public:
     static int alarms(const AbstractSignalValue &store, int devId);
 
 private:
+    // How many of count signals from first on the battery has, by the count it reports.
+    int countOf(int devId, int countSignal, int first, int count) const;
+
     const SignalValues &m_store;
     const BusMonitor &m_monitor;
     QList<int> m_ids;

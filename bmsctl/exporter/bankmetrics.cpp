@@ -13,9 +13,6 @@ using prometheus::ClientMetric;
 using prometheus::MetricFamily;
 using prometheus::MetricType;
 
-constexpr int Cells = Signal::Volt32 - Signal::Volt1 + 1;
-constexpr int Sensors = Signal::Temp8 - Signal::Temp1 + 1;
-
 // One family with its series added one by one.
 class FamilyBuilder
 {
@@ -96,16 +93,12 @@ void BankMetrics::update(const BankModel &bank, double framesHeard, double busLo
             more.push_back({ name, value });
             return more;
         };
-        for (int cell = 0; cell < Cells; ++cell) {
-            if (bank.hasSent(devId, Signal::Volt1 + cell))
-                cells.add(labelled("cell", std::to_string(cell + 1)),
-                    number(store, devId, Signal::Volt1 + cell));
-        }
-        for (int sensor = 0; sensor < Sensors; ++sensor) {
-            if (bank.hasSent(devId, Signal::Temp1 + sensor))
-                temperatures.add(labelled("sensor", std::to_string(sensor + 1)),
-                    number(store, devId, Signal::Temp1 + sensor));
-        }
+        for (int cell = 0; cell < bank.cellCount(devId); ++cell)
+            cells.add(labelled("cell", std::to_string(cell + 1)),
+                number(store, devId, Signal::Volt1 + cell));
+        for (int sensor = 0; sensor < bank.sensorCount(devId); ++sensor)
+            temperatures.add(labelled("sensor", std::to_string(sensor + 1)),
+                number(store, devId, Signal::Temp1 + sensor));
         for (const auto &[relay, signal] : relaySignals)
             relays.add(labelled("relay", relay), store.value(devId, signal).toUInt() != 0 ? 1 : 0);
     }

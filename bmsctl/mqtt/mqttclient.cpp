@@ -61,7 +61,8 @@ struct MqttAttempt
     { }
 
     std::mutex mutex;
-    MqttClient *client;
+    // Read by the library's threads, cleared by the client's under mutex.
+    std::atomic<MqttClient *> client;
     const int number;
     mosquitto *handle = nullptr;
     bool connecting = false; // the connecting thread runs; guarded by mutex
@@ -72,8 +73,8 @@ struct MqttAttempt
     template <typename Call> void post(Call &&call)
     {
         std::lock_guard<std::mutex> lock(mutex);
-        if (client)
-            QMetaObject::invokeMethod(client, std::forward<Call>(call), Qt::QueuedConnection);
+        if (MqttClient *target = client)
+            QMetaObject::invokeMethod(target, std::forward<Call>(call), Qt::QueuedConnection);
     }
 
     // The connecting thread: the name lookup and the TCP connection, then the news of it.
@@ -105,7 +106,7 @@ struct MqttAttempt
         mosquitto *, void *object, int reasonCode, int, const mosquitto_property *)
     {
         MqttAttempt *attempt = of(object);
-        attempt->post([client = attempt->client, number = attempt->number, reasonCode] {
+        attempt->post([client = attempt->client.load(), number = attempt->number, reasonCode] {
             client->onConnack(number, reasonCode);
         });
     }
@@ -120,7 +121,7 @@ struct MqttAttempt
         MqttAttempt *attempt = of(object);
         attempt->disconnected = true;
         attempt->post(
-            [client = attempt->client, number = attempt->number,
+            [client = attempt->client.load(), number = attempt->number,
                 text = errorText(result, errnoValue)] { client->onDisconnect(number, text); });
     }
 
@@ -128,14 +129,14 @@ struct MqttAttempt
     {
         MqttAttempt *attempt = of(object);
         attempt->unconfirmed.fetch_sub(1);
-        attempt->post([client = attempt->client] { emit client->delivered(); });
+        attempt->post([client = attempt->client.load()] { emit client->delivered(); });
     }
 
     static void onMessage(
         mosquitto *, void *object, const mosquitto_message *message, const mosquitto_property *)
     {
         MqttAttempt *attempt = of(object);
-        attempt->post([client = attempt->client, number = attempt->number,
+        attempt->post([client = attempt->client.load(), number = attempt->number,
                           topic = QString::fromUtf8(message->topic),
                           payload = QByteArray(
                               static_cast<const char *>(message->payload), message->payloadlen)] {
@@ -149,7 +150,7 @@ struct MqttAttempt
         if (!(level & (MOSQ_LOG_ERR | MOSQ_LOG_WARNING)))
             return;
         MqttAttempt *attempt = of(object);
-        attempt->post([client = attempt->client, number = attempt->number,
+        attempt->post([client = attempt->client.load(), number = attempt->number,
                           line = QString::fromUtf8(text)] { client->onLog(number, line); });
     }
 };
@@ -178,7 +179,7 @@ void MqttClient::open()
     MqttAttempt *attempt = m_attempt.get();
     // Told in order after the library's log lines, which may give the reason.
     const auto failNow = [attempt](const QString &reason) {
-        attempt->post([client = attempt->client, number = attempt->number, reason] {
+        attempt->post([client = attempt->client.load(), number = attempt->number, reason] {
             if (client->m_attempt && client->m_attempt->number == number)
                 client->fail(withDetail(reason, client->m_errorDetail));
         });
