@@ -8,6 +8,8 @@
 #include "cli/exitstatus.h"
 #include "exporter/bankmetrics.h"
 
+#include "can/canservice.h"
+#include "can/frameinbox.h"
 #include "signals/signalvalues.h"
 
 #include <prometheus/exposer.h>
@@ -22,10 +24,13 @@
 
 namespace {
 
-// How often the life counters are looked at, and the metrics taken from the store: a scrape
-// every second sees values at most this old.
-constexpr int LifeCheckMs = 250;
+// How often the life counters are looked at (well within LifeWatch::OfflineAfterMs), and the
+// metrics taken from the store: a scrape every second sees values at most this old.
+constexpr int LifeCheckMs = 500;
 constexpr int UpdateMs = 1000;
+// The frames heard are taken in batches this often rather than one batch per poll of the
+// adapter, as the MQTT gateway takes them: the main thread wakes a few times less often.
+constexpr int FrameBatchMs = 20;
 
 // HOST:PORT, [IPv6]:PORT, as the library's server takes it; empty when the text is none.
 QString listenAddress(const QString &text)
@@ -112,6 +117,7 @@ int ExporterCommand::run(const QStringList &arguments, Console &console)
         return status;
 
     BusSession &session = line.session();
+    session.service()->inbox()->setBatchInterval(FrameBatchMs);
     session.monitor().restart(BusMonitor::BitTimes::Counted);
     BankModel bank(*session.store(), session.monitor(), line.ids());
     const auto metrics = std::make_shared<BankMetrics>(
