@@ -18,6 +18,7 @@
 #include "commands/replaycommand.h"
 #include "commands/scancommand.h"
 #include "commands/watchcommand.h"
+#include "exporter/exportercommand.h"
 #include "mqtt/mqttcommand.h"
 
 #include "log/processtimezone.h"
@@ -47,6 +48,7 @@ std::vector<std::unique_ptr<Command>> everyCommand()
     commands.emplace_back(new ConvertCommand);
     commands.emplace_back(new DbcExportCommand);
     commands.emplace_back(new MqttCommand);
+    commands.emplace_back(new ExporterCommand);
     return commands;
 }
 

@@ -7,7 +7,7 @@ The libraries of src/ are layered
 (records and upgrade side by side, neither using the other): a folder uses the folders below
 it. bmsctl/ and bms-sim (sim/) use everything below the widgets; so do the helpers and fakes
 that tests and benchmarks share (sim/testkit/). Inside bmsctl/ the folders are layered too,
-    cli <- formats <- bus <- battery <- commands, mqtt
+    cli <- formats <- bus <- battery, bank <- commands, mqtt, exporter
 and its main.cpp, which names every command, uses them all. The benchmarks (bench/) use the program, the
 simulator and sim/testkit, never tests/; the fuzz targets (fuzz/) use the readers below the
 widgets and bmsctl's file formats (formats/, with the cli/ below it). A test of tests/<folder>
@@ -52,8 +52,10 @@ BMSCTL_RANK = {
     "formats": 1,
     "bus": 2,
     "battery": 3,
+    "bank": 3,
     "commands": 4,
     "mqtt": 4,
+    "exporter": 4,
 }
 BMSCTL = {f"bmsctl/{folder}" for folder in BMSCTL_RANK}
 

@@ -21,6 +21,11 @@ packages=(
     # system broker on port 1883; the tests never use it, they start their own on ports of their
     # own.
     libmosquitto-dev mosquitto mosquitto-clients openssl
+    # bmsctl exporter: Prometheus's C++ client library; its test runs a Prometheus server of its
+    # own on a port of its own (the package may start a system one on 9090, which it never uses).
+    prometheus-cpp-dev prometheus
+    # bench/exporter.sh scrapes the exporter with curl.
+    curl
     "$@"
 )
 

@@ -1,5 +1,6 @@
 #include "batteryreport.h"
 
+#include "bank/bankmodel.h"
 #include "formats/signalformat.h"
 
 #include "signals/abstractsignalvalue.h"
@@ -35,31 +36,19 @@ double rounded(double value, int decimals)
     return std::round(value * scale) / scale;
 }
 
-// Kilowatts, signed as the current is.
-QJsonValue power(const AbstractSignalValue &store, int devId)
+// A value BankModel derives for one battery, rounded.
+Reader derived(double (*derive)(const AbstractSignalValue &, int), int decimals)
 {
-    return rounded(double(store.value(devId, Signal::SumVolt).toFloat())
-            * double(store.value(devId, Signal::Curr).toFloat()) / 1000.0,
-        3);
+    return [derive, decimals](const AbstractSignalValue &store, int devId) {
+        return QJsonValue(rounded(derive(store, devId), decimals));
+    };
 }
 
-QJsonValue cellSpread(const AbstractSignalValue &store, int devId)
+Reader count(int (*counter)(const AbstractSignalValue &, int))
 {
-    return rounded(double(store.value(devId, Signal::MaxCellV).toFloat())
-            - double(store.value(devId, Signal::MinCellV).toFloat()),
-        3);
-}
-
-QList<int> levelSignals()
-{
-    static const QList<int> levels = AlarmSet::levelSignals();
-    return levels;
-}
-
-QList<int> flagSignals()
-{
-    static const QList<int> flags = AlarmSet::flagSignals();
-    return flags;
+    return [counter](const AbstractSignalValue &store, int devId) {
+        return QJsonValue(counter(store, devId));
+    };
 }
 
 // The catalogue's unit as Home Assistant writes it, and the device class that goes with it.
@@ -88,40 +77,39 @@ BatteryReport::BatteryReport(const AbstractSignalValue &store, const QList<int> 
     const QString celsius = QStringLiteral("°C");
     const QString temperature = QStringLiteral("temperature");
     m_values = {
-        { "soc", "State of charge", "%", "battery", false, signal(Signal::SOC) },
-        { "soh", "State of health", "%", "", false, signal(Signal::SOH) },
-        { "voltage", "Voltage", volt, voltage, false, signal(Signal::SumVolt) },
-        { "current", "Current", "A", "current", false, signal(Signal::Curr) },
-        { "power", "Power", "kW", "power", false, power },
-        { "cell_voltage_max", "Highest cell voltage", volt, voltage, false,
+        { "soc", {}, "State of charge", "%", "battery", false, signal(Signal::SOC) },
+        { "soh", {}, "State of health", "%", "", false, signal(Signal::SOH) },
+        { "voltage", {}, "Voltage", volt, voltage, false, signal(Signal::SumVolt) },
+        { "current", {}, "Current", "A", "current", false, signal(Signal::Curr) },
+        { "power", {}, "Power", "kW", "power", false, derived(BankModel::powerKw, 3) },
+        { "cell_voltage_max", {}, "Highest cell voltage", volt, voltage, false,
             signal(Signal::MaxCellV) },
-        { "cell_voltage_max_cell", "Cell of the highest voltage", "", "", false,
+        { "cell_voltage_max_cell", {}, "Cell of the highest voltage", "", "", false,
             signal(Signal::MaxCellVNo) },
-        { "cell_voltage_min", "Lowest cell voltage", volt, voltage, false,
+        { "cell_voltage_min", {}, "Lowest cell voltage", volt, voltage, false,
             signal(Signal::MinCellV) },
-        { "cell_voltage_min_cell", "Cell of the lowest voltage", "", "", false,
+        { "cell_voltage_min_cell", {}, "Cell of the lowest voltage", "", "", false,
             signal(Signal::MinCellVNo) },
-        { "cell_voltage_spread", "Cell voltage spread", volt, voltage, false, cellSpread },
-        { "temperature_max", "Highest temperature", celsius, temperature, false,
+        { "cell_voltage_spread", {}, "Cell voltage spread", volt, voltage, false,
+            derived(BankModel::cellVoltageSpread, 3) },
+        { "temperature_max", {}, "Highest temperature", celsius, temperature, false,
             signal(Signal::MaxCellT) },
-        { "temperature_min", "Lowest temperature", celsius, temperature, false,
+        { "temperature_min", {}, "Lowest temperature", celsius, temperature, false,
             signal(Signal::MinCellT) },
-        { "main_relay", "Main relay", "", "", true, relay(Signal::Main2ndRelay) },
-        { "charge_relay", "Charge relay", "", "", true, relay(Signal::ChargeRelay) },
-        { "discharge_relay", "Discharge relay", "", "", true, relay(Signal::DischargeRelay) },
-        { "precharge_relay", "Pre-charge relay", "", "", true, relay(Signal::PrechargeRelay) },
-        { "protections", "Protections", "", "", false,
-            [](const AbstractSignalValue &store, int devId) {
-                return QJsonValue(
-                    AlarmSet::protectionCount(store, devId, levelSignals(), flagSignals()));
-            } },
-        { "alarms", "Alarms", "", "", false,
-            [](const AbstractSignalValue &store, int devId) {
-                return QJsonValue(AlarmSet::alarmCount(store, devId, levelSignals()));
-            } },
+        { "main_relay", {}, "Main relay", "", "", true, relay(Signal::Main2ndRelay) },
+        { "charge_relay", {}, "Charge relay", "", "", true, relay(Signal::ChargeRelay) },
+        { "discharge_relay", {}, "Discharge relay", "", "", true, relay(Signal::DischargeRelay) },
+        { "precharge_relay", {}, "Pre-charge relay", "", "", true, relay(Signal::PrechargeRelay) },
+        { "protections", {}, "Protections", "", "", false, count(BankModel::protections) },
+        { "alarms", {}, "Alarms", "", "", false, count(BankModel::alarms) },
+        { "discharge_energy", {}, "Discharge energy", "kWh", "energy", false,
+            derived(BankModel::dischargeEnergyKwh, 3), QStringLiteral("total_increasing") },
     };
+    for (ReportedValue &value : m_values)
+        value.objectId = value.key;
     for (int index : extraSignals) {
-        ReportedValue value { SignalNames::name(index), SignalNames::name(index), {}, {}, false,
+        const QString name = SignalNames::name(index);
+        ReportedValue value { name, QStringLiteral("signal_") + name.toLower(), name, {}, {}, false,
             signal(index) };
         describeUnit(store.unit(index), &value);
         m_values.append(value);

@@ -15,7 +15,7 @@ BrokerLink::BrokerLink(const Settings &settings, Console &console, QObject *pare
     connect(&m_retryTimer, &QTimer::timeout, &m_client, &MqttClient::open);
     connect(&m_client, &MqttClient::connected, this, &BrokerLink::onConnected);
     connect(&m_client, &MqttClient::closed, this, &BrokerLink::onClosed);
-    connect(&m_client, &MqttClient::delivered, this, &BrokerLink::flush);
+    connect(&m_client, &MqttClient::delivered, this, &BrokerLink::onDelivered);
     connect(&m_client, &MqttClient::messageReceived, this, &BrokerLink::messageReceived);
 }
 
@@ -24,7 +24,7 @@ void BrokerLink::start()
     m_client.open();
 }
 
-bool BrokerLink::stop(int timeoutMs)
+int BrokerLink::stop(int timeoutMs)
 {
     m_stopping = true;
     m_retryTimer.stop();
@@ -43,9 +43,9 @@ bool BrokerLink::stop(int timeoutMs)
         deadline.start(timeoutMs);
         loop.exec();
     }
-    const bool delivered = isConnected() && isIdle();
+    const int undelivered = isConnected() && isIdle() ? 0 : qMax(1, this->undelivered());
     m_client.close();
-    return delivered;
+    return undelivered;
 }
 
 void BrokerLink::publishRetained(const QString &topic, const QByteArray &payload)
@@ -70,7 +70,7 @@ void BrokerLink::addSubscription(const QString &filter)
 
 void BrokerLink::onConnected()
 {
-    m_failures = 0;
+    m_connectedFor.start();
     QString message = QStringLiteral("%1 %2").arg(
         m_everConnected ? QStringLiteral("connected again to") : QStringLiteral("connected to"),
         m_settings.client.broker.text());
@@ -87,8 +87,17 @@ void BrokerLink::onConnected()
     flush();
 }
 
+void BrokerLink::onDelivered()
+{
+    ++m_published;
+    flush();
+}
+
 void BrokerLink::onClosed(const QString &reason)
 {
+    if (m_connectedFor.isValid() && m_connectedFor.elapsed() >= StableMs)
+        m_failures = 0;
+    m_connectedFor.invalidate();
     const QString message
         = QStringLiteral("broker %1: %2").arg(m_settings.client.broker.text(), reason);
     if (!m_settings.retry || m_stopping) {
@@ -112,7 +121,6 @@ void BrokerLink::flush()
         if (!m_client.publish(
                 message.topic, message.payload, message.retained ? 1 : 0, message.retained))
             return;
-        ++m_published;
         m_outbox.popFront();
     }
 }

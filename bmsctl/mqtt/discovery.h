@@ -17,7 +17,7 @@ struct BatteryIdentity;
 // online.
 //
 // Configurations are published retained under
-// <discovery prefix>/<sensor|binary_sensor>/<node>/<key>/config, node being
+// <discovery prefix>/<sensor|binary_sensor>/<node>/<object id>/config, node being
 // bmsctl_<site>_<id> with every character outside [A-Za-z0-9_-] made '_'.
 class Discovery
 {
@@ -36,7 +36,14 @@ public:
         return discoveryPrefix + QStringLiteral("/status");
     }
 
+    static QString configTopic(const QString &discoveryPrefix, const QString &component,
+        const QString &node, const QString &objectId);
+
     static QList<Message> battery(const QString &discoveryPrefix, const GatewayTopics &topics,
         const QString &site, int devId, const BatteryIdentity &identity,
         const QList<ReportedValue> &values);
+    // The bank as one device, "<site> bank" (node bmsctl_<site>_bank), its entities reading
+    // <prefix>/bank/state and available while the gateway is.
+    static QList<Message> bank(const QString &discoveryPrefix, const GatewayTopics &topics,
+        const QString &site, const QList<ReportedValue> &values);
 };

@@ -1,12 +1,16 @@
 #include "mqttclient.h"
 
+#include <QDeadlineTimer>
 #include <QMetaObject>
+#include <QThread>
 
 #include <mosquitto.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -46,18 +50,54 @@ QString withDetail(const QString &reason, const QString &detail)
 } // namespace
 
 // One connection attempt: the library's client, its network thread and what the callbacks
-// need. The callbacks run in the library's threads and reach the client only by posting.
+// need. The callbacks run in the library's threads and reach the client only by posting, and
+// only while the client still holds the attempt (client is cleared under the mutex when it gives
+// the attempt up).
 struct MqttAttempt
 {
-    MqttClient *client;
-    int number;
+    MqttAttempt(MqttClient *owner, int attemptNumber)
+        : client(owner)
+        , number(attemptNumber)
+    { }
+
+    std::mutex mutex;
+    // Read by the library's threads, cleared by the client's under mutex.
+    std::atomic<MqttClient *> client;
+    const int number;
     mosquitto *handle = nullptr;
+    bool connecting = false; // the connecting thread runs; guarded by mutex
     bool threadStarted = false;
     std::atomic<int> unconfirmed { 0 };
+    std::atomic<bool> disconnected { false };
 
     template <typename Call> void post(Call &&call)
     {
-        QMetaObject::invokeMethod(client, std::forward<Call>(call), Qt::QueuedConnection);
+        std::lock_guard<std::mutex> lock(mutex);
+        if (MqttClient *target = client)
+            QMetaObject::invokeMethod(target, std::forward<Call>(call), Qt::QueuedConnection);
+    }
+
+    // The connecting thread: the name lookup and the TCP connection, then the news of it.
+    static void connect(std::shared_ptr<MqttAttempt> attempt, const QByteArray &host, int port,
+        int keepAliveSeconds)
+    {
+        const int result
+            = mosquitto_connect_async(attempt->handle, host.constData(), port, keepAliveSeconds);
+        const int errnoValue = errno;
+        std::unique_lock<std::mutex> lock(attempt->mutex);
+        attempt->connecting = false;
+        if (MqttClient *client = attempt->client) {
+            QMetaObject::invokeMethod(
+                client,
+                [client, number = attempt->number, result, errnoValue] {
+                    client->onConnectStarted(number, result, errnoValue);
+                },
+                Qt::QueuedConnection);
+            return;
+        }
+        // Given up while connecting: nobody else holds the library's client any more.
+        lock.unlock();
+        mosquitto_destroy(attempt->handle);
     }
 
     static MqttAttempt *of(void *object) { return static_cast<MqttAttempt *>(object); }
@@ -66,7 +106,7 @@ struct MqttAttempt
         mosquitto *, void *object, int reasonCode, int, const mosquitto_property *)
     {
         MqttAttempt *attempt = of(object);
-        attempt->post([client = attempt->client, number = attempt->number, reasonCode] {
+        attempt->post([client = attempt->client.load(), number = attempt->number, reasonCode] {
             client->onConnack(number, reasonCode);
         });
     }
@@ -79,8 +119,9 @@ struct MqttAttempt
         // A disconnect asked for in a callback ends the library's network loop.
         mosquitto_disconnect(handle);
         MqttAttempt *attempt = of(object);
+        attempt->disconnected = true;
         attempt->post(
-            [client = attempt->client, number = attempt->number,
+            [client = attempt->client.load(), number = attempt->number,
                 text = errorText(result, errnoValue)] { client->onDisconnect(number, text); });
     }
 
@@ -88,14 +129,14 @@ struct MqttAttempt
     {
         MqttAttempt *attempt = of(object);
         attempt->unconfirmed.fetch_sub(1);
-        attempt->post([client = attempt->client] { emit client->delivered(); });
+        attempt->post([client = attempt->client.load()] { emit client->delivered(); });
     }
 
     static void onMessage(
         mosquitto *, void *object, const mosquitto_message *message, const mosquitto_property *)
     {
         MqttAttempt *attempt = of(object);
-        attempt->post([client = attempt->client, number = attempt->number,
+        attempt->post([client = attempt->client.load(), number = attempt->number,
                           topic = QString::fromUtf8(message->topic),
                           payload = QByteArray(
                               static_cast<const char *>(message->payload), message->payloadlen)] {
@@ -109,7 +150,7 @@ struct MqttAttempt
         if (!(level & (MOSQ_LOG_ERR | MOSQ_LOG_WARNING)))
             return;
         MqttAttempt *attempt = of(object);
-        attempt->post([client = attempt->client, number = attempt->number,
+        attempt->post([client = attempt->client.load(), number = attempt->number,
                           line = QString::fromUtf8(text)] { client->onLog(number, line); });
     }
 };
@@ -133,12 +174,12 @@ void MqttClient::open()
     if (m_attempt)
         return;
     m_errorDetail.clear();
-    m_attempt.reset(new MqttAttempt { this, ++m_attempts });
+    m_attempt = std::make_shared<MqttAttempt>(this, ++m_attempts);
     m_state = State::Connecting;
     MqttAttempt *attempt = m_attempt.get();
     // Told in order after the library's log lines, which may give the reason.
     const auto failNow = [attempt](const QString &reason) {
-        attempt->post([client = attempt->client, number = attempt->number, reason] {
+        attempt->post([client = attempt->client.load(), number = attempt->number, reason] {
             if (client->m_attempt && client->m_attempt->number == number)
                 client->fail(withDetail(reason, client->m_errorDetail));
         });
@@ -189,19 +230,28 @@ void MqttClient::open()
         }
     }
 
-    int result = mosquitto_connect_async(handle, m_settings.broker.host.toUtf8().constData(),
-        m_settings.broker.port, m_settings.keepAliveSeconds);
+    attempt->connecting = true;
+    std::thread(&MqttAttempt::connect, m_attempt, m_settings.broker.host.toUtf8(),
+        m_settings.broker.port, m_settings.keepAliveSeconds)
+        .detach();
+}
+
+void MqttClient::onConnectStarted(int attempt, int result, int errnoValue)
+{
+    if (!m_attempt || m_attempt->number != attempt)
+        return;
     if (result != MOSQ_ERR_SUCCESS) {
-        failNow(QStringLiteral("could not connect: %1").arg(errorText(result, errno)));
+        fail(withDetail(QStringLiteral("could not connect: %1").arg(errorText(result, errnoValue)),
+            m_errorDetail));
         return;
     }
-    result = mosquitto_loop_start(handle);
+    result = mosquitto_loop_start(m_attempt->handle);
     if (result != MOSQ_ERR_SUCCESS) {
-        failNow(QStringLiteral("the MQTT library started no network thread: %1")
-                    .arg(errorText(result, errno)));
+        fail(QStringLiteral("the MQTT library started no network thread: %1")
+                 .arg(errorText(result, errno)));
         return;
     }
-    attempt->threadStarted = true;
+    m_attempt->threadStarted = true;
     m_socketGoneChecks = 0;
     m_socketCheck.start();
 }
@@ -212,6 +262,27 @@ void MqttClient::close()
     // it; only a connected one is sure to end at once on DISCONNECT.
     endAttempt(m_state != State::Connected);
     m_state = State::Closed;
+}
+
+QString MqttClient::topicProblem(const QString &topic)
+{
+    if (topic.contains(QLatin1Char('+')) || topic.contains(QLatin1Char('#')))
+        return QStringLiteral("holds a wildcard (+ or #)");
+    for (const QChar c : topic) {
+        if (c.category() == QChar::Other_Control)
+            return QStringLiteral("holds a control character (U+%1)")
+                .arg(c.unicode(), 4, 16, QLatin1Char('0'));
+    }
+    if (topic.startsWith(QLatin1Char('$')))
+        return QStringLiteral("begins with $, which brokers keep for their own topics");
+    const QByteArray bytes = topic.toUtf8();
+    if (bytes.size() > MaxTopicBytes)
+        return QStringLiteral("is longer than MQTT's %1 bytes").arg(MaxTopicBytes);
+    if (bytes.isEmpty()
+        || mosquitto_validate_utf8(bytes.constData(), bytes.size()) != MOSQ_ERR_SUCCESS
+        || mosquitto_pub_topic_check2(bytes.constData(), size_t(bytes.size())) != MOSQ_ERR_SUCCESS)
+        return QStringLiteral("is refused by the MQTT library");
+    return QString();
 }
 
 bool MqttClient::publish(const QString &topic, const QByteArray &payload, int qos, bool retain)
@@ -279,7 +350,13 @@ void MqttClient::ended(const QString &text)
                                   : QStringLiteral("could not connect");
     if (!text.isEmpty())
         reason += QStringLiteral(": ") + text;
-    else if (!wasConnected && m_errorDetail.isEmpty())
+    else if (wasConnected)
+        // The broker closed it without a word, as brokers drop a client when another connects
+        // with its client id: naming the id lets the user find the other one.
+        reason += QStringLiteral(": the broker closed it (as it does when another client "
+                                 "connects with the client id %1)")
+                      .arg(m_settings.clientId);
+    else if (m_errorDetail.isEmpty())
         reason += QStringLiteral(": the broker closed the connection");
     fail(withDetail(reason, m_errorDetail));
 }
@@ -295,13 +372,28 @@ void MqttClient::endAttempt(bool force)
     m_socketCheck.stop();
     if (!m_attempt)
         return;
-    if (mosquitto *handle = m_attempt->handle) {
-        mosquitto_disconnect(handle);
-        if (m_attempt->threadStarted)
-            mosquitto_loop_stop(handle, force);
-        mosquitto_destroy(handle);
+    const std::shared_ptr<MqttAttempt> attempt = std::move(m_attempt);
+    {
+        std::lock_guard<std::mutex> lock(attempt->mutex);
+        attempt->client = nullptr;
+        if (attempt->connecting)
+            return; // the connecting thread puts the library's client away
     }
-    m_attempt.reset();
+    mosquitto *handle = attempt->handle;
+    if (!handle)
+        return;
+    mosquitto_disconnect(handle);
+    if (attempt->threadStarted) {
+        // DISCONNECT is written and the thread ends at once unless the broker stopped reading;
+        // a thread whose socket is gone has ended already.
+        const auto ended
+            = [&] { return attempt->disconnected.load() || mosquitto_socket(handle) < 0; };
+        const QDeadlineTimer deadline(force ? 0 : CloseWaitMs);
+        while (!ended() && !deadline.hasExpired())
+            QThread::msleep(10);
+        mosquitto_loop_stop(handle, !ended());
+    }
+    mosquitto_destroy(handle);
 }
 
 void MqttClient::fail(const QString &reason)

@@ -12,6 +12,7 @@
 #include "signals/signalindex.h"
 #include "signals/signalnames.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QSysInfo>
@@ -25,11 +26,35 @@ constexpr int OnceConnectMs = 10000;
 // What waits is given this long to reach the broker at the end.
 constexpr int FinalFlushMs = 3000;
 
-// An MQTT topic level or prefix as a user may give it: no wildcards, no empty level.
-bool isTopicText(const QString &text)
+// What the gateway adds at most to the texts it builds topics from: levels, battery numbers,
+// Home Assistant's node and object ids.
+constexpr int TopicRoomBytes = 256;
+
+// Why a topic text of the command line (the site, a prefix) would give topics that cannot be
+// published or received; empty when it is fit. Empty levels are refused too: "bms//x" is valid
+// MQTT, but never what was meant.
+QString topicTextProblem(const QString &text)
 {
-    return !text.isEmpty() && !text.contains(QLatin1Char('+')) && !text.contains(QLatin1Char('#'))
-        && !text.split(QLatin1Char('/')).contains(QString());
+    if (text.isEmpty() || text.split(QLatin1Char('/')).contains(QString()))
+        return QStringLiteral("has an empty level");
+    const QString problem = MqttClient::topicProblem(text);
+    if (!problem.isEmpty())
+        return problem;
+    if (text.toUtf8().size() + TopicRoomBytes > MqttClient::MaxTopicBytes)
+        return QStringLiteral("is too long: with the gateway's own levels its topics would pass "
+                              "MQTT's %1 bytes")
+            .arg(MqttClient::MaxTopicBytes);
+    return QString();
+}
+
+// Unique per gateway, so that two gateways on one PC (two buses, or two prefixes, with one site)
+// do not take the broker's connection from each other: the site, for people, and a digest of
+// the prefix and the bus.
+QString clientId(const QString &site, const QString &prefix, const QString &bus)
+{
+    const QByteArray digest = QCryptographicHash::hash(
+        (prefix + QLatin1Char('\n') + bus).toUtf8(), QCryptographicHash::Sha1);
+    return QStringLiteral("bmsctl-%1-%2").arg(site, QString::fromLatin1(digest.toHex().left(8)));
 }
 
 // Everything the command line says, checked.
@@ -80,16 +105,24 @@ public:
 
         MqttGateway::Options &gateway = settings->gateway;
         gateway.site = parser.isSet(m_site) ? parser.value(m_site) : QSysInfo::machineHostName();
-        if (!isTopicText(gateway.site) || gateway.site.contains(QLatin1Char('/')))
-            return parser.usageError(console,
-                QStringLiteral("--site takes a name without /, + or #: %1").arg(gateway.site));
+        if (gateway.site.contains(QLatin1Char('/')))
+            return parser.usageError(
+                console, QStringLiteral("--site takes a name without /: %1").arg(gateway.site));
         gateway.topics.prefix = parser.isSet(m_prefix) ? parser.value(m_prefix)
                                                        : QStringLiteral("bms/%1").arg(gateway.site);
         gateway.discoveryPrefix = parser.value(m_discoveryPrefix);
-        for (const QString &topic : { gateway.topics.prefix, gateway.discoveryPrefix }) {
-            if (!isTopicText(topic))
-                return parser.usageError(
-                    console, QStringLiteral("not a topic to publish under: \"%1\"").arg(topic));
+        // Checked here rather than found out at the broker, which drops what it cannot route
+        // without a word. The site stands in the discovery topics too.
+        const QList<QPair<QString, QString>> topicTexts { { QStringLiteral("--site"),
+                                                              gateway.site },
+            { QStringLiteral("--prefix"), gateway.topics.prefix },
+            { QStringLiteral("--discovery-prefix"), gateway.discoveryPrefix } };
+        for (const auto &[option, text] : topicTexts) {
+            const QString problem = topicTextProblem(text);
+            if (!problem.isEmpty())
+                return parser.usageError(console,
+                    QStringLiteral("%1 gives no topic to publish under: it %2")
+                        .arg(option, problem));
         }
         bool ok = false;
         gateway.intervalMs = parser.value(m_interval).toInt(&ok);
@@ -113,7 +146,6 @@ public:
         }
         gateway.ids = m_line.ids();
         gateway.discovery = parser.isSet(m_discovery);
-        client.clientId = QStringLiteral("bmsctl-%1").arg(gateway.site);
         client.willTopic = gateway.topics.status();
         client.willPayload = QByteArrayLiteral("offline");
 
@@ -134,7 +166,12 @@ public:
         status = readCredentials(console, &client);
         if (status >= 0)
             return status;
-        return m_line.readBusOptions(console);
+        status = m_line.readBusOptions(console);
+        if (status >= 0)
+            return status;
+        client.clientId
+            = clientId(gateway.site, gateway.topics.prefix, m_line.busOptions().description());
+        return -1;
     }
 
 private:
@@ -252,7 +289,7 @@ int runOnce(
     }
     gateway.publishRound();
     gateway.stop();
-    if (!link.stop(FinalFlushMs)) {
+    if (link.stop(FinalFlushMs) > 0) {
         console.error(QStringLiteral("the broker did not take every message"));
         return ExitStatus::Failure;
     }
@@ -299,9 +336,16 @@ int MqttCommand::run(const QStringList &arguments, Console &console)
     gateway.start(true);
     EventWait::until(-1, {});
     gateway.stop();
-    link.stop(FinalFlushMs);
+    const int undelivered = link.stop(FinalFlushMs);
     console.note(QStringLiteral("ended: %1 messages published, %2 state messages dropped")
                      .arg(link.published())
                      .arg(link.dropped()));
+    if (undelivered > 0) {
+        console.error(QStringLiteral("%1 messages, the final offline among them, did not reach the "
+                                     "broker within %2 s: it may still show the batteries online")
+                          .arg(undelivered)
+                          .arg(FinalFlushMs / 1000));
+        return ExitStatus::Failure;
+    }
     return ExitStatus::Success;
 }

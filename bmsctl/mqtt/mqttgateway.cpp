@@ -5,13 +5,12 @@
 
 #include "can/canservice.h"
 #include "can/frameinbox.h"
-#include "signals/signalindex.h"
 #include "signals/signalvalues.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 
-#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -27,7 +26,10 @@ MqttGateway::MqttGateway(
     , m_session(session)
     , m_link(link)
     , m_report(*session.store(), options.extraSignals)
+    , m_bank(*session.store(), session.monitor(), options.ids)
 {
+    m_discoveryAnswer.setSingleShot(true);
+    connect(&m_discoveryAnswer, &QTimer::timeout, this, &MqttGateway::answerDiscovery);
     m_publishTimer.setInterval(options.intervalMs);
     connect(&m_publishTimer, &QTimer::timeout, this, &MqttGateway::publishRound);
     m_lifeTimer.setInterval(LifeCheckMs);
@@ -47,24 +49,13 @@ void MqttGateway::start(bool publishing)
         m_publishTimer.start();
 }
 
-QList<int> MqttGateway::batteriesHeard() const
-{
-    QList<int> heard = m_session.monitor().devices();
-    if (!m_options.ids.isEmpty())
-        heard.erase(std::remove_if(heard.begin(), heard.end(),
-                        [this](int devId) { return !m_options.ids.contains(devId); }),
-            heard.end());
-    return heard;
-}
-
 void MqttGateway::publishRound()
 {
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    for (int devId : batteriesHeard()) {
+    for (int devId : m_bank.batteries()) {
         Battery &battery = m_batteries[devId];
-        const LifeWatch::Verdict verdict = m_lives.verdict(devId, m_clock.elapsed());
         m_link.publishState(m_options.topics.state(devId),
-            QJsonDocument(m_report.state(devId, verdict == LifeWatch::Verdict::Online, now))
+            QJsonDocument(m_report.state(devId, m_bank.isOnline(devId), now))
                 .toJson(QJsonDocument::Compact));
         const QByteArray alarms
             = QJsonDocument(QJsonArray::fromStringList(m_report.activeAlarms(devId)))
@@ -74,17 +65,43 @@ void MqttGateway::publishRound()
             m_link.publishRetained(m_options.topics.alarms(devId), alarms);
         }
     }
+    m_link.publishState(m_options.topics.bankState(),
+        QJsonDocument(BankReport::state(m_bank.figures(), now)).toJson(QJsonDocument::Compact));
+}
+
+void MqttGateway::publishEvents()
+{
+    const QString time = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+    for (const AlarmWatch::Event &event :
+        m_alarms.look(*m_session.store(), m_bank.onlineBatteries())) {
+        QJsonObject message {
+            { QStringLiteral("time"), time },
+            { QStringLiteral("battery"), event.battery },
+            { QStringLiteral("kind"),
+                event.protection ? QStringLiteral("protection") : QStringLiteral("alarm") },
+            { QStringLiteral("name"), event.name },
+            { QStringLiteral("active"), event.active },
+        };
+        if (!event.subject.isEmpty()) {
+            message.insert(event.subject, event.number);
+            // Millivolts and whole degrees are what the batteries send.
+            message.insert(QStringLiteral("value"), std::round(event.value * 1000) / 1000);
+            message.insert(QStringLiteral("unit"), event.unit);
+        }
+        m_link.publishState(
+            m_options.topics.events(), QJsonDocument(message).toJson(QJsonDocument::Compact));
+    }
 }
 
 void MqttGateway::checkLives()
 {
     const qint64 nowMs = m_clock.elapsed();
-    const SignalValues &store = *m_session.store();
+    m_bank.checkLives(nowMs);
+    publishEvents();
     int unidentified = -1;
-    for (int devId : batteriesHeard()) {
-        m_lives.observe(devId, store.value(devId, Signal::LifeCounter), nowMs);
+    for (int devId : m_bank.batteries()) {
         Battery &battery = m_batteries[devId];
-        const LifeWatch::Verdict verdict = m_lives.verdict(devId, nowMs);
+        const LifeWatch::Verdict verdict = m_bank.verdict(devId);
         if (verdict == LifeWatch::Verdict::Unjudged)
             continue;
         const QByteArray availability = verdict == LifeWatch::Verdict::Online ? Online : Offline;
@@ -103,7 +120,7 @@ void MqttGateway::checkLives()
 
 void MqttGateway::readIdentities()
 {
-    for (int devId : batteriesHeard()) {
+    for (int devId : m_bank.batteries()) {
         if (!m_batteries.value(devId).identified)
             readIdentity(devId);
     }
@@ -126,6 +143,15 @@ void MqttGateway::readIdentity(int devId)
     publishDiscovery(devId);
 }
 
+void MqttGateway::publishBankDiscovery()
+{
+    if (!m_options.discovery || m_stopped)
+        return;
+    for (const Discovery::Message &config : Discovery::bank(
+             m_options.discoveryPrefix, m_options.topics, m_options.site, m_bankReport.values()))
+        m_link.publishRetained(config.topic, config.payload);
+}
+
 void MqttGateway::publishDiscovery(int devId)
 {
     const Battery battery = m_batteries.value(devId);
@@ -142,6 +168,7 @@ void MqttGateway::publishRetainedState()
     if (m_stopped)
         return;
     m_link.publishRetained(m_options.topics.status(), Online);
+    publishBankDiscovery();
     for (auto it = m_batteries.cbegin(); it != m_batteries.cend(); ++it) {
         if (!it->availability.isEmpty())
             m_link.publishRetained(m_options.topics.availability(it.key()), it->availability);
@@ -155,17 +182,27 @@ void MqttGateway::onMessage(const QString &topic, const QByteArray &payload)
 {
     // Home Assistant (re)started: it wants the configurations again. Nothing else that comes
     // from the broker is looked at.
-    if (m_options.discovery && topic == Discovery::statusTopic(m_options.discoveryPrefix)
-        && payload.trimmed() == Online) {
-        for (auto it = m_batteries.cbegin(); it != m_batteries.cend(); ++it)
-            publishDiscovery(it.key());
-    }
+    if (!m_options.discovery || topic != Discovery::statusTopic(m_options.discoveryPrefix)
+        || payload.trimmed() != Online || m_discoveryAnswer.isActive())
+        return;
+    const qint64 sinceLast
+        = m_discoveryAnswered.isValid() ? m_discoveryAnswered.elapsed() : qint64(DiscoveryAnswerMs);
+    m_discoveryAnswer.start(int(qMax<qint64>(0, DiscoveryAnswerMs - sinceLast)));
+}
+
+void MqttGateway::answerDiscovery()
+{
+    m_discoveryAnswered.start();
+    publishBankDiscovery();
+    for (auto it = m_batteries.cbegin(); it != m_batteries.cend(); ++it)
+        publishDiscovery(it.key());
 }
 
 void MqttGateway::stop()
 {
     m_publishTimer.stop();
     m_lifeTimer.stop();
+    m_discoveryAnswer.stop();
     for (auto it = m_batteries.begin(); it != m_batteries.end(); ++it) {
         if (!it->availability.isEmpty()) {
             it->availability = Offline;

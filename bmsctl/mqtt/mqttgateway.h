@@ -1,10 +1,12 @@
 #pragma once
 
+#include "bank/alarmwatch.h"
+#include "bank/bankmodel.h"
 #include "battery/batteryidentity.h"
+#include "mqtt/bankreport.h"
 #include "mqtt/batteryreport.h"
 #include "mqtt/discovery.h"
 #include "mqtt/gatewaytopics.h"
-#include "mqtt/lifewatch.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -16,10 +18,13 @@ class BrokerLink;
 class BusSession;
 
 // The bus side of `bmsctl mqtt`: what the signal store holds about every battery heard becomes
-// messages for the broker (GatewayTopics): a state message per battery and interval, the active
-// alarms and the availability when they change, the gateway's own status, and with discovery
-// Home Assistant's configurations. Everything retained is put again at each connection and,
-// for discovery, whenever Home Assistant announces itself online.
+// messages for the broker (GatewayTopics): a state message per battery and one for the bank
+// (BankModel) every interval, the active alarms and the availability when they change, an
+// event for each protection or alarm that becomes active or clears (looked for with the life
+// counters, a few times a second), the gateway's own status, and with discovery Home
+// Assistant's configurations, the bank's device among them. Everything retained is put again at each connection and,
+// for discovery, when Home Assistant announces itself online: at once, and at most once per
+// DiscoveryAnswerMs however often it is said (any client may say it).
 //
 // Read-only towards the batteries: it sends nothing on the bus but, with discovery, the three
 // identity reads (serial, model, firmware) of each battery, and nothing that comes from the
@@ -40,6 +45,7 @@ public:
     // batch per poll of the adapter: a busy bus wakes the main thread a few times less often, and
     // a reply still comes well within its wait's first cycle (ReplyWaiter::CycleMs).
     static constexpr int FrameBatchMs = 20;
+    static constexpr int DiscoveryAnswerMs = 5000;
 
     struct Options
     {
@@ -76,22 +82,28 @@ private:
         qint64 identityDueMs = 0;
     };
 
-    QList<int> batteriesHeard() const;
     void checkLives();
     void readIdentity(int devId);
     void publishDiscovery(int devId);
+    void publishBankDiscovery();
+    void publishEvents();
     void publishRetainedState();
+    void answerDiscovery();
     void onMessage(const QString &topic, const QByteArray &payload);
 
     Options m_options;
     BusSession &m_session;
     BrokerLink &m_link;
     BatteryReport m_report;
-    LifeWatch m_lives;
+    BankReport m_bankReport;
+    BankModel m_bank;
+    AlarmWatch m_alarms;
     QMap<int, Battery> m_batteries;
     QElapsedTimer m_clock;
     QTimer m_publishTimer;
     QTimer m_lifeTimer;
+    QTimer m_discoveryAnswer;
+    QElapsedTimer m_discoveryAnswered;
     bool m_readingIdentity = false;
     bool m_stopped = false;
 };

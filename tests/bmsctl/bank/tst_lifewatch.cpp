@@ -1,7 +1,7 @@
 // The gateway's availability rule: online while the life counter moves, offline 3 s after it
 // stops.
 
-#include "mqtt/lifewatch.h"
+#include "bank/lifewatch.h"
 
 #include <QtTest>
 
