@@ -12,8 +12,10 @@ packages=(
     libbenchmark-dev
     xvfb xauth fonts-wqy-zenhei
     clang-format
-    # The independent reader of bmsctl's candump logs in its tests.
-    python3-can
+    # The independent reader of bmsctl's candump logs in its tests, and the independent slcan
+    # host the serial-line adapter's tests talk to; socat makes the pty pair those tests record
+    # the host's lines on.
+    python3-can socat
     # bmsctl mqtt: the Mosquitto client library; its tests run the broker, read it with
     # mosquitto_sub and make their TLS certificates with openssl. The broker package may start a
     # system broker on port 1883; the tests never use it, they start their own on ports of their

@@ -1,4 +1,4 @@
-// canbus.ini: which Qt CAN bus the substitute (and the simulator) joins.
+// canbus.ini: which bus the program (when no vendor library is there) and the simulator join.
 
 #include "can/canbusconfig.h"
 
