@@ -8,7 +8,9 @@
 #include "support/capturedestination.h"
 #include "support/slcanadapterend.h"
 
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -271,8 +273,12 @@ void TestSlcanBus::statusFlagsAreAskedAndLogged()
 
 void TestSlcanBus::unpluggedAdapterIsLost()
 {
+    // The port by a name of its own, as /dev/ttyACM0 names whichever adapter is plugged in.
+    QTemporaryDir dir;
+    const QString port = dir.filePath(QStringLiteral("ttyACM0"));
     SlcanAdapterEnd adapter;
-    auto *bus = new SlcanBus(CanBusConfig(CanBusConfig::slcanPlugin(), adapter.path()));
+    QVERIFY(QFile::link(adapter.path(), port));
+    auto *bus = new SlcanBus(CanBusConfig(CanBusConfig::slcanPlugin(), port));
     CanDevice device(bus);
     QCOMPARE(device.open(4, 0, true, 0, 250), 0);
     adapter.hangUp();
@@ -284,6 +290,22 @@ void TestSlcanBus::unpluggedAdapterIsLost()
     device.writeData(0x18100080ul, QByteArray::fromHex("01"));
     QCOMPARE(lost.count(), 1);
     QCOMPARE(m_log->count(QStringLiteral("CanDevice::writeData: reset can failed.")), 1);
+
+    // Plugged in again: opened again, frames go out.
+    SlcanAdapterEnd again;
+    QVERIFY(QFile::remove(port));
+    QVERIFY(QFile::link(again.path(), port));
+    QCOMPARE(device.open(4, 0, true, 0, 250), 0);
+    device.writeData(0x18100080ul, QByteArray::fromHex("01"));
+    // The device looks at the adapter's status flags (F) as it reads.
+    QStringList lines;
+    while (lines.size() < 5) {
+        const QByteArray line = again.nextLine();
+        QVERIFY(!line.isEmpty());
+        if (line != "F")
+            lines << QString::fromLatin1(line);
+    }
+    QCOMPARE(lines, QStringList({ "C", "V", "S5", "O", "T18100080101" }));
 }
 
 QTEST_GUILESS_MAIN(TestSlcanBus)

@@ -1,5 +1,6 @@
 #include "e2efixture.h"
 
+#include "support/capturedestination.h"
 #include "support/testfirmware.h"
 
 #include "can/canbusfactory.h"
@@ -18,10 +19,16 @@ private slots:
     void initTestCase();
     void essentialRuns_data();
     void essentialRuns();
+    void slcanAdapterFaultsAreReported_data();
+    void slcanAdapterFaultsAreReported();
+
+private:
+    QSharedPointer<CaptureDestination> m_log;
 };
 
 void TestE2eAdapters::initTestCase()
 {
+    m_log = CaptureDestination::attach();
     QVERIFY(ParameterSet::install(ParameterSet::shipped()));
 }
 
@@ -74,6 +81,34 @@ void TestE2eAdapters::essentialRuns()
         QCOMPARE(service->readFirmwareVersion(devId, version), 0);
         QCOMPARE(version, release);
     }
+    service->closeService();
+}
+
+void TestE2eAdapters::slcanAdapterFaultsAreReported_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<bool>("opens");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("refuses the bit rate") << "refuse" << false << "the adapter refused S5";
+    QTest::newRow("drops characters") << "drop" << true << "sent a line that is no slcan";
+    QTest::newRow("goes away mid-line") << "hangup" << true << "CanDevice: lost the adapter";
+}
+
+void TestE2eAdapters::slcanAdapterFaultsAreReported()
+{
+    QFETCH(QString, fault);
+    QFETCH(bool, opens);
+    QFETCH(QString, logged);
+    SimProcess sim;
+    QVERIFY2(sim.start({ "--packs", "1,2,3,4", "--slcan-fault", fault }), sim.output().constData());
+    m_log->clear();
+    std::unique_ptr<CanService> service(
+        new CanService(new CanDevice(CanBusFactory::create(
+                           CanBusConfig(CanBusConfig::slcanPlugin(), sim.slcanPath()))),
+            new CanUpgrade));
+    QCOMPARE(E2e::openBus(*service) == 0, opens);
+    // Within the 200 lines after which the adapter hangs up, or the 50 of a dropped character.
+    QTRY_VERIFY_WITH_TIMEOUT(m_log->count(logged) > 0, 5000);
     service->closeService();
 }
 
