@@ -49,6 +49,7 @@ private slots:
     void framesBothWays();
     void refusedFrameIsReported();
     void statusFlagsAreAskedAndLogged();
+    void anAdapterThatAcknowledgesNoFramesStillWorks();
     void unpluggedAdapterIsLost();
 
 private:
@@ -269,6 +270,26 @@ void TestSlcanBus::statusFlagsAreAskedAndLogged()
     QCOMPARE(bus.takeErrorCode(), 0u);
     QTest::qWait(50);
     QVERIFY(adapter.allRead());
+}
+
+void TestSlcanBus::anAdapterThatAcknowledgesNoFramesStillWorks()
+{
+    SlcanAdapterEnd adapter;
+    SlcanBus bus(CanBusConfig(CanBusConfig::slcanPlugin(), adapter.path()));
+    QVERIFY(bus.open({}));
+    adapter.answer = [](const QByteArray &line) {
+        return line.startsWith('T') ? QByteArray()
+            : line == "F"           ? QByteArray("F04\r")
+                                    : SlcanAdapterEnd::goodAnswer(line);
+    };
+    for (int i = 0; i < SlcanBus::MaxUnanswered + 50; ++i)
+        QVERIFY(bus.writeFrame(frameOf(0x18100080, true, false, QByteArray(1, char(i)))));
+    QCOMPARE(m_log->count(QStringLiteral("acknowledges no frames")), 1);
+    // A status reply still finds its question behind the unanswered frames.
+    QSignalSpy errors(&bus, &CanBus::errorOccurred);
+    QCOMPARE(bus.takeErrorCode(), 0u);
+    QVERIFY(errors.wait(3000));
+    QCOMPARE(bus.takeErrorCode(), 0x04u);
 }
 
 void TestSlcanBus::unpluggedAdapterIsLost()

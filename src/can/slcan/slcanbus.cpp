@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 // A line longer than any slcan line (an extended frame with 8 bytes and a time stamp is 31
@@ -54,6 +56,7 @@ bool SlcanBus::open(const Settings &settings)
     m_unanswered.clear();
     m_errorCode = 0;
     m_openAborted = false;
+    m_toldUnacknowledged = false;
     m_opening = true;
 
     QString why;
@@ -172,12 +175,14 @@ bool SlcanBus::writeFrame(const CanFrame &frame)
     if (state() != State::Open || !m_port)
         return false;
     if (int(m_unanswered.size()) >= MaxUnanswered) {
-        int held = 0;
-        if (m_errorLog.admit(RefusedBit, &held)) {
-            QLOG_WARN() << "SlcanBus:" << description() << "answers no more frames;"
-                        << m_unanswered.size() << "unanswered" << QsLogging::DroppedLines { held };
+        // Some adapters never acknowledge a frame; what they refuse cannot be told then. The
+        // frames still go out.
+        if (!m_toldUnacknowledged) {
+            m_toldUnacknowledged = true;
+            QLOG_WARN() << "SlcanBus:" << description() << "acknowledges no frames, so frames it "
+                        << "refuses cannot be reported";
         }
-        return false;
+        m_unanswered.pop_front();
     }
     send(SlcanCodec::frameLine(frame), Pending::Frame, frame);
     return true;
@@ -280,10 +285,21 @@ void SlcanBus::handleLine(const QByteArray &line)
 
 void SlcanBus::answered(bool ok, const QByteArray &line)
 {
-    if (m_unanswered.empty())
+    // Answers come in the order of what they answer. A version or status reply says what it
+    // answers: what was sent before that got no answer (frames, with an adapter that
+    // acknowledges none) is not waited for any longer.
+    auto answers = m_unanswered.begin();
+    const Pending says = line.startsWith('F') ? Pending::Status : Pending::Version;
+    if (ok && (line.startsWith('F') || line.startsWith('V') || line.startsWith('v'))) {
+        answers = std::find_if(m_unanswered.begin(), m_unanswered.end(),
+            [says](const Sent &sent) { return sent.kind == says; });
+        if (answers == m_unanswered.end())
+            return;
+    }
+    if (answers == m_unanswered.end())
         return; // an answer to nothing: an adapter that answers twice; harmless
-    const Sent sent = std::move(m_unanswered.front());
-    m_unanswered.pop_front();
+    const Sent sent = std::move(*answers);
+    m_unanswered.erase(m_unanswered.begin(), answers + 1);
     switch (sent.kind) {
     case Pending::Frame:
         if (!ok) {

@@ -21,7 +21,8 @@ class QEventLoop;
 // answer, or a line that is no slcan answer, means the port holds no slcan adapter), sets the
 // bit rate and opens the channel, each answer checked; it runs a local event loop while it waits
 // for them. Afterwards every command and transmitted frame is answered in order, a bell for a
-// refusal: a refused frame is reported through transmitFailed(). The status flags are asked for
+// refusal: a refused frame is reported through transmitFailed(). An adapter that acknowledges no
+// frames still works; its refusals cannot be told. The status flags are asked for
 // at most once a second when the program looks at the error state, and logged (bounded) when
 // set. A port that fails while open (the adapter unplugged) makes the state Lost; the next
 // open() starts afresh.
@@ -31,8 +32,8 @@ class SlcanBus : public CanBus
 
 public:
     static constexpr int AnswerTimeoutMs = 1000;
-    // Answers owed before the adapter counts as not answering: a full bus's worth of
-    // transmitted frames is far fewer.
+    // Answers owed before the adapter counts as one that acknowledges no frames: an adapter
+    // that does lags far fewer behind.
     static constexpr int MaxUnanswered = 256;
     static constexpr int StatusIntervalMs = 1000;
     // Received frames kept for readFrames(); beyond it the oldest are dropped (and counted).
@@ -92,6 +93,7 @@ private:
     QByteArray m_answerLine;
     bool m_openAborted = false;
     bool m_opening = false;
+    bool m_toldUnacknowledged = false;
     quint32 m_errorCode = 0;
     QElapsedTimer m_statusAskedAt;
     QElapsedTimer m_sinceOpen;
