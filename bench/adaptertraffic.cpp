@@ -6,9 +6,6 @@
 #include "signals/signalvalues.h"
 #include "simbattery.h"
 
-#include <algorithm>
-#include <cstring>
-
 AdapterTraffic::AdapterTraffic(const QString &library, QObject *parent)
     : QObject(parent)
     , m_fake(std::make_unique<FakeControlCanClient>(library))
@@ -35,12 +32,7 @@ void AdapterTraffic::start()
     for (int devId = 0; devId < BatteryBank::DeviceCount; ++devId) {
         auto *battery = new SimBattery(quint8(devId), m_options, *catalogue, *parameters, this);
         connect(battery, &SimBattery::broadcast, this, [this](quint32 id, const QByteArray &data) {
-            VCI_CAN_OBJ frame {};
-            frame.ID = id;
-            frame.ExternFlag = 1;
-            frame.DataLen = quint8(std::min(data.size(), 8));
-            std::memcpy(frame.Data, data.constData(), frame.DataLen);
-            m_fake->queueReceive(frame);
+            m_fake->queueReceive(CanFrame { id, data });
         });
     }
 }

@@ -25,9 +25,9 @@
 
 #include "can/adaptertype.h"
 #include "can/canbusconfig.h"
-#include "can/canbuscontrolcan.h"
 #include "can/candevice.h"
 #include "can/canservice.h"
+#include "can/qtcanbus/qtcanbus.h"
 #include "log/logger.h"
 #include "signals/batterybank.h"
 #include "signals/signalvalues.h"
@@ -138,9 +138,8 @@ Run runOnce(const Settings &settings, const TestFirmware::CanUpgradeInputs &imag
     }
 
     // The program's service on that bus, as the navigation bar opens it.
-    auto api = std::make_shared<CanBusControlCan>(
-        CanBusConfig(CanBusConfig::defaultPlugin(), interfaceName));
-    std::unique_ptr<CanService> service(new CanService(new CanDevice(api), new CanUpgrade));
+    auto *bus = new QtCanBus(CanBusConfig(CanBusConfig::defaultPlugin(), interfaceName));
+    std::unique_ptr<CanService> service(new CanService(new CanDevice(bus), new CanUpgrade));
     const int kbit = settings.bitRate.toInt() / 1000;
     if (service->initService(AdapterType::UsbCan2, 0, true, 0, kbit) != 0) {
         run.failure = QStringLiteral("the bus did not open");

@@ -12,7 +12,8 @@
 #include "can/adaptertype.h"
 #include "can/candevice.h"
 #include "can/canservice.h"
-#include "can/controlcanapi.h"
+#include "can/controlcan/controlcanapi.h"
+#include "can/controlcan/controlcanbus.h"
 #include "log/logger.h"
 
 #include <QCoreApplication>
@@ -135,7 +136,7 @@ int main(int argc, char **argv)
     });
 
     // The service connects the adapter to the store and to itself exactly as in the program.
-    auto *service = new CanService(new CanDevice(api));
+    auto *service = new CanService(new CanDevice(new ControlCanBus(api)));
     wall.start();
     cpuAtStart = threadCpuSeconds();
     if (service->initService(AdapterType::UsbCan2, 0, true, 0, 250) != 0) {

@@ -12,8 +12,10 @@ packages=(
     libbenchmark-dev
     xvfb xauth fonts-wqy-zenhei
     clang-format
-    # The independent reader of bmsctl's candump logs in its tests.
-    python3-can
+    # The independent reader of bmsctl's candump logs in its tests, and the independent slcan
+    # host the serial-line adapter's tests talk to; socat makes the pty pair those tests record
+    # the host's lines on.
+    python3-can socat
     # bmsctl's BLF traffic logs: zlib packs and unpacks their log containers.
     zlib1g-dev
     # bmsctl mqtt: the Mosquitto client library; its tests run the broker, read it with

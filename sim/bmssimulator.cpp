@@ -3,6 +3,7 @@
 #include "burstsource.h"
 #include "simbattery.h"
 #include "simbootloader.h"
+#include "slcanadapter.h"
 #include "uartbootloader.h"
 
 #include "can/canbusconfig.h"
@@ -62,13 +63,29 @@ bool BmsSimulator::start()
         return false;
     }
     const CanBusConfig config(m_options.plugin, m_options.interfaceName);
-    m_bus = config.createDevice(&error);
+    QString busName = config.description();
+    if (m_options.slcan) {
+        auto adapter = std::make_unique<SlcanAdapter>(m_options.slcanFault);
+        m_slcanAdapter = adapter.get();
+        m_bus = std::move(adapter);
+    } else {
+        m_bus = config.createDevice(&error);
+    }
     if (!m_bus) {
         std::fprintf(stderr, "bms-sim: cannot use %s: %s\n", qPrintable(config.description()),
             qPrintable(error));
         return false;
     }
     m_bus->connectDevice();
+    if (m_slcanAdapter) {
+        if (m_bus->state() != QCanBusDevice::ConnectedState) {
+            std::fprintf(stderr, "bms-sim: cannot play the slcan adapter: %s\n",
+                qPrintable(m_slcanAdapter->openError()));
+            return false;
+        }
+        busName = QStringLiteral("slcan adapter %1").arg(m_slcanAdapter->portPath());
+        out() << "bms-sim: slcan adapter on " << m_slcanAdapter->portPath() << Qt::endl;
+    }
     if (m_bus->state() != QCanBusDevice::ConnectedState) {
         QEventLoop loop;
         QTimer::singleShot(ConnectTimeoutMs, &loop, &QEventLoop::quit);
@@ -117,8 +134,8 @@ bool BmsSimulator::start()
     QStringList packs;
     for (int devId : m_options.packs)
         packs << QString::number(devId);
-    out() << "bms-sim: playing batteries " << packs.join(QLatin1Char(',')) << " on "
-          << config.description() << " at " << m_capacity.bitRate() << " bit/s" << Qt::endl;
+    out() << "bms-sim: playing batteries " << packs.join(QLatin1Char(',')) << " on " << busName
+          << " at " << m_capacity.bitRate() << " bit/s" << Qt::endl;
     m_secondTimer->start(BusSecondMs);
     return true;
 }
@@ -224,6 +241,8 @@ void BmsSimulator::offer(int node, const QCanBusFrame &frame)
         scheduleProgress();
         return;
     }
+    if (node == HostNode && m_slcanAdapter)
+        m_slcanAdapter->noteOverrun();
     if (m_options.verbose)
         trace(node == HostNode ? "lost" : "unsent", frame.frameId(), frame.payload());
 }

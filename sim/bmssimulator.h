@@ -17,9 +17,10 @@ class QCanBusDevice;
 class SignalValues;
 class QTimer;
 class SimBattery;
+class SlcanAdapter;
 class ThresholdSetting;
 
-// Joins the bus, plays the batteries and stands between them and the bus: requests go to the
+// Joins the bus (or, with --slcan, plays a serial-line adapter the host opens), plays the batteries and stands between them and the bus: requests go to the
 // battery they address, upgrade frames to every battery, and frames going out pass the fault
 // injection (dropped, late, or silenced). Every frame, the host's and the batteries' own, goes
 // through the bus model (BusCapacity at --bitrate): the host (every frame heard from the
@@ -82,6 +83,8 @@ private:
     std::unique_ptr<SignalValues> m_catalogue;
     std::unique_ptr<ThresholdSetting> m_parameters;
     std::unique_ptr<QCanBusDevice> m_bus;
+    // m_bus, with --slcan.
+    SlcanAdapter *m_slcanAdapter = nullptr;
     QList<SimBattery *> m_batteries;
     QElapsedTimer m_sinceStart;
     BusCapacity m_capacity;

@@ -32,13 +32,12 @@
 //      <────────────────── bit stuffing applies (118 bits for 8 bytes) ──▶ | intermission 3: 13
 //
 // A 29-bit frame with 8 data bytes is 131 bits without stuff bits and at most 160 with them;
-// frameBits() counts the stuff bits of the actual frame (CRC included).
+// frameBits() counts the stuff bits of the actual frame (CRC included), with the program's own
+// frame bit model (CanFrameBits), which bmsctl's bus load uses too.
 class BusCapacity
 {
 public:
     static constexpr int DefaultBitRate = 250000;
-    // CRC delimiter, ACK slot, ACK delimiter, end of frame, intermission: never stuffed.
-    static constexpr int UnstuffedTailBits = 1 + 1 + 1 + 7 + 3;
 
     // Counts since the start, or since the last mark().
     enum Span { SinceStart, SinceMark, SpanCount };
@@ -68,16 +67,8 @@ public:
     // Frames the node's queue can take at nowNs.
     int queueRoom(qint64 nowNs, int node);
 
-    // Bits the frame takes on the bus, stuff bits and intermission included.
+    // Bits the frame takes on the bus, stuff bits and intermission included (CanFrameBits).
     static int frameBits(quint32 id, bool extended, const QByteArray &payload, bool remote = false);
-    // The bits from SOF to the end of the CRC, before stuffing, one bool per bit (true: 1).
-    static QVector<bool> stuffableBits(
-        quint32 id, bool extended, const QByteArray &payload, bool remote = false);
-    // Stuff bits a transmitter inserts into these bits: one after every five equal bits in a
-    // row, the stuff bit itself starting the next row.
-    static int stuffBitCount(const QVector<bool> &bits);
-    // CRC-15 of CAN (polynomial 0x4599, initial value 0) over these bits.
-    static quint16 crc15(const QVector<bool> &bits);
 
     // The node sends a frame at nowNs (a monotonic clock, nanoseconds; times must not go
     // backwards). False if the node's queue is full: the frame is dropped. Frames offered at the

@@ -1,5 +1,7 @@
 #include "simoptions.h"
 
+#include "slcanadapter.h"
+
 #include "optionreaders.h"
 
 #include "can/canbusconfig.h"
@@ -102,10 +104,17 @@ bool SimOptions::parseArguments(const QStringList &arguments, SimOptions *option
         QStringLiteral("The serial line goes dead (the pseudo-terminal closes) when this block "
                        "of the image arrives, 1 for the start frame."),
         QStringLiteral("block"));
+    const QCommandLineOption slcan(QStringLiteral("slcan"),
+        QStringLiteral("Play the bank behind a serial-line (slcan) CAN adapter on a "
+                       "pseudo-terminal (its path is printed) instead of joining a bus."));
+    const QCommandLineOption slcanFault(QStringLiteral("slcan-fault"),
+        QStringLiteral("The slcan adapter misbehaves: %1.")
+            .arg(SlcanAdapter::Faults.join(QStringLiteral(", "))),
+        QStringLiteral("fault"));
     parser.addOptions({ plugin, interfaceName, packs, speed, seed, faultPacks, dropReplies,
         replyDelay, badCrc, freezeLife, silentAfter, silentFor, force, verbose, bitRate, hostQueue,
         batteryQueue, bootVersion, uart, bootRefuse, bootSilent, bootCorrupt, bootIgnoreRequests,
-        uartGarbage, uartSplit, uartHangUpAt });
+        uartGarbage, uartSplit, uartHangUpAt, slcan, slcanFault });
     parser.addOptions(HistoryOptions::commandLineOptions());
     parser.addOptions(BusFaults::commandLineOptions());
     parser.process(arguments);
@@ -168,6 +177,13 @@ bool SimOptions::parseArguments(const QStringList &arguments, SimOptions *option
             std::numeric_limits<int>::max(), QStringLiteral("a count from 0 on"),
             &options->bootIgnoreRequests, error))
         return false;
+    options->slcan = parser.isSet(slcan) || parser.isSet(slcanFault);
+    options->slcanFault = parser.value(slcanFault);
+    if (parser.isSet(slcanFault) && !SlcanAdapter::Faults.contains(options->slcanFault)) {
+        *error = QStringLiteral("--slcan-fault takes one of %1: %2")
+                     .arg(SlcanAdapter::Faults.join(QStringLiteral(", ")), options->slcanFault);
+        return false;
+    }
     options->uartGarbage = parser.isSet(uartGarbage);
     options->uartSplit = parser.isSet(uartSplit);
     if (!readInt(parser, uartHangUpAt.names().constFirst(), 1, std::numeric_limits<int>::max(),

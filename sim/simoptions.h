@@ -56,6 +56,11 @@ struct SimOptions
     bool uartSplit = false; // every serial reply split over several writes
     int uartHangUpAt = -1; // the serial line goes dead when this block arrives; -1: never
 
+    // Behind a serial-line CAN adapter on a pseudo-terminal instead of on a bus (SlcanAdapter),
+    // and how that adapter misbehaves ("" for not at all).
+    bool slcan = false;
+    QString slcanFault;
+
     // The steps --boot-refuse names: CAN request, inquire, erase, data, finish; serial
     // version, prepare, start, data, end, crc.
     static const QStringList BootSteps;

@@ -10,13 +10,10 @@
 #include <QTextStream>
 #include <QTimer>
 
-#include <cerrno>
 #include <chrono>
 #include <thread>
 
 #ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -54,50 +51,15 @@ UartBootLoader::UartBootLoader(const SimOptions &options, SimBattery *battery, Q
     connect(m_transmitTimer, &QTimer::timeout, this, &UartBootLoader::OnTransmitDue);
 }
 
-UartBootLoader::~UartBootLoader()
-{
-#ifdef Q_OS_UNIX
-    if (m_slave >= 0)
-        ::close(m_slave);
-    if (m_master >= 0)
-        ::close(m_master);
-#endif
-}
+UartBootLoader::~UartBootLoader() = default;
 
 bool UartBootLoader::open(QString *error)
 {
-#ifdef Q_OS_UNIX
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
-        *error = QString::fromLocal8Bit(::strerror(errno));
+    if (!m_terminal.open(error))
         return false;
-    }
-    const char *name = ::ptsname(m_master);
-    if (!name) {
-        *error = QString::fromLocal8Bit(::strerror(errno));
-        return false;
-    }
-    m_portPath = QString::fromLocal8Bit(name);
-    m_slave = ::open(name, O_RDWR | O_NOCTTY);
-    if (m_slave < 0) {
-        *error = QString::fromLocal8Bit(::strerror(errno));
-        return false;
-    }
-    // Raw, so that the line never echoes or translates, whoever has the port open.
-    termios settings {};
-    ::tcgetattr(m_slave, &settings);
-    ::cfmakeraw(&settings);
-    ::cfsetispeed(&settings, B9600);
-    ::cfsetospeed(&settings, B9600);
-    ::tcsetattr(m_slave, TCSANOW, &settings);
-    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
-    m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
+    m_notifier = new QSocketNotifier(m_terminal.masterFd(), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &UartBootLoader::OnReadable);
     return true;
-#else
-    *error = QStringLiteral("pseudo-terminals are not available on this system");
-    return false;
-#endif
 }
 
 qint32 UartBootLoader::hostBaud() const
@@ -105,7 +67,7 @@ qint32 UartBootLoader::hostBaud() const
 #ifdef Q_OS_UNIX
     // The master reports the settings the host made on its end.
     termios settings {};
-    if (::tcgetattr(m_master, &settings) != 0)
+    if (::tcgetattr(m_terminal.masterFd(), &settings) != 0)
         return 0;
     switch (::cfgetospeed(&settings)) {
     case B1200:
@@ -170,7 +132,7 @@ void UartBootLoader::OnReadable()
     const qint32 baud = hostBaud();
     char bytes[4096];
     for (;;) {
-        const ssize_t count = ::read(m_master, bytes, sizeof bytes);
+        const ssize_t count = ::read(m_terminal.masterFd(), bytes, sizeof bytes);
         if (count <= 0)
             break;
         Chunk chunk;
@@ -211,7 +173,7 @@ void UartBootLoader::OnReceiveDue()
 
 void UartBootLoader::handleFrame(const QByteArray &frame, qint32 baud)
 {
-    if (m_master < 0)
+    if (!m_terminal.isOpen())
         return; // the line is dead
     if (UartFrame::target(frame) != 0x00 || quint8(frame.at(3)) != UartFrame::Command)
         return;
@@ -325,10 +287,7 @@ void UartBootLoader::hangUp()
     m_received.clear();
     m_toSend.clear();
     m_buffer.clear();
-    ::close(m_master);
-    m_master = -1;
-    ::close(m_slave);
-    m_slave = -1;
+    m_terminal.close();
     out() << "bms-sim: battery " << m_battery->devId() << " uart line hung up" << Qt::endl;
 #endif
 }
@@ -389,7 +348,7 @@ void UartBootLoader::OnTransmitDue()
         const Chunk chunk = m_toSend.takeFirst();
         trace("send", chunk.bytes);
         const ssize_t written
-            = ::write(m_master, chunk.bytes.constData(), size_t(chunk.bytes.size()));
+            = ::write(m_terminal.masterFd(), chunk.bytes.constData(), size_t(chunk.bytes.size()));
         if (written != chunk.bytes.size())
             out() << "bms-sim: uart reply cut short: " << written << " of " << chunk.bytes.size()
                   << " bytes written" << Qt::endl;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pseudoterminal.h"
+
 #include "upgrade/uartframe.h"
 
 #include <QByteArray>
@@ -48,7 +50,7 @@ public:
 
     // Creates the pseudo-terminal; false with the reason when the system has none.
     bool open(QString *error);
-    QString portPath() const { return m_portPath; }
+    QString portPath() const { return m_terminal.portPath(); }
 
 private:
     struct Chunk
@@ -75,9 +77,7 @@ private:
 
     const SimOptions &m_options;
     SimBattery *m_battery;
-    QString m_portPath;
-    int m_master = -1;
-    int m_slave = -1; // held open, so that the master never sees the line hang up
+    PseudoTerminal m_terminal;
     QSocketNotifier *m_notifier = nullptr;
     QElapsedTimer m_clock;
     QTimer *m_receiveTimer = nullptr;

@@ -51,13 +51,14 @@ QString BusOptions::description() const
 
 BusOptions::Parser::Parser()
     : m_bus(QStringLiteral("bus"),
-        QStringLiteral("The CAN bus as PLUGIN:INTERFACE, e.g. socketcan:can0 or "
-                       "virtualcan:tcp://127.0.0.1:24600/can0 (default: the vendor's ControlCAN "
-                       "library when present, else canbus.ini beside bmsctl)."),
+        QStringLiteral("The CAN bus as PLUGIN:INTERFACE, e.g. socketcan:can0, slcan:/dev/ttyACM0 "
+                       "(a serial-line adapter) or virtualcan:tcp://127.0.0.1:24600/can0 "
+                       "(default: the vendor's ControlCAN library when present, else canbus.ini "
+                       "beside bmsctl)."),
         QStringLiteral("plugin:interface"))
     , m_bitrate(QStringLiteral("bitrate"),
-          QStringLiteral("Bit rate in kbit/s (default 250): programmed into a ControlCAN adapter, "
-                         "and the base of the bus load."),
+          QStringLiteral("Bit rate in kbit/s (default 250): programmed into a ControlCAN or "
+                         "serial-line adapter, and the base of the bus load."),
           QStringLiteral("kbit"), QString::number(DefaultBitrateKbit))
     , m_adapter(QStringLiteral("adapter"),
           QStringLiteral("ControlCAN adapter type: %1.")

@@ -12,15 +12,17 @@ class CommandParser;
 
 // How a command reaches the bus, from the options every bus command shares:
 //
-//   --bus PLUGIN:INTERFACE   a Qt CAN bus instead of the usual choice, e.g.
-//                            virtualcan:tcp://127.0.0.1:24600/can0 or socketcan:can0
+//   --bus PLUGIN:INTERFACE   a Qt CAN bus or a serial-line adapter instead of the usual choice,
+//                            e.g. virtualcan:tcp://127.0.0.1:24600/can0, socketcan:can0 or
+//                            slcan:/dev/ttyACM0
 //   --bitrate KBIT           the bus's bit rate in kbit/s (default 250), programmed into a vendor
-//                            adapter and the base of the bus load; SocketCAN keeps the system's
+//                            or serial-line adapter and the base of the bus load; SocketCAN keeps
+//                            the system's
 //   --adapter TYPE           the vendor adapter: usbcan1, usbcan2 (default), usbcan-e, usbcan-2e
 //   --verbose                the libraries' log on standard error
 //
 // Without --bus the choice is the window's: the vendor's ControlCAN library when present, else
-// the Qt CAN bus named by canbus.ini beside the executable.
+// the bus named by canbus.ini beside the executable.
 struct BusOptions
 {
     static constexpr int DefaultBitrateKbit = 250;

@@ -2,9 +2,9 @@
 
 #include "bus/eventwait.h"
 
+#include "can/canbusfactory.h"
 #include "can/candevice.h"
 #include "can/canservice.h"
-#include "can/controlcanfactory.h"
 #include "can/frameinbox.h"
 #include "log/debugoutputdestination.h"
 #include "log/destinationfactory.h"
@@ -102,7 +102,7 @@ bool BusSession::open(QString *error)
         bus = CanBusConfig(bus->plugin(), through);
     }
     // The adapter is made with the service, so the bus must be chosen first.
-    ControlCanFactory::setChosenBus(bus);
+    CanBusFactory::setChosenBus(bus);
     CanService *canService = service();
     QObject::disconnect(
         store(), &SignalValues::deviceReconnect, canService, &CanService::OnDeviceReconnect);

@@ -4,7 +4,7 @@
 
 // The USB-CAN adapters the program drives, by the device-type code the vendor's ControlCAN
 // functions take as their first argument. USBCAN1 and USBCAN2 take their bit rate as timing
-// registers in the init record, USBCAN_E and USBCAN_2E through VCI_SetReference (CanDevice).
+// registers in the init record, USBCAN_E and USBCAN_2E through a reference value (ControlCanBus).
 namespace AdapterType {
 
 enum Code : int {

@@ -29,6 +29,10 @@ CanBusConfig CanBusConfig::fromFile(const QString &path)
         config.m_plugin = plugin;
     if (!interfaceName.isEmpty())
         config.m_interfaceName = interfaceName;
+    bool ok = false;
+    const int serialSpeed = settings.value(QStringLiteral("serialspeed")).toInt(&ok);
+    if (ok && serialSpeed > 0)
+        config.m_serialSpeed = serialSpeed;
     return config;
 }
 
@@ -61,5 +65,6 @@ std::unique_ptr<QCanBusDevice> CanBusConfig::createDevice(QString *errorString) 
 
 bool CanBusConfig::operator==(const CanBusConfig &other) const
 {
-    return m_plugin == other.m_plugin && m_interfaceName == other.m_interfaceName;
+    return m_plugin == other.m_plugin && m_interfaceName == other.m_interfaceName
+        && m_serialSpeed == other.m_serialSpeed;
 }

@@ -6,8 +6,6 @@ constexpr int MaxDataBytes = 8;
 constexpr int StuffRunLength = 5;
 constexpr quint16 Crc15Polynomial = 0x4599;
 constexpr int CrcBits = 15;
-// CRC delimiter, ACK slot, ACK delimiter, end of frame, intermission.
-constexpr int UnstuffedTailBits = 1 + 1 + 1 + 7 + 3;
 
 void appendBits(std::vector<bool> &bits, quint32 value, int count)
 {
@@ -30,7 +28,8 @@ int CanFrameBits::worstCaseBits(bool extended, int dataLength)
     return nominalBits(extended, dataLength) + (stuffed - 1) / (StuffRunLength - 1);
 }
 
-std::vector<bool> CanFrameBits::stuffedSection(quint32 id, bool extended, const QByteArray &data)
+std::vector<bool> CanFrameBits::stuffedSection(
+    quint32 id, bool extended, const QByteArray &data, bool remote)
 {
     const int length = qMin(int(data.size()), MaxDataBytes);
     std::vector<bool> bits;
@@ -40,17 +39,17 @@ std::vector<bool> CanFrameBits::stuffedSection(quint32 id, bool extended, const 
         bits.push_back(true); // SRR, recessive
         bits.push_back(true); // IDE, recessive: extended
         appendBits(bits, id & 0x3FFFFu, 18);
-        bits.push_back(false); // RTR: data frame
+        bits.push_back(remote); // RTR
         bits.push_back(false); // r1
         bits.push_back(false); // r0
     } else {
         appendBits(bits, id & 0x7FFu, 11);
-        bits.push_back(false); // RTR
+        bits.push_back(remote); // RTR
         bits.push_back(false); // IDE: standard
         bits.push_back(false); // r0
     }
     appendBits(bits, quint32(length), 4);
-    for (int i = 0; i < length; ++i)
+    for (int i = 0; i < (remote ? 0 : length); ++i)
         appendBits(bits, quint8(data.at(i)), 8);
     appendBits(bits, crc15(bits), CrcBits);
     return bits;
@@ -90,8 +89,8 @@ quint16 CanFrameBits::crc15(const std::vector<bool> &bits)
     return crc;
 }
 
-int CanFrameBits::bitsOnWire(quint32 id, bool extended, const QByteArray &data)
+int CanFrameBits::bitsOnWire(quint32 id, bool extended, const QByteArray &data, bool remote)
 {
-    return nominalBits(extended, int(data.size()))
-        + stuffBitCount(stuffedSection(id, extended, data));
+    const std::vector<bool> section = stuffedSection(id, extended, data, remote);
+    return int(section.size()) + stuffBitCount(section) + UnstuffedTailBits;
 }

@@ -5,8 +5,9 @@
 
 #include <vector>
 
-// How many bit times a classic CAN data frame holds the bus: for the bus load that bmsctl scan
-// reports, and for the room the firmware upgrade leaves the other traffic (CanUpgrade).
+// How many bit times a classic CAN frame holds the bus: for the bus load that bmsctl scan
+// reports, the room the firmware upgrade leaves the other traffic (CanUpgrade) and the
+// simulator's bus model (BusCapacity). A remote frame has no data field.
 //
 // A frame with a 29-bit identifier and n data bytes, as it goes out:
 //
@@ -26,17 +27,21 @@ class CanFrameBits
 public:
     static constexpr int ExtendedNominalBase = 67;
     static constexpr int StandardNominalBase = 47;
+    // CRC delimiter, ACK slot, ACK delimiter, end of frame, intermission: never stuffed.
+    static constexpr int UnstuffedTailBits = 1 + 1 + 1 + 7 + 3;
 
     // Bit times of the frame on the wire, stuff bits included.
-    static int bitsOnWire(quint32 id, bool extended, const QByteArray &data);
+    static int bitsOnWire(quint32 id, bool extended, const QByteArray &data, bool remote = false);
     static int nominalBits(bool extended, int dataLength);
     // The most a frame of this kind and length can take, whatever its content: a stuff bit after
     // the first five bits of the stuffed section and after every four bits from then on.
     static int worstCaseBits(bool extended, int dataLength);
 
     // The bits from SOF through the CRC, before stuffing, most significant bit of each field
-    // first; data beyond eight bytes is ignored.
-    static std::vector<bool> stuffedSection(quint32 id, bool extended, const QByteArray &data);
+    // first; data beyond eight bytes is ignored. A remote frame's length code is the data's
+    // length, its data is not sent.
+    static std::vector<bool> stuffedSection(
+        quint32 id, bool extended, const QByteArray &data, bool remote = false);
     // Stuff bits the sender inserts into these bits.
     static int stuffBitCount(const std::vector<bool> &bits);
     // CRC-15/CAN (polynomial 0x4599, initial 0) of the bits, as the frame's CRC field carries it.

@@ -1,4 +1,4 @@
-// canbus.ini: which Qt CAN bus the substitute (and the simulator) joins.
+// canbus.ini: which bus the program (when no vendor library is there) and the simulator join.
 
 #include "can/canbusconfig.h"
 
@@ -53,27 +53,38 @@ void TestCanBusConfig::readsPluginAndInterface_data()
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("plugin");
     QTest::addColumn<QString>("interfaceName");
+    QTest::addColumn<int>("serialSpeed");
+    const int usual = CanBusConfig::DefaultSerialSpeed;
 
     QTest::newRow("socketcan can0")
         << QByteArray("plugin=socketcan\ninterface=can0\n") << "socketcan"
-        << "can0";
+        << "can0" << usual;
+    QTest::newRow("serial-line adapter")
+        << QByteArray("plugin=slcan\ninterface=/dev/ttyACM0\n") << "slcan"
+        << "/dev/ttyACM0" << usual;
+    QTest::newRow("serial-line adapter at its own speed")
+        << QByteArray("plugin=slcan\ninterface=COM5\nserialspeed=921600\n") << "slcan"
+        << "COM5" << 921600;
+    QTest::newRow("a speed that is no number is the default")
+        << QByteArray("plugin=slcan\ninterface=COM5\nserialspeed=fast\n") << "slcan"
+        << "COM5" << usual;
     QTest::newRow("virtual bus on its own port")
         << QByteArray("plugin=virtualcan\ninterface=\"tcp://127.0.0.1:35500/can0\"\n")
         << "virtualcan"
-        << "tcp://127.0.0.1:35500/can0";
+        << "tcp://127.0.0.1:35500/can0" << usual;
     QTest::newRow("URL without quotes")
         << QByteArray("plugin=virtualcan\ninterface=tcp://127.0.0.1:35500/can0\n") << "virtualcan"
-        << "tcp://127.0.0.1:35500/can0";
+        << "tcp://127.0.0.1:35500/can0" << usual;
     QTest::newRow("interface only") << QByteArray("interface=can1\n") << "virtualcan"
-                                    << "can1";
+                                    << "can1" << usual;
     QTest::newRow("plugin only") << QByteArray("plugin=socketcan\n") << "socketcan"
-                                 << "can0";
+                                 << "can0" << usual;
     QTest::newRow("empty values are defaults")
         << QByteArray("plugin=\ninterface=  \n") << "virtualcan"
-        << "can0";
+        << "can0" << usual;
     QTest::newRow("keys in a section are not read")
         << QByteArray("[bus]\nplugin=socketcan\n") << "virtualcan"
-        << "can0";
+        << "can0" << usual;
 }
 
 void TestCanBusConfig::readsPluginAndInterface()
@@ -81,12 +92,14 @@ void TestCanBusConfig::readsPluginAndInterface()
     QFETCH(QByteArray, content);
     QFETCH(QString, plugin);
     QFETCH(QString, interfaceName);
+    QFETCH(int, serialSpeed);
 
     const QString path = writeFile(content);
     QVERIFY(!path.isEmpty());
     const CanBusConfig config = CanBusConfig::fromFile(path);
     QCOMPARE(config.plugin(), plugin);
     QCOMPARE(config.interfaceName(), interfaceName);
+    QCOMPARE(config.serialSpeed(), serialSpeed);
 }
 
 void TestCanBusConfig::looksBesideTheExecutable()

@@ -2,9 +2,11 @@
 // beside this executable and a copy of it that lacks VCI_ReadErrInfo.
 
 #include "can/adaptertype.h"
-#include "can/canbuscontrolcan.h"
-#include "can/controlcanfactory.h"
-#include "can/controlcanlibrary.h"
+#include "can/canbusfactory.h"
+#include "can/controlcan/controlcanbus.h"
+#include "can/controlcan/controlcanlibrary.h"
+#include "can/qtcanbus/qtcanbus.h"
+#include "can/slcan/slcanbus.h"
 #include "fakecontrolcanclient.h"
 
 #include <QCoreApplication>
@@ -152,7 +154,7 @@ void TestControlCanLibrary::triesCandidatesInOrder()
 
 void TestControlCanLibrary::factoryLooksBesideTheExecutableFirst()
 {
-    const QStringList candidates = ControlCanFactory::libraryCandidates();
+    const QStringList candidates = CanBusFactory::libraryCandidates();
     QCOMPARE(candidates.size(), 2);
     QCOMPARE(candidates.at(0), fakeLibraryPath());
     QCOMPARE(candidates.at(1), QStringLiteral("ControlCAN"));
@@ -160,28 +162,32 @@ void TestControlCanLibrary::factoryLooksBesideTheExecutableFirst()
 
 void TestControlCanLibrary::factoryPicksTheLibraryWhenPresent()
 {
-    const std::shared_ptr<ControlCanApi> api = ControlCanFactory::create();
-    QVERIFY(api);
-    QVERIFY(!dynamic_cast<CanBusControlCan *>(api.get()));
-    auto *library = dynamic_cast<ControlCanLibrary *>(api.get());
+    const std::unique_ptr<CanBus> bus(CanBusFactory::create());
+    auto *vendor = qobject_cast<ControlCanBus *>(bus.get());
+    QVERIFY(vendor);
+    auto *library = dynamic_cast<ControlCanLibrary *>(vendor->api().get());
     QVERIFY(library);
     QCOMPARE(library->fileName(), fakeLibraryPath());
 }
 
 void TestControlCanLibrary::factoryUsesAChosenBusOverTheLibrary()
 {
-    // A library lies beside this executable, yet a bus named by the program wins; taking the
-    // choice back returns to the library.
+    // A library lies beside this executable, yet a bus named by the program wins, a serial-line
+    // adapter by its plugin name; taking the choice back returns to the library.
     const CanBusConfig bus(QStringLiteral("virtualcan"), QStringLiteral("tcp://127.0.0.1:1/can7"));
-    ControlCanFactory::setChosenBus(bus);
-    const std::shared_ptr<ControlCanApi> chosen = ControlCanFactory::create();
-    ControlCanFactory::setChosenBus(std::nullopt);
+    CanBusFactory::setChosenBus(bus);
+    const std::unique_ptr<CanBus> chosen(CanBusFactory::create());
+    CanBusFactory::setChosenBus(CanBusConfig(CanBusConfig::slcanPlugin(), "/dev/ttyACM0"));
+    const std::unique_ptr<CanBus> serial(CanBusFactory::create());
+    CanBusFactory::setChosenBus(std::nullopt);
 
-    auto *substitute = dynamic_cast<CanBusControlCan *>(chosen.get());
-    QVERIFY(substitute);
-    QCOMPARE(substitute->config(), bus);
-    QVERIFY(!ControlCanFactory::chosenBus());
-    QVERIFY(dynamic_cast<ControlCanLibrary *>(ControlCanFactory::create().get()));
+    auto *qtBus = qobject_cast<QtCanBus *>(chosen.get());
+    QVERIFY(qtBus);
+    QCOMPARE(qtBus->config(), bus);
+    QVERIFY(qobject_cast<SlcanBus *>(serial.get()));
+    QVERIFY(!CanBusFactory::chosenBus());
+    const std::unique_ptr<CanBus> again(CanBusFactory::create());
+    QVERIFY(qobject_cast<ControlCanBus *>(again.get()));
 }
 
 QTEST_GUILESS_MAIN(TestControlCanLibrary)

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "can/canframe.h"
-#include "can/controlcanapi.h"
+#include "can/canbus.h"
 
 #include <QByteArray>
 #include <QList>
@@ -10,11 +9,11 @@
 #include <QString>
 #include <QStringList>
 
-#include <cstring>
 #include <functional>
 
-// A ControlCAN provider whose bus is played by the test, for a real CanDevice (and so a real
-// worker thread and 5 ms poll) under the CAN service.
+// The fake adapter of the tests above the adapters: a CanBus whose bus is played by the test, for
+// a real CanDevice (and so a real worker thread and 5 ms poll) under the CAN service. The device
+// owns it; the test keeps a plain pointer.
 //
 // Control API, callable from any thread:
 // - setResponder(f): f is called for every transmitted frame, in the adapter's worker thread,
@@ -22,14 +21,11 @@
 //   the test thread changes without a lock of its own.
 // - inject(id, data): a frame received at the next poll, as if a battery had sent it.
 // - transmitted(), transmittedText(), clearTransmitted(): what the adapter sent, in order.
-// - setOpenFails(true): VCI_OpenDevice fails from then on; lastOpened() tells what it was
-//   asked to open.
-// - setTransmitRefusal(f): VCI_Transmit refuses (returns 0 for) every frame for which f returns
-//   true, called in the worker thread; a refused frame is not in transmitted().
-//
-// Received frames carry their data zero-filled to 8 bytes with the length code of the given
-// data, the way the vendor's records do.
-class ScriptedBus : public ControlCanApi
+// - setOpenFails(true): open() fails from then on; lastOpened() tells what it was asked to open
+//   (adapter type and index).
+// - setTransmitRefusal(f): writeFrame() refuses every frame for which f returns true, called in
+//   the worker thread; a refused frame is not in transmitted().
+class ScriptedBus : public CanBus
 {
 public:
     using Frame = CanFrame;
@@ -103,88 +99,56 @@ public:
         m_openFails = fails;
     }
 
-    // The device type and index of the last VCI_OpenDevice, as "type/index".
+    // The adapter type and index of the last open(), as "type/index".
     QString lastOpened() const
     {
         QMutexLocker lock(&m_mutex);
         return m_lastOpened;
     }
 
-    std::uint32_t openDevice(
-        std::uint32_t deviceType, std::uint32_t deviceIndex, std::uint32_t) override
+    bool open(const Settings &settings) override
     {
         QMutexLocker lock(&m_mutex);
-        m_lastOpened = QStringLiteral("%1/%2").arg(deviceType).arg(deviceIndex);
-        return m_openFails ? 0 : VCI_STATUS_OK;
+        m_lastOpened = QStringLiteral("%1/%2").arg(settings.adapterType).arg(settings.adapterIndex);
+        if (m_openFails)
+            return false;
+        lock.unlock();
+        setState(State::Open);
+        return true;
     }
-    std::uint32_t closeDevice(std::uint32_t, std::uint32_t) override { return VCI_STATUS_OK; }
-    std::uint32_t initCan(std::uint32_t, std::uint32_t, std::uint32_t, VCI_INIT_CONFIG *) override
-    {
-        return VCI_STATUS_OK;
-    }
-    std::uint32_t setReference(
-        std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, void *) override
-    {
-        return VCI_STATUS_OK;
-    }
-    std::uint32_t clearBuffer(std::uint32_t, std::uint32_t, std::uint32_t) override
-    {
-        return VCI_STATUS_OK;
-    }
-    std::uint32_t startCan(std::uint32_t, std::uint32_t, std::uint32_t) override
-    {
-        return VCI_STATUS_OK;
-    }
+    void close() override { setState(State::Closed); }
 
-    std::uint32_t transmit(std::uint32_t, std::uint32_t, std::uint32_t, VCI_CAN_OBJ *frames,
-        std::uint32_t count) override
+    bool writeFrame(const CanFrame &frame) override
     {
-        for (std::uint32_t i = 0; i < count; ++i) {
-            const Frame frame { frames[i].ID,
-                QByteArray(reinterpret_cast<const char *>(frames[i].Data),
-                    qMin<int>(frames[i].DataLen, 8)) };
-            Responder responder;
-            {
-                QMutexLocker lock(&m_mutex);
-                if (m_refusal && m_refusal(frame))
-                    return i;
-                m_transmitted.append(frame);
-                responder = m_responder;
-            }
-            // Outside the lock, so that a responder may inject on its own.
-            const QList<Frame> replies = responder ? responder(frame) : QList<Frame>();
+        Responder responder;
+        {
             QMutexLocker lock(&m_mutex);
-            for (const Frame &reply : replies)
-                m_received.append(Frame { reply.id, reply.data.left(8) });
+            if (m_refusal && m_refusal(frame))
+                return false;
+            m_transmitted.append(frame);
+            responder = m_responder;
         }
-        return count;
+        // Outside the lock, so that a responder may inject on its own.
+        const QList<Frame> replies = responder ? responder(frame) : QList<Frame>();
+        for (const Frame &reply : replies)
+            inject(reply.id, reply.data);
+        return true;
     }
 
-    std::uint32_t receive(std::uint32_t, std::uint32_t, std::uint32_t, VCI_CAN_OBJ *frames,
-        std::uint32_t length, std::int32_t) override
+    int readFrames(CanFrame *frames, int count) override
     {
         QMutexLocker lock(&m_mutex);
-        std::uint32_t count = 0;
-        while (count < length && !m_received.isEmpty()) {
-            const Frame frame = m_received.takeFirst();
-            VCI_CAN_OBJ &record = frames[count++];
-            std::memset(&record, 0, sizeof(record));
-            record.ID = frame.id;
-            record.TimeStamp = ++m_timeStamp;
-            record.ExternFlag = 1;
-            record.DataLen = std::uint8_t(frame.data.size());
-            std::memcpy(record.Data, frame.data.constData(), size_t(frame.data.size()));
+        int taken = 0;
+        while (taken < count && !m_received.isEmpty()) {
+            frames[taken] = m_received.takeFirst();
+            frames[taken++].timeStamp = ++m_timeStamp;
         }
-        return count;
+        return taken;
     }
 
-    std::uint32_t readErrInfo(
-        std::uint32_t, std::uint32_t, std::uint32_t, VCI_ERR_INFO *errorInfo) override
-    {
-        std::memset(errorInfo, 0, sizeof(*errorInfo));
-        return VCI_STATUS_OK;
-    }
-
+    quint32 takeErrorCode() override { return 0; }
+    // Polled, like the vendor's adapters: the test thread injects without signals.
+    bool announcesArrivals() const override { return false; }
     QString description() const override { return QStringLiteral("scripted bus"); }
 
 private:
@@ -193,7 +157,7 @@ private:
     Refusal m_refusal;
     QList<Frame> m_transmitted;
     QList<Frame> m_received;
-    std::uint32_t m_timeStamp = 0;
+    quint32 m_timeStamp = 0;
     bool m_openFails = false;
     QString m_lastOpened;
 };

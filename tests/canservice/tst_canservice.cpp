@@ -178,7 +178,7 @@ private:
         return m_bus->transmittedCount(requestId(SetTime, devId));
     }
 
-    std::shared_ptr<ScriptedBus> m_bus;
+    ScriptedBus *m_bus = nullptr; // owned by the service's device
     std::unique_ptr<PlayedBms> m_bms;
     std::unique_ptr<CanService> m_service;
     QSharedPointer<CaptureDestination> m_capture;
@@ -212,7 +212,7 @@ void TestCanService::cleanup()
 
 void TestCanService::startService()
 {
-    m_bus = std::make_shared<ScriptedBus>();
+    m_bus = new ScriptedBus;
     m_bus->setResponder(m_bms->responder());
     m_service.reset(new CanService(new CanDevice(m_bus), new FakeUpgradeSession));
     QCOMPARE(m_service->initService(AdapterType::UsbCan2, 0, true, 0, 250), 0);
@@ -224,7 +224,7 @@ void TestCanService::stopService()
     if (m_bus)
         m_bus->setResponder(nullptr);
     m_service.reset();
-    m_bus.reset();
+    m_bus = nullptr;
 }
 
 QStringList TestCanService::sentFrames()

@@ -12,7 +12,7 @@
 #include "can/candevice.h"
 #include "can/canservice.h"
 #include "can/commandcodec.h"
-#include "can/controlcanlibrary.h"
+#include "can/controlcan/controlcanlibrary.h"
 #include "fakecontrolcanclient.h"
 #include "log/logger.h"
 #include "signals/framekey.h"
@@ -33,29 +33,23 @@ using namespace QsLogging;
 
 namespace {
 
-VCI_CAN_OBJ frame(std::uint32_t id, const QByteArray &data)
+CanFrame frame(quint32 id, const QByteArray &data)
 {
-    VCI_CAN_OBJ record {};
-    record.ID = id;
-    record.ExternFlag = 1;
-    record.DataLen = 8;
-    std::memcpy(record.Data, data.constData(), size_t(qMin(data.size(), 8)));
-    return record;
+    return CanFrame { id, data };
 }
 
-VCI_CAN_OBJ frame(const CanFrame &reply)
+const CanFrame &frame(const CanFrame &reply)
 {
-    return frame(reply.id, reply.data);
+    return reply;
 }
 
-QString text(const VCI_CAN_OBJ &record)
+QString text(const CanFrame &frame)
 {
     return QStringLiteral("%1 ext=%2 len=%3: %4")
-        .arg(record.ID, 8, 16, QLatin1Char('0'))
-        .arg(record.ExternFlag)
-        .arg(record.DataLen)
-        .arg(QString::fromLatin1(
-            QByteArray(reinterpret_cast<const char *>(record.Data), record.DataLen).toHex(' ')));
+        .arg(frame.id, 8, 16, QLatin1Char('0'))
+        .arg(frame.extended ? 1 : 0)
+        .arg(frame.data.size())
+        .arg(QString::fromLatin1(frame.data.toHex(' ')));
 }
 
 } // namespace
@@ -122,7 +116,7 @@ QStringList TestCanServiceStack::transmitted() const
 {
     QStringList lines;
     for (int i = m_sentBefore; i < m_fake->transmittedCount(); ++i)
-        lines.append(text(m_fake->transmitted(i)));
+        lines.append(text(m_fake->transmittedFrame(i)));
     return lines;
 }
 
@@ -130,7 +124,7 @@ int TestCanServiceStack::transmittedWithId(std::uint32_t id) const
 {
     int count = 0;
     for (int i = m_sentBefore; i < m_fake->transmittedCount(); ++i)
-        count += m_fake->transmitted(i).ID == id ? 1 : 0;
+        count += m_fake->transmittedFrame(i).id == id ? 1 : 0;
     return count;
 }
 
@@ -143,7 +137,7 @@ void TestCanServiceStack::instanceIsSingleAndOpensTheAdapter()
     const QString libraryPath = QCoreApplication::applicationDirPath() + QLatin1Char('/')
         + ControlCanLibrary::platformFileName();
     QVERIFY(!m_capture->lines()
-                 .filter(QStringLiteral("ControlCanFactory::create: using"))
+                 .filter(QStringLiteral("CanBusFactory::create: using"))
                  .filter(libraryPath)
                  .isEmpty());
 
@@ -200,8 +194,8 @@ void TestCanServiceStack::clockOfABatteryComingOnlineIsSet()
     battery.start();
 
     // A moving life counter, then a status other than offline.
-    m_fake->queueReceive({ frame(FrameKey::identifier(FrameKey::PackInfo, devId),
-                               QByteArray::fromHex("00000000000000a5")),
+    m_fake->queueReceive(QList<CanFrame> { frame(FrameKey::identifier(FrameKey::PackInfo, devId),
+                                               QByteArray::fromHex("00000000000000a5")),
         frame(FrameKey::identifier(FrameKey::PackStatus, devId),
             QByteArray::fromHex("0000000000000002")) });
     QTRY_VERIFY_WITH_TIMEOUT(service->isRtcSyncPending(devId), 3000);
@@ -218,10 +212,10 @@ void TestCanServiceStack::answerTransmittedWrites(QTimer *battery)
     auto answered = std::make_shared<int>(m_fake->transmittedCount());
     connect(battery, &QTimer::timeout, this, [this, answered] {
         for (; *answered < m_fake->transmittedCount(); ++*answered) {
-            const VCI_CAN_OBJ request = m_fake->transmitted(*answered);
-            if (request.ID == requestId(WriteParameter, 3))
+            const CanFrame request = m_fake->transmittedFrame(*answered);
+            if (request.id == requestId(WriteParameter, 3))
                 m_fake->queueReceive(
-                    frame(CommandCodec::parameterAcknowledgement(3, request.Data[0])));
+                    CommandCodec::parameterAcknowledgement(3, quint8(request.data.at(0))));
         }
     });
     battery->start();

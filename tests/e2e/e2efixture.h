@@ -4,9 +4,9 @@
 #include "support/simprocess.h"
 
 #include "can/canbusconfig.h"
-#include "can/canbuscontrolcan.h"
 #include "can/candevice.h"
 #include "can/canservice.h"
+#include "can/qtcanbus/qtcanbus.h"
 #include "log/debugoutputdestination.h"
 #include "log/destinationfactory.h"
 #include "log/logger.h"
@@ -69,9 +69,8 @@ inline bool startAndOpen(SimProcess &sim, const QStringList &arguments)
 // single signal store; null when the bus does not open.
 inline std::unique_ptr<CanService> serviceOn(SimProcess &sim)
 {
-    auto api = std::make_shared<CanBusControlCan>(
-        CanBusConfig(CanBusConfig::defaultPlugin(), sim.interfaceName()));
-    std::unique_ptr<CanService> service(new CanService(new CanDevice(api), new CanUpgrade));
+    auto *bus = new QtCanBus(CanBusConfig(CanBusConfig::defaultPlugin(), sim.interfaceName()));
+    std::unique_ptr<CanService> service(new CanService(new CanDevice(bus), new CanUpgrade));
     if (openBus(*service) != 0 && openBus(*service) != 0)
         return nullptr;
     return service;

@@ -252,7 +252,7 @@ void TestMainWidger::barAndPagesUseTheServiceTheWindowIsGiven()
     // Not the program's service: what reaches these batteries, and their answer, can only have
     // gone through the one the window was built with.
     PlayedBms bms;
-    auto bus = std::make_shared<ScriptedBus>();
+    auto *bus = new ScriptedBus;
     bus->setResponder(bms.responder());
     CanService service(new CanDevice(bus));
     MainWidger window(SignalValues::instance(), &service);

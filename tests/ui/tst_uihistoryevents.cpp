@@ -52,7 +52,7 @@ private slots:
 private:
     void readAll(const QList<QByteArray> &records, quint32 count);
 
-    std::shared_ptr<ScriptedBus> m_bus;
+    ScriptedBus *m_bus = nullptr; // owned by the service's device
     std::unique_ptr<PlayedBms> m_bms;
     std::unique_ptr<CanService> m_service;
     std::unique_ptr<UiHistoryEvents> m_page;
@@ -70,7 +70,7 @@ void TestUiHistoryEvents::initTestCase()
 void TestUiHistoryEvents::init()
 {
     m_bms.reset(new PlayedBms);
-    m_bus = std::make_shared<ScriptedBus>();
+    m_bus = new ScriptedBus;
     m_bus->setResponder(m_bms->responder());
     m_service.reset(new CanService(new CanDevice(m_bus)));
     QCOMPARE(m_service->initService(AdapterType::UsbCan2, 0, true, 0, 250), 0);
@@ -83,7 +83,7 @@ void TestUiHistoryEvents::cleanup()
     m_page.reset();
     m_bus->setResponder(nullptr);
     m_service.reset();
-    m_bus.reset();
+    m_bus = nullptr;
     m_bms.reset();
 }
 

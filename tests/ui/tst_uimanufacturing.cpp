@@ -10,7 +10,7 @@
 
 #include "can/canservice.h"
 #include "can/commandcodec.h"
-#include "can/controlcanlibrary.h"
+#include "can/controlcan/controlcanlibrary.h"
 #include "fakecontrolcanclient.h"
 #include "signals/framekey.h"
 #include "signals/signalindex.h"
@@ -33,13 +33,12 @@ namespace {
 using Action = UiManufacturing::Action;
 
 // "18e40380 ext [01 02]": identifier, frame format and data of a transmitted frame.
-QString text(const VCI_CAN_OBJ &frame)
+QString text(const CanFrame &frame)
 {
     return QStringLiteral("%1 %2 [%3]")
-        .arg(frame.ID, 8, 16, QLatin1Char('0'))
-        .arg(frame.ExternFlag ? QStringLiteral("ext") : QStringLiteral("std"))
-        .arg(QString::fromLatin1(
-            QByteArray(reinterpret_cast<const char *>(frame.Data), frame.DataLen).toHex(' ')));
+        .arg(frame.id, 8, 16, QLatin1Char('0'))
+        .arg(frame.extended ? QStringLiteral("ext") : QStringLiteral("std"))
+        .arg(QString::fromLatin1(frame.data.toHex(' ')));
 }
 
 // The all-zero parts of a code write from part `first` to the sixth, e.g. "18a00380 ext
@@ -50,17 +49,6 @@ QStringList zeroParts(const QString &id, int first)
     for (int part = first; part <= 6; ++part)
         lines.append(QStringLiteral("%1 ext [0%2 00 00 00 00 00 00]").arg(id).arg(part));
     return lines;
-}
-
-VCI_CAN_OBJ received(const CanFrame &reply)
-{
-    VCI_CAN_OBJ frame {};
-    frame.ID = reply.id;
-    frame.ExternFlag = 1;
-    frame.DataLen = 8;
-    for (int i = 0; i < reply.data.size() && i < 8; ++i)
-        frame.Data[i] = quint8(reply.data.at(i));
-    return frame;
 }
 
 // The battery on the bench, answering what the adapter transmits. A 1 ms timer in the test's
@@ -91,40 +79,42 @@ private:
     void answer()
     {
         while (m_seen < m_fake.transmittedCount()) {
-            const VCI_CAN_OBJ request = m_fake.transmitted(m_seen++);
-            if (!silent)
-                m_fake.queueReceive(answerTo(request));
+            const CanFrame request = m_fake.transmittedFrame(m_seen++);
+            if (silent)
+                continue;
+            for (const CanFrame &reply : answerTo(request))
+                m_fake.queueReceive(reply);
         }
     }
 
-    std::vector<VCI_CAN_OBJ> answerTo(const VCI_CAN_OBJ &request) const
+    QList<CanFrame> answerTo(const CanFrame &request) const
     {
         using namespace CommandProtocol;
-        const quint8 code = CommandCodec::codeOf(request.ID);
-        const quint8 devId = CommandCodec::destinationOf(request.ID);
-        const QByteArray data(reinterpret_cast<const char *>(request.Data), request.DataLen);
+        const quint8 code = CommandCodec::codeOf(request.id);
+        const quint8 devId = CommandCodec::destinationOf(request.id);
+        const QByteArray &data = request.data;
         switch (code) {
         case SetDeviceId:
-            return { received(CommandCodec::acknowledgement(code, CommandCodec::newIdOf(data))) };
+            return { CommandCodec::acknowledgement(code, CommandCodec::newIdOf(data)) };
         case SetTime:
-            return { received(CommandCodec::acknowledgement(code, devId)) };
+            return { CommandCodec::acknowledgement(code, devId) };
         case ReadBatteryCode:
         case ReadModelCode: {
-            std::vector<VCI_CAN_OBJ> parts;
+            QList<CanFrame> parts;
             for (int part = 1; part <= CodeParts; ++part) {
                 if (!missingParts.contains(part))
-                    parts.push_back(received(CommandCodec::textPart(
-                        code, devId, code == ReadBatteryCode ? batteryCode : modelCode, part)));
+                    parts.append(CommandCodec::textPart(
+                        code, devId, code == ReadBatteryCode ? batteryCode : modelCode, part));
             }
             return parts;
         }
         case WriteBatteryCode:
         case WriteModelCode:
             if (CommandCodec::partOf(code, data).number == CodeParts)
-                return { received(CommandCodec::acknowledgement(code, devId)) };
+                return { CommandCodec::acknowledgement(code, devId) };
             return {};
         case WriteParameter:
-            return { received(CommandCodec::parameterAcknowledgement(devId, ClearEnergyParamId)) };
+            return { CommandCodec::parameterAcknowledgement(devId, ClearEnergyParamId) };
         default:
             return {};
         }
@@ -229,8 +219,8 @@ QStringList TestUiManufacturing::sent() const
 {
     QStringList lines;
     for (int i = m_sentBefore; i < m_fake->transmittedCount(); ++i) {
-        const VCI_CAN_OBJ frame = m_fake->transmitted(i);
-        if (CommandCodec::codeOf(frame.ID) != CommandProtocol::SetTime)
+        const CanFrame frame = m_fake->transmittedFrame(i);
+        if (CommandCodec::codeOf(frame.id) != CommandProtocol::SetTime)
             lines.append(text(frame));
     }
     return lines;

@@ -8,7 +8,7 @@
 
 #include "can/canservice.h"
 #include "can/commandcodec.h"
-#include "can/controlcanlibrary.h"
+#include "can/controlcan/controlcanlibrary.h"
 #include "fakecontrolcanclient.h"
 #include "signals/framekey.h"
 #include "signals/signalindex.h"
@@ -37,14 +37,13 @@ const QString PrechargeOff = QStringLiteral(":/resource/Icon/prechargeoff.png");
 const QStringList AllOff = { RelayOff, RelayOff, RelayOff, PrechargeOff };
 const QStringList AllOn = { RelayOn, RelayOn, RelayOn, PrechargeOn };
 
-QString text(const VCI_CAN_OBJ &record)
+QString text(const CanFrame &frame)
 {
     return QStringLiteral("%1 ext=%2 len=%3: %4")
-        .arg(record.ID, 8, 16, QLatin1Char('0'))
-        .arg(record.ExternFlag)
-        .arg(record.DataLen)
-        .arg(QString::fromLatin1(
-            QByteArray(reinterpret_cast<const char *>(record.Data), record.DataLen).toHex(' ')));
+        .arg(frame.id, 8, 16, QLatin1Char('0'))
+        .arg(frame.extended ? 1 : 0)
+        .arg(frame.data.size())
+        .arg(QString::fromLatin1(frame.data.toHex(' ')));
 }
 
 QStringList pictures(const UiParameter &page)
@@ -125,10 +124,10 @@ QStringList TestUiParameter::relayCommands() const
 {
     QStringList lines;
     for (int i = m_sentBefore; i < m_fake->transmittedCount(); ++i) {
-        const VCI_CAN_OBJ frame = m_fake->transmitted(i);
+        const CanFrame frame = m_fake->transmittedFrame(i);
         // Leave out anything else the service sends meanwhile (clock settings).
-        if (CommandCodec::isRequest(frame.ID)
-            && CommandCodec::codeOf(frame.ID) == CommandProtocol::SetRelay)
+        if (CommandCodec::isRequest(frame.id)
+            && CommandCodec::codeOf(frame.id) == CommandProtocol::SetRelay)
             lines.append(text(frame));
     }
     return lines;

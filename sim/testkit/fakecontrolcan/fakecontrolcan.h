@@ -4,7 +4,7 @@
 // "libControlCAN.so" ("ControlCAN.dll") beside the test executables that use it, so that the
 // program's own loader finds and loads it exactly as it would the real one.
 //
-// It exports the nine VCI_ functions with the vendor's signatures (see can/controlcan.h). They
+// It exports the nine VCI_ functions with the vendor's signatures (see can/controlcan/controlcan.h). They
 // model only what the program relies on: VCI_OpenDevice opens a (type, index) pair and
 // VCI_CloseDevice closes it; every other call fails on a pair that is not open, and otherwise
 // succeeds unless told to fail. Every call is recorded with its arguments.
@@ -20,7 +20,7 @@
 // Built with FAKE_CONTROLCAN_OMIT_READ_ERR_INFO defined it lacks VCI_ReadErrInfo, to test the
 // loader's refusal of an incomplete library.
 
-#include "can/controlcan.h"
+#include "can/controlcan/controlcan.h"
 
 #if defined(_WIN32)
 #define FAKE_CONTROLCAN_EXPORT __declspec(dllexport)

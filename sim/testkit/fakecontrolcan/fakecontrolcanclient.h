@@ -2,9 +2,14 @@
 
 #include "fakecontrolcan.h"
 
+#include "can/canframe.h"
+
+#include <QList>
+
 #include <QLibrary>
 #include <QString>
 
+#include <cstring>
 #include <vector>
 
 // The test's side of the fake vendor library: loads the same file the program's loader loads
@@ -79,6 +84,35 @@ public:
     {
         VCI_CAN_OBJ frame {};
         m_transmitted(position, &frame);
+        return frame;
+    }
+
+    // The same in the program's own frame type, for the tests above the vendor's adapters: a
+    // received frame with its length and data as given, a transmitted one as sent.
+    void queueReceive(const CanFrame &frame)
+    {
+        VCI_CAN_OBJ record {};
+        record.ID = frame.id;
+        record.ExternFlag = frame.extended ? 1 : 0;
+        record.RemoteFlag = frame.remote ? 1 : 0;
+        record.DataLen = static_cast<std::uint8_t>(qMin(frame.data.size(), 8));
+        std::memcpy(record.Data, frame.data.constData(), record.DataLen);
+        queueReceive(record);
+    }
+    void queueReceive(const QList<CanFrame> &frames)
+    {
+        for (const CanFrame &frame : frames)
+            queueReceive(frame);
+    }
+    CanFrame transmittedFrame(int position) const
+    {
+        const VCI_CAN_OBJ record = transmitted(position);
+        CanFrame frame;
+        frame.id = record.ID;
+        frame.extended = record.ExternFlag != 0;
+        frame.remote = record.RemoteFlag != 0;
+        frame.data
+            = QByteArray(reinterpret_cast<const char *>(record.Data), qMin<int>(record.DataLen, 8));
         return frame;
     }
 

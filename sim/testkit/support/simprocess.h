@@ -15,6 +15,7 @@
 //   SimProcess sim;
 //   QVERIFY(sim.start({ "--packs", "1,2" }));   // before CanService::instance()
 //   QVERIFY(sim.start({ "--packs", "1", "--uart" }));  // then sim.uartPath() is the port
+//   QVERIFY(sim.start({ "--packs", "1", "--slcan" })); // the bank behind sim.slcanPath()
 class SimProcess
 {
 public:
@@ -43,9 +44,13 @@ public:
 
     // The pseudo-terminal of the serial boot loader (--uart), as the simulator printed it;
     // empty without --uart.
-    QString uartPath()
+    QString uartPath() { return printedPath("bms-sim: uart boot loader on "); }
+    // The pseudo-terminal of the serial-line CAN adapter (--slcan); empty without --slcan.
+    QString slcanPath() { return printedPath("bms-sim: slcan adapter on "); }
+
+private:
+    QString printedPath(const QByteArray &marker)
     {
-        const QByteArray marker = "bms-sim: uart boot loader on ";
         const QByteArray all = output();
         const int at = all.indexOf(marker);
         if (at < 0)
@@ -55,7 +60,6 @@ public:
         return QString::fromLocal8Bit(all.mid(start, end < 0 ? -1 : end - start)).trimmed();
     }
 
-private:
     QString m_interface;
     ReadyProcess m_process;
 };

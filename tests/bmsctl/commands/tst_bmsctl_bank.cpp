@@ -22,6 +22,7 @@ private slots:
     void cleanupTestCase();
 
     void scanFindsEveryBatteryWithItsCodes();
+    void scanReachesTheBankThroughASerialLineAdapter();
     void watchStreamsTheStoreValuesByName();
     void clockCheckShowsTheDriftAndSyncSetsTheClocks();
     void absentBatteriesWrongAndFrontCommandLines();
@@ -100,6 +101,22 @@ void TestBmsctlBank::scanFindsEveryBatteryWithItsCodes()
     QVERIFY2(framesPerSecond > 100 && framesPerSecond < 300, scan.said());
     QVERIFY(load.value("bitsPerSecond").toDouble() >= framesPerSecond * 131);
     QCOMPARE(load.value("loadShare").toDouble(), load.value("bitsPerSecond").toDouble() / 250000);
+}
+
+void TestBmsctlBank::scanReachesTheBankThroughASerialLineAdapter()
+{
+    SimProcess serialSim;
+    QVERIFY2(serialSim.start({ "--packs", "5,6", "--slcan" }), serialSim.output().constData());
+    const BmsctlRun scan = BmsctlRun::run(
+        { "--bus", "slcan:" + serialSim.slcanPath(), "scan", "--seconds", "3", "--json" });
+    QVERIFY2(scan.exitCode == 0, scan.said());
+    const QJsonArray batteries = jsonOf(scan).value("batteries").toArray();
+    QCOMPARE(batteries.size(), 2);
+    for (int i = 0; i < 2; ++i) {
+        const QJsonObject battery = batteries.at(i).toObject();
+        QCOMPARE(battery.value("id").toInt(), 5 + i);
+        QCOMPARE(battery.value("firmware").toString(), QStringLiteral("ZK-BMS V2.3.07"));
+    }
 }
 
 void TestBmsctlBank::watchStreamsTheStoreValuesByName()

@@ -2,7 +2,7 @@
 
 // The adapter vendor's C interface, declared here from the record layouts and call signatures
 // the program relies on; no vendor header is used. The library itself is loaded at run time
-// (ControlCanLibrary) or replaced by the CAN-bus substitute (CanBusControlCan), so nothing
+// (ControlCanLibrary) or replaced by a fake in tests, so nothing
 // here is linked against.
 //
 // Every integer crossing the boundary is 32 bits wide on every platform (the vendor's DWORD and

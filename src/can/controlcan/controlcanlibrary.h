@@ -10,7 +10,7 @@
 class QLibrary;
 
 // The vendor's ControlCAN library, loaded at run time so that the program starts (and falls
-// back to the substitute) on a machine without it. The library stays loaded until the process
+// back to another bus) on a machine without it. The library stays loaded until the process
 // ends: the vendor's code may keep threads of its own running, and unloading under them would
 // crash.
 class ControlCanLibrary : public ControlCanApi

@@ -2,8 +2,3 @@
 
 // Out of line so that the vtable lives in one object file.
 ControlCanApi::~ControlCanApi() = default;
-
-bool ControlCanApi::announceArrivals(std::function<void()> /*arrived*/)
-{
-    return false;
-}

@@ -4,14 +4,12 @@
 
 #include <QString>
 
-#include <functional>
-
-// The nine ControlCAN operations CanDevice needs, behind one seam so that the vendor library,
-// the CAN-bus substitute and test fakes are interchangeable. Arguments and results follow the
+// The nine ControlCAN operations ControlCanBus needs, behind one seam so that the vendor library
+// and test fakes are interchangeable. Arguments and results follow the
 // vendor's C functions one to one (see controlcan.h): device type, device index, channel where
 // the call takes one, and 1 for success.
 //
-// A provider is used by one CanDevice at a time and only from the thread that device works in;
+// A provider is used by one ControlCanBus at a time and only from the thread that device works in;
 // providers need not be thread-safe.
 class ControlCanApi
 {
@@ -37,7 +35,7 @@ public:
     virtual std::uint32_t transmit(std::uint32_t deviceType, std::uint32_t deviceIndex,
         std::uint32_t channel, VCI_CAN_OBJ *frames, std::uint32_t count)
         = 0;
-    // Never blocks longer than the provider's own waitTime handling; CanDevice passes 0.
+    // Never blocks longer than the provider's own waitTime handling; ControlCanBus passes 0.
     virtual std::uint32_t receive(std::uint32_t deviceType, std::uint32_t deviceIndex,
         std::uint32_t channel, VCI_CAN_OBJ *frames, std::uint32_t length, std::int32_t waitTime)
         = 0;
@@ -45,12 +43,6 @@ public:
         std::uint32_t channel, VCI_ERR_INFO *errorInfo)
         = 0;
 
-    // Which adapter this is, for the log: the library's file, or the bus the substitute uses.
+    // Which adapter this is, for the log: the library's file.
     virtual QString description() const = 0;
-
-    // A provider that learns when frames or errors arrive may call `arrived` then, from the
-    // thread it is used in, and answer true; the device then reads it at each call instead of
-    // polling it every few milliseconds. The vendor's library cannot (false). A later call
-    // replaces the callback; an empty one ends the calls.
-    virtual bool announceArrivals(std::function<void()> arrived);
 };

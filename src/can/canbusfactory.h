@@ -4,22 +4,25 @@
 
 #include <QStringList>
 
-#include <memory>
 #include <optional>
 
-class ControlCanApi;
+class CanBus;
 
-// Picks the provider of the ControlCAN operations once, when a CanDevice is made: the vendor's
-// library if one can be loaded (beside the executable first, then through the system's library
-// search), otherwise the CAN-bus substitute configured by canbus.ini. Both choices are logged.
+// Picks the adapter once, when a CanDevice is made: the vendor's library if one can be loaded
+// (beside the executable first, then through the system's library search), otherwise the bus
+// canbus.ini names (a QtSerialBus plugin, or a serial-line adapter with plugin=slcan). The
+// choice is logged.
 //
 // A program that names its bus itself (the command-line tool's --bus) sets that bus before the
-// first CanDevice is made; from then on create() gives the substitute on that bus, library or
-// not. The window never sets one.
-class ControlCanFactory
+// first CanDevice is made; from then on create() gives that bus, library or not. The window
+// never sets one.
+class CanBusFactory
 {
 public:
-    static std::shared_ptr<ControlCanApi> create();
+    // A new bus, unparented, in the calling thread.
+    static CanBus *create();
+    // The bus a configuration names: SlcanBus for the plugin "slcan", QtCanBus otherwise.
+    static CanBus *create(const CanBusConfig &config);
 
     // Where the vendor library is looked for, in order: the file beside the executable, then
     // the bare name for the system's search.
