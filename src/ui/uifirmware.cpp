@@ -374,12 +374,16 @@ void UiFirmware::OnRosterJudged(QList<int> finished, QMap<int, QString> notFinis
 
 void UiFirmware::readBackVersions()
 {
+    // Each read waits for its reply in a local event loop, where the next refresh, or START,
+    // may come: what they did stands.
     CanService *can = CanService::instance();
     for (int devId : QList<int>(m_readBack)) {
         QByteArray bytes;
-        if (can->readFirmwareVersion(uchar(devId), bytes) != CanService::Success)
+        const bool read = can->readFirmwareVersion(uchar(devId), bytes) == CanService::Success;
+        if (!m_readingBack)
+            return;
+        if (!read || !m_readBack.removeOne(devId))
             continue;
-        m_readBack.removeOne(devId);
         const QString version = fieldText(bytes);
         if (version == m_imageVersion) {
             note(tr("UiFirmware::OnTimerTimeout: BMS %1 runs the image's firmware %2.")

@@ -24,6 +24,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QtTest>
@@ -944,6 +945,7 @@ void TestCanUpgrade::dataStepTriesCountPerLine()
     auto *upgrade = m_service->findChild<CanUpgrade *>();
     QVERIFY(upgrade);
     upgrade->setBacklog([&lagging] { return lagging ? CanUpgrade::MaxBacklogFrames + 1 : 0; });
+    const auto restore = qScopeGuard([upgrade] { upgrade->setBacklog([] { return 0; }); });
     for (int line = 0; line < ThreeLines.size(); ++line) {
         lagging = true;
         tick((CanUpgrade::MaxTries - 1) * (CanUpgrade::SendDataTimeoutTicks + 1));
@@ -1020,7 +1022,8 @@ void TestCanUpgrade::rosterJudgesEveryBattery()
     QFETCH(QString, judged);
 
     QString judgedAs;
-    connect(m_service.get(), &CanService::rosterJudged, this,
+    QObject receiver; // goes with judgedAs
+    connect(m_service.get(), &CanService::rosterJudged, &receiver,
         [&](const QList<int> &finished, const QMap<int, QString> &notFinished) {
             QStringList why;
             for (auto it = notFinished.cbegin(); it != notFinished.cend(); ++it)
