@@ -95,8 +95,9 @@ int DecodeCommand::run(const QStringList &arguments, Console &console)
     qint64 others = 0;
     if (csv)
         console.printLine(QStringLiteral("time,id,frame,signal,value,unit"));
-    // The output goes out in batches, a system call for many frames, and at least every tenth
-    // of a second, so that a log on a pipe is decoded as it comes.
+    // The output goes out in batches, a system call for many frames rather than one each; the
+    // first frame, and the first a tenth of a second after the last batch, go out at once with
+    // what came before them, so that a log on a pipe is decoded as it comes.
     QString batch;
     QElapsedTimer sinceOutput;
     const auto output = [&] {
