@@ -83,7 +83,7 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     const QString candump = dir.filePath(QStringLiteral("bank.log"));
     {
-        // 28 batteries, each frame 100 us after the one before.
+        // 28 batteries (devices 0 to 27), each frame 100 us after the one before.
         QFile log(candump);
         log.open(QIODevice::WriteOnly);
         QByteArray lines;
@@ -92,7 +92,7 @@ int main(int argc, char *argv[])
             char line[64];
             lines += QByteArray(line,
                 std::snprintf(line, sizeof line, "(%lld.%06lld) can0 %08X#0212%02XD03E8FA002\n",
-                    timeUs / 1000000, timeUs % 1000000, unsigned(0x02008000 + i % 28 + 1),
+                    timeUs / 1000000, timeUs % 1000000, unsigned(0x02008000 + i % 28),
                     unsigned(i % 256)));
             if (lines.size() > (1 << 20)) {
                 log.write(lines);

@@ -10,6 +10,7 @@
 #include "signals/signalnames.h"
 #include "signals/signalvalues.h"
 
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -19,6 +20,8 @@ namespace {
 
 constexpr int PayloadSize = 8;
 constexpr qint64 MicrosPerSecond = 1000000;
+constexpr int OutputBatchChars = 32 * 1024;
+constexpr int OutputEveryMs = 100;
 
 QString timeText(qint64 timeUs)
 {
@@ -92,6 +95,16 @@ int DecodeCommand::run(const QStringList &arguments, Console &console)
     qint64 others = 0;
     if (csv)
         console.printLine(QStringLiteral("time,id,frame,signal,value,unit"));
+    // The output goes out in batches, a system call for many frames rather than one each; the
+    // first frame, and the first a tenth of a second after the last batch, go out at once with
+    // what came before them, so that a log on a pipe is decoded as it comes.
+    QString batch;
+    QElapsedTimer sinceOutput;
+    const auto output = [&] {
+        console.print(batch);
+        batch.clear();
+        sinceOutput.start();
+    };
     LoggedFrame frame;
     while (reader->next(&frame)) {
         const int devId = int(frame.id & 0xFF);
@@ -136,9 +149,13 @@ int DecodeCommand::run(const QStringList &arguments, Console &console)
             lines = QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact))
                 + QLatin1Char('\n');
         }
-        console.print(lines);
+        batch += lines;
+        if (batch.size() >= OutputBatchChars || !sinceOutput.isValid()
+            || sinceOutput.elapsed() >= OutputEveryMs)
+            output();
     }
 
+    output();
     const SkippedLines &skipped = reader->skipped();
     skipped.report(console, path);
     console.note(QStringLiteral("%1: %2 frames decoded, %3 other frames, %4 skipped")

@@ -7,8 +7,6 @@
 #include <QDateTime>
 #include <QLocale>
 
-#include <limits>
-
 namespace {
 
 constexpr int SecondDigits = 6;
@@ -94,11 +92,7 @@ bool AscLine::readTime(const QByteArray &field, qint64 *timeUs) const
     if (!DecimalTime::toMicros(field, SecondDigits, &stampUs, true))
         return false;
     // A time stamp before the start is kept as long as the time stays at or after the epoch.
-    const qint64 base = m_relative ? m_lastUs : m_startUs;
-    if (stampUs > std::numeric_limits<qint64>::max() - base || base + stampUs < 0)
-        return false;
-    *timeUs = base + stampUs;
-    return true;
+    return DecimalTime::offsetFrom(m_relative ? m_lastUs : m_startUs, stampUs, timeUs);
 }
 
 TextLogReader::Line AscLine::parse(const QByteArray &line, LoggedFrame *frame, QString *reason)
@@ -132,7 +126,7 @@ TextLogReader::Line AscLine::parse(const QByteArray &line, LoggedFrame *frame, Q
         return skip(reason,
             QStringLiteral("neither a header line nor an event after a time "
                            "stamp: %1")
-                .arg(echoed(line)));
+                .arg(echoed(fields.join(' '))));
     m_lastUs = timeUs;
     frame->timeUs = timeUs;
     return parseEvent(fields, frame, reason);

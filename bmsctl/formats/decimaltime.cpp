@@ -56,6 +56,16 @@ bool DecimalTime::toMicros(const QByteArray &text, int unitDigits, qint64 *micro
     return true;
 }
 
+bool DecimalTime::offsetFrom(qint64 base, qint64 offset, qint64 *timeUs)
+{
+    constexpr qint64 Max = std::numeric_limits<qint64>::max();
+    constexpr qint64 Min = std::numeric_limits<qint64>::min();
+    if ((base > 0 && offset > Max - base) || (base < 0 && offset < Min - base) || base + offset < 0)
+        return false;
+    *timeUs = base + offset;
+    return true;
+}
+
 QByteArray DecimalTime::fromMicros(qint64 micros, int unitDigits)
 {
     const qint64 unit = powerOfTen(unitDigits);

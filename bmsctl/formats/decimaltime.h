@@ -13,6 +13,10 @@ public:
     // Digits, optionally a point and more digits; a minus sign before them when signedOk.
     static bool toMicros(
         const QByteArray &text, int unitDigits, qint64 *micros, bool signedOk = false);
+    // base + offset as a time of a log: false when the sum does not fit in 64 bits or lies
+    // before the epoch (either may be negative: a header's start before the epoch, a time stamp
+    // before the start).
+    static bool offsetFrom(qint64 base, qint64 offset, qint64 *timeUs);
     // With exactly unitDigits of fraction ("0.100001"), a minus sign when negative.
     static QByteArray fromMicros(qint64 micros, int unitDigits);
 };

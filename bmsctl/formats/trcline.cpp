@@ -8,7 +8,6 @@
 #include <QLocale>
 
 #include <cmath>
-#include <limits>
 
 namespace {
 
@@ -167,8 +166,9 @@ bool TrcLine::fill(const QByteArray &offset, const QByteArray &bus, const QByteA
     QString *reason) const
 {
     qint64 offsetUs = 0;
+    qint64 timeUs = 0;
     if (!DecimalTime::toMicros(offset, MillisecondDigits, &offsetUs, true)
-        || offsetUs > std::numeric_limits<qint64>::max() - m_startUs || m_startUs + offsetUs < 0) {
+        || !DecimalTime::offsetFrom(m_startUs, offsetUs, &timeUs)) {
         *reason = QStringLiteral("the time offset is not milliseconds: %1").arg(echoed(offset));
         return false;
     }
@@ -204,7 +204,7 @@ bool TrcLine::fill(const QByteArray &offset, const QByteArray &bus, const QByteA
         }
         bytes[i] = char(byte);
     }
-    frame->timeUs = m_startUs + offsetUs;
+    frame->timeUs = timeUs;
     frame->interfaceName = ChannelNumber::interfaceName(channel);
     frame->id = value;
     frame->extended = extended;

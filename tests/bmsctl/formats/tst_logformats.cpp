@@ -166,6 +166,17 @@ void TestLogFormats::readsTheFieldsVariants_data()
                       "   0.500000 1  33587201x       Rx   d 2 1 2\n"
                       "   1.250000 2  291             Rx   d 0\n")
         << QStringList { frameA, frameB } << QStringList {};
+    QTest::newRow("asc: a start before the epoch, time stamps beyond 64 bits or before it")
+        << int(LogFormat::Asc)
+        << QByteArray("date Mon Jan 01 12:00:00.000 AM 1900\n"
+                      "   9223372036854.775807 1  2008001x        Rx   d 0\n"
+                      "   1.000000 1  2008001x        Rx   d 0\n")
+        << QStringList {}
+        << QStringList {
+               "2 neither a header line nor an event after a time stamp: "
+               "9223372036854.775807 1 2008001x Rx d 0",
+               "3 neither a header line nor an event after a time stamp: 1.000000 1 2008001x Rx d 0"
+           };
     QTest::newRow("trc 1.1")
         << int(LogFormat::Trc)
         << QByteArray(";$FILEVERSION=1.1\n;$STARTTIME=25569.0000115740741\n"
