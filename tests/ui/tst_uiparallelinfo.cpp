@@ -10,6 +10,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QScrollArea>
+#include <QSignalSpy>
 #include <QtTest>
 
 class TestUiParallelInfo : public QObject
@@ -25,6 +26,7 @@ private slots:
     void tileKeepsItsStatusForAnUnknownValue();
     void twentyEightTilesFiveToARow();
     void refreshReadsEveryBattery();
+    void clickingATileAsksForItsBattery();
 };
 
 void TestUiParallelInfo::initTestCase()
@@ -123,6 +125,17 @@ void TestUiParallelInfo::refreshReadsEveryBattery()
     // Never heard from.
     QCOMPARE(page.tiles().at(0)->voltageText(), QStringLiteral("0.00"));
     QCOMPARE(page.tiles().at(0)->statusText(), QStringLiteral("Offline"));
+}
+
+void TestUiParallelInfo::clickingATileAsksForItsBattery()
+{
+    UiParallelInfo page;
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    QSignalSpy asked(&page, &UiParallelInfo::batteryClicked);
+    QTest::mouseClick(page.tiles().at(7), Qt::LeftButton);
+    QCOMPARE(asked.count(), 1);
+    QCOMPARE(asked.at(0).at(0).toInt(), 7);
 }
 
 QTEST_MAIN(TestUiParallelInfo)
