@@ -7,30 +7,21 @@
 
 CanDevice::CanDevice(CanBus *bus, QObject *parent)
     : QObject(parent)
+    , m_bus(bus ? bus : CanBusFactory::create())
     , m_pollTimer(new QTimer(this))
     , m_received(ReceiveBufferFrames)
 {
+    m_bus->setParent(this);
+    connectBus();
     m_pollTimer->setInterval(PollIntervalMs);
     m_pollTimer->setSingleShot(false);
     connect(m_pollTimer, &QTimer::timeout, this, &CanDevice::OnTimeout);
     m_settings.adapterType = AdapterType::Default;
-    setBus(bus);
 }
 
 CanDevice::~CanDevice()
 {
     close();
-}
-
-void CanDevice::setBus(CanBus *bus)
-{
-    if (m_bus) {
-        close();
-        delete m_bus;
-    }
-    m_bus = bus ? bus : CanBusFactory::create();
-    m_bus->setParent(this);
-    connectBus();
 }
 
 void CanDevice::connectBus()
@@ -82,8 +73,7 @@ void CanDevice::close()
     if (m_initRunning)
         m_closedDuringInit = true;
     // Also an adapter that a failed open left half-opened.
-    if (m_bus)
-        m_bus->close();
+    m_bus->close();
     m_open = false;
     // Checked so that destroying the device from another thread does not warn about a timer
     // that is not running anyway.

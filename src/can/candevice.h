@@ -50,9 +50,6 @@ public:
     ~CanDevice() override;
 
     CanBus *bus() const { return m_bus; }
-    // Swaps the bus (null: the factory's choice), closing and deleting the previous one. Call it
-    // from the thread the device works in.
-    void setBus(CanBus *bus);
 
     // For tests, from the device's thread.
     bool isOpen() const { return m_open; }

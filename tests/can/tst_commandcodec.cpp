@@ -7,8 +7,6 @@
 using namespace CommandProtocol;
 namespace Codec = CommandCodec;
 
-Q_DECLARE_METATYPE(CanFrame)
-
 namespace {
 
 // "18830280: 16 01 13 0a 14 1e": the identifier as 8 hex digits, then the data bytes.

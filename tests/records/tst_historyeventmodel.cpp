@@ -75,7 +75,7 @@ private:
     HistoryReadout *readout() const { return m_model->readout(); }
     void transfer(int devId, const QList<QByteArray> &records, quint32 count);
 
-    std::shared_ptr<ScriptedBus> m_bus;
+    ScriptedBus *m_bus = nullptr; // owned by the service's device
     std::unique_ptr<PlayedBms> m_bms;
     std::unique_ptr<CanService> m_service;
     std::unique_ptr<HistoryEventModel> m_model;
@@ -93,7 +93,7 @@ void TestHistoryEventModel::initTestCase()
 void TestHistoryEventModel::init()
 {
     m_bms.reset(new PlayedBms);
-    m_bus = std::make_shared<ScriptedBus>();
+    m_bus = new ScriptedBus;
     m_bus->setResponder(m_bms->responder());
     m_service.reset(new CanService(new CanDevice(m_bus)));
     QCOMPARE(m_service->initService(AdapterType::UsbCan2, 0, true, 0, 250), 0);
@@ -107,7 +107,7 @@ void TestHistoryEventModel::cleanup()
     m_model.reset();
     m_bus->setResponder(nullptr);
     m_service.reset();
-    m_bus.reset();
+    m_bus = nullptr;
     m_bms.reset();
 }
 

@@ -192,7 +192,7 @@ private:
     // The same, until that many events start with prefix.
     bool waitForEvents(const QString &prefix, int count, int timeoutMs = 5000);
 
-    std::shared_ptr<ScriptedBus> m_bus;
+    ScriptedBus *m_bus = nullptr; // owned by the service's device
     std::unique_ptr<PlayedBms> m_bms;
     std::unique_ptr<PlayedBootLoader> m_boot;
     std::unique_ptr<CanService> m_service;
@@ -215,7 +215,7 @@ void TestCanUpgrade::init()
     m_bms.reset(new PlayedBms);
     m_boot.reset(new PlayedBootLoader);
     m_boot->setGoodAnswers();
-    m_bus = std::make_shared<ScriptedBus>();
+    m_bus = new ScriptedBus;
     PlayedBms *bms = m_bms.get();
     PlayedBootLoader *boot = m_boot.get();
     m_bus->setResponder([bms, boot](const ScriptedBus::Frame &frame) {
@@ -250,7 +250,7 @@ void TestCanUpgrade::cleanup()
     m_bus->setResponder(nullptr);
     m_finished.reset();
     m_service.reset();
-    m_bus.reset();
+    m_bus = nullptr;
     m_bms.reset();
     m_boot.reset();
     CaptureDestination::detach(m_capture);
