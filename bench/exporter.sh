@@ -5,8 +5,7 @@
 #            `bmsctl watch` on the same bus (what listening to 28 batteries costs alone);
 #   scrape:  the size of one scrape, its series, and the time to serve it: SCRAPES (200) scrapes
 #            by curl one after the other, mean, median and worst;
-#   memory:  the exporter's resident memory every minute over MEMORY_SECONDS (3600) of scrapes,
-#            and the samples Prometheus took in (prometheus_tsdb_head_samples_appended_total).
+#   memory:  the exporter's resident memory every minute over MEMORY_SECONDS (3600) of scrapes.
 # CPU is utime + stime of the process (every thread) from /proc/<pid>/stat, as a share of one
 # core; memory is VmRSS from /proc/<pid>/status.
 #
@@ -120,14 +119,12 @@ for kind in "${cases[@]}"; do
             samples+=("$(rss_kib "$exporter")")
             [ $t -lt "$memory_seconds" ] && sleep 60
         done
-        appended=$(curl -s "http://127.0.0.1:$prometheus_port/api/v1/query?query=prometheus_tsdb_head_samples_appended_total" \
-            | sed -n 's/.*"value":\[[^,]*,"\([0-9.]*\)".*/\1/p')
-        printf '%s\n' "${samples[@]}" | awk -v s="$memory_seconds" -v a="${appended:-?}" '
+        printf '%s\n' "${samples[@]}" | awk -v s="$memory_seconds" '
             NR == 1 { first = $1; min = $1; max = $1 }
             { min = $1 < min ? $1 : min; max = $1 > max ? $1 : max; last = $1 }
             END { printf "memory: %d s of scrapes: RSS %.1f MiB at the start, %.1f to %.1f MiB, " \
-                  "%.1f MiB at the end (%+.2f MiB); Prometheus appended %s samples\n", s,
-                  first / 1024, min / 1024, max / 1024, last / 1024, (last - first) / 1024, a }'
+                  "%.1f MiB at the end (%+.2f MiB)\n", s, first / 1024, min / 1024, max / 1024,
+                  last / 1024, (last - first) / 1024 }'
         ;;
     *) echo "unknown case $kind" >&2; exit 2 ;;
     esac

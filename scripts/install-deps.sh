@@ -28,6 +28,8 @@ packages=(
     prometheus-cpp-dev prometheus
     # bench/exporter.sh scrapes the exporter with curl.
     curl
+    # tst_bmsctl_mqtt brings up the loopback of a network namespace of its own with ip.
+    iproute2
     "$@"
 )
 

@@ -7,6 +7,7 @@
 #include "cli/console.h"
 #include "cli/exitstatus.h"
 #include "exporter/bankmetrics.h"
+#include "formats/passwordfile.h"
 
 #include "can/canservice.h"
 #include "can/frameinbox.h"
@@ -15,7 +16,6 @@
 #include <prometheus/exposer.h>
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QHostAddress>
 #include <QSysInfo>
 #include <QTimer>
@@ -96,21 +96,13 @@ int ExporterCommand::run(const QStringList &arguments, Console &console)
     if (parser.isSet(username) != parser.isSet(passwordFile))
         return parser.usageError(
             console, QStringLiteral("--username and --password-file go together"));
-    std::string user = parser.value(username).toStdString();
-    std::string password;
-    if (parser.isSet(passwordFile)) {
-        QFile file(parser.value(passwordFile));
-        if (!file.open(QIODevice::ReadOnly)) {
-            console.error(QStringLiteral("cannot read the password file %1: %2")
-                              .arg(file.fileName(), file.errorString()));
-            return ExitStatus::Failure;
-        }
-        password = file.readLine().trimmed().toStdString();
-        if (password.empty()) {
-            console.error(
-                QStringLiteral("the password file %1 holds no password").arg(file.fileName()));
-            return ExitStatus::Failure;
-        }
+    const std::string user = parser.value(username).toStdString();
+    QByteArray password;
+    QString error;
+    if (parser.isSet(passwordFile)
+        && !PasswordFile::read(parser.value(passwordFile), &password, &error)) {
+        console.error(error);
+        return ExitStatus::Failure;
     }
     status = line.openBus(console);
     if (status >= 0)
@@ -132,10 +124,10 @@ int ExporterCommand::run(const QStringList &arguments, Console &console)
     }
     exposer->RegisterCollectable(metrics);
     if (!user.empty()) {
-        exposer->RegisterAuth(
-            [user, password](const std::string &givenUser, const std::string &givenPassword) {
-                return givenUser == user && givenPassword == password;
-            });
+        exposer->RegisterAuth([user, password = password.toStdString()](
+                                  const std::string &givenUser, const std::string &givenPassword) {
+            return givenUser == user && givenPassword == password;
+        });
     }
 
     QElapsedTimer clock;

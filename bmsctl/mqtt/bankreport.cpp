@@ -2,15 +2,7 @@
 
 #include <QJsonArray>
 
-#include <cmath>
-
 namespace {
-
-QJsonValue rounded(double value, int decimals)
-{
-    const double scale = std::pow(10.0, decimals);
-    return std::round(value * scale) / scale;
-}
 
 ReportedValue described(const char *key, const char *name, const char *unit = "",
     const char *deviceClass = "", const char *stateClass = "measurement")
@@ -59,21 +51,22 @@ QJsonObject BankReport::state(const BankModel::Figures &figures, const QDateTime
     for (int devId : figures.offline)
         offline.append(devId);
     state.insert(QStringLiteral("batteries_offline"), offline);
-    state.insert(QStringLiteral("discharge_energy"), rounded(figures.dischargeEnergy, 3));
+    state.insert(
+        QStringLiteral("discharge_energy"), BatteryReport::rounded(figures.dischargeEnergy, 3));
     const bool any = !figures.online.isEmpty();
     const auto put = [&](const QString &key, const QJsonValue &value) {
         state.insert(key, any ? value : QJsonValue());
     };
-    put(QStringLiteral("soc"), rounded(figures.soc, 1));
+    put(QStringLiteral("soc"), BatteryReport::rounded(figures.soc, 1));
     put(QStringLiteral("soc_weighting"),
         figures.socWeighted ? QStringLiteral("capacity") : QStringLiteral("mean"));
-    put(QStringLiteral("current"), rounded(figures.current, 1));
-    put(QStringLiteral("power"), rounded(figures.power, 3));
-    put(QStringLiteral("voltage"), rounded(figures.voltage, 2));
+    put(QStringLiteral("current"), BatteryReport::rounded(figures.current, 1));
+    put(QStringLiteral("power"), BatteryReport::rounded(figures.power, 3));
+    put(QStringLiteral("voltage"), BatteryReport::rounded(figures.voltage, 2));
     // The value, its battery and, for cells, the cell's number.
     const auto extreme
         = [&](const QString &key, const BankModel::Extreme &extreme, int decimals, bool cell) {
-              put(key, rounded(extreme.value, decimals));
+              put(key, BatteryReport::rounded(extreme.value, decimals));
               put(key + QStringLiteral("_battery"), extreme.battery);
               if (cell)
                   put(key + QStringLiteral("_cell"), extreme.number);
@@ -81,7 +74,8 @@ QJsonObject BankReport::state(const BankModel::Figures &figures, const QDateTime
     extreme(QStringLiteral("cell_voltage_max"), figures.cellVoltageMax, 3, true);
     extreme(QStringLiteral("cell_voltage_min"), figures.cellVoltageMin, 3, true);
     extreme(QStringLiteral("temperature_max"), figures.temperatureMax, 0, false);
-    put(QStringLiteral("cell_voltage_spread"), rounded(figures.cellVoltageSpread, 3));
+    put(QStringLiteral("cell_voltage_spread"),
+        BatteryReport::rounded(figures.cellVoltageSpread, 3));
     put(QStringLiteral("protections"), figures.protections);
     put(QStringLiteral("alarms"), figures.alarms);
     return state;

@@ -30,17 +30,11 @@ Reader relay(int index)
     };
 }
 
-double rounded(double value, int decimals)
-{
-    const double scale = std::pow(10.0, decimals);
-    return std::round(value * scale) / scale;
-}
-
 // A value BankModel derives for one battery, rounded.
 Reader derived(double (*derive)(const AbstractSignalValue &, int), int decimals)
 {
     return [derive, decimals](const AbstractSignalValue &store, int devId) {
-        return QJsonValue(rounded(derive(store, devId), decimals));
+        return QJsonValue(BatteryReport::rounded(derive(store, devId), decimals));
     };
 }
 
@@ -68,6 +62,12 @@ void describeUnit(const QString &catalogueUnit, ReportedValue *value)
 }
 
 } // namespace
+
+double BatteryReport::rounded(double value, int decimals)
+{
+    const double scale = std::pow(10.0, decimals);
+    return std::round(value * scale) / scale;
+}
 
 BatteryReport::BatteryReport(const AbstractSignalValue &store, const QList<int> &extraSignals)
     : m_store(store)

@@ -40,6 +40,9 @@ class BatteryReport
 public:
     BatteryReport(const AbstractSignalValue &store, const QList<int> &extraSignals);
 
+    // A figure to the decimals its message gives it.
+    static double rounded(double value, int decimals);
+
     const QList<ReportedValue> &values() const { return m_values; }
     QJsonObject state(int devId, bool online, const QDateTime &time) const;
     // The protections' names, then the alarms' ("protections" of the state says how many of

@@ -10,8 +10,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
-#include <cmath>
-
 namespace {
 
 const QByteArray Online = QByteArrayLiteral("online");
@@ -85,7 +83,7 @@ void MqttGateway::publishEvents()
         if (!event.subject.isEmpty()) {
             message.insert(event.subject, event.number);
             // Millivolts and whole degrees are what the batteries send.
-            message.insert(QStringLiteral("value"), std::round(event.value * 1000) / 1000);
+            message.insert(QStringLiteral("value"), BatteryReport::rounded(event.value, 3));
             message.insert(QStringLiteral("unit"), event.unit);
         }
         m_link.publishState(

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// A password kept in a file, so that it never stands on a command line: the file's first line,
+// without its line end (spaces belong to the password).
+namespace PasswordFile {
+
+// False with the reason when the file cannot be read or holds no password.
+bool read(const QString &path, QByteArray *password, QString *error);
+
+} // namespace PasswordFile
