@@ -99,11 +99,14 @@ int ExporterCommand::run(const QStringList &arguments, Console &console)
     const std::string user = parser.value(username).toStdString();
     QByteArray password;
     QString error;
+    QString exposure;
     if (parser.isSet(passwordFile)
-        && !PasswordFile::read(parser.value(passwordFile), &password, &error)) {
+        && !PasswordFile::read(parser.value(passwordFile), &password, &error, &exposure)) {
         console.error(error);
         return ExitStatus::Failure;
     }
+    if (!exposure.isEmpty())
+        console.note(exposure);
     status = line.openBus(console);
     if (status >= 0)
         return status;

@@ -7,7 +7,8 @@
 // without its line end (spaces belong to the password).
 namespace PasswordFile {
 
-// False with the reason when the file cannot be read or holds no password.
-bool read(const QString &path, QByteArray *password, QString *error);
+// False with the reason when the file cannot be read or holds no password. *exposure: a warning
+// when others than its owner may read the file (SecretFile::exposure), else empty.
+bool read(const QString &path, QByteArray *password, QString *error, QString *exposure);
 
 } // namespace PasswordFile

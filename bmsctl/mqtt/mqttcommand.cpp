@@ -5,7 +5,7 @@
 #include "bus/eventwait.h"
 #include "cli/console.h"
 #include "cli/exitstatus.h"
-#include "cli/secretfile.h"
+#include "formats/passwordfile.h"
 #include "mqtt/brokerlink.h"
 #include "mqtt/mqttgateway.h"
 
@@ -199,24 +199,15 @@ private:
         if (!parser.isSet(m_passwordFile))
             return -1;
         // The password is the file's first line; it is never shown.
-        QFile file(parser.value(m_passwordFile));
-        if (!file.open(QIODevice::ReadOnly)) {
-            console.error(QStringLiteral("cannot read the password file %1: %2")
-                              .arg(file.fileName(), file.errorString()));
+        QString error;
+        QString exposure;
+        if (!PasswordFile::read(
+                parser.value(m_passwordFile), &client->password, &error, &exposure)) {
+            console.error(error);
             return ExitStatus::Failure;
         }
-        const QString exposed
-            = SecretFile::exposure(file.fileName(), QStringLiteral("the password file"));
-        if (!exposed.isEmpty())
-            console.note(exposed);
-        client->password = file.readLine();
-        while (client->password.endsWith('\n') || client->password.endsWith('\r'))
-            client->password.chop(1);
-        if (client->password.isEmpty()) {
-            console.error(
-                QStringLiteral("the password file %1 holds no password").arg(file.fileName()));
-            return ExitStatus::Failure;
-        }
+        if (!exposure.isEmpty())
+            console.note(exposure);
         return -1;
     }
 
