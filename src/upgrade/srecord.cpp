@@ -1,19 +1,6 @@
 #include "srecord.h"
 
-namespace {
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-} // namespace
+#include "log/bytetext.h"
 
 QByteArray SRecord::recordText(const QByteArray &line)
 {
@@ -60,8 +47,8 @@ QString SRecord::parse(const QByteArray &line, SRecord *record)
     QByteArray bytes;
     bytes.reserve((text.size() - 2) / 2);
     for (int i = 2; i < text.size(); i += 2) {
-        const int high = hexDigit(text.at(i));
-        const int low = hexDigit(text.at(i + 1));
+        const int high = ByteText::hexDigit(text.at(i));
+        const int low = ByteText::hexDigit(text.at(i + 1));
         if (high < 0 || low < 0)
             return QStringLiteral("not a hex digit at column %1").arg(high < 0 ? i + 1 : i + 2);
         bytes.append(char(high << 4 | low));

@@ -1,6 +1,7 @@
 #include "slcancodec.h"
 
 #include "can/sja1000timing.h"
+#include "log/bytetext.h"
 
 #include <array>
 
@@ -14,23 +15,12 @@ constexpr int TimeStampDigits = 4;
 constexpr quint32 StandardIdLimit = 0x800;
 constexpr quint32 ExtendedIdLimit = 0x20000000;
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 // The value of `digits` hex digits at `at`, or -1.
 qint64 hexNumber(const QByteArray &line, int at, int digits)
 {
     qint64 value = 0;
     for (int i = 0; i < digits; ++i) {
-        const int digit = hexValue(line.at(at + i));
+        const int digit = ByteText::hexDigit(line.at(at + i));
         if (digit < 0)
             return -1;
         value = value * 16 + digit;
