@@ -431,10 +431,13 @@ void CanUpgrade::processAnswer(quint32 id, const QByteArray &data)
     const int devId = CanBootFrame::senderOf(id);
     // Once the request step is over, a refusal counts whenever it comes: a battery's answer may
     // come after another's good one moved the step on, and the boot loader answers a line only
-    // to refuse it, one of the last lines maybe once the finish step has begun.
+    // to refuse it, one of the last lines maybe once the finish step has begun. A lone battery
+    // moved its steps on itself, so only its line refusals can come late; a refusal of a step it
+    // answered well is ignored, as any answer of a step already left.
     const bool inRoster = m_state > US_REQUEST_BOOT && m_bootAnswers.contains(devId);
-    const bool lateRefusal
-        = !good && step < m_state && step > US_REQUEST_BOOT && inRoster && !m_left.contains(devId);
+    const bool mayComeLate = step == US_SEND_DATA || m_bootAnswers.size() > 1;
+    const bool lateRefusal = !good && step < m_state && step > US_REQUEST_BOOT && inRoster
+        && !m_left.contains(devId) && mayComeLate;
     if (step != m_state && !lateRefusal)
         return;
     emit newData(FrameTranscript::recvLine(id, data));
