@@ -1,13 +1,14 @@
 #include "logformat.h"
 
-#include "formats/asclogreader.h"
+#include "formats/ascline.h"
 #include "formats/asclogwriter.h"
 #include "formats/blflogreader.h"
 #include "formats/blflogwriter.h"
 #include "formats/candumplogreader.h"
 #include "formats/candumplogwriter.h"
+#include "formats/linecodeclogreader.h"
 #include "formats/textlogreader.h"
-#include "formats/trclogreader.h"
+#include "formats/trcline.h"
 #include "formats/trclogwriter.h"
 
 #include <QFile>
@@ -92,9 +93,9 @@ std::unique_ptr<LogReader> LogFormat::reader(Kind kind)
 {
     switch (kind) {
     case Asc:
-        return std::make_unique<AscLogReader>();
+        return std::make_unique<LineCodecLogReader<AscLine>>();
     case Trc:
-        return std::make_unique<TrcLogReader>();
+        return std::make_unique<LineCodecLogReader<TrcLine>>();
     case Blf:
         return std::make_unique<BlfLogReader>();
     case Candump:

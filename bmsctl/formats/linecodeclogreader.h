@@ -1,10 +1,11 @@
 #pragma once
 
 #include "formats/textlogreader.h"
-#include "formats/trcline.h"
 
-// Reads a TRC log (see TrcLine), line by line.
-class TrcLogReader : public TextLogReader
+// Reads a text log line by line through the format's line codec (AscLine, TrcLine): a codec
+// with reset(), called at the start of the text, and parse(line, frame, reason), which keeps
+// what the header lines told it.
+template <typename Codec> class LineCodecLogReader : public TextLogReader
 {
 protected:
     void beginText() override { m_codec.reset(); }
@@ -16,5 +17,5 @@ protected:
     }
 
 private:
-    TrcLine m_codec;
+    Codec m_codec;
 };
