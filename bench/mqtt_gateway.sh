@@ -27,41 +27,9 @@ settle=${SETTLE_SECONDS:-8}
 outage=${OUTAGE_SECONDS:-60}
 batteries=28
 
-bin=$(cd "$build/bin" && pwd)
-for needed in bmsctl bms-sim; do
-    [ -x "$bin/$needed" ] || { echo "$bin/$needed is missing: build bmsctl and bms-sim" >&2; exit 1; }
-done
-
-dir=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$dir"
-}
-trap cleanup EXIT
-
-# A port below 32768 that nothing listens on.
-free_port() {
-    local port
-    while :; do
-        port=$((20000 + RANDOM % 12000))
-        ss -ltn "sport = :$port" | grep -q LISTEN || { echo "$port"; return; }
-    done
-}
-
-ticks() {
-    local stat
-    stat=$(cat "/proc/$1/stat")
-    stat=${stat##*) }
-    # shellcheck disable=SC2086
-    set -- $stat
-    echo $((${12} + ${13}))
-}
-
-rss_kib() {
-    awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"
-}
+# shellcheck source=bench/processlib.sh
+. bench/processlib.sh
+require_programs "$build"
 
 broker_port=$(free_port)
 printf 'user %s\npersistence false\nlistener %d 127.0.0.1\nallow_anonymous true\n' \
